@@ -1,0 +1,42 @@
+#include "AllocationCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The counter is what every real-time test leans on, so it must see each
+// way a program reaches the heap, and only on the thread that asks.
+TEST(AllocationCounter, SeesEveryRouteToTheHeapOnItsOwnThreadOnly)
+{
+    if (!testsupport::allocationCountingAvailable())
+        GTEST_SKIP() << "sanitizer build";
+    testsupport::AllocationScope scope;
+    EXPECT_EQ(scope.count(), 0u);
+
+    auto p = std::make_unique<int>(3);
+    EXPECT_EQ(scope.count(), 1u);
+
+    std::vector<double> v;
+    v.resize(100);
+    EXPECT_EQ(scope.count(), 2u);
+
+    void* volatile raw = std::malloc(16);  // volatile: the pair must not be elided
+    std::free(raw);
+    EXPECT_EQ(scope.count(), 3u);
+
+    std::size_t before = scope.count();
+    std::thread other([] { std::string s(1000, 'x'); });
+    other.join();
+    // Starting the thread allocates here; the string on the other thread does not count.
+    EXPECT_LE(scope.count() - before, 2u);
+
+    before = scope.count();
+    int local[8] = {};
+    local[1] = *p;
+    EXPECT_EQ(scope.count(), before);
+    EXPECT_EQ(local[1], 3);
+}
