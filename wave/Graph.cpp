@@ -1,0 +1,127 @@
+#include "wave/Graph.h"
+
+#include "wave/Producer.h"
+
+#include <algorithm>
+
+namespace wave {
+
+Graph::Graph(float rate) : Graph(rate, maxBlockSize, 1) {}
+
+Graph::Graph(float rate, int size, int factor)
+    : blockSize(size), sampleRate(rate), scratch(size), rateFactor(factor)
+{
+}
+
+Graph::~Graph() = default;
+
+Graph& Graph::addChild(int factor)
+{
+    factor = std::max(factor, 1);
+    children.push_back(std::unique_ptr<Graph>(
+        new Graph(sampleRate * static_cast<float>(factor), blockSize * factor, factor)));
+    return *children.back();
+}
+
+void Graph::setSampleRate(float rate)
+{
+    if (!(rate > 0.0f))
+        return;
+    sampleRate = rate;
+    for (auto& child : children)
+        child->setSampleRate(rate * static_cast<float>(child->rateFactor));
+}
+
+void Graph::registerProducer()
+{
+    ++producerCount;
+    // Grow geometrically: reserving one more place per producer would copy
+    // the lists once per node while a large graph is built.
+    const auto needed = static_cast<std::size_t>(producerCount);
+    if (runList.capacity() < needed)
+        runList.reserve(std::max(needed, runList.capacity() * 2));
+    if (resetList.capacity() < needed)
+        resetList.reserve(std::max(needed, resetList.capacity() * 2));
+}
+
+void Graph::insert(Producer& producer, int mode)
+{
+    if (&producer.getGraph() != this || producer.listedToRun)
+        return;
+    auto where = runList.end();
+    if (mode == AtFront) {
+        where = runList.begin();
+        ++frontCount;
+    } else if (mode == AfterFront) {
+        where = runList.begin() + frontCount;
+    }
+    runList.insert(where, &producer);
+    producer.listedToRun = true;
+}
+
+void Graph::remove(Producer& producer)
+{
+    if (!producer.listedToRun || &producer.getGraph() != this)
+        return;
+    const auto it = std::find(runList.begin(), runList.end(), &producer);
+    if (it == runList.end())
+        return;
+    if (it - runList.begin() < frontCount)
+        --frontCount;
+    runList.erase(it);
+    producer.listedToRun = false;
+}
+
+void Graph::addToResetList(Producer& producer)
+{
+    if (&producer.getGraph() != this || producer.listedToReset)
+        return;
+    resetList.push_back(&producer);
+    producer.listedToReset = true;
+}
+
+void Graph::removeFromResetList(Producer& producer)
+{
+    if (!producer.listedToReset || &producer.getGraph() != this)
+        return;
+    const auto it = std::find(resetList.begin(), resetList.end(), &producer);
+    if (it != resetList.end())
+        resetList.erase(it);
+    producer.listedToReset = false;
+}
+
+void Graph::nextFrame()
+{
+    ++frame;
+    for (auto& child : children)
+        child->nextFrame();
+}
+
+void Graph::advance(int numSamples)
+{
+    // Producers run here may pull others (memoized) but must not change the
+    // run list; nodes leave it when their parameter set is applied.
+    for (std::size_t i = 0; i < runList.size(); ++i) {
+        Producer& p = *runList[i];
+        const bool linked = p.linkedConsumers > 0;
+        if (linked && p.frameStamp == frame)
+            continue;
+        p.producedBlock = p.targetBlock;
+        p.process(*p.targetBlock, numSamples, linked ? Producer::OutputNotNeeded : Producer::NoConsumer);
+        p.frameStamp = frame;
+    }
+    position += static_cast<std::uint32_t>(numSamples);
+    for (auto& child : children)
+        child->advance(numSamples * child->rateFactor);
+}
+
+void Graph::reset()
+{
+    resetPosition = position;
+    for (Producer* p : resetList)
+        p->reset();
+    for (auto& child : children)
+        child->reset();
+}
+
+} // namespace wave

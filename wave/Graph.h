@@ -1,0 +1,106 @@
+#pragma once
+
+#include "wave/Block.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace wave {
+
+class Producer;
+
+// The audio graph of one plug-in instance: block size, sample rate, frame
+// counter, the run list of nodes that keep running when nobody reads them,
+// the reset list, and child graphs that run at a multiple of this rate.
+//
+// Per sub-block the plug-in calls nextFrame(), pulls its outputs (each pull
+// computes a producer at most once per frame), then advance(). The lists
+// reserve a place for every producer built on the graph, so inserting,
+// removing and advancing never allocate. The graph must outlive the nodes
+// built on it (their destructors leave its lists).
+class Graph {
+public:
+    // Largest number of samples a node of the top graph is asked for at once.
+    static constexpr int maxBlockSize = 1024;
+
+    // Run-list insertion modes; any other value inserts at the end.
+    static constexpr int AtFront = 0;    // before everything, counted as a front entry
+    static constexpr int AfterFront = 1; // right after the front entries
+    static constexpr int AtEnd = 2;
+
+    explicit Graph(float sampleRate = 44100.0f);
+    ~Graph();
+    Graph(const Graph&) = delete;
+    Graph& operator=(const Graph&) = delete;
+
+    int getBlockSize() const { return blockSize; }
+    int getProducerCount() const { return producerCount; }
+    float getSampleRate() const { return sampleRate; }
+    std::uint32_t getFrame() const { return frame; }
+    std::uint32_t getPosition() const { return position; }
+    std::uint32_t getResetPosition() const { return resetPosition; }
+    int getRateFactor() const { return rateFactor; }
+
+    // A zeroed block of blockSize samples: silence for nodes with nothing to
+    // deliver. Nobody writes into it.
+    const Block& getScratch() const { return scratch; }
+
+    // Control thread, while building: a sub-graph running at rateFactor (at
+    // least 1) times this graph's rate, owned by this graph. Its block size
+    // and sample rate scale with the factor.
+    Graph& addChild(int rateFactor);
+    int getChildCount() const { return static_cast<int>(children.size()); }
+    Graph& getChild(int index) const { return *children[static_cast<std::size_t>(index)]; }
+
+    // Control thread, while the audio thread is stopped. Reaches every child
+    // at rate × its rateFactor. Nodes read the rate when they need it.
+    void setSampleRate(float rate);
+
+    // Run list. Audio thread (nodes follow their parameter set becoming live)
+    // or control thread while building. A producer of another graph or one
+    // already in the list is left alone.
+    void insert(Producer& producer, int mode);
+    void remove(Producer& producer);
+    std::span<Producer* const> getRunList() const { return runList; }
+    int getFrontCount() const { return frontCount; }
+
+    // Reset list: producers whose state Graph::reset clears. Control thread.
+    void addToResetList(Producer& producer);
+    void removeFromResetList(Producer& producer);
+    std::span<Producer* const> getResetList() const { return resetList; }
+
+    // Audio thread: starts a new frame here and in every child.
+    void nextFrame();
+    // Audio thread, after the pulls of a frame: runs the run-list producers
+    // nobody pulled, then moves the position on by numSamples here and by
+    // numSamples × rateFactor in each child.
+    void advance(int numSamples);
+    // Control thread, outside processing (the host switched to bypass):
+    // records the position and resets every producer of the reset list,
+    // here and in the children.
+    void reset();
+
+private:
+    friend class Producer;
+    Graph(float sampleRate, int blockSize, int rateFactor);
+    void registerProducer();
+    void unregisterProducer() { --producerCount; }
+    Block& scratchBlock() { return scratch; }
+
+    int blockSize;
+    int producerCount = 0;
+    int frontCount = 0;
+    std::vector<Producer*> runList;
+    std::vector<Producer*> resetList;
+    std::uint32_t resetPosition = 0;
+    std::uint32_t position = 0;
+    float sampleRate;
+    std::vector<std::unique_ptr<Graph>> children;
+    std::uint32_t frame = 0;
+    Block scratch;
+    int rateFactor;
+};
+
+} // namespace wave

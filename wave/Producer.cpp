@@ -1,0 +1,30 @@
+#include "wave/Producer.h"
+
+namespace wave {
+
+Producer::Producer(Graph& graph, int creationFlags)
+    : Component(graph),
+      ownedBlock((creationFlags & NoOwnBlock) ? nullptr : std::make_unique<Block>(graph.getBlockSize())),
+      targetBlock(ownedBlock ? ownedBlock.get() : &graph.scratchBlock()),
+      // One frame behind the graph: a new producer computes on its first pull.
+      frameStamp(graph.getFrame() - 1u), producedBlock(&graph.getScratch())
+{
+    graph.registerProducer();
+}
+
+Producer::~Producer()
+{
+    Graph& graph = getGraph();
+    graph.remove(*this);
+    graph.removeFromResetList(*this);
+    graph.unregisterProducer();
+}
+
+void Producer::run(Block& target, int numSamples, int flags)
+{
+    producedBlock = &target;
+    process(target, numSamples, flags);
+    frameStamp = getGraph().getFrame();
+}
+
+} // namespace wave
