@@ -226,6 +226,8 @@ SettingsStore::Values SettingsStore::parse(std::string_view text)
             break; // a last line without its line end may be cut short
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1); // written on another system
         if (isCommentOrBlank(line))
             continue;
         if (!headerSeen) {

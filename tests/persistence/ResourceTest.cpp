@@ -1,0 +1,68 @@
+#include "persistence/Resource.h"
+
+#include "resources/EmbeddedResources.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::vector<std::uint8_t> bytesOf(std::optional<std::span<const std::uint8_t>> span)
+{
+    return span ? std::vector<std::uint8_t>(span->begin(), span->end()) : std::vector<std::uint8_t>{};
+}
+
+} // namespace
+
+TEST(Resources, NamesCompareWithoutExtensionAndCase)
+{
+    registerResource("Knob.Large.png", {1, 2, 3});
+    for (const char* name : {"Knob.Large.png", "KNOB", "knob.png", "kNoB.fil"})
+        EXPECT_EQ(bytesOf(findResource(name)), (std::vector<std::uint8_t>{1, 2, 3})) << name;
+    for (const char* name : {"Kno", "Knobs", "", ".png", "Large"})
+        EXPECT_FALSE(findResource(name)) << name;
+    EXPECT_EQ(resourceKey("One.fil"), "one");
+    EXPECT_EQ(resourceKey("SMOOTH"), "smooth");
+
+    // Registering again replaces; removing makes it missing.
+    registerResource("KNOB", {9});
+    EXPECT_EQ(bytesOf(findResource("knob.png")), std::vector<std::uint8_t>{9});
+    unregisterResource("Knob.png");
+    EXPECT_FALSE(findResource("knob"));
+}
+
+TEST(Resources, MissingResourceThrowsWithItsMessage)
+{
+    try {
+        loadResource("NoSuchResource.fil");
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(dynamic_cast<const EResource*>(&error), nullptr);
+        EXPECT_STREQ(error.what(), "Resource not found");
+    }
+    registerResource("Present.bin", {});
+    EXPECT_TRUE(findResource("present"));
+    EXPECT_EQ(loadResource("present").size(), 0u);
+    unregisterResource("present");
+}
+
+TEST(Resources, CompiledInTableIsSortedAndFindable)
+{
+    std::span<const EmbeddedResource> table = embeddedResources();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        std::string name = table[i].name;
+        EXPECT_EQ(name, resourceKey(name));
+        if (i > 0) {
+            EXPECT_LT(std::strcmp(table[i - 1].name, table[i].name), 0);
+        }
+        // Any spelling of the name finds the very same bytes.
+        std::string upper = name;
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        auto found = findResource(upper + ".any");
+        ASSERT_TRUE(found) << name;
+        EXPECT_EQ(found->data(), table[i].data);
+        EXPECT_EQ(found->size(), table[i].size);
+    }
+}
