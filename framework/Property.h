@@ -24,7 +24,7 @@ protected:
 
 class PropertyBase {
 public:
-    explicit PropertyBase(PropertyOwner* owner = nullptr) : owner(owner) {}
+    explicit PropertyBase(PropertyOwner* initialOwner = nullptr) : owner(initialOwner) {}
     PropertyBase(const PropertyBase&) = delete;
     PropertyBase& operator=(const PropertyBase&) = delete;
 
@@ -61,7 +61,7 @@ class Property : public PropertyBase {
 public:
     using ValueType = T;
 
-    explicit Property(PropertyOwner* owner = nullptr, T initial = T{}) : PropertyBase(owner), value(initial) {}
+    explicit Property(PropertyOwner* initialOwner = nullptr, T initial = T{}) : PropertyBase(initialOwner), value(initial) {}
 
     const T& get() const { return value; }
     operator const T&() const { return value; }
@@ -92,8 +92,8 @@ private:
 template <typename T>
 class LimitedProperty : public Property<T> {
 public:
-    LimitedProperty(PropertyOwner* owner, T maximum, T minimum, T initial)
-        : Property<T>(owner, std::clamp(initial, minimum, maximum)), maximum(maximum), minimum(minimum)
+    LimitedProperty(PropertyOwner* initialOwner, T max, T min, T initial)
+        : Property<T>(initialOwner, std::clamp(initial, min, max)), maximum(max), minimum(min)
     {
     }
 

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "framework/GenericParameterOwner.h"
+
+#include <string>
+
+// Base of every plug-in parameter: a named value with a range, a default and
+// a text form, that converts between its plain value and the normalized
+// 0..1 value of hosts and controls. All values cross this interface as
+// float, enumerations as their position.
+//
+// Threads: parameters are set on the host's control thread and the editor's
+// thread (and by MIDI on the audio thread); they take no lock. The audio
+// thread never reads them: it gets each new value through the plug-in's
+// change queue and hands it to updateProperties.
+class AbstractPluginParameter {
+public:
+    // Registers the parameter with its owner, which fixes its index.
+    AbstractPluginParameter(GenericParameterOwner* owner, std::string name, int kind = 0);
+    virtual ~AbstractPluginParameter();
+    AbstractPluginParameter(const AbstractPluginParameter&) = delete;
+    AbstractPluginParameter& operator=(const AbstractPluginParameter&) = delete;
+
+    virtual float normalize(float plain) const = 0;
+    // The normalized value within the part of the range that key allows.
+    virtual float normalizeFor(float plain, int key) const;
+    virtual float denormalize(float normalized) const = 0;
+    // Stores the plain value for normalized within the range key allows and
+    // returns false when that value belongs to the previous group.
+    virtual bool denormalizeFor(float normalized, int key, float& plain) const;
+    virtual std::string valueToText(float plain) const = 0;
+    virtual float getDefault() const = 0;
+    virtual int getLimitForKey(int key) const;
+    virtual float getMax() const = 0;
+    virtual float getMin() const = 0;
+    virtual float getValue() const = 0;
+    // Clamps, stores and reports a real change to the owner. Bit 0 of flag
+    // marks a value that came from the host.
+    virtual void setValue(float plain, int flag) = 0;
+    // Audio thread: pushes a value taken from the change queue into the
+    // DSP objects bound to this parameter.
+    virtual void updateProperties(float plain);
+    // True for parameters whose positions carry names or a value list;
+    // hosts show them as lists rather than as continuous controls.
+    virtual bool isEnumerated() const { return false; }
+
+    int getIndex() const { return parameterIndex; }
+    const std::string& getName() const { return parameterName; }
+    const std::string& getHelpText() const { return parameterHelp; }
+    void setHelpText(std::string text) { parameterHelp = std::move(text); }
+    GenericParameterOwner* getOwner() const { return parameterOwner; }
+    int getKind() const { return parameterKind; }
+    // Whether a host may record automation for this parameter (on by default).
+    bool isAutomatable() const { return automatable; }
+    void setAutomatable(bool on) { automatable = on; }
+
+    float getNormalized() const { return normalize(getValue()); }
+    std::string getText() const { return valueToText(getValue()); }
+    // Brings the value to the default without telling the host it came from it.
+    void resetToDefault() { setValue(getDefault(), 0); }
+
+protected:
+    void notifyOwner(float value, int flag)
+    {
+        if (parameterOwner)
+            parameterOwner->parameterChanged(parameterIndex, value, flag);
+    }
+
+private:
+    bool automatable = true;
+    int parameterIndex = -1;
+    std::string parameterName;
+    std::string parameterHelp;
+    GenericParameterOwner* parameterOwner;
+    int parameterKind;
+};
