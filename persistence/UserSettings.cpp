@@ -1,0 +1,37 @@
+#include "persistence/UserSettings.h"
+
+#include "framework/ApplicationInfo.h"
+#include "framework/GlobalSettings.h"
+#include "persistence/RegistryReader.h"
+#include "persistence/RegistryWriter.h"
+#include "persistence/SettingsLocation.h"
+
+std::string userSettingsKeyPath(const ApplicationInfo& info)
+{
+    return settingsKeyPath(info.getShortName(), info.majorVersion);
+}
+
+void readUserSettings(const std::function<void(SettingSerializer&)>& serializeSettings, GlobalSettings& settings,
+                      const ApplicationInfo& info)
+{
+    std::string key = userSettingsKeyPath(info);
+    RegistryReader user(RegistryRoot::currentUser, key);
+    serializeSettings(user);
+    if (info.readMachineSettings) {
+        RegistryReader machine(RegistryRoot::localMachine, key);
+        settings.helpFileName = machine.serializeString("HelpFileName", "", "");
+    }
+}
+
+void writeUserSettings(const std::function<void(SettingSerializer&)>& serializeSettings,
+                       const ApplicationInfo& info)
+{
+    RegistryWriter user(userSettingsKeyPath(info));
+    serializeSettings(user);
+}
+
+std::string previousGenerationPresetFolder(const ApplicationInfo& info)
+{
+    RegistryReader previous(RegistryRoot::currentUser, settingsKeyPath(info.getShortName(), 1));
+    return previous.serializeString("PresetFolder", "", "");
+}
