@@ -1,0 +1,37 @@
+#pragma once
+
+namespace wave {
+class Graph;
+class Producer;
+}  // namespace wave
+
+// A graph node whose place in the graph's run and reset lists follows
+// whether its parameter set is in use: a parameter set list makes element i
+// of a registered group live exactly while i is below its number of active
+// sets. Taking a node out of the run list stops it costing time when its
+// filter or source is switched off.
+//
+// The element starts not live and outside both lists; the list's first
+// update puts it where it belongs. setLive runs on the audio thread (the
+// active count arrives through the change queue) and allocates nothing,
+// since the graph reserves a place for every producer.
+class Activatable {
+public:
+    // mode: where the node enters the run list (wave::Graph::AtFront,
+    // AfterFront, anything else at the end).
+    Activatable(wave::Producer& element, int mode, bool inRunList = true, bool inResetList = false);
+    Activatable(const Activatable&) = delete;
+    Activatable& operator=(const Activatable&) = delete;
+
+    void setLive(bool live);
+    bool isLive() const { return active; }
+    wave::Producer& getElement() const { return *element; }
+
+private:
+    wave::Graph* container;
+    wave::Producer* element;
+    int mode;
+    bool active = false;
+    bool inRunList;
+    bool inResetList;
+};

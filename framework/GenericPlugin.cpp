@@ -1,0 +1,552 @@
+#include "framework/GenericPlugin.h"
+
+#include "framework/AbstractParameterSetList.h"
+#include "framework/CompareStates.h"
+#include "framework/CriticalSection.h"
+#include "framework/GlobalSettings.h"
+#include "framework/ApplicationInfo.h"
+#include "framework/MidiControllerMap.h"
+#include "framework/MidiVirtualPluginParameter.h"
+#include "framework/PluginParameterSet.h"
+#include "framework/PluginStorage.h"
+#include "framework/RealtimeThread.h"
+#include "framework/ScopedDenormalFlush.h"
+#include "framework/SettingSerializer.h"
+#include "framework/StateRecord.h"
+#include "framework/UndoHistory.h"
+#include "wave/Input.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+// Process-wide objects shared by all instances, guarded by one section.
+CriticalSection& sharedSection()
+{
+    static std::unique_ptr<CriticalSection> section = CriticalSection::create();
+    return *section;
+}
+int instanceCount = 0;
+std::atomic<MidiControllerMap*> sharedControllerMap{nullptr};
+
+const std::vector<AbstractPluginParameter*> noParameters;
+
+std::string fileStem(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    auto dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+GenericPlugin::GenericPlugin() : eventQueue(initialEventCapacity) {}
+
+GenericPlugin::~GenericPlugin()
+{
+    terminate();
+    // Channels hold graph inputs; they go before the graph does.
+    channels.clear();
+}
+
+// --- Parameter traffic ---
+
+void GenericPlugin::parameterChanged(int index, float value, int flag)
+{
+    changeQueue.push(index, value);
+    presetState.markModified();
+    if (batchDepth.load(std::memory_order_acquire) != 0) {
+        batchDirty.store(true, std::memory_order_release);
+        return;
+    }
+    if (!(flag & 1))
+        if (Adapter* a = getAdapter())
+            a->parameterChanged(index);
+    notifyListener(valuesChangedMask, index);
+}
+
+int GenericPlugin::addParameter(AbstractPluginParameter* parameter)
+{
+    parameters.push_back(parameter);
+    return static_cast<int>(parameters.size()) - 1;
+}
+
+AbstractPluginParameter* GenericPlugin::getParameter(int index) const
+{
+    if (index < 0 || index >= getParameterCount())
+        return nullptr;
+    return parameters[static_cast<std::size_t>(index)];
+}
+
+int GenericPlugin::findParameter(const std::string& name) const
+{
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        if (parameters[i]->getName() == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void GenericPlugin::beginBatch() { batchDepth.fetch_add(1, std::memory_order_acq_rel); }
+
+void GenericPlugin::endBatch()
+{
+    // An unbalanced end is ignored rather than leaving the counter negative.
+    int depth = batchDepth.load(std::memory_order_acquire);
+    do {
+        if (depth <= 0)
+            return;
+    } while (!batchDepth.compare_exchange_weak(depth, depth - 1, std::memory_order_acq_rel));
+    if (depth != 1 || !batchDirty.exchange(false, std::memory_order_acq_rel))
+        return;
+    if (Adapter* a = getAdapter())
+        a->parameterChanged(-1);
+    notifyListener(valuesChangedMask, -1);
+}
+
+void GenericPlugin::notifyListener(unsigned mask, int index)
+{
+    listenerGuard.fetch_add(1, std::memory_order_seq_cst);
+    if (Listener* l = listener.load(std::memory_order_seq_cst))
+        l->changed(mask, index);
+    listenerGuard.fetch_sub(1, std::memory_order_seq_cst);
+}
+
+void GenericPlugin::setListener(Listener* newListener)
+{
+    listener.store(newListener, std::memory_order_seq_cst);
+    // A thread that raised the guard before the store may still be inside
+    // the old listener; one that raises it later reads the new pointer.
+    while (listenerGuard.load(std::memory_order_seq_cst) != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+void GenericPlugin::beginEdit(int index)
+{
+    if (Adapter* a = getAdapter())
+        a->beginGesture(index);
+}
+
+void GenericPlugin::endEdit(int index)
+{
+    if (Adapter* a = getAdapter())
+        a->endGesture(index);
+}
+
+int GenericPlugin::addVirtualParameter(MidiVirtualPluginParameter* parameter)
+{
+    virtualParameters.push_back(parameter);
+    return firstVirtualIndex - 1 + static_cast<int>(virtualParameters.size());
+}
+
+MidiVirtualPluginParameter* GenericPlugin::getVirtualParameter(int index) const
+{
+    auto i = static_cast<std::size_t>(index - firstVirtualIndex);
+    return index >= firstVirtualIndex && i < virtualParameters.size() ? virtualParameters[i] : nullptr;
+}
+
+void GenericPlugin::setParameterByMidi(int index, float normalized)
+{
+    if (index >= firstVirtualIndex) {
+        MidiVirtualPluginParameter* v = getVirtualParameter(index);
+        if (!v)
+            return;
+        v->setNormalized(normalized);
+    } else {
+        AbstractPluginParameter* p = getParameter(index);
+        if (!p)
+            return;
+        p->setValue(p->denormalize(normalized), 0);
+    }
+    presetState.markModified();
+}
+
+// --- Audio thread ---
+
+void GenericPlugin::applyChange(int index, float value)
+{
+    AbstractPluginParameter* p = getParameter(index);
+    if (!p)
+        return;
+    p->updateProperties(value);
+    if (p == midiStateParameter)
+        midiState.store(static_cast<int>(value), std::memory_order_relaxed);
+    applyParameter(index);
+}
+
+void GenericPlugin::applyParameter(int index)
+{
+    for (auto& channel : channels)
+        channel->parameterChanged(index);
+}
+
+void GenericPlugin::applyQueuedChanges()
+{
+    changeQueue.drain([this](int index, float value) { applyChange(index, value); });
+}
+
+void GenericPlugin::applyAllParameters()
+{
+    changeQueue.prepare(getParameterCount());
+    for (int i = 0; i < getParameterCount(); ++i)
+        applyChange(i, parameters[static_cast<std::size_t>(i)]->getValue());
+    // Bringing the parameters to their defaults is not an edit.
+    presetState.setModified(false);
+}
+
+void GenericPlugin::setInputs(const float* const* buffers, int count, int numSamples)
+{
+    const int n = getChannelCount();
+    for (int i = 0; i < n; ++i) {
+        // A host with fewer buffers than channels feeds the last one to the rest.
+        const float* main = buffers && count > 0 ? buffers[std::min(i, count - 1)] : nullptr;
+        Channel& c = *channels[static_cast<std::size_t>(i)];
+        c.getInput().setBuffer(main, numSamples);
+        if (hasSideChain()) {
+            const int side = numChannels + i;
+            const bool separate = isSideChainPresent() && buffers && side < count;
+            c.getSideChainInput().setBuffer(separate ? buffers[side] : main, numSamples);
+        }
+    }
+}
+
+void GenericPlugin::getOutputs(const float** out, int count, int numSamples)
+{
+    for (int i = 0; i < count; ++i) {
+        wave::Producer* p = i < getChannelCount() ? channels[static_cast<std::size_t>(i)]->getOutput() : nullptr;
+        out[i] = p ? p->pull(numSamples).data() : nullptr;
+    }
+}
+
+void GenericPlugin::process(const float* const* inputs, int inputCount, float* const* outputs, int outputCount,
+                            int numSamples)
+{
+    RealtimeThreadScope audioThread;
+    ScopedDenormalFlush noDenormals;
+
+    applyQueuedChanges();
+    outputCount = std::clamp(outputCount, 0, maxOutputs);
+    if (!outputs)
+        outputCount = 0;
+    numSamples = std::max(numSamples, 0);
+    if (getInputMode() == 1)
+        setInputs(inputs, inputCount, numSamples);
+
+    const int blockSize = graph.getBlockSize();
+    int position = 0;
+    TimedEvent event;
+    while (position < numSamples) {
+        const bool taken = eventQueue.pop(event);
+        const int end = taken && event.offset < static_cast<std::uint32_t>(numSamples)
+                            ? static_cast<int>(event.offset)
+                            : numSamples;
+        while (position < end) {
+            const int length = std::min(blockSize, end - position);
+            graph.nextFrame();
+            getOutputs(outputPointers, outputCount, length);
+            graph.advance(length);
+            for (int i = 0; i < outputCount; ++i) {
+                float* target = outputs[i];
+                if (!target)
+                    continue;
+                if (outputPointers[i])
+                    std::memcpy(target + position, outputPointers[i], sizeof(float) * static_cast<std::size_t>(length));
+                else
+                    std::fill_n(target + position, length, 0.0f);
+            }
+            position += length;
+        }
+        if (taken)
+            deliverEvent(event);
+    }
+    while (eventQueue.pop(event))
+        deliverEvent(event);
+}
+
+void GenericPlugin::deliverEvent(const TimedEvent& event)
+{
+    if (midiState.load(std::memory_order_relaxed) == Disabled)
+        return;
+    midiDecoder.receive(static_cast<int>(event.message & 0xFF), static_cast<int>((event.message >> 8) & 0xFF),
+                        static_cast<int>((event.message >> 16) & 0xFF));
+}
+
+bool GenericPlugin::queueMidiEvent(int offset, int status, int data1, int data2)
+{
+    TimedEvent event{static_cast<std::uint32_t>(status & 0xFF) | static_cast<std::uint32_t>(data1 & 0xFF) << 8 |
+                         static_cast<std::uint32_t>(data2 & 0xFF) << 16,
+                     static_cast<std::uint32_t>(std::max(offset, 0)), 3};
+    const bool audioThread = RealtimeThreadScope::isCurrent();
+    if (eventQueue.push(event, !audioThread))
+        return true;
+    if (!audioThread)
+        return false;
+    deliverEvent(event);
+    return true;
+}
+
+void GenericPlugin::reset() { graph.reset(); }
+
+void GenericPlugin::setTransport(double, double) {}
+
+// --- Life cycle and shared objects ---
+
+void GenericPlugin::initialize(const std::string& name)
+{
+    if (initialized)
+        return;
+    {
+        CriticalSection::Lock lock(sharedSection());
+        if (instanceCount++ == 0) {
+            ApplicationInfo::shared().setShortName(name);
+            initializeShared(name);
+            if (PluginStorage* storage = PluginStorage::installed())
+                storage->readUserSettings(*this);
+        }
+    }
+    initialized = true;
+    eventReceiver = createEventReceiver();
+    midiDecoder.setRouting(eventReceiver.get());
+    undoHistory = std::make_unique<UndoHistory>(*this);
+    compareStates = std::make_unique<CompareStates>(*this);
+    changeQueue.prepare(getParameterCount());
+}
+
+void GenericPlugin::initializeShared(const std::string&)
+{
+    sharedControllerMap.store(new MidiControllerMap, std::memory_order_release);
+    loadMidiControllerMap();
+}
+
+void GenericPlugin::terminate()
+{
+    if (!initialized || terminated)
+        return;
+    terminated = true;
+    CriticalSection::Lock lock(sharedSection());
+    if (--instanceCount == 0) {
+        if (PluginStorage* storage = PluginStorage::installed())
+            storage->writeUserSettings(*this);
+        terminateShared();
+    }
+}
+
+void GenericPlugin::terminateShared()
+{
+    delete sharedControllerMap.exchange(nullptr, std::memory_order_acq_rel);
+}
+
+int GenericPlugin::getInstanceCount()
+{
+    CriticalSection::Lock lock(sharedSection());
+    return instanceCount;
+}
+
+MidiControllerMap* GenericPlugin::getSharedControllerMap()
+{
+    return sharedControllerMap.load(std::memory_order_acquire);
+}
+
+std::unique_ptr<AbstractMusicEventReceiver> GenericPlugin::createEventReceiver()
+{
+    return std::make_unique<DefaultEventReceiver>(*this);
+}
+
+void GenericPlugin::loadMidiControllerMap()
+{
+    MidiControllerMap* map = getSharedControllerMap();
+    PluginStorage* storage = PluginStorage::installed();
+    if (map && storage)
+        storage->loadMidiControllerMap(*map);
+}
+
+void GenericPlugin::saveMidiControllerMap()
+{
+    MidiControllerMap* map = getSharedControllerMap();
+    PluginStorage* storage = PluginStorage::installed();
+    if (map && storage)
+        storage->saveMidiControllerMap(*map);
+}
+
+void GenericPlugin::revertMidiControllerMap()
+{
+    if (MidiControllerMap* map = getSharedControllerMap())
+        map->clearAll();
+    loadMidiControllerMap();
+}
+
+void GenericPlugin::serializeSettings(SettingSerializer& serializer)
+{
+    serializeGlobalSettings(GlobalSettings::shared(), serializer);
+    if (MainPresetFolder* folder = MainPresetFolder::installed()) {
+        std::string path = serializer.serializeString("PresetFolder", folder->getPath(), folder->getDefaultPath());
+        if (!serializer.isWriting())
+            folder->setPath(path);
+    }
+}
+
+// --- Presets and program changes ---
+
+bool GenericPlugin::loadPreset(const std::string& path)
+{
+    PluginStorage* storage = PluginStorage::installed();
+    if (!storage || !storage->loadPreset(*this, path))
+        return false;
+    presetState.name = fileStem(path);
+    presetState.location = path;
+    presetState.setModified(false);
+    if (Adapter* a = getAdapter())
+        a->presetChanged();
+    notifyPresetChanged();
+    return true;
+}
+
+bool GenericPlugin::savePreset(const std::string& path)
+{
+    PluginStorage* storage = PluginStorage::installed();
+    if (!storage || !storage->savePreset(*this, path))
+        return false;
+    presetState.name = fileStem(path);
+    presetState.location = path;
+    presetState.setModified(false);
+    if (Adapter* a = getAdapter())
+        a->presetChanged();
+    notifyPresetChanged();
+    return true;
+}
+
+void GenericPlugin::notifyPresetChanged() { notifyListener(presetChangedMask, 0); }
+
+void GenericPlugin::requestProgramChange(int bank, int program)
+{
+    pendingProgram.store(((bank & 0x3FFF) << 7) | (program & 0x7F), std::memory_order_release);
+}
+
+bool GenericPlugin::handlePendingProgramChange()
+{
+    int pending = pendingProgram.exchange(-1, std::memory_order_acq_rel);
+    if (pending < 0)
+        return false;
+    PluginStorage* storage = PluginStorage::installed();
+    return storage && storage->loadProgram(*this, pending >> 7, pending & 0x7F);
+}
+
+// --- Components ---
+
+void GenericPlugin::addComponentKind(int kind, int instanceCount)
+{
+    if (kind < 0)
+        return;
+    if (componentKinds.size() <= static_cast<std::size_t>(kind))
+        componentKinds.resize(static_cast<std::size_t>(kind) + 1);
+    componentKinds[static_cast<std::size_t>(kind)].resize(static_cast<std::size_t>(std::max(instanceCount, 0)));
+}
+
+void GenericPlugin::addToComponent(int kind, int instance, AbstractPluginParameter& parameter)
+{
+    if (kind < 0 || instance < 0 || static_cast<std::size_t>(kind) >= componentKinds.size())
+        return;
+    auto& instances = componentKinds[static_cast<std::size_t>(kind)];
+    if (static_cast<std::size_t>(instance) >= instances.size())
+        return;
+    instances[static_cast<std::size_t>(instance)].push_back(&parameter);
+}
+
+void GenericPlugin::addToComponent(int kind, int instance, PluginParameterSet& set)
+{
+    for (AbstractPluginParameter* p : set.getParameters())
+        addToComponent(kind, instance, *p);
+}
+
+void GenericPlugin::addToComponent(int kind, int instance, AbstractParameterSetList& list)
+{
+    addToComponent(kind, instance, list.getNumActiveParameter());
+    for (int i = 0; i < list.count(); ++i)
+        addToComponent(kind, instance, *list.get(i));
+}
+
+int GenericPlugin::getComponentInstanceCount(int kind) const
+{
+    if (kind < 0 || static_cast<std::size_t>(kind) >= componentKinds.size())
+        return 0;
+    return static_cast<int>(componentKinds[static_cast<std::size_t>(kind)].size());
+}
+
+const std::vector<AbstractPluginParameter*>& GenericPlugin::getComponentParameters(int kind, int instance) const
+{
+    if (instance < 0 || instance >= getComponentInstanceCount(kind))
+        return noParameters;
+    return componentKinds[static_cast<std::size_t>(kind)][static_cast<std::size_t>(instance)];
+}
+
+void GenericPlugin::setComponentPresetHandler(int kind, ComponentPresetHandler* handler)
+{
+    if (kind == -1) {
+        globalPresetHandler = handler;
+        return;
+    }
+    if (kind < 0)
+        return;
+    if (presetHandlers.size() <= static_cast<std::size_t>(kind))
+        presetHandlers.resize(static_cast<std::size_t>(kind) + 1, nullptr);
+    presetHandlers[static_cast<std::size_t>(kind)] = handler;
+}
+
+ComponentPresetHandler* GenericPlugin::getComponentPresetHandler(int kind) const
+{
+    if (kind == -1)
+        return globalPresetHandler;
+    if (kind < 0 || static_cast<std::size_t>(kind) >= presetHandlers.size())
+        return nullptr;
+    return presetHandlers[static_cast<std::size_t>(kind)];
+}
+
+// --- Channels ---
+
+void GenericPlugin::addChannel(Channel* channel)
+{
+    if (channel)
+        channels.emplace_back(channel);
+}
+
+GenericPlugin::Channel::Channel(GenericPlugin& owner)
+    : plugin(owner),
+      input(std::make_unique<wave::Input>(owner.getGraph())),
+      sideChainInput(std::make_unique<wave::Input>(owner.getGraph()))
+{
+    owner.addChannel(this);
+}
+
+GenericPlugin::Channel::~Channel() = default;
+
+// --- Snapshots ---
+
+void GenericPlugin::saveState(StateRecord& record) const
+{
+    record.presetName = presetState.name;
+    record.presetLocation = presetState.location;
+    record.modified.set(presetState.isModified());
+    record.compareIndex = compareStates ? compareStates->getCurrent() : 0;
+    record.values.resize(parameters.size());
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        record.values[i] = parameters[i]->getValue();
+}
+
+void GenericPlugin::loadState(const StateRecord& record)
+{
+    {
+        Batch batch(*this);
+        const std::size_t n = std::min(record.values.size(), parameters.size());
+        for (std::size_t i = 0; i < n; ++i)
+            parameters[i]->setValue(record.values[i], 0);
+    }
+    const bool placeChanged = presetState.name != record.presetName || presetState.location != record.presetLocation;
+    presetState.name = record.presetName;
+    presetState.location = record.presetLocation;
+    presetState.setModified(record.modified.get());
+    if (placeChanged)
+        notifyPresetChanged();
+}

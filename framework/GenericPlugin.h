@@ -1,0 +1,367 @@
+#pragma once
+
+#include "framework/AbstractMusicEventReceiver.h"
+#include "framework/AbstractPluginParameter.h"
+#include "framework/GenericParameterOwner.h"
+#include "framework/LockFreeQueue.h"
+#include "framework/MidiDecoder.h"
+#include "framework/ParameterChangeQueue.h"
+#include "framework/PresetState.h"
+#include "wave/Graph.h"
+#include "wave/Input.h"
+#include "wave/Producer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ComponentPresetHandler;  // defined by the layer that offers section presets
+class MidiControllerMap;
+class MidiVirtualPluginParameter;
+class ModulationReferences;
+class PluginParameterSet;
+class AbstractParameterSetList;
+class SettingSerializer;
+struct StateRecord;
+
+// The host-independent plug-in: it owns the flat parameter list, the audio
+// graph with one Channel per audio channel, the MIDI decoder and event
+// receiver, the undo history and the A/B states, and it is where parameter
+// changes from the host, the editor, MIDI and presets meet.
+//
+// The audio thread never reads a parameter object. A change is stored in the
+// parameter at once (so the host and the editor read it back immediately),
+// queued in a lock-free queue and applied to the DSP at the start of the
+// next block. MIDI events travel the same way with their sample offsets.
+//
+// A concrete plug-in, in its constructor: creates its parameters and lists
+// (which fixes the host indices), calls initialize(name), builds its graph
+// nodes and channels, then calls applyAllParameters(). A plug-in that
+// overrides terminateShared calls terminate() in its destructor, so the
+// last instance releases the shared objects through its own override.
+//
+// Threads: process and everything it reaches run on the host's audio thread
+// and never allocate, lock or wait. Parameters are set on the control and
+// editor threads (and by MIDI on the audio thread). The rest is called on the
+// control or editor thread.
+class GenericPlugin : public GenericParameterOwner {
+public:
+    class Channel;
+    class Adapter;
+    class Listener;
+    class StateList;
+    class UndoHistory;
+    class CompareStates;
+
+    // The "Receive MIDI" setting: options "Enabled,Disabled".
+    enum MidiState { Enabled = 0, Disabled = 1 };
+
+    // One MIDI event waiting for the audio thread: the message bytes
+    // (status | data1 << 8 | data2 << 16), the sample offset within the
+    // current host block, and the number of message bytes.
+    struct TimedEvent {
+        std::uint32_t message;
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+
+    static constexpr int maxOutputs = 16;
+    static constexpr int firstVirtualIndex = 0x100000;
+    // Listener masks: every bit but bit 10 for value changes; bit 0 also
+    // clear when the current preset's name or place changed.
+    static constexpr unsigned valuesChangedMask = 0xFFFFFBFFu;
+    static constexpr unsigned presetChangedMask = 0xFFFFFBFEu;
+    static constexpr int initialEventCapacity = 2048;
+
+    GenericPlugin();
+    virtual ~GenericPlugin();
+    GenericPlugin(const GenericPlugin&) = delete;
+    GenericPlugin& operator=(const GenericPlugin&) = delete;
+
+    // --- Virtual operations, in the order hosts and editors rely on ---
+
+    // Any thread, called by a parameter whose value changed: queues it for
+    // the audio thread, marks the preset modified and tells the adapter
+    // (unless bit 0 of flag says the host made it) and the listener, or
+    // only records it while an update batch is open.
+    void parameterChanged(int index, float value, int flag) override;
+    // Appends to the flat list; returns the parameter's index.
+    int addParameter(AbstractPluginParameter* parameter) override;
+    // Whether the plug-in also runs with one channel in and out.
+    virtual bool supportsMonoLayout() const { return false; }
+    // The kind code hosts file plug-ins under (2 for an effect, 0 unknown).
+    virtual int getPluginKind() const { return 0; }
+    // The four characters that start this plug-in's preset files.
+    virtual std::string presetMagic() const = 0;
+    // The handler of a component kind's section presets; -1 the global one.
+    virtual ComponentPresetHandler* getComponentPresetHandler(int kind) const;
+    // 1 when the plug-in takes audio input (an effect); 0 for an instrument.
+    virtual int getInputMode() const { return 1; }
+    // Size of the editor in pixels; 0 without an editor.
+    virtual int getEditorHeight() const { return 0; }
+    virtual int getEditorWidth() const { return 0; }
+    virtual bool hasEditor() const { return false; }
+    // The shared MIDI controller map from and to its file (through the
+    // installed PluginStorage).
+    virtual void loadMidiControllerMap();
+    virtual void saveMidiControllerMap();
+    // Control thread, outside processing (bypass switched on): clears the
+    // state of the graph's nodes.
+    virtual void reset();
+    // Forgets every controller association, then loads the file again.
+    virtual void revertMidiControllerMap();
+    // Writes all parameters to a preset file; on success the file becomes
+    // the current preset.
+    virtual bool savePreset(const std::string& path);
+    // Passes the user settings through the serializer, in both directions.
+    virtual void serializeSettings(SettingSerializer& serializer);
+    // Host tempo (beats per minute) and musical position; nothing here.
+    virtual void setTransport(double tempo, double position);
+    // Audio thread: points the channels' inputs at the host buffers.
+    virtual void setInputs(const float* const* buffers, int count, int numSamples);
+    virtual std::unique_ptr<AbstractMusicEventReceiver> createEventReceiver();
+    // Builds the objects all instances share (first instance only).
+    virtual void initializeShared(const std::string& productName);
+    // Loads a full preset file into all parameters; true on success.
+    virtual bool loadPreset(const std::string& path);
+    virtual std::string presetExtension() const { return ".mvp"; }
+    // Whether the plug-in takes a side-chain input.
+    virtual bool hasSideChain() const { return false; }
+    // Audio thread: a queued change of index reached the DSP; tells every
+    // channel. Plug-ins extend it for changes that rewire the graph.
+    virtual void applyParameter(int index);
+    // Audio thread: out[i] is channel i's output for the current frame.
+    virtual void getOutputs(const float** out, int count, int numSamples);
+    // Releases the shared objects (last instance only).
+    virtual void terminateShared();
+    // The modulation slots that parameter set lists renumber; none here.
+    virtual ModulationReferences* getModulationReferences() { return nullptr; }
+
+    // --- Life cycle ---
+
+    // Called by the derived constructor once its parameters exist: counts
+    // the instance (the first one sets up the shared objects and reads the
+    // user settings) and creates the event receiver, undo history and
+    // compare states.
+    void initialize(const std::string& name);
+    // Applies every parameter's current value to the DSP, once, at the end
+    // of construction. Leaves the preset unmodified.
+    void applyAllParameters();
+    // Ends this instance's share of the process-wide objects; the last
+    // instance writes the user settings and calls terminateShared. Called
+    // by the destructor if the derived class did not.
+    void terminate();
+    static int getInstanceCount();
+
+    // --- Audio thread ---
+
+    // One host block: applies the queued changes, reads the inputs, runs the
+    // graph in sub-blocks of at most the graph's block size that also end
+    // at every MIDI event's offset, delivering each event at its offset.
+    // At most 16 outputs are written; outputs without a channel get silence.
+    void process(const float* const* inputs, int inputCount, float* const* outputs, int outputCount,
+                 int numSamples);
+    void applyQueuedChanges();
+
+    // --- Parameters ---
+
+    int getParameterCount() const { return static_cast<int>(parameters.size()); }
+    AbstractPluginParameter* getParameter(int index) const;
+    // Index of the parameter with this name, or -1.
+    int findParameter(const std::string& name) const;
+    // Registers a MIDI-only parameter; the first gets 0x100000.
+    int addVirtualParameter(MidiVirtualPluginParameter* parameter);
+    MidiVirtualPluginParameter* getVirtualParameter(int index) const;
+    int getVirtualParameterCount() const { return static_cast<int>(virtualParameters.size()); }
+    // A learned MIDI controller moved: index from 0x100000 up addresses a
+    // virtual parameter, below that the flat list; normalized is 0..1.
+    // Indices that address nothing are ignored.
+    void setParameterByMidi(int index, float normalized);
+
+    // Update batches group many changes into one notification (index -1)
+    // to the adapter and the listener when the outermost batch closes.
+    void beginBatch();
+    void endBatch();
+    class Batch {
+    public:
+        explicit Batch(GenericPlugin& p) : plugin(p) { plugin.beginBatch(); }
+        ~Batch() { plugin.endBatch(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        GenericPlugin& plugin;
+    };
+    int getBatchDepth() const { return batchDepth.load(std::memory_order_acquire); }
+
+    // The start and end of a user gesture on a parameter (a knob drag), for
+    // the host's automation recording.
+    void beginEdit(int index);
+    void endEdit(int index);
+
+    // --- Host and editor ---
+
+    // Set by the host adapter before processing starts; null detaches.
+    void setAdapter(Adapter* a) { adapter.store(a, std::memory_order_release); }
+    Adapter* getAdapter() const { return adapter.load(std::memory_order_acquire); }
+    // Attaches or detaches the editor. Returns once no thread still calls
+    // the previous listener. Never call it from inside a listener call.
+    void setListener(Listener* listener);
+    Listener* getListener() const { return listener.load(std::memory_order_acquire); }
+
+    // Any thread: queues a MIDI message for the audio thread at a sample
+    // offset of the next host block. On the audio thread (inside a
+    // RealtimeThreadScope, as adapters call it from their audio callback) it
+    // never allocates; if the event pool is exhausted there, the message is
+    // decoded at once instead of waiting. False only when 65535 events wait
+    // undelivered because process is not being called.
+    bool queueMidiEvent(int offset, int status, int data1, int data2);
+
+    // Whether the host delivers separate side-chain buffers; without them
+    // the main inputs stand in.
+    void setSideChainPresent(bool present) { sideChainPresent.store(present, std::memory_order_relaxed); }
+    bool isSideChainPresent() const { return sideChainPresent.load(std::memory_order_relaxed); }
+    int getNumChannels() const { return numChannels; }
+    void setNumChannels(int n) { numChannels = n < 1 ? 1 : n; }
+
+    // The "Receive MIDI" parameter (may be null); while it reads Disabled,
+    // incoming MIDI is not decoded at all.
+    void setMidiStateParameter(AbstractPluginParameter* parameter) { midiStateParameter = parameter; }
+    int getMidiState() const { return midiState.load(std::memory_order_relaxed); }
+
+    // A MIDI program change asked for a preset (audio thread): remembered
+    // here, and loaded when a control thread calls
+    // handlePendingProgramChange (the host adapter's idle or worker call).
+    void requestProgramChange(int bank, int program);
+    bool handlePendingProgramChange();
+
+    // --- Components (the grouping of section presets) ---
+
+    void addComponentKind(int kind, int instanceCount);
+    void addToComponent(int kind, int instance, AbstractPluginParameter& parameter);
+    void addToComponent(int kind, int instance, PluginParameterSet& set);
+    void addToComponent(int kind, int instance, AbstractParameterSetList& list);
+    int getComponentKindCount() const { return static_cast<int>(componentKinds.size()); }
+    int getComponentInstanceCount(int kind) const;
+    const std::vector<AbstractPluginParameter*>& getComponentParameters(int kind, int instance) const;
+    void setComponentPresetHandler(int kind, ComponentPresetHandler* handler);
+
+    // --- Channels and graph ---
+
+    // Takes ownership; Channel's constructor calls it.
+    void addChannel(Channel* channel);
+    int getChannelCount() const { return static_cast<int>(channels.size()); }
+    Channel& getChannel(int i) const { return *channels[static_cast<std::size_t>(i)]; }
+    wave::Graph& getGraph() { return graph; }
+
+    // --- State ---
+
+    PresetState& getPresetState() { return presetState; }
+    // Tells the listener that the preset's name or place changed.
+    void notifyPresetChanged();
+    void saveState(StateRecord& record) const;
+    void loadState(const StateRecord& record);
+    UndoHistory* getUndoHistory() const { return undoHistory.get(); }
+    CompareStates* getCompareStates() const { return compareStates.get(); }
+
+    AbstractMusicEventReceiver* getEventReceiver() const { return eventReceiver.get(); }
+    MidiDecoder& getMidiDecoder() { return midiDecoder; }
+    // The controller map all instances share; null before the first
+    // instance is initialised and after the last one ended.
+    static MidiControllerMap* getSharedControllerMap();
+
+    // Capacity of the change queue's node pool (grows off the audio thread).
+    int getChangeQueueCapacity() const { return changeQueue.getCapacity(); }
+
+protected:
+    // Calls the listener, guarded so setListener can wait for the call to end.
+    void notifyListener(unsigned mask, int index);
+
+private:
+    void applyChange(int index, float value);
+    void deliverEvent(const TimedEvent& event);
+
+    std::atomic<Adapter*> adapter{nullptr};
+    std::vector<std::unique_ptr<Channel>> channels;
+    std::unique_ptr<CompareStates> compareStates;
+    std::vector<std::vector<std::vector<AbstractPluginParameter*>>> componentKinds;
+    std::vector<ComponentPresetHandler*> presetHandlers;
+    ComponentPresetHandler* globalPresetHandler = nullptr;
+    wave::Graph graph;
+    AbstractPluginParameter* midiStateParameter = nullptr;
+    std::atomic<bool> sideChainPresent{true};
+    std::atomic<Listener*> listener{nullptr};
+    std::atomic<int> listenerGuard{0};
+    MidiDecoder midiDecoder;
+    std::atomic<int> midiState{Enabled};
+    LockFreeQueue<TimedEvent> eventQueue;
+    std::vector<MidiVirtualPluginParameter*> virtualParameters;
+    std::unique_ptr<AbstractMusicEventReceiver> eventReceiver;
+    int numChannels = 2;
+    const float* outputPointers[maxOutputs] = {};
+    ParameterChangeQueue changeQueue;
+    std::vector<AbstractPluginParameter*> parameters;
+    std::atomic<int> batchDepth{0};
+    std::atomic<bool> batchDirty{false};
+    PresetState presetState;
+    std::unique_ptr<UndoHistory> undoHistory;
+    std::atomic<int> pendingProgram{-1};
+    bool initialized = false;
+    bool terminated = false;
+};
+
+// Host side of a plug-in: the host adapter.
+class GenericPlugin::Adapter {
+public:
+    // A parameter changed (index -1: all of them); read values with getValue.
+    // Called on the thread that made the change.
+    virtual void parameterChanged(int index) = 0;
+    // A preset was loaded or saved.
+    virtual void presetChanged() = 0;
+    // A user gesture on a parameter starts or ends.
+    virtual void beginGesture(int) {}
+    virtual void endGesture(int) {}
+
+protected:
+    ~Adapter() = default;
+};
+
+// Editor side of a plug-in. Called on the thread that made the change,
+// which may be the audio thread for changes made by MIDI.
+class GenericPlugin::Listener {
+public:
+    virtual void changed(unsigned mask, int index) = 0;
+
+protected:
+    ~Listener() = default;
+};
+
+// One audio channel: its main and side-chain inputs, which read host
+// buffers, and the producer whose blocks are its output.
+class GenericPlugin::Channel {
+public:
+    // Registers with the plug-in, which owns the channel from then on.
+    // Build channels after initialize.
+    explicit Channel(GenericPlugin& plugin);
+    virtual ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    // Audio thread: a queued change of a parameter reached the DSP.
+    virtual void parameterChanged(int) {}
+
+    wave::Input& getInput() const { return *input; }
+    wave::Input& getSideChainInput() const { return *sideChainInput; }
+    wave::Producer* getOutput() const { return output; }
+    // While building: the producer the channel's output is pulled from.
+    void setOutput(wave::Producer* producer) { output = producer; }
+    GenericPlugin& getPlugin() const { return plugin; }
+
+private:
+    GenericPlugin& plugin;
+    std::unique_ptr<wave::Input> input;
+    std::unique_ptr<wave::Input> sideChainInput;
+    wave::Producer* output = nullptr;
+};

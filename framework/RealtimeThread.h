@@ -1,0 +1,20 @@
+#pragma once
+
+// Marks the calling thread as the audio thread while a scope is open.
+// Code that may run on either side (a parameter set by MIDI during
+// processing, an event queued by an adapter inside its audio callback) asks
+// isCurrent() to decide whether it may allocate: on the audio thread it
+// never does.
+class RealtimeThreadScope {
+public:
+    RealtimeThreadScope() : wasRealtime(realtime) { realtime = true; }
+    ~RealtimeThreadScope() { realtime = wasRealtime; }
+    RealtimeThreadScope(const RealtimeThreadScope&) = delete;
+    RealtimeThreadScope& operator=(const RealtimeThreadScope&) = delete;
+
+    static bool isCurrent() { return realtime; }
+
+private:
+    static inline thread_local bool realtime = false;
+    bool wasRealtime;
+};
