@@ -66,3 +66,15 @@ TEST(Resources, CompiledInTableIsSortedAndFindable)
         EXPECT_EQ(found->size(), table[i].size);
     }
 }
+
+TEST(Resources, CharacteristicTablesAreCompiledIn)
+{
+    // The filter characteristics load by these names; each is a table in the
+    // "MFil" format.
+    for (const char* name : {"One.fil", "SMOOTH.fil", "tube"}) {
+        auto bytes = findResource(name);
+        ASSERT_TRUE(bytes) << name;
+        ASSERT_GE(bytes->size(), 8u);
+        EXPECT_EQ(std::memcmp(bytes->data(), "MFil", 4), 0) << name;
+    }
+}
