@@ -4,9 +4,9 @@
 #include "framework/GenericPlugin.h"
 #include "framework/PluginParameterSet.h"
 
-AbstractParameterSetList::NumActiveParameter::NumActiveParameter(AbstractParameterSetList& owner,
-                                                                 GenericPlugin& plugin, const std::string& name)
-    : PropPluginParameter<int>(&plugin, name), list(owner)
+AbstractParameterSetList::NumActiveParameter::NumActiveParameter(AbstractParameterSetList& owningList,
+                                                                 GenericPlugin& plugin, const std::string& title)
+    : PropPluginParameter<int>(&plugin, title), list(owningList)
 {
 }
 
@@ -16,8 +16,8 @@ void AbstractParameterSetList::NumActiveParameter::updateProperties(float plain)
     list.updateLiveElements(static_cast<int>(plain));
 }
 
-AbstractParameterSetList::AbstractParameterSetList(GenericPlugin& owner, const std::string& listName, int capacity)
-    : name(listName), numActive(*this, owner, "Num Active " + listName), plugin(owner)
+AbstractParameterSetList::AbstractParameterSetList(GenericPlugin& owner, const std::string& name, int capacity)
+    : listName(name), numActive(*this, owner, "Num Active " + name), owningPlugin(owner)
 {
     setActiveRange(1, capacity, 1);
 }
@@ -56,7 +56,7 @@ void AbstractParameterSetList::insertSet(int i)
     const int active = getNumActive();
     if (i < 1 || i > active || active >= getMaxActive() || active >= count())
         return;
-    GenericPlugin::Batch batch(plugin);
+    GenericPlugin::Batch batch(owningPlugin);
     numActive.setValue(static_cast<float>(active + 1), 0);
     for (int k = active; k >= i; --k)
         copySet(k, k - 1);
@@ -81,7 +81,7 @@ void AbstractParameterSetList::removeSet(int i)
 {
     if (!canRemove(i))
         return;
-    GenericPlugin::Batch batch(plugin);
+    GenericPlugin::Batch batch(owningPlugin);
     moveDownFrom(i);
 }
 

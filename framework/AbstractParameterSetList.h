@@ -65,8 +65,8 @@ public:
     int getMinActive() const { return static_cast<int>(numActive.getMin()); }
     int getMaxActive() const { return static_cast<int>(numActive.getMax()); }
     NumActiveParameter& getNumActiveParameter() { return numActive; }
-    const std::string& getName() const { return name; }
-    GenericPlugin& getPlugin() const { return plugin; }
+    const std::string& getName() const { return listName; }
+    GenericPlugin& getPlugin() const { return owningPlugin; }
 
 protected:
     // The value moves of removeSet, without the checks or a batch.
@@ -78,8 +78,8 @@ private:
     // Audio thread.
     void updateLiveElements(int active);
 
-    std::string name;
+    std::string listName;
     NumActiveParameter numActive;
-    GenericPlugin& plugin;
+    GenericPlugin& owningPlugin;
     std::vector<std::vector<Activatable*>> activatables;
 };

@@ -16,12 +16,12 @@ public:
     // Makes set i; by default T(plugin, i).
     using Factory = std::function<std::unique_ptr<T>(GenericPlugin&, int)>;
 
-    ParameterSetList(GenericPlugin& plugin, const std::string& name, int capacity, Factory factory = {})
-        : AbstractParameterSetList(plugin, name, capacity)
+    ParameterSetList(GenericPlugin& owner, const std::string& title, int capacity, Factory factory = {})
+        : AbstractParameterSetList(owner, title, capacity)
     {
         sets.reserve(static_cast<std::size_t>(capacity));
         for (int i = 0; i < capacity; ++i)
-            sets.push_back(factory ? factory(plugin, i) : std::make_unique<T>(plugin, i));
+            sets.push_back(factory ? factory(owner, i) : std::make_unique<T>(owner, i));
     }
 
     int count() const override { return static_cast<int>(sets.size()); }

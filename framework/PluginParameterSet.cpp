@@ -2,19 +2,19 @@
 
 #include "framework/GenericPlugin.h"
 
-PluginParameterSet::PluginParameterSet(GenericPlugin& owner) : plugin(owner) {}
+PluginParameterSet::PluginParameterSet(GenericPlugin& owner) : owningPlugin(owner) {}
 
 PluginParameterSet::~PluginParameterSet() = default;
 
 void PluginParameterSet::parameterChanged(int index, float value, int flag)
 {
-    plugin.parameterChanged(index, value, flag);
+    owningPlugin.parameterChanged(index, value, flag);
 }
 
 int PluginParameterSet::addParameter(AbstractPluginParameter* parameter)
 {
     parameters.push_back(parameter);
-    return plugin.addParameter(parameter);
+    return owningPlugin.addParameter(parameter);
 }
 
 void PluginParameterSet::configureParameters() {}

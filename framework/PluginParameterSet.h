@@ -29,9 +29,9 @@ public:
     int size() const { return static_cast<int>(parameters.size()); }
     AbstractPluginParameter& get(int j) const { return *parameters[static_cast<std::size_t>(j)]; }
     const std::vector<AbstractPluginParameter*>& getParameters() const { return parameters; }
-    GenericPlugin& getPlugin() const { return plugin; }
+    GenericPlugin& getPlugin() const { return owningPlugin; }
 
 private:
     std::vector<AbstractPluginParameter*> parameters;
-    GenericPlugin& plugin;
+    GenericPlugin& owningPlugin;
 };

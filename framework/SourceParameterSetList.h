@@ -11,9 +11,9 @@ class SourceParameterSetList : public TargetParameterSetList<T> {
 public:
     using typename ParameterSetList<T>::Factory;
 
-    SourceParameterSetList(GenericPlugin& owner, const std::string& name, int capacity, int first,
-                           int firstTarget = 0, int targetsPerSet = 0, Factory factory = {})
-        : TargetParameterSetList<T>(owner, name, capacity, firstTarget, targetsPerSet, factory), firstSource(first)
+    SourceParameterSetList(GenericPlugin& owner, const std::string& title, int capacity, int first,
+                           int targetsFrom = 0, int perSet = 0, Factory factory = {})
+        : TargetParameterSetList<T>(owner, title, capacity, targetsFrom, perSet, factory), firstSource(first)
     {
     }
 
@@ -21,9 +21,9 @@ public:
     {
         if (!this->canRemove(i))
             return;
-        GenericPlugin& plugin = this->getOwningPlugin();
-        GenericPlugin::Batch batch(plugin);
-        ModulationReferences* refs = plugin.getModulationReferences();
+        GenericPlugin& owner = this->getPlugin();
+        GenericPlugin::Batch batch(owner);
+        ModulationReferences* refs = owner.getModulationReferences();
         if (refs)
             refs->dropSlotsOfSource(firstSource + i);
         this->removeTargetsOf(i);

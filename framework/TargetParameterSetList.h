@@ -13,9 +13,9 @@ class TargetParameterSetList : public ParameterSetList<T> {
 public:
     using typename ParameterSetList<T>::Factory;
 
-    TargetParameterSetList(GenericPlugin& owner, const std::string& name, int capacity, int first, int perSet,
+    TargetParameterSetList(GenericPlugin& owner, const std::string& title, int capacity, int first, int perSet,
                            Factory factory = {})
-        : ParameterSetList<T>(owner, name, capacity, factory), firstTarget(first), targetsPerSet(perSet), plugin(owner)
+        : ParameterSetList<T>(owner, title, capacity, factory), firstTargetIndex(first), perSetTargets(perSet)
     {
     }
 
@@ -23,30 +23,27 @@ public:
     {
         if (!this->canRemove(i))
             return;
-        GenericPlugin::Batch batch(plugin);
+        GenericPlugin::Batch batch(this->getPlugin());
         removeTargetsOf(i);
     }
 
-    int getFirstTarget() const { return firstTarget; }
-    int getTargetsPerSet() const { return targetsPerSet; }
+    int getFirstTarget() const { return firstTargetIndex; }
+    int getTargetsPerSet() const { return perSetTargets; }
 
 protected:
     // The removal within an open batch: drop, move the values, retarget.
     void removeTargetsOf(int i)
     {
-        ModulationReferences* refs = plugin.getModulationReferences();
-        if (refs && targetsPerSet > 0)
-            refs->dropSlotsOnTargets(firstTarget + targetsPerSet * i, targetsPerSet);
+        ModulationReferences* refs = this->getPlugin().getModulationReferences();
+        if (refs && perSetTargets > 0)
+            refs->dropSlotsOnTargets(firstTargetIndex + perSetTargets * i, perSetTargets);
         this->moveDownFrom(i);
-        if (refs && targetsPerSet > 0)
-            refs->retargetSlots(firstTarget + targetsPerSet * (i + 1), firstTarget + targetsPerSet * this->count(),
-                                -targetsPerSet);
+        if (refs && perSetTargets > 0)
+            refs->retargetSlots(firstTargetIndex + perSetTargets * (i + 1), firstTargetIndex + perSetTargets * this->count(),
+                                -perSetTargets);
     }
 
-    GenericPlugin& getOwningPlugin() const { return plugin; }
-
 private:
-    int firstTarget;
-    int targetsPerSet;
-    GenericPlugin& plugin;
+    int firstTargetIndex;
+    int perSetTargets;
 };

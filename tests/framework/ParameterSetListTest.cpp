@@ -1,0 +1,243 @@
+#include "TestPlugin.h"
+
+#include "framework/Activatable.h"
+#include "framework/ModulationReferences.h"
+#include "framework/SourceParameterSetList.h"
+#include "framework/TargetParameterSetList.h"
+#include "wave/Source.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Two parameters per set: "<name> A" (default 0.1) and "<name> B" (default 0.2).
+class TwoValueSet final : public PluginParameterSet {
+public:
+    TwoValueSet(GenericPlugin& owner, int index)
+        : PluginParameterSet(owner),
+          a(this, "Set " + std::to_string(index + 1) + " A"),
+          b(this, "Set " + std::to_string(index + 1) + " B")
+    {
+    }
+    void configureParameters() override
+    {
+        a.setDefault(0.1f);
+        b.setDefault(0.2f);
+        a.resetToDefault();
+        b.resetToDefault();
+    }
+    FloatPluginParameter a;
+    FloatPluginParameter b;
+};
+
+// The slots of a modulation matrix, reduced to (source, target) pairs, with
+// the renumbering the lists ask for.
+struct FakeMatrix final : ModulationReferences {
+    std::vector<std::pair<int, int>> slots;
+    int batchDepthSeen = -1;
+    GenericPlugin* plugin = nullptr;
+
+    void note() { batchDepthSeen = plugin ? plugin->getBatchDepth() : -1; }
+    void dropSlotsOnTargets(int first, int count) override
+    {
+        note();
+        std::erase_if(slots, [&](auto& s) { return s.second >= first && s.second < first + count; });
+    }
+    void dropSlotsOfSource(int source) override
+    {
+        note();
+        std::erase_if(slots, [&](auto& s) { return s.first == source; });
+    }
+    void retargetSlots(int begin, int end, int delta) override
+    {
+        for (auto& s : slots)
+            if (s.second >= begin && s.second < end)
+                s.second += delta;
+    }
+    void renumberSources(int after, int end, int delta) override
+    {
+        for (auto& s : slots)
+            if (s.first > after && s.first < end)
+                s.first += delta;
+    }
+};
+
+class ListPlugin final : public testplugin::TestPlugin {
+public:
+    ListPlugin()
+        : TestPlugin(1),
+          filters(*this, "Filters", 4, 0, 4),
+          sources(*this, "XLFOs", 4, 10, 20, 1)
+    {
+        filters.configureSets();
+        sources.configureSets();
+        filters.setActiveRange(1, 4, 3);
+        sources.setActiveRange(0, 4, 3);
+        matrix.plugin = this;
+    }
+    ModulationReferences* getModulationReferences() override { return &matrix; }
+
+    TargetParameterSetList<TwoValueSet> filters;
+    SourceParameterSetList<TwoValueSet> sources;
+    FakeMatrix matrix;
+};
+
+void setValues(TwoValueSet& s, float a, float b)
+{
+    s.a.setValue(a, 0);
+    s.b.setValue(b, 0);
+}
+
+}  // namespace
+
+TEST(ParameterSetList, FlatOrderIsNumActiveThenSetsAndNeverChanges)
+{
+    ListPlugin plugin;
+    // After the test plug-in's own parameter and its Receive MIDI switch.
+    EXPECT_EQ(plugin.getParameter(2)->getName(), "Num Active Filters");
+    EXPECT_EQ(plugin.getParameter(3)->getName(), "Set 1 A");
+    EXPECT_EQ(plugin.getParameter(10)->getName(), "Set 4 B");
+    EXPECT_EQ(plugin.getParameter(11)->getName(), "Num Active XLFOs");
+    EXPECT_EQ(plugin.filters[1].a.getIndex(), 5);
+    EXPECT_EQ(plugin.filters[1].size(), 2);
+    plugin.filters.removeSet(0);
+    plugin.filters.insertSet(1);
+    EXPECT_EQ(plugin.filters[1].a.getIndex(), 5);
+
+    plugin.addComponentKind(0, 1);
+    plugin.addToComponent(0, 0, plugin.filters);
+    const auto& component = plugin.getComponentParameters(0, 0);
+    ASSERT_EQ(component.size(), 9u);
+    EXPECT_EQ(component[0], &plugin.filters.getNumActiveParameter());
+    EXPECT_EQ(component[8], &plugin.filters[3].b);
+    EXPECT_TRUE(plugin.getComponentParameters(3, 0).empty());
+}
+
+TEST(ParameterSetList, RemovingASetMovesValuesAndModulationInOneBatch)
+{
+    ListPlugin plugin;
+    testplugin::CountingAdapter adapter;
+    plugin.setAdapter(&adapter);
+    for (int i = 0; i < 3; ++i)
+        setValues(plugin.filters[i], 0.3f + 0.1f * static_cast<float>(i), 0.6f + 0.1f * static_cast<float>(i));
+    // Slots aimed at set 1's targets (4..7) and set 2's (8..11), and beyond the list.
+    plugin.matrix.slots = {{10, 5}, {11, 8}, {12, 11}, {13, 2}, {14, 40}};
+    adapter.calls = 0;
+
+    plugin.filters.removeSet(1);
+    EXPECT_EQ(plugin.filters.getNumActive(), 2);
+    EXPECT_FLOAT_EQ(plugin.filters[0].a.getValue(), 0.3f);
+    EXPECT_FLOAT_EQ(plugin.filters[1].a.getValue(), 0.5f);
+    EXPECT_FLOAT_EQ(plugin.filters[1].b.getValue(), 0.8f);
+    EXPECT_FLOAT_EQ(plugin.filters[2].a.getValue(), 0.1f);  // back to defaults
+    EXPECT_FLOAT_EQ(plugin.filters[2].b.getValue(), 0.2f);
+    const std::vector<std::pair<int, int>> expected{{11, 4}, {12, 7}, {13, 2}, {14, 40}};
+    EXPECT_EQ(plugin.matrix.slots, expected);
+    EXPECT_EQ(plugin.matrix.batchDepthSeen, 1);
+    EXPECT_EQ(adapter.calls, 1);
+    EXPECT_EQ(adapter.lastIndex, -1);
+
+    // Beyond the active sets, or at the minimum: nothing at all.
+    plugin.filters.removeSet(2);
+    plugin.filters.removeSet(0);
+    EXPECT_EQ(plugin.filters.getNumActive(), 1);
+    plugin.matrix.slots = {{10, 0}};
+    adapter.calls = 0;
+    plugin.filters.removeSet(0);
+    EXPECT_EQ(plugin.filters.getNumActive(), 1);
+    EXPECT_EQ(plugin.matrix.slots.size(), 1u);
+    EXPECT_EQ(adapter.calls, 0);
+    plugin.setAdapter(nullptr);
+}
+
+TEST(ParameterSetList, RemovingASourceRenumbersTheLaterSources)
+{
+    ListPlugin plugin;
+    // Sources 10..13 with one target each from 20.
+    plugin.matrix.slots = {{10, 1}, {11, 2}, {12, 3}, {13, 4}, {5, 21}, {5, 22}, {12, 12}};
+    plugin.sources.removeSet(1);
+    EXPECT_EQ(plugin.sources.getNumActive(), 2);
+    const std::vector<std::pair<int, int>> expected{{10, 1}, {11, 3}, {12, 4}, {5, 21}, {11, 12}};
+    EXPECT_EQ(plugin.matrix.slots, expected);
+    // The source list may go down to none.
+    plugin.sources.removeSet(0);
+    plugin.sources.removeSet(0);
+    EXPECT_EQ(plugin.sources.getNumActive(), 0);
+    plugin.sources.removeSet(0);
+    EXPECT_EQ(plugin.sources.getNumActive(), 0);
+}
+
+TEST(ParameterSetList, InsertingASetCopiesTheSetBefore)
+{
+    ListPlugin plugin;
+    plugin.filters.getNumActiveParameter().setValue(2.0f, 0);
+    setValues(plugin.filters[0], 0.3f, 0.4f);
+    setValues(plugin.filters[1], 0.5f, 0.6f);
+    plugin.filters.insertSet(1);
+    EXPECT_EQ(plugin.filters.getNumActive(), 3);
+    EXPECT_FLOAT_EQ(plugin.filters[0].a.getValue(), 0.3f);
+    EXPECT_FLOAT_EQ(plugin.filters[1].a.getValue(), 0.3f);
+    EXPECT_FLOAT_EQ(plugin.filters[1].b.getValue(), 0.4f);
+    EXPECT_FLOAT_EQ(plugin.filters[2].a.getValue(), 0.5f);
+    EXPECT_FLOAT_EQ(plugin.filters[2].b.getValue(), 0.6f);
+    plugin.filters.insertSet(0);  // before the first set: not allowed
+    plugin.filters.insertSet(4);  // beyond the active sets
+    EXPECT_EQ(plugin.filters.getNumActive(), 3);
+    plugin.filters.insertSet(3);
+    EXPECT_EQ(plugin.filters.getNumActive(), 4);
+    plugin.filters.insertSet(2);  // full
+    EXPECT_EQ(plugin.filters.getNumActive(), 4);
+    EXPECT_FLOAT_EQ(plugin.filters[3].a.getValue(), 0.5f);
+}
+
+namespace {
+struct Counter final : wave::Source {
+    using wave::Source::Source;
+    int process(wave::Block& b, int n, int) override
+    {
+        ++runs;
+        b.fill(0.0f, 0, n);
+        return n;
+    }
+    int runs = 0;
+};
+}  // namespace
+
+TEST(ParameterSetList, GraphNodesFollowTheActiveCountOnTheAudioThread)
+{
+    ListPlugin plugin;
+    wave::Graph& graph = plugin.getGraph();
+    std::vector<std::unique_ptr<Counter>> nodes;
+    std::vector<std::unique_ptr<Activatable>> elements;
+    std::vector<Activatable*> group;
+    for (int i = 0; i < 4; ++i) {
+        nodes.push_back(std::make_unique<Counter>(graph));
+        elements.push_back(std::make_unique<Activatable>(*nodes.back(), wave::Graph::AtEnd, true, true));
+        group.push_back(elements.back().get());
+    }
+    plugin.filters.registerActivatables(group);
+    plugin.applyAllParameters();  // three filters active
+    EXPECT_TRUE(elements[2]->isLive());
+    EXPECT_FALSE(elements[3]->isLive());
+    EXPECT_EQ(graph.getResetList().size(), 3u);
+
+    plugin.filters.removeSet(0);
+    EXPECT_TRUE(elements[2]->isLive());  // not before the next block
+    plugin.process(nullptr, 0, nullptr, 0, 64);
+    EXPECT_FALSE(elements[2]->isLive());
+    EXPECT_FALSE(nodes[2]->isActive());
+    EXPECT_EQ(nodes[2]->runs, 0);
+    EXPECT_EQ(nodes[1]->runs, 1);
+    EXPECT_EQ(graph.getResetList().size(), 2u);
+    auto runList = graph.getRunList();
+    EXPECT_EQ(std::count(runList.begin(), runList.end(), nodes[2].get()), 0);
+    plugin.filters.insertSet(1);
+    plugin.process(nullptr, 0, nullptr, 0, 64);
+    EXPECT_EQ(nodes[2]->runs, 1);
+    // Elements are torn down before their nodes.
+    elements.clear();
+}
