@@ -1,0 +1,36 @@
+#pragma once
+
+#include "wave/Block.h"
+#include "wave/Consumer.h"
+
+namespace wave {
+class Graph;
+}
+
+// A control signal a node reads (cut-off, amount, a gain, a delay time): the
+// block of a linked producer, or a fixed value while nothing is linked. The
+// fixed value lives in a block of its own, so a node reads both cases through
+// the same pointer and can treat a constant either way as a scalar.
+class ControlInput : public wave::Consumer {
+public:
+    struct Signal {
+        const float* samples;
+        bool constant;  // one value throughout: samples[0]
+    };
+
+    // Control thread, while building. Allocates the fallback block.
+    ControlInput(wave::Graph& graph, float defaultValue);
+
+    // The value read while no producer is linked. Audio or control thread;
+    // never allocates.
+    void setDefault(float value);
+    float getDefault() const { return fallbackValue; }
+    bool isLinked() const { return getSource() != nullptr; }
+
+    // This frame's samples. Audio thread.
+    Signal pull(int numSamples);
+
+private:
+    float fallbackValue;
+    wave::Block fallback;
+};

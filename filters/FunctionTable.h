@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A function of one variable that a FunctionTable samples once, at build time.
+class FunctionTableFunction {
+public:
+    virtual ~FunctionTableFunction() = default;
+    virtual double evaluate(double x) const = 0;
+};
+
+// A uniformly sampled function with linear interpolation: every coefficient
+// the filters need per segment, and the output clip curve per sample, comes
+// from one of these instead of a transcendental call.
+//
+// The point count is a power of two so that an index can be wrapped with a
+// mask: no input, however far outside the domain, reads outside the values.
+// One guard point past the end lets the interpolation read values[i + 1]
+// for the last index without a test.
+class FunctionTable {
+public:
+    FunctionTable() = default;
+    FunctionTable(int requestedPoints, const FunctionTableFunction& function, double lower, double upper);
+
+    void build(int requestedPoints, const FunctionTableFunction& function, double lower, double upper);
+
+    // Truncates the table position toward zero; used for the per-segment
+    // coefficient lookups. Out-of-domain inputs wrap around the table.
+    float lookup(float x) const;
+
+    // Floors the table position, as the output clip stage does for four
+    // values at a time (see StateVariableKernel.h); the scalar form exists
+    // for tests and for callers outside the audio loop.
+    float lookupFloor(float x) const;
+
+    int pointCount() const { return points; }
+    float lowerBound() const { return lower; }
+    float upperBound() const { return upper; }
+    float reciprocalStep() const { return reciprocal; }
+    float offsetFraction() const { return fractionalOffset; }
+    int32_t offsetInteger() const { return integerOffset; }
+    int32_t indexMask() const { return points - 1; }
+    const float* data() const { return values.data(); }
+
+private:
+    float reciprocal = 0;
+    float fractionalOffset = 0;
+    int32_t integerOffset = 0;
+    float upper = 0;
+    float lower = 0;
+    double indexOffset = 0;
+    int32_t points = 0;
+    std::vector<float> values;
+};

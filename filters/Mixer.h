@@ -1,0 +1,59 @@
+#pragma once
+
+#include "filters/WeightedInput.h"
+#include "framework/Property.h"
+#include "wave/ParameterRamp.h"
+#include "wave/Source.h"
+
+#include <memory>
+#include <vector>
+
+// Combines any number of weighted inputs under one operation: a sum (the
+// routing's averaging), a difference, the largest magnitude (a level over
+// several channels), a product, or a ratio of magnitudes.
+//
+// Each input is an audio producer and a gain (see WeightedInput). An input
+// without an audio producer is ignored; a sum leaves out inputs whose gain is
+// constantly 0 without pulling them, and when only one input contributes
+// with a constant gain of 1 the output is that input's own block, not a copy.
+// When no input contributes, the output is silence (the graph's scratch block).
+class Mixer : public wave::Source, public PropertyOwner {
+public:
+    enum Operation : int { sum = 0, subtract = 1, maximum = 2, product = 3, ratio = 4 };
+
+    // Control thread, while building. Every input starts with gain 1.
+    Mixer(wave::Graph& graph, int numInputs = 2, int operation = sum);
+    ~Mixer() override;
+
+    // Clamped to 0 .. 4. Read at every block.
+    Property<int> operation;
+    // Setting it creates the missing inputs (allocating: control thread only);
+    // lowering it keeps the surplus inputs for later but leaves them out.
+    Property<int> inputCount;
+
+    int getInputCount() const { return inputCount; }
+    void setInput(int index, wave::Producer* audio);
+    wave::Producer* getInput(int index) const;
+    // A gain stream for the input; null returns it to its own smoothed gain.
+    void setGainSource(int index, wave::Producer* gain);
+    // Moves the input's own gain (see WeightedInput::setGain).
+    void setGain(int index, float gain, float timeMs = ParameterRamp::automaticTime);
+    float getGain(int index) const;
+
+    // Audio thread. With OutputNotNeeded nothing is pulled or computed: the
+    // node has no state, its gains glide on graph time, and inputs that must
+    // keep running are in the run list.
+    int process(wave::Block& target, int numSamples, int flags) override;
+
+    void propertyChanged(PropertyBase& property) override;
+
+protected:
+    WeightedInput* input(int index) const;
+
+private:
+    void processSum(wave::Block& target, int numSamples);
+    void processOther(wave::Block& target, int numSamples, int op);
+    void outputSilence();
+
+    std::vector<std::unique_ptr<WeightedInput>> inputs;
+};

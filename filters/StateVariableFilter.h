@@ -1,0 +1,197 @@
+#pragma once
+
+#include "filters/FunctionTable.h"
+#include "filters/LaneVector.h"
+#include "framework/Property.h"
+
+#include <vector>
+
+// The saturating state-variable filter: the classic two-integrator loop run
+// three times per sample with the input held (threefold oversampling), a
+// cubic term that softens the band-pass state of the first stage, hard
+// bounds on both states, up to three weakly damped further stages for the
+// steeper slopes, and an output stage that drives the result into an
+// arctangent clip curve and scales it back.
+//
+// One object filters up to four signals at once ("lanes"; one per owning
+// filter, e.g. the left and the right channel of one filter slot) with the
+// same packed arithmetic. The one-lane form runs the same template code
+// instantiated for float, so each lane of a four-lane run equals a one-lane
+// run of the same streams, as long as the segmentation is the same.
+//
+// Coefficients change per segment, never per sample: a segment starts at
+// every 32nd sample and wherever the cut-off of an active lane has moved by
+// more than a tenth of an octave from the segment's start.
+//
+// Everything runs on the audio thread except construction, which builds
+// the process-wide lookup tables on first use and sizes every buffer for
+// the largest block; process calls allocate nothing and never lock.
+//
+// Non-finite input: the states are checked once per segment; a lane whose
+// states are NaN or infinite is reset to 0, so the filter never stays dead
+// after a NaN or infinity in its input. A non-finite (or absurdly large,
+// beyond 1e6) value reaching the output stage leaves it as 0, so the output
+// is always finite and bounded by the clip curve times the output gain.
+class StateVariableFilter {
+public:
+    static constexpr int maxStages = 4;
+    static constexpr int defaultMaxBlockLength = 1024;
+    static constexpr int segmentLength = 32;
+    static constexpr float segmentMove = 0.1f;  // octaves
+
+    // x = log2(cut-off / sample rate): the coefficient of a filter running at
+    // three times the sample rate, capped at 0.95 to keep the loop stable.
+    class FreqFunction : public FunctionTableFunction {
+    public:
+        double evaluate(double x) const override;
+    };
+    // x = frequency coefficient f: the smallest damping the loop tolerates at f.
+    class DampLimitFunction : public FunctionTableFunction {
+    public:
+        double evaluate(double x) const override;
+    };
+    // x = resonance amount: damping 2 (1 - amount^1/4); negative above 1.
+    class DampFunction : public FunctionTableFunction {
+    public:
+        double evaluate(double x) const override;
+    };
+
+    // The output clip curve: atan(k x) / k for x >= 0 and atan(x) below, so
+    // positive half-waves are clipped more softly the smaller k is.
+    class ClipTable {
+    public:
+        class ClipFunction : public FunctionTableFunction {
+        public:
+            explicit ClipFunction(double shape) : k(shape) {}
+            double evaluate(double x) const override;
+
+        private:
+            double k;
+        };
+
+        static constexpr int points = 8192;
+        static constexpr float range = 40.0f;
+
+        explicit ClipTable(float shapeFactor = 0.3f);
+        // Rebuilds the table (allocating) only when k really changes; never
+        // called on the audio thread.
+        void setShapeFactor(float k);
+        float shapeFactor() const { return k; }
+        const FunctionTable& table() const { return curve; }
+        float operator()(float x) const { return curve.lookupFloor(x); }
+
+    private:
+        float k;
+        FunctionTable curve;
+    };
+
+    // The three lookup tables every filter of the process shares.
+    struct SharedTables {
+        FunctionTable frequency;
+        FunctionTable dampingLimit;
+        FunctionTable damping;
+        ClipTable plainClip;  // used until a characteristic supplies its own
+    };
+    // Built once, thread-safely, on first use; lives until the library unloads.
+    static const SharedTables& sharedTables();
+
+    // What a characteristic asks of one segment.
+    struct Settings {
+        float resonanceAmount;
+        float saturation;
+        float drive;
+    };
+
+    // The streams of up to four owners for one block. Inactive lanes are not
+    // filtered, their states do not move and their output is not written.
+    struct Lanes {
+        const float* input[laneCount] = {};
+        float* output[laneCount] = {};
+        const float* cutoff[laneCount] = {};          // log2 Hz per sample
+        const float* peak[laneCount] = {};            // 0..1 per sample
+        const float* peakMultiplier[laneCount] = {};  // optional, null: none
+        bool constant[laneCount] = {};                // cut-off and peak constant over the block
+        bool active[laneCount] = {};
+    };
+
+    // The coefficients of one segment, per lane: frequency coefficient f,
+    // saturation c, drive and output gain of the clip stage, damping per stage.
+    struct Segment {
+        int start;
+        int end;
+        LaneVector f;
+        LaneVector saturation;
+        LaneVector drive;
+        LaneVector outputGain;
+        LaneVector q[maxStages];
+    };
+
+    explicit StateVariableFilter(int maxBlockLength = defaultMaxBlockLength, float sampleRate = 44100.0f);
+    virtual ~StateVariableFilter() = default;
+    StateVariableFilter(const StateVariableFilter&) = delete;
+    StateVariableFilter& operator=(const StateVariableFilter&) = delete;
+
+    // 0 low-pass, 1 high-pass, anything else band-pass.
+    Property<int> response;
+    // 1 = 12 dB/oct (one stage), 2 = 24 (two), anything else 48 (four).
+    Property<int> slope;
+
+    // Audio thread, before a block: caches the rate and its log2 when it changed.
+    void setSampleRate(float sampleRate);
+    float sampleRate() const { return rate; }
+    int maxBlockLength() const { return maxFrames; }
+
+    // One lane (lane 0 of the states). Input and output may be the same
+    // buffer. When constant is set and there is no multiplier, the whole
+    // block is one segment. Audio thread.
+    virtual void process(const float* input, float* output, const float* cutoff, const float* peak,
+                         const float* peakMultiplier, int frameCount, bool constant);
+    virtual bool supportsResponse(int) const { return true; }
+    virtual bool supportsSlope(int value) const { return value != 0; }
+    // Zeroes every state of every stage and lane.
+    virtual void reset();
+    // Up to four lanes in one pass, segmented jointly. Audio thread.
+    virtual void processLanes(const Lanes& lanes, int frameCount);
+    // Settings for one segment; the plain filter is the table-less one.
+    virtual Settings computeSettings(float cutoff, float peak);
+    // Input gain of the first stage, undone at the output.
+    virtual float gainCompensation() const { return 1.0f; }
+
+    static int stageCount(int slope);
+
+    // Inspection, for tests and the display: the segmentation of the last
+    // block and the states.
+    int lastSegmentCount() const { return segmentCount; }
+    const Segment& lastSegment(int index) const { return segments[static_cast<size_t>(index)]; }
+    float lowState(int stage, int lane) const { return low[stage][lane]; }
+    float bandState(int stage, int lane) const { return band[stage][lane]; }
+
+protected:
+    void setClipTable(const ClipTable& table) { clip = &table; }
+
+private:
+    template <class V>
+    void run(const Lanes& lanes, int offset, int frameCount);
+    int segment(const Lanes& lanes, int offset, int frameCount);
+    void computeCoefficients(const Lanes& lanes, int offset, float comp);
+    template <class V>
+    void runStages(V* work, float comp);
+    void clipOneLane(float* work) const;
+    void clipLanes(LaneVector* work) const;
+
+    const SharedTables* tables;
+    const ClipTable* clip;
+    int maxFrames;
+    float rate = 0.0f;
+    float log2Rate = 0.0f;
+
+    alignas(16) LaneVector low[maxStages] = {};
+    alignas(16) LaneVector band[maxStages] = {};
+
+    std::vector<Segment> segments;
+    int segmentCount = 0;
+    std::vector<LaneVector> laneWork;  // interleaved: one vector per sample
+    std::vector<float> oneLaneWork;
+    std::vector<float> zeros;    // input of inactive lanes
+    std::vector<float> discard;  // output of inactive lanes
+};

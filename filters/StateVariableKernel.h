@@ -1,0 +1,99 @@
+#pragma once
+
+#include "filters/FunctionTable.h"
+#include "filters/LaneVector.h"
+
+#include <cstring>
+
+// The arithmetic of the state-variable filter, written once over a lane type
+// V (float for one lane, LaneVector for four). Internal to the filter; kept
+// apart so that the orchestration in StateVariableFilter.cpp stays readable.
+namespace svfkernel {
+
+enum Tap { lowTap = 0, highTap = 1, bandTap = 2 };
+
+// Keeps the states away from zero (and out of the denormal range) without
+// touching the processor's control word, in every lane form alike.
+inline constexpr float antiDenormal = 1e-24f;
+
+// One sample through one stage: three passes of the two-integrator loop with
+// the input held (the filter runs at three times the sample rate). With
+// Cubic, the band-pass state is softened by c band^3 on every pass, always
+// using the band value from before that pass. Band is bounded to +-1 and low
+// to +-10 after the third pass only.
+template <class V, int T, bool Cubic>
+inline V stageSample(V& lowState, V& bandState, V u, V f, V q, V c)
+{
+    V l = lowState;
+    V b = bandState;
+    const V eps = splat<V>(antiDenormal);
+
+    l = l + f * (b - eps);
+    V nb = b + f * (u - q * b - l);
+    if constexpr (Cubic)
+        nb = nb - c * b * b * b;
+    b = nb;
+
+    l = l + f * b;
+    nb = b + f * (u - q * b - l);
+    if constexpr (Cubic)
+        nb = nb - c * b * b * b;
+    b = nb;
+
+    l = l + f * b;
+    const V h = u - q * b - l;
+    nb = b + f * h;
+    if constexpr (Cubic)
+        nb = nb - c * b * b * b;
+    b = nb + eps;
+
+    b = clampKeepNaN(b, splat<V>(-1.0f), splat<V>(1.0f));
+    l = clampKeepNaN(l, splat<V>(-10.0f), splat<V>(10.0f));
+    lowState = l;
+    bandState = b;
+    if constexpr (T == lowTap)
+        return l;
+    else if constexpr (T == highTap)
+        return h;  // not bounded
+    else
+        return b;
+}
+
+// The output clip stage for four values (four samples of one lane, or one
+// sample of four lanes): y = clip(y drive) gain. The table position is
+// floored with a truncating conversion corrected by one where it rounded up,
+// which gives the same integer as converting with round-down and leaves the
+// rounding mode alone. Values that are not finite, or beyond +-1e6, are read
+// as 0 so that the conversion stays defined and the output bounded; within
+// that range positions outside the table wrap, as every table lookup does.
+inline LaneVector clipFour(LaneVector y, LaneVector drive, LaneVector gain, const FunctionTable& table)
+{
+    LaneVector x = y * drive;
+    const LaneVector magnitude = x < 0.0f ? -x : x;
+    x = magnitude <= splat<LaneVector>(1.0e6f) ? x : splat<LaneVector>(0.0f);
+
+    const LaneVector t = x * table.reciprocalStep() - table.offsetFraction();
+    LaneMask whole = __builtin_convertvector(t, LaneMask);
+    whole += (__builtin_convertvector(whole, LaneVector) > t);  // true is -1
+    const LaneVector weight = t - __builtin_convertvector(whole, LaneVector);
+    const LaneMask index = (whole - table.offsetInteger()) & table.indexMask();
+
+    const float* v = table.data();
+    const LaneVector a = {v[index[0]], v[index[1]], v[index[2]], v[index[3]]};
+    const LaneVector b = {v[index[0] + 1], v[index[1] + 1], v[index[2] + 1], v[index[3] + 1]};
+    return (a + (b - a) * weight) * gain;
+}
+
+inline LaneVector loadFour(const float* p)
+{
+    LaneVector v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storeFour(float* p, LaneVector v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+}  // namespace svfkernel

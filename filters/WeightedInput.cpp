@@ -1,0 +1,27 @@
+#include "filters/WeightedInput.h"
+
+namespace {
+// Gains beyond unity are allowed (a mixer may boost); the ramp's automatic
+// time still measures moves against a full on/off switch.
+constexpr float gainLimit = 64.0f;
+}  // namespace
+
+WeightedInput::WeightedInput(wave::Graph& graph, float initialGain) : ownGain(graph, initialGain)
+{
+    ownGain.getRamp().setLimits(-gainLimit, gainLimit);
+    ownGain.getRamp().setReferenceRange(1.0f);
+}
+
+void WeightedInput::setGain(float value, float timeMs)
+{
+    ownGain.setTarget(timeMs, value);
+}
+
+ControlInput::Signal WeightedInput::pullGain(int numSamples)
+{
+    wave::Producer* gain = gainLink.getSource();
+    if (!gain)
+        gain = &ownGain;
+    const wave::Block& block = gain->pull(numSamples, 0);
+    return {block.data(), gain->isConstant()};
+}

@@ -1,0 +1,218 @@
+#include "filters/DesignFilterStyle.h"
+#include "filters/FilterCharacteristics.h"
+#include "persistence/Resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void putWord(Bytes& b, std::uint32_t w)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
+}
+
+void putFloat(Bytes& b, float v)
+{
+    std::uint32_t w = 0;
+    std::memcpy(&w, &v, 4);
+    putWord(b, w);
+}
+
+// An "MFil" table written independently of the reader: every cell of table
+// t (0 drive, 1 saturation, 2 resonance) is cell(t, row, column).
+template <class Cell>
+Bytes makeTable(const char* magic, std::uint32_t version, float k, float lo, float hi, int n, Cell cell)
+{
+    Bytes b(magic, magic + 4);
+    putWord(b, version);
+    putFloat(b, k);
+    putFloat(b, lo);
+    putFloat(b, hi);
+    for (int t = 0; t < 3; ++t) {
+        putWord(b, static_cast<std::uint32_t>(n));
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c)
+                putFloat(b, cell(t, r, c));
+    }
+    return b;
+}
+
+float columnCutoff(const DesignFilter::Style& s, int column)
+{
+    return s.lowestCutoff + static_cast<float>(column) / s.gridScale();
+}
+
+}  // namespace
+
+TEST(FilterCharacteristics, FactoryListLoadsTheTenTablesInMenuOrder)
+{
+    const FilterCharacteristics& list = FilterCharacteristics::shared();
+    EXPECT_EQ(&list, &FilterCharacteristics::shared());
+    ASSERT_EQ(list.size(), 10);
+
+    struct Expected {
+        float k, lo, hi, comp;
+    };
+    const Expected expected[10] = {
+        {0.3f, 2.2666f, 16.2064f, 1.8f},      {0.181958f, 2.2666f, 16.2064f, 1.0f},
+        {1.0f, 2.2666f, 16.2064f, 1.0f},      {0.687329f, 3.06152f, 15.6029f, 1.4f},
+        {0.913428f, 2.2666f, 16.2064f, 1.0f}, {0.128784f, 2.2666f, 16.2064f, 1.0f},
+        {0.31709f, 2.2666f, 16.2064f, 1.0f},  {1.0f, 2.2666f, 16.2064f, 1.0f},
+        {0.1f, 2.2666f, 16.2064f, 1.0f},      {0.543188f, 2.2666f, 16.2064f, 1.0f},
+    };
+    for (int i = 0; i < 10; ++i) {
+        const DesignFilter::Style& s = list[i];
+        EXPECT_EQ(s.clipShapeFactor.get(), expected[i].k) << i;
+        EXPECT_EQ(s.clipTable().shapeFactor(), expected[i].k) << i;
+        EXPECT_EQ(s.lowestCutoff.get(), expected[i].lo) << i;
+        EXPECT_EQ(s.highestCutoff.get(), expected[i].hi) << i;
+        EXPECT_EQ(s.gainCompensation(), expected[i].comp) << i;
+        EXPECT_FLOAT_EQ(s.gridScale(), 10.0f / (expected[i].hi - expected[i].lo)) << i;
+        // Peak 0 is the plain filter in every characteristic.
+        for (float cut : {0.0f, 5.0f, 10.0f, 20.0f}) {
+            const auto settings = s.getSettings(0.0f, cut);
+            EXPECT_EQ(settings.resonanceAmount, 0.0f) << i;
+            EXPECT_EQ(settings.saturation, 0.0f) << i;
+        }
+    }
+}
+
+TEST(FilterCharacteristics, OneReadsBackItsDefiningRowsAndClampsAtTheGridEdges)
+{
+    const DesignFilter::Style& one = FilterCharacteristics::shared()[0];
+    const float drive10[11] = {1.5f, 1.5f, 1.5f, 2, 2, 2.5f, 2.5f, 3, 4, 8, 8};
+    const float saturation10[11] = {0.001f, 0.001f, 0.001f, 0.003f, 0.01f, 0.03f, 0.04f, 0.07f, 0.1f, 0.1f, 0.1f};
+    const float resonance9[11] = {3.25f, 3.25f, 3.25f, 3.25f, 2.5f, 2.1f, 1.3f, 1.1f, 0.95f, 0.95f, 0.95f};
+    const float resonance10[11] = {3.5f, 3.5f, 3.5f, 3.5f, 3, 2.5f, 1.5f, 1.2f, 1, 1, 1};
+    for (int c = 0; c < 11; ++c) {
+        const float cut = columnCutoff(one, c);
+        for (int r = 0; r <= 4; ++r) {
+            const auto s = one.getSettings(static_cast<float>(r) / 10.0f, cut);
+            EXPECT_NEAR(s.drive, 2.5f, 1e-5f);
+            EXPECT_NEAR(s.saturation, 0.0f, 1e-7f);
+            EXPECT_NEAR(s.resonanceAmount, 0.05f * static_cast<float>(r), 1e-5f) << r << "," << c;
+        }
+        const auto top = one.getSettings(1.0f, cut);
+        EXPECT_NEAR(top.drive, drive10[c], 1e-4f) << c;
+        EXPECT_NEAR(top.saturation, saturation10[c], 1e-6f) << c;
+        EXPECT_NEAR(top.resonanceAmount, resonance10[c], 1e-4f) << c;
+        EXPECT_NEAR(one.getSettings(0.9f, cut).resonanceAmount, resonance9[c], 1e-4f) << c;
+        // Exact reads of the stored cells, without interpolation.
+        EXPECT_EQ(one.driveTable.value(10, c), drive10[c]);
+        EXPECT_EQ(one.saturationTable.value(10, c), saturation10[c]);
+        EXPECT_EQ(one.resonanceTable.value(9, c), resonance9[c]);
+        EXPECT_EQ(one.resonanceTable.value(10, c), resonance10[c]);
+    }
+    // Beyond the grid: the edge columns, no extrapolation; a peak above 1
+    // stays on the last row.
+    EXPECT_EQ(one.getSettings(1.0f, -5.0f).resonanceAmount, 3.5f);
+    EXPECT_EQ(one.getSettings(1.0f, 30.0f).drive, 8.0f);
+    EXPECT_EQ(one.getSettings(3.0f, 30.0f).drive, 8.0f);
+    EXPECT_EQ(one.getSettings(std::nanf(""), std::nanf("")).resonanceAmount, 0.0f);
+    // Halfway between rows 9 and 10 and columns 4 and 5: the mean of the corners.
+    const float cut = 0.5f * (columnCutoff(one, 4) + columnCutoff(one, 5));
+    EXPECT_NEAR(one.getSettings(0.95f, cut).resonanceAmount, (2.5f + 2.1f + 3.0f + 2.5f) / 4.0f, 1e-4f);
+}
+
+TEST(FilterCharacteristics, DefaultsAreThePlainFilterAndDriveNeverFallsBelowATenth)
+{
+    const DesignFilter::Style plain("", 1.0f);
+    EXPECT_EQ(plain.clipShapeFactor.get(), 0.3f);
+    EXPECT_EQ(plain.gridSize.get(), 11);
+    for (float peak : {0.0f, 0.1f, 0.35f, 0.5f, 0.95f, 1.0f}) {
+        const auto s = plain.getSettings(peak, 10.0f);
+        // Rows step by 0.1, and the last is held at 0.999.
+        EXPECT_NEAR(s.resonanceAmount, std::min(peak, 0.9f) + std::max(peak - 0.9f, 0.0f) * 0.99f, 1e-5f);
+        EXPECT_EQ(s.saturation, 0.0f);
+        EXPECT_NEAR(s.drive, 0.1f, 1e-7f);
+    }
+
+    // A drive cell of 0 (or anything below 0.1) yields 0.1; values between
+    // are interpolated as stored. The version is not checked.
+    registerResource("LowDrive.fil", makeTable("MFil", 7, 0.5f, 2.0f, 12.0f, 11, [](int t, int, int c) {
+                         return t == 0 ? 0.02f * static_cast<float>(c) : 0.0f;
+                     }));
+    const DesignFilter::Style low("LowDrive.fil", 1.0f);
+    EXPECT_EQ(low.clipShapeFactor.get(), 0.5f);
+    EXPECT_EQ(low.getSettings(0.5f, 2.0f).drive, 0.1f);
+    EXPECT_NEAR(low.getSettings(0.5f, 12.0f).drive, 0.2f, 1e-6f);
+    unregisterResource("LowDrive.fil");
+}
+
+TEST(FilterCharacteristics, DamagedTablesKeepWhatWasThere)
+{
+    // Wrong magic: nothing after the version is read; construction values
+    // stay and the tables stay 0 (a plain filter without resonance).
+    registerResource("BadMagic.fil", makeTable("MFiX", 1, 0.9f, 3.0f, 14.0f, 11, [](int, int, int) {
+                         return 5.0f;
+                     }));
+    DesignFilter::Style bad("BadMagic.fil", 1.0f);
+    EXPECT_EQ(bad.clipShapeFactor.get(), 0.3f);
+    EXPECT_EQ(bad.lowestCutoff.get(), 2.2666f);
+    const auto s = bad.getSettings(1.0f, 10.0f);
+    EXPECT_EQ(s.resonanceAmount, 0.0f);
+    EXPECT_EQ(s.saturation, 0.0f);
+    EXPECT_EQ(s.drive, 0.1f);
+    EXPECT_FALSE(bad.loadCharacteristic("BadMagic.fil"));
+    unregisterResource("BadMagic.fil");
+
+    // Truncated inside the saturation table: the drive table and the first
+    // 30 saturation cells are read, the rest stay as they were.
+    Bytes full = makeTable("MFil", 1, 0.7f, 2.0f, 12.0f, 11, [](int t, int r, int c) {
+        return static_cast<float>(t * 1000 + r * 11 + c + 1);
+    });
+    full.resize(512 + 30 * 4 + 2);  // saturation values start at 512
+    registerResource("Short.fil", full);
+    DesignFilter::Style shortStyle("Short.fil", 1.0f);
+    EXPECT_EQ(shortStyle.clipShapeFactor.get(), 0.7f);
+    EXPECT_EQ(shortStyle.driveTable.value(10, 10), 121.0f);
+    EXPECT_EQ(shortStyle.saturationTable.value(2, 7), 1000.0f + 30.0f);  // cell 29
+    EXPECT_EQ(shortStyle.saturationTable.value(2, 8), 0.0f);             // cell 30 was cut
+    EXPECT_EQ(shortStyle.resonanceTable.value(0, 0), 0.0f);
+    EXPECT_FALSE(shortStyle.loadCharacteristic("Short.fil"));
+    // A load over existing values only overwrites what it reads.
+    shortStyle.resonanceTable.setValue(3, 3, 42.0f);
+    shortStyle.loadCharacteristic("Short.fil");
+    EXPECT_EQ(shortStyle.resonanceTable.value(3, 3), 42.0f);
+    unregisterResource("Short.fil");
+
+    // A size no table can have ends the load instead of allocating it.
+    Bytes huge = makeTable("MFil", 1, 0.7f, 2.0f, 12.0f, 11, [](int, int, int) { return 1.0f; });
+    huge[20] = 0xff;
+    huge[23] = 0x7f;
+    registerResource("Huge.fil", huge);
+    DesignFilter::Style hugeStyle("Huge.fil", 1.0f);
+    EXPECT_EQ(hugeStyle.driveTable.size.get(), 11);
+    EXPECT_EQ(hugeStyle.driveTable.value(5, 5), 0.0f);
+    unregisterResource("Huge.fil");
+
+    EXPECT_THROW(DesignFilter::Style("NoSuchTable.fil", 1.0f), EResource);
+}
+
+TEST(FilterCharacteristics, SettingTableSizingAndDifferences)
+{
+    FilterSettingTable t;
+    EXPECT_EQ(t.size.get(), 11);
+    EXPECT_EQ(t.value(11, 11), 0.0f);  // the extra row and column exist
+    t.size = 3;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            t.setValue(r, c, static_cast<float>(r * 10 + c * c));
+    t.recomputeDifferences();
+    EXPECT_EQ(t.difference(1, 0), 1.0f);
+    EXPECT_EQ(t.difference(1, 1), 3.0f);
+    EXPECT_EQ(t.difference(1, 2), 0.0f);
+    EXPECT_FLOAT_EQ(t.interpolate(1, 1, 0.5f, 0.5f), (11 + 14 + 21 + 24) / 4.0f);
+    // The last row blends towards the zero row only with weight ty.
+    EXPECT_FLOAT_EQ(t.interpolate(2, 0, 0.0f, 0.0f), 20.0f);
+    // Resizing clears.
+    t.size = 4;
+    EXPECT_EQ(t.value(1, 1), 0.0f);
+}

@@ -1,0 +1,123 @@
+#include "filters/FunctionTable.h"
+#include "filters/StateVariableFilter.h"
+#include "filters/StateVariableKernel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <random>
+
+namespace {
+
+class Identity : public FunctionTableFunction {
+public:
+    double evaluate(double x) const override { return x; }
+};
+
+class Square : public FunctionTableFunction {
+public:
+    double evaluate(double x) const override { return x * x; }
+};
+
+}  // namespace
+
+TEST(FunctionTable, PointCountSamplingGuardPointAndInterpolation)
+{
+    EXPECT_EQ(FunctionTable(4906, Identity(), 0, 1).pointCount(), 8192);
+    EXPECT_EQ(FunctionTable(4096, Identity(), 0, 1).pointCount(), 4096);
+    EXPECT_EQ(FunctionTable(3, Identity(), 0, 1).pointCount(), 4);
+    EXPECT_EQ(FunctionTable(1, Identity(), 0, 1).pointCount(), 2);
+
+    // Bounds given the wrong way round are put in order.
+    const FunctionTable t(8, Square(), 3.0, -4.0);
+    EXPECT_EQ(t.lowerBound(), -4.0f);
+    EXPECT_EQ(t.upperBound(), 3.0f);
+    const double step = 7.0 / 7.0;
+    for (int i = 0; i < 8; ++i) {
+        const double x = -4.0 + i * step;
+        EXPECT_FLOAT_EQ(t.data()[i], static_cast<float>(x * x)) << i;
+        EXPECT_FLOAT_EQ(t.lookup(static_cast<float>(x)), static_cast<float>(x * x)) << i;
+    }
+    EXPECT_EQ(t.data()[8], t.data()[7]);  // guard point
+    // Between points the lookup is the chord, not the function.
+    EXPECT_FLOAT_EQ(t.lookup(-3.5f), 0.5f * (16.0f + 9.0f));
+    EXPECT_FLOAT_EQ(t.lookupFloor(0.25f), 0.75f * 0.0f + 0.25f * 1.0f);
+}
+
+TEST(FunctionTable, OutOfDomainInputsWrapAndTruncationDiffersFromFlooring)
+{
+    // Identity over [0, 1] with 4 points: step 1/3, index = 3x.
+    const FunctionTable t(4, Identity(), 0.0, 1.0);
+    // Truncation toward zero keeps index 0 for a small negative position and
+    // extrapolates along the first chord...
+    EXPECT_NEAR(t.lookup(-0.1f), -0.1f, 1e-6f);
+    // ...flooring steps to index -1, which wraps to the last point (and its guard).
+    EXPECT_NEAR(t.lookupFloor(-0.1f), 1.0f, 1e-6f);
+    // One period (4 steps) further on, the table repeats itself.
+    EXPECT_NEAR(t.lookup(0.5f + 4.0f / 3.0f), t.lookup(0.5f), 1e-5f);
+    // Inputs no position can hold read as position 0 instead of undefined behaviour.
+    EXPECT_TRUE(std::isfinite(t.lookup(std::numeric_limits<float>::quiet_NaN())));
+    EXPECT_TRUE(std::isfinite(t.lookup(1e30f)));
+    EXPECT_TRUE(std::isfinite(t.lookupFloor(-std::numeric_limits<float>::infinity())));
+}
+
+TEST(FunctionTable, SharedCoefficientTablesFollowTheirFunctions)
+{
+    const auto& tables = StateVariableFilter::sharedTables();
+    EXPECT_EQ(&tables, &StateVariableFilter::sharedTables());
+    EXPECT_EQ(tables.frequency.pointCount(), 8192);
+    EXPECT_EQ(tables.dampingLimit.pointCount(), 8192);  // 4906 requested
+    EXPECT_EQ(tables.damping.pointCount(), 4096);
+
+    // f = 2 sin(pi/3 * fc/fs), the coefficient at three times the rate, capped at 0.95.
+    for (double ratio : {0.001, 0.01, 0.05, 0.1}) {
+        const double expected = 2.0 * std::sin(std::numbers::pi / 3.0 * ratio);
+        EXPECT_NEAR(tables.frequency.lookup(static_cast<float>(std::log2(ratio))), expected, expected * 1e-4);
+    }
+    EXPECT_NEAR(tables.frequency.lookup(0.0f), 0.95f, 1e-6f);   // cut-off at the sample rate
+    EXPECT_NEAR(tables.frequency.lookup(-0.5f), 0.95f, 1e-6f);  // 2 sin(pi/3 * 0.707) > 0.95
+
+    EXPECT_NEAR(tables.damping.lookup(0.0f), 2.0f, 1e-6f);
+    EXPECT_NEAR(tables.damping.lookup(1.0f), 0.0f, 1e-3f);
+    EXPECT_NEAR(tables.damping.lookup(0.5f), 2.0 * (1.0 - std::pow(0.5, 0.25)), 1e-3);
+    EXPECT_LT(tables.damping.lookup(3.5f), -0.7f);
+
+    EXPECT_NEAR(tables.dampingLimit.lookup(0.005f), 2.0f, 1e-6f);
+    EXPECT_NEAR(tables.dampingLimit.lookup(0.9f), 2.0 / 0.9 - 0.9, 1e-3);
+    EXPECT_NEAR(tables.dampingLimit.lookup(0.5f), 2.0f, 1e-6f);
+}
+
+TEST(FunctionTable, ClipTableShapeAndVectorFlooringMatchTheScalarLookup)
+{
+    StateVariableFilter::ClipTable clip(0.25f);
+    EXPECT_NEAR(clip(4.0f), std::atan(0.25 * 4.0) / 0.25, 1e-4);  // soft positive half-wave
+    EXPECT_NEAR(clip(-4.0f), std::atan(-4.0), 1e-4);              // negative always atan
+    const float before = clip(10.0f);
+    clip.setShapeFactor(0.25f + 5e-8f);  // within the change epsilon: no rebuild
+    EXPECT_EQ(clip.shapeFactor(), 0.25f);
+    clip.setShapeFactor(1.0f);
+    EXPECT_NEAR(clip(10.0f), std::atan(10.0), 1e-4);
+    EXPECT_NE(clip(10.0f), before);
+
+    // The four-value clip stage floors with a corrected truncation; it must
+    // land on exactly the index std::floor gives, also where positions wrap.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> wide(-300.0f, 300.0f);
+    const FunctionTable& table = clip.table();
+    for (int n = 0; n < 20000; ++n) {
+        LaneVector y;
+        for (int k = 0; k < 4; ++k)
+            y[k] = n < 100 ? static_cast<float>(n - 50) * 0.8f + 0.01f * k : wide(random);
+        const LaneVector out = svfkernel::clipFour(y, splat<LaneVector>(1.0f), splat<LaneVector>(2.0f), table);
+        for (int k = 0; k < 4; ++k)
+            ASSERT_EQ(out[k], table.lookupFloor(y[k]) * 2.0f) << y[k];
+    }
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const LaneVector bad = svfkernel::clipFour(LaneVector{nan, inf, -inf, 1e7f}, splat<LaneVector>(1.0f),
+                                               splat<LaneVector>(1.0f), table);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(bad[k], table.lookupFloor(0.0f)) << k;
+}
