@@ -1,0 +1,18 @@
+#include "persistence/UserSettingsStorage.h"
+
+#include "framework/ApplicationInfo.h"
+#include "framework/GenericPlugin.h"
+#include "framework/GlobalSettings.h"
+#include "persistence/UserSettings.h"
+
+void UserSettingsStorage::readUserSettings(GenericPlugin& plugin)
+{
+    ::readUserSettings([&plugin](SettingSerializer& serializer) { plugin.serializeSettings(serializer); },
+                       GlobalSettings::shared(), ApplicationInfo::shared());
+}
+
+void UserSettingsStorage::writeUserSettings(GenericPlugin& plugin)
+{
+    ::writeUserSettings([&plugin](SettingSerializer& serializer) { plugin.serializeSettings(serializer); },
+                        ApplicationInfo::shared());
+}
