@@ -11,7 +11,10 @@ void GenericPlugin::UndoHistory::push(const std::string& name)
     record.name = name;
     plugin.saveState(record);
     redoCount = 0;
-    undoCount = std::min(undoCount + 1, size - 1);
+    // The first snapshot has nothing before it to go back to; counting it
+    // would let an undo land on a record that was never filled.
+    undoCount = holdsSnapshot ? std::min(undoCount + 1, size - 1) : 0;
+    holdsSnapshot = true;
 }
 
 void GenericPlugin::UndoHistory::step(int delta)

@@ -37,6 +37,7 @@ private:
     int redoCount = 0;
     int undoCount = 0;
     int position = 0;
+    bool holdsSnapshot = false;
     GenericPlugin& plugin;
     StateList states;
 };
