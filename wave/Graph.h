@@ -74,8 +74,9 @@ public:
     // Audio thread: starts a new frame here and in every child.
     void nextFrame();
     // Audio thread, after the pulls of a frame: runs the run-list producers
-    // nobody pulled, then moves the position on by numSamples here and by
-    // numSamples × rateFactor in each child.
+    // not yet produced this frame (with OutputNotNeeded when they have
+    // consumers, NoConsumer when they have none), then moves the position on
+    // by numSamples here and by numSamples × rateFactor in each child.
     void advance(int numSamples);
     // Control thread, outside processing (the host switched to bypass):
     // records the position and resets every producer of the reset list,

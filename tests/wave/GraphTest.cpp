@@ -66,12 +66,22 @@ TEST(Graph, AdvanceRunsOnlyWhatWasNotPulledAndSaysWhy)
     readsUnread.pull(100);
     EXPECT_EQ(unread.calls, 1);
 
+    // An owner may pull a producer without a consumer link (a plug-in
+    // channel's output); advance must not run it a second time.
+    graph.nextFrame();
+    orphan.pull(100);
+    readsPulled.pull(100);
+    graph.advance(100);
+    EXPECT_EQ(orphan.calls, 2);
+    EXPECT_EQ(orphan.lastFlags, 0);
+    EXPECT_EQ(unread.calls, 2);
+
     graph.remove(unread);
     graph.nextFrame();
     graph.advance(50);
-    EXPECT_EQ(unread.calls, 1);
-    EXPECT_EQ(pulled.calls, 2);
-    EXPECT_EQ(graph.getPosition(), 150u);
+    EXPECT_EQ(unread.calls, 2);
+    EXPECT_EQ(pulled.calls, 3);
+    EXPECT_EQ(graph.getPosition(), 250u);
 }
 
 TEST(Graph, RunListKeepsFrontFixedAndEndOrder)
