@@ -250,6 +250,7 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n)
 
 void StateVariableFilter::computeCoefficients(const Lanes& lanes, int offset, float comp)
 {
+    const int stages = stageCount(slope);
     for (int k = 0; k < segmentCount; ++k) {
         Segment& seg = segments[static_cast<size_t>(k)];
         const int at = offset + seg.start;
@@ -282,7 +283,7 @@ void StateVariableFilter::computeCoefficients(const Lanes& lanes, int offset, fl
             seg.q[0][l] = std::min(limit, tables->damping.lookup(settings.resonanceAmount));
             // The further stages only shape the slope: weak resonance, falling
             // from stage to stage.
-            for (int s = 1; s < maxStages; ++s) {
+            for (int s = 1; s < stages; ++s) {
                 const float m = static_cast<float>(maxStages - s);
                 seg.q[s][l] = std::min(limit, tables->damping.lookup(m * 0.035f * peakValue));
             }

@@ -1,0 +1,80 @@
+// Cost of the state-variable filter per sample, for one lane and for four
+// lanes in one pass, at each slope, with a constant cut-off (one segment per
+// block) and a swept one (0.003 octave per sample, a fast envelope: a new
+// segment every 32 samples, each with its own table lookups).
+#include "filters/DesignFilter.h"
+#include "filters/FilterCharacteristics.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int blockLength = 256;
+
+struct Streams {
+    std::vector<float> input[4], output[4], cutoff, peak;
+
+    explicit Streams(bool swept)
+    {
+        std::mt19937 random(5);
+        std::uniform_real_distribution<float> d(-0.5f, 0.5f);
+        for (int l = 0; l < 4; ++l) {
+            input[l].resize(blockLength);
+            output[l].resize(blockLength);
+            for (float& v : input[l])
+                v = d(random);
+        }
+        cutoff.resize(blockLength);
+        peak.assign(blockLength, 0.6f);
+        for (int i = 0; i < blockLength; ++i)
+            cutoff[static_cast<size_t>(i)] = swept ? 7.0f + 0.003f * static_cast<float>(i) : 10.0f;
+    }
+};
+
+// state.range(0): slope 1, 2 or 3; range(1): 1 swept, 0 constant.
+void oneLane(benchmark::State& state)
+{
+    DesignFilter filter(FilterCharacteristics::shared()[0], 1024, 48000.0f);
+    filter.slope = static_cast<int>(state.range(0));
+    const bool swept = state.range(1) != 0;
+    Streams s(swept);
+    for (auto _ : state) {
+        filter.process(s.input[0].data(), s.output[0].data(), s.cutoff.data(), s.peak.data(), nullptr, blockLength,
+                       !swept);
+        benchmark::DoNotOptimize(s.output[0].data());
+    }
+    state.counters["ns/sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * blockLength,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void fourLanes(benchmark::State& state)
+{
+    DesignFilter filter(FilterCharacteristics::shared()[0], 1024, 48000.0f);
+    filter.slope = static_cast<int>(state.range(0));
+    const bool swept = state.range(1) != 0;
+    Streams s(swept);
+    StateVariableFilter::Lanes lanes;
+    for (int l = 0; l < 4; ++l) {
+        lanes.input[l] = s.input[l].data();
+        lanes.output[l] = s.output[l].data();
+        lanes.cutoff[l] = s.cutoff.data();
+        lanes.peak[l] = s.peak.data();
+        lanes.constant[l] = !swept;
+        lanes.active[l] = true;
+    }
+    for (auto _ : state) {
+        filter.processLanes(lanes, blockLength);
+        benchmark::DoNotOptimize(s.output[0].data());
+    }
+    // Per sample of all four lanes together: compare with four times oneLane.
+    state.counters["ns/sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * blockLength,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+}  // namespace
+
+BENCHMARK(oneLane)->ArgsProduct({{1, 2, 3}, {0, 1}})->ArgNames({"slope", "swept"});
+BENCHMARK(fourLanes)->ArgsProduct({{1, 2, 3}, {0, 1}})->ArgNames({"slope", "swept"});
