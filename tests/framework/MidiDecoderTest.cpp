@@ -1,0 +1,142 @@
+#include "framework/AbstractMusicEventReceiver.h"
+#include "framework/MidiControllerMap.h"
+#include "framework/MidiDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Writes every call as text, so a test compares whole sequences.
+struct Log final : MidiListener {
+    std::vector<std::string> calls;
+    void add(const std::string& s) { calls.push_back(s); }
+    void channelPressure(float v) override { add("pressure " + std::to_string(v)); }
+    void polyPressure(int n, float v) override { add("poly " + std::to_string(n) + " " + std::to_string(v)); }
+    void controlChange(int c, float v, int raw) override
+    {
+        add("cc " + std::to_string(c) + " " + std::to_string(v) + " " + std::to_string(raw));
+    }
+    void modWheel(float v) override { add("wheel " + std::to_string(v)); }
+    void noteOff(int n, float v) override { add("off " + std::to_string(n) + " " + std::to_string(v)); }
+    void noteOn(int n, float v) override { add("on " + std::to_string(n) + " " + std::to_string(v)); }
+    void pitchBend(float v) override { add("bend " + std::to_string(v)); }
+};
+
+struct Receiver final : AbstractChannelEventReceiver {
+    Receiver(MidiControllerMap* map, std::string name) : AbstractChannelEventReceiver(nullptr, map), tag(std::move(name)) {}
+    void rawMessage(int s, int, int) override { raw.push_back(s); }
+    void programChange(int bank, int program) override { programs.push_back({bank, program}); }
+    void setParameterByMidi(int index, float v) override { learned.push_back({index, v}); }
+    std::string tag;
+    std::vector<int> raw;
+    std::vector<std::pair<int, int>> programs;
+    std::vector<std::pair<int, float>> learned;
+};
+
+struct Routing final : AbstractMusicEventReceiver {
+    explicit Routing(MidiControllerMap* map) : AbstractMusicEventReceiver(map) {}
+    void setMidiLearnTarget(int id) override { slots[0].get()->setLearnTarget(id); }
+    void install(int slot, AbstractChannelEventReceiver* r) { slots[static_cast<std::size_t>(slot)].set(r); }
+};
+
+struct Reset final : MidiSystemListener {
+    int count = 0;
+    void systemReset() override { ++count; }
+};
+
+}  // namespace
+
+TEST(MidiDecoder, DecodesChannelMessagesForTheAllChannelsSlotAndTheChannel)
+{
+    MidiControllerMap map;
+    Routing routing(&map);
+    Receiver all(&map, "all"), third(&map, "ch3");
+    Log allLog, thirdLog;
+    all.addListener(&allLog);
+    third.addListener(&thirdLog);
+    routing.install(0, &all);
+    routing.install(3, &third);
+    MidiDecoder decoder(&routing);
+    Reset reset;
+    decoder.setSystemListener(&reset);
+
+    decoder.receive(0x92, 60, 127);  // note on, channel 3
+    decoder.receive(0x92, 60, 0);    // velocity 0: note off
+    decoder.receive(0x80, 61, 64);   // channel 1: only the all-channels slot
+    decoder.receive(0xB2, 123, 0);   // all notes off
+    decoder.receive(0xB2, 1, 127);   // mod wheel: controller and wheel
+    decoder.receive(0xE2, 0, 64);    // pitch bend centre
+    decoder.receive(0xE2, 0, 0);
+    decoder.receive(0xE2, 127, 127);
+    decoder.receive(0xD2, 127, 0);
+    decoder.receive(0xA2, 5, 127);
+    decoder.receive(0xFF, 0, 0);
+    decoder.receive(0xF8, 0, 0);  // clock: ignored
+
+    const std::vector<std::string> expectedThird{
+        "on 60 1.000000", "off 60 0.000000", "off 0 0.000000", "cc 1 1.000000 127", "wheel 1.000000",
+        "bend 0.000031", "bend -0.500000", "bend 0.500000", "pressure 1.000000", "poly 5 1.000000"};
+    EXPECT_EQ(thirdLog.calls, expectedThird);
+    ASSERT_EQ(allLog.calls.size(), expectedThird.size() + 1);
+    EXPECT_EQ(allLog.calls[2], "off 61 0.503937");
+    EXPECT_EQ(all.raw.size(), 12u);  // every message reaches slot 0 raw, system ones too
+    EXPECT_TRUE(third.raw.empty());
+    EXPECT_EQ(reset.count, 1);
+}
+
+TEST(MidiDecoder, BankSelectIsKeptPerSlotForTheNextProgramChange)
+{
+    MidiControllerMap map;
+    Routing routing(&map);
+    Receiver all(&map, "all"), first(&map, "ch1"), second(&map, "ch2");
+    routing.install(0, &all);
+    routing.install(1, &first);
+    routing.install(2, &second);
+    MidiDecoder decoder(&routing);
+    decoder.receive(0xB0, 0, 1);
+    decoder.receive(0xB0, 32, 5);
+    decoder.receive(0xC0, 9, 0);
+    decoder.receive(0xC1, 3, 0);
+    ASSERT_EQ(first.programs.size(), 1u);
+    EXPECT_EQ(first.programs[0], (std::pair<int, int>{133, 9}));
+    EXPECT_EQ(second.programs[0], (std::pair<int, int>{0, 3}));
+    EXPECT_EQ(all.programs[1], (std::pair<int, int>{133, 3}));
+    EXPECT_EQ(decoder.getBank(1), 133);
+    decoder.receive(0xB0, 0, 2);  // a new MSB keeps the LSB
+    EXPECT_EQ(decoder.getBank(1), 261);
+}
+
+TEST(MidiDecoder, LearningMovesAnAssociationAndBankControllersCannotBeLearned)
+{
+    MidiControllerMap map;
+    Routing routing(&map);
+    Receiver all(&map, "all");
+    Log log;
+    all.addListener(&log);
+    routing.install(0, &all);
+    MidiDecoder decoder(&routing);
+
+    map.assign(1, 42);
+    routing.setMidiLearnTarget(42);
+    decoder.receive(0xB0, 0, 3);  // bank select: consumed, learns nothing
+    EXPECT_EQ(all.getLearnTarget(), 42);
+    decoder.receive(0xB0, 7, 127);
+    EXPECT_EQ(map.get(7), 42);
+    EXPECT_EQ(map.get(1), -1);
+    EXPECT_EQ(all.getLearnTarget(), -1);
+    ASSERT_EQ(all.learned.size(), 1u);
+    EXPECT_EQ(all.learned[0].first, 42);
+    EXPECT_FLOAT_EQ(all.learned[0].second, 1.0f);
+    EXPECT_EQ(map.findController(42), 7);
+
+    // Controller 127 has no entry: it only reaches the listeners.
+    routing.setMidiLearnTarget(43);
+    decoder.receive(0xB0, 127, 10);
+    EXPECT_EQ(map.findController(43), -1);
+    EXPECT_EQ(log.calls.back(), "cc 127 0.078740 10");
+    map.clearParameter(42);
+    EXPECT_EQ(map.get(7), -1);
+}
