@@ -295,28 +295,23 @@ template <class V>
 void StateVariableFilter::runStages(V* work, float comp)
 {
     const int stages = stageCount(slope);
-    const int tap = response == 0 ? lowTap : response == 1 ? highTap : bandTap;
-    const Segment* segs = segments.data();
-#define OSTRAND_SVF_DISPATCH(S)                                                                               \
-    switch (tap) {                                                                                            \
-    case lowTap:                                                                                              \
-        stagesKernel<V, S, lowTap>(work, segs, segmentCount, low, band, comp);                               \
-        break;                                                                                                \
-    case highTap:                                                                                             \
-        stagesKernel<V, S, highTap>(work, segs, segmentCount, low, band, comp);                              \
-        break;                                                                                                \
-    default:                                                                                                  \
-        stagesKernel<V, S, bandTap>(work, segs, segmentCount, low, band, comp);                              \
-        break;                                                                                                \
-    }
-    if (stages == 1) {
-        OSTRAND_SVF_DISPATCH(1)
-    } else if (stages == 2) {
-        OSTRAND_SVF_DISPATCH(2)
-    } else {
-        OSTRAND_SVF_DISPATCH(4)
-    }
-#undef OSTRAND_SVF_DISPATCH
+    if (stages == 1)
+        runStagesWithTap<V, 1>(work, comp);
+    else if (stages == 2)
+        runStagesWithTap<V, 2>(work, comp);
+    else
+        runStagesWithTap<V, 4>(work, comp);
+}
+
+template <class V, int S>
+void StateVariableFilter::runStagesWithTap(V* work, float comp)
+{
+    if (response == 0)
+        stagesKernel<V, S, lowTap>(work, segments.data(), segmentCount, low, band, comp);
+    else if (response == 1)
+        stagesKernel<V, S, highTap>(work, segments.data(), segmentCount, low, band, comp);
+    else
+        stagesKernel<V, S, bandTap>(work, segments.data(), segmentCount, low, band, comp);
 }
 
 // The output stage advances in whole steps of four samples: a segment starts

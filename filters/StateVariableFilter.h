@@ -176,6 +176,8 @@ private:
     void computeCoefficients(const Lanes& lanes, int offset, float comp);
     template <class V>
     void runStages(V* work, float comp);
+    template <class V, int S>
+    void runStagesWithTap(V* work, float comp);
     void clipOneLane(float* work) const;
     void clipLanes(LaneVector* work) const;
 
