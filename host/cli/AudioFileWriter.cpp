@@ -1,0 +1,131 @@
+#include "host/cli/AudioFileWriter.h"
+
+#include <sndfile.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+namespace {
+
+std::string tidy(std::string message)
+{
+    const std::string prefix = "System error : ";
+    if (message.starts_with(prefix))
+        message.erase(0, prefix.size());
+    while (!message.empty() && (message.back() == '.' || message.back() == ' ' || message.back() == '\n'))
+        message.pop_back();
+    return message.empty() ? "write error" : message;
+}
+
+// Creates a new, empty file with a fresh hidden name beside target ("wx"
+// fails when the name exists, so an existing file is never taken over).
+bool createTemporary(const std::filesystem::path& target, std::filesystem::path& created, std::string& error)
+{
+    std::random_device seed;
+    std::mt19937 random(seed());
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        error = std::filesystem::exists(folder, ec) ? "Not a directory" : "No such file or directory";
+        return false;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+        const std::filesystem::path candidate =
+            folder / ("." + target.filename().string() + "." + suffix + ".part");
+        errno = 0;
+        if (std::FILE* f = std::fopen(candidate.c_str(), "wx")) {
+            std::fclose(f);
+            created = candidate;
+            return true;
+        }
+        if (errno != EEXIST) {
+            error = errno ? std::strerror(errno) : "cannot create file";
+            return false;
+        }
+    }
+    error = "cannot create a temporary file";
+    return false;
+}
+
+} // namespace
+
+AudioFileWriter::~AudioFileWriter()
+{
+    discard();
+}
+
+bool AudioFileWriter::open(const std::string& path, int channels, int sampleRate)
+{
+    target = path;
+    std::error_code ec;
+    if (target.filename().empty() || std::filesystem::is_directory(target, ec)) {
+        error = "Is a directory";
+        return false;
+    }
+    if (!createTemporary(target, temporary, error))
+        return false;
+
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    file = sf_open(temporary.c_str(), SFM_WRITE, &info);
+    if (!file) {
+        error = tidy(sf_strerror(nullptr));
+        discard();
+        return false;
+    }
+    return true;
+}
+
+bool AudioFileWriter::write(const float* interleaved, int frames)
+{
+    if (!file)
+        return false;
+    if (sf_writef_float(file, interleaved, frames) != frames) {
+        error = tidy(sf_strerror(file));
+        return false;
+    }
+    return true;
+}
+
+bool AudioFileWriter::commit()
+{
+    if (!file)
+        return false;
+    sf_write_sync(file);
+    const int closed = sf_close(file);
+    file = nullptr;
+    if (closed != 0) {
+        error = tidy(sf_error_number(closed));
+        discard();
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, target, ec);
+    if (ec) {
+        error = ec.message();
+        discard();
+        return false;
+    }
+    temporary.clear();
+    return true;
+}
+
+void AudioFileWriter::discard()
+{
+    if (file) {
+        sf_close(file);
+        file = nullptr;
+    }
+    if (!temporary.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(temporary, ec);
+        temporary.clear();
+    }
+}

@@ -1,0 +1,118 @@
+#include "host/cli/RenderOptions.h"
+
+#include <charconv>
+#include <vector>
+
+namespace {
+
+bool parseBlockSize(std::string_view text, int& value)
+{
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return false;
+    if (parsed < 1 || parsed > RenderOptions::maxBlockSize)
+        return false;
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments)
+{
+    ParsedArguments result;
+    RenderOptions& options = result.options;
+    std::vector<std::string_view> positional;
+    bool outputOption = false;
+    bool optionsEnded = false;
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view arg = arguments[i];
+        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // Options that take a value accept "--opt VALUE" and "--opt=VALUE".
+        std::string_view name = arg;
+        std::string_view value;
+        bool hasValue = false;
+        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        const bool takesValue = name == "-o" || name == "--output" || name == "-b" || name == "--block";
+        if (takesValue && !hasValue) {
+            if (i + 1 >= arguments.size()) {
+                result.error = "option " + std::string(name) + " needs a value";
+                return result;
+            }
+            value = arguments[++i];
+        } else if (!takesValue && hasValue) {
+            result.error = "option " + std::string(name) + " takes no value";
+            return result;
+        }
+
+        if (name == "-h" || name == "--help") {
+            options.help = true;
+        } else if (name == "-q" || name == "--quiet") {
+            options.quiet = true;
+        } else if (name == "-o" || name == "--output") {
+            if (value.empty()) {
+                result.error = "option " + std::string(name) + " needs a file name";
+                return result;
+            }
+            options.output = value;
+            outputOption = true;
+        } else if (name == "-b" || name == "--block") {
+            if (!parseBlockSize(value, options.blockSize)) {
+                result.error = "block size must be a whole number from 1 to " +
+                               std::to_string(RenderOptions::maxBlockSize) + ", not '" + std::string(value) +
+                               "'";
+                return result;
+            }
+        } else {
+            result.error = "unknown option '" + std::string(arg) + "'";
+            return result;
+        }
+    }
+
+    if (positional.size() > 2) {
+        result.error = "too many file names (at most INPUT and OUTPUT)";
+        return result;
+    }
+    if (positional.size() == 2 && outputOption) {
+        result.error = "the output is named twice (OUTPUT and -o)";
+        return result;
+    }
+    if (!positional.empty())
+        options.input = positional[0];
+    if (positional.size() == 2)
+        options.output = positional[1];
+    return result;
+}
+
+std::string renderUsage()
+{
+    return "Usage: ostrand-render [OPTIONS] [INPUT] [OUTPUT]\n"
+           "\n"
+           "Runs an audio file through the Ostrand filter and writes the result as a\n"
+           "32-bit float WAV file with the input's sample rate and channel count.\n"
+           "Without INPUT it renders a built-in drum-and-bass demo pattern (stereo,\n"
+           "48 kHz).\n"
+           "\n"
+           "  INPUT              a mono or stereo file in any format libsndfile reads\n"
+           "  OUTPUT             the file to write (default: out.wav)\n"
+           "  -o, --output FILE  the file to write, also when there is no INPUT\n"
+           "  -b, --block N      samples per processing call, 1 to 1048576 (default 512)\n"
+           "  -q, --quiet        print nothing but errors\n"
+           "  -h, --help         show this text\n"
+           "\n"
+           "Exit status: 0 on success, 2 when the arguments are wrong, the input cannot\n"
+           "be read or the output cannot be written (nothing is written then).\n";
+}

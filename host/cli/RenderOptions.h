@@ -1,0 +1,28 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+// What the command line asked the renderer to do.
+struct RenderOptions {
+    std::string input; // empty: render the built-in demo
+    std::string output = "out.wav";
+    int blockSize = 512; // samples per call into the plug-in
+    bool quiet = false;
+    bool help = false;
+
+    static constexpr int maxBlockSize = 1 << 20;
+};
+
+struct ParsedArguments {
+    RenderOptions options;
+    std::string error; // empty when the arguments were understood
+};
+
+// Parses the arguments after the program name:
+//   [--block N] [-o FILE] [--quiet] [--help] [INPUT] [OUTPUT]
+ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments);
+
+// The text printed for --help.
+std::string renderUsage();
