@@ -1,0 +1,108 @@
+#include "host/cli/RenderCommand.h"
+
+#include "host/cli/AudioFileReader.h"
+#include "host/cli/AudioFileWriter.h"
+#include "host/cli/DemoSignal.h"
+#include "host/cli/ProgressBar.h"
+#include "host/cli/RenderLoop.h"
+#include "host/cli/RenderOptions.h"
+#include "host/cli/RenderProcessor.h"
+#include "host/cli/posix/Terminal.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int usageError = 2;
+constexpr int fileError = 2;
+constexpr int interruptedStatus = 130;
+// Files shorter than this render too quickly for a progress bar to help.
+constexpr int progressMinimumSeconds = 20;
+
+int fail(const std::string& message, int status)
+{
+    std::fprintf(stderr, "ostrand-render: %s\n", message.c_str());
+    return status;
+}
+
+std::string quoted(const std::string& path)
+{
+    return "'" + path + "'";
+}
+
+} // namespace
+
+int runRenderCommand(std::span<const std::string_view> arguments)
+{
+    const ParsedArguments parsed = parseRenderArguments(arguments);
+    if (!parsed.error.empty()) {
+        fail(parsed.error, usageError);
+        std::fprintf(stderr, "Try 'ostrand-render --help' for more information.\n");
+        return usageError;
+    }
+    const RenderOptions& options = parsed.options;
+    if (options.help) {
+        std::fputs(renderUsage().c_str(), stdout);
+        return 0;
+    }
+
+    std::unique_ptr<SampleReader> reader;
+    if (options.input.empty()) {
+        reader = std::make_unique<DemoSignal>();
+    } else {
+        auto file = std::make_unique<AudioFileReader>();
+        if (!file->open(options.input))
+            return fail("cannot read " + quoted(options.input) + ": " + file->getError(), fileError);
+        reader = std::move(file);
+    }
+    const int channels = reader->getChannels();
+    if (channels > 2) {
+        return fail("cannot render " + quoted(options.input) + ": it has " + std::to_string(channels) +
+                        " channels; only mono and stereo files are supported",
+                    fileError);
+    }
+    std::error_code ec;
+    if (!options.input.empty() && std::filesystem::equivalent(options.input, options.output, ec))
+        return fail("cannot write " + quoted(options.output) + ": it is the input file", fileError);
+
+    catchInterrupts();
+    AudioFileWriter writer;
+    if (!writer.open(options.output, channels, reader->getSampleRate()))
+        return fail("cannot write " + quoted(options.output) + ": " + writer.getError(), fileError);
+
+    RenderProcessor processor(channels, reader->getSampleRate());
+    const std::int64_t frames = reader->getFrames();
+    const bool showProgress = !options.quiet && isTerminal(stderr) &&
+                              frames >= std::int64_t{progressMinimumSeconds} * reader->getSampleRate();
+    ProgressBar progress(stderr, frames, showProgress);
+    const RenderResult result = renderStream(*reader, processor, writer, options.blockSize, progress,
+                                             [] { return interruptRequested(); });
+    progress.finish();
+
+    switch (result.outcome) {
+    case RenderOutcome::ReadFailed:
+        writer.discard();
+        return fail("cannot read " + quoted(options.input) + ": " + result.error, fileError);
+    case RenderOutcome::WriteFailed:
+        writer.discard();
+        return fail("cannot write " + quoted(options.output) + ": " + result.error, fileError);
+    case RenderOutcome::Interrupted:
+        writer.discard();
+        return fail("interrupted; " + quoted(options.output) + " was not written", interruptedStatus);
+    case RenderOutcome::Done:
+        break;
+    }
+    if (!writer.commit())
+        return fail("cannot write " + quoted(options.output) + ": " + writer.getError(), fileError);
+
+    if (!options.quiet) {
+        const double seconds = static_cast<double>(result.frames) / reader->getSampleRate();
+        std::printf("wrote %s (%s, %.2f s, %s, %d Hz)\n", options.output.c_str(),
+                    options.input.empty() ? "built-in demo" : options.input.c_str(), seconds,
+                    channels == 1 ? "mono" : "stereo", reader->getSampleRate());
+    }
+    return 0;
+}
