@@ -1,0 +1,203 @@
+// Runs ostrand-render as a user would and checks the files it leaves behind.
+// Input files are made by sox, so the reference does not come from our code.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Audio {
+    int channels = 0;
+    int sampleRate = 0;
+    int format = 0;
+    std::vector<float> samples; // interleaved
+    sf_count_t frames() const { return channels ? static_cast<sf_count_t>(samples.size()) / channels : 0; }
+};
+
+Audio readAudio(const fs::path& path)
+{
+    Audio audio;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return audio;
+    audio.channels = info.channels;
+    audio.sampleRate = info.samplerate;
+    audio.format = info.format;
+    audio.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(file, audio.samples.data(), info.frames);
+    sf_close(file);
+    return audio;
+}
+
+struct Outcome {
+    int status = -1;
+    std::string output; // stdout and stderr together
+};
+
+Outcome run(const std::string& arguments)
+{
+    Outcome result;
+    const std::string command = std::string(OSTRAND_RENDER) + " " + arguments + " 2>&1";
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            result.output += buffer;
+        const int raw = pclose(pipe);
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return result;
+}
+
+class RenderCommand : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("ostrand-render-test-" + std::to_string(::getpid()) + "-" +
+                                           testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    void sox(const std::string& arguments) const
+    {
+        ASSERT_EQ(std::system(("sox " + arguments + " 2>/dev/null").c_str()), 0) << arguments;
+    }
+
+    std::vector<std::string> files() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(RenderCommand, PassThroughReturnsTheInputSampleForSample)
+{
+    // Lengths around the plug-in's 1024-sample sub-blocks, block sizes from
+    // single samples to host blocks the plug-in must split.
+    for (int length : {1, 1023, 12345}) {
+        const std::string in = path("in" + std::to_string(length) + ".wav");
+        sox("-r 44100 -c 2 -n -b 24 " + in + " synth " + std::to_string(length) +
+            "s sine 300-2000 pinknoise gain -2");
+        const Audio source = readAudio(in);
+        ASSERT_EQ(source.frames(), length);
+        for (int block : {1, 3, 512, 1024, 3000}) {
+            const std::string out = path("out.wav");
+            const Outcome r = run("--quiet --block " + std::to_string(block) + " " + in + " " + out);
+            ASSERT_EQ(r.status, 0) << r.output;
+            EXPECT_TRUE(r.output.empty()) << r.output;
+            const Audio result = readAudio(out);
+            EXPECT_EQ(result.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+            EXPECT_EQ(result.sampleRate, 44100);
+            EXPECT_EQ(result.channels, 2);
+            ASSERT_EQ(result.samples.size(), source.samples.size())
+                << "length " << length << " block " << block;
+            EXPECT_TRUE(result.samples == source.samples) << "length " << length << " block " << block;
+        }
+    }
+}
+
+TEST_F(RenderCommand, MonoKeepsItsRateAndChannel)
+{
+    sox("-r 22050 -c 1 -n -b 16 " + path("mono.flac") + " synth 777s sine 1000 gain -6");
+    const Outcome r = run(path("mono.flac") + " -o " + path("mono.wav"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("mono.wav"), std::string::npos); // the summary names the file
+    const Audio source = readAudio(path("mono.flac")), result = readAudio(path("mono.wav"));
+    EXPECT_EQ(result.channels, 1);
+    EXPECT_EQ(result.sampleRate, 22050);
+    EXPECT_TRUE(result.samples == source.samples);
+}
+
+TEST_F(RenderCommand, FailuresExitWithTwoNameTheFileAndLeaveNothing)
+{
+    std::ofstream(path("notaudio.wav")) << "this is not a sound file\n";
+    std::ofstream(path("keep.wav")) << "previous result";
+    sox("-r 48000 -c 3 -n " + path("three.wav") + " synth 100s sine 440");
+    sox("-r 48000 -c 1 -n " + path("ok.wav") + " synth 100s sine 440");
+    const std::vector<std::string> before = files();
+
+    struct Case {
+        std::string arguments, named;
+    };
+    for (const Case& c : std::vector<Case>{
+             {path("missing.wav") + " " + path("keep.wav"), "missing.wav"},
+             {path("notaudio.wav") + " " + path("keep.wav"), "notaudio.wav"},
+             {path("three.wav") + " " + path("keep.wav"), "three.wav"},
+             {path("ok.wav") + " " + path("no/such/dir/out.wav"), "no/such/dir/out.wav"},
+             {path("ok.wav") + " " + path("notaudio.wav/out.wav"), "notaudio.wav/out.wav"},
+             {path("ok.wav") + " " + dir.string(), dir.string()},
+             {"-o " + path("no/such/dir/demo.wav"), "no/such/dir/demo.wav"},
+         }) {
+        const Outcome r = run(c.arguments);
+        EXPECT_EQ(r.status, 2) << c.arguments;
+        EXPECT_NE(r.output.find(c.named), std::string::npos) << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    }
+    EXPECT_EQ(files(), before); // no output, no temporary file left
+    std::ifstream kept(path("keep.wav"));
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "previous result");
+
+    EXPECT_EQ(run("--block 0 " + path("ok.wav")).status, 2);
+    const Outcome help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("Usage: ostrand-render"), std::string::npos);
+}
+
+TEST_F(RenderCommand, DemoIsAStereoPatternThatNeverClips)
+{
+    const Outcome rendered = run("--quiet --block 700 -o " + path("demo.wav"));
+    ASSERT_EQ(rendered.status, 0) << rendered.output;
+    const Audio demo = readAudio(path("demo.wav"));
+    ASSERT_EQ(demo.channels, 2);
+    const double seconds = static_cast<double>(demo.frames()) / demo.sampleRate;
+    EXPECT_GT(seconds, 7.0);
+    EXPECT_LT(seconds, 10.0);
+
+    double peak = 0.0, energy = 0.0, sideEnergy = 0.0;
+    for (std::size_t i = 0; i + 1 < demo.samples.size(); i += 2) {
+        const double l = demo.samples[i], r = demo.samples[i + 1];
+        ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << "frame " << i / 2;
+        peak = std::max({peak, std::fabs(l), std::fabs(r)});
+        energy += l * l + r * r;
+        sideEnergy += (l - r) * (l - r);
+    }
+    const double rms = std::sqrt(energy / static_cast<double>(demo.samples.size()));
+    EXPECT_LT(peak, 0.9);
+    EXPECT_GT(peak, 0.3);
+    EXPECT_GT(rms, 0.03);
+    EXPECT_GT(sideEnergy, 1e-3 * energy); // the two channels differ
+
+    // Sound all the way through: no half-second of the pattern is silent.
+    const std::size_t window = static_cast<std::size_t>(demo.sampleRate / 2) * 2;
+    for (std::size_t start = 0; start + window <= demo.samples.size() - 2 * 4800; start += window) {
+        double e = 0.0;
+        for (std::size_t i = start; i < start + window; ++i)
+            e += static_cast<double>(demo.samples[i]) * static_cast<double>(demo.samples[i]);
+        EXPECT_GT(std::sqrt(e / static_cast<double>(window)), 0.01)
+            << "at " << start / 2 / demo.sampleRate << " s";
+    }
+}

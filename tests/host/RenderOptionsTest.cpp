@@ -1,0 +1,61 @@
+#include "host/cli/RenderOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+namespace {
+ParsedArguments parse(std::initializer_list<std::string_view> args)
+{
+    const std::vector<std::string_view> list(args);
+    return parseRenderArguments(list);
+}
+} // namespace
+
+TEST(RenderOptions, AcceptsFilesAndOptionsInAnyOrder)
+{
+    ParsedArguments p = parse({});
+    EXPECT_TRUE(p.error.empty());
+    EXPECT_TRUE(p.options.input.empty());
+    EXPECT_EQ(p.options.output, "out.wav");
+    EXPECT_EQ(p.options.blockSize, 512);
+
+    p = parse({"in.flac", "--block", "3000", "result.wav", "-q"});
+    EXPECT_TRUE(p.error.empty()) << p.error;
+    EXPECT_EQ(p.options.input, "in.flac");
+    EXPECT_EQ(p.options.output, "result.wav");
+    EXPECT_EQ(p.options.blockSize, 3000);
+    EXPECT_TRUE(p.options.quiet);
+
+    p = parse({"-o", "out/demo.wav"});
+    EXPECT_TRUE(p.options.input.empty());
+    EXPECT_EQ(p.options.output, "out/demo.wav");
+
+    p = parse({"--output=x.wav", "--block=1", "--", "-odd-name.wav"});
+    EXPECT_TRUE(p.error.empty()) << p.error;
+    EXPECT_EQ(p.options.input, "-odd-name.wav");
+    EXPECT_EQ(p.options.output, "x.wav");
+    EXPECT_EQ(p.options.blockSize, 1);
+
+    EXPECT_TRUE(parse({"--help"}).options.help);
+}
+
+TEST(RenderOptions, RejectsWhatItCannotMeanWithAReason)
+{
+    for (auto args : std::vector<std::vector<std::string_view>>{
+             {"--block", "0"},
+             {"--block", "12x"},
+             {"--block", "99999999999"},
+             {"--block"},
+             {"-o"},
+             {"--frobnicate"},
+             {"--quiet=yes"},
+             {"a.wav", "b.wav", "c.wav"},
+             {"a.wav", "b.wav", "-o", "c.wav"},
+         }) {
+        const ParsedArguments p = parseRenderArguments(args);
+        EXPECT_FALSE(p.error.empty()) << args.front();
+    }
+    EXPECT_NE(parse({"--block", "-5"}).error.find("-5"), std::string::npos);
+}
