@@ -64,22 +64,6 @@ TEST_F(UserSettings, WrittenAtTearDownAndReadAtStartUp)
     EXPECT_EQ(after.presetFolder, "/home/me/My Presets/");
 }
 
-TEST_F(UserSettings, DamagedStoreLeavesDefaultsAndIsRepairedAtTearDown)
-{
-    TemporaryHome::writeFile(userStore, "merovance-settings 1\nsz \"showWelcomeHint\" \"1\"\n\xff\xfe garbage\n");
-    info.readMachineSettings = false;
-    Subject subject;
-    readUserSettings(subject.routine(), subject.settings, info);
-    EXPECT_FALSE(subject.settings.showWelcomeHint.get());
-    EXPECT_TRUE(subject.settings.showInteractiveHelp.get());
-    EXPECT_EQ(subject.presetFolder, "/default/presets/");
-
-    writeUserSettings(subject.routine(), info);
-    SettingsStore::Values stored = SettingsStore::load(userStore.string());
-    EXPECT_EQ(stored.size(), 6u);
-    EXPECT_EQ(stored["showWelcomeHint"], SettingsStore::Value(SettingsStore::Dword(0)));
-}
-
 TEST_F(UserSettings, HelpFileNameComesFromTheMachineStoreWhenAsked)
 {
     Subject user;
