@@ -175,15 +175,16 @@ CharacteristicDesign cheap()
             table([](double p, double) { return amount(0.93 * std::pow(p, 0.4)); })};
 }
 
-// Extreme: everything at the limit. Very high drive into a strongly one-
-// sided clip (k = 0.128: a rectifying edge); the resonance passes into
-// oscillation from the middle of the peak range and reaches 4.3 at the top,
-// with almost no saturation, so the oscillation slams into the state bounds
-// and screams.
+// Extreme: everything at the limit. High drive into a strongly one-sided
+// clip (k = 0.128: a rectifying edge); the resonance passes into oscillation
+// from the middle of the peak range and reaches 4.3 at the top, with almost
+// no saturation, so the oscillation slams into the state bounds and screams.
+// The drive stops at 4: the low-pass state can reach 10, and the clip curve
+// only covers +-40 (beyond, it would wrap around into a click, not a sound).
 CharacteristicDesign extreme()
 {
     return {"Extreme.fil", 0.128784, defaultLowest, defaultHighest,
-            table([](double p, double c) { return 4.0 + 5.0 * p + 1.0 * c * p; }),
+            table([](double p, double) { return 3.5 + 0.5 * p; }),
             table([](double p, double c) { return 0.005 * p * c; }),
             table([](double p, double) { return amount(1.44 * std::pow(p, 0.8)); })};
 }
