@@ -1,0 +1,328 @@
+#include "modulation/XLFO.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// The float change test (2^-23).
+constexpr double epsilon = 1.1920928955078125e-7;
+
+// A phase this close below a step or half boundary counts as having reached
+// it. Tempo-synchronized steps often end exactly on a sample; the phase sum
+// may land a hair short of the boundary or a hair past it depending on
+// rounding, and without the snap the step edge would wander by one sample
+// between otherwise identical renders. A billionth of a cycle is far above
+// the rounding of the sum and far below one sample of any usable rate.
+constexpr double snap = 1e-9;
+
+// Highest frequency the phase loop accepts (the own frequency's limit).
+constexpr float maxFrequency = 5000.0f;
+
+// How far (in ms) a locked XLFO may drift from the host's bars before it
+// jumps back onto them. Its own phase follows the tempo exactly, so only a
+// transport jump (start, locate, loop) or a host that changed the tempo
+// between blocks moves it that far; jitter in the host's position stays
+// below it and never causes a jump.
+constexpr double lockToleranceMs = 1.0;
+
+float linearCurve(float t) { return t; }
+float squareCurve(float t) { return t * t; }
+float rootCurve(float t) { return t >= 0.0f ? std::sqrt(t) : -std::sqrt(-t); }
+float sineCurve(float t) { return (std::sin((t - 0.5f) * 3.14159265358979f) + 1.0f) * 0.5f; }
+
+} // namespace
+
+// --- Step ---
+
+XLFO::Step::Step(XLFO& owner, int stepIndex)
+    : glide(this, 1.0f, 0.0f, 0.0f), glideCurve(this, GlideCurve::Linear), random(this, false),
+      randomValue(this, 1.0f, -1.0f, 0.0f), value(this, 1.0f, -1.0f, 0.0f), xlfo(owner), index(stepIndex),
+      curve(linearCurve)
+{
+}
+
+void XLFO::Step::propertyChanged(PropertyBase& property)
+{
+    if (&property == &glideCurve)
+        curve = curveFor(glideCurve);
+}
+
+XLFO::Step::Curve XLFO::Step::curveFor(GlideCurve shape)
+{
+    switch (shape) {
+    case GlideCurve::Sqr:
+        return squareCurve;
+    case GlideCurve::Sqrt:
+        return rootCurve;
+    case GlideCurve::Sine:
+        return sineCurve;
+    default:
+        return linearCurve;
+    }
+}
+
+// --- XLFO ---
+
+XLFO::XLFO(wave::Graph& graph)
+    : wave::Source(graph), numSteps(nullptr, maxSteps), balance(nullptr, 0.9999f, 0.0001f, 0.5f),
+      midiTrigger(nullptr, false), frequencyInput(graph, 0.1f, 0.001f, maxFrequency),
+      glideInput(graph, 0.0f, -1.0f, 1.0f), randomState((std::rand() % 0xFFFFFF) + 1)
+{
+    for (int i = 0; i < maxSteps; ++i)
+        steps[static_cast<std::size_t>(i)] = std::make_unique<Step>(*this, i);
+}
+
+XLFO::~XLFO() = default;
+
+int XLFO::getActiveStepCount() const { return std::clamp(numSteps.get(), 1, maxSteps); }
+
+void XLFO::setRandomState(std::int32_t state)
+{
+    // The register holds 24 bits and must never be 0, or it stays 0.
+    state &= 0xFFFFFF;
+    randomState = state != 0 ? state : 1;
+}
+
+float XLFO::drawRandom(float previous)
+{
+    // 24-bit Galois shift register; the feedback taps keep it below 2^24.
+    std::int32_t state = randomState << 1;
+    if (state & 0x1000000)
+        state ^= 0x11D872B;
+    randomState = state;
+    float r = static_cast<float>(state - 0x800000) * 5.9604644775390625e-8f + 0.5f;
+    // A random step always moves audibly away from the step before it.
+    if (std::fabs(previous - r) < 0.2f)
+        r = previous >= 0.0f ? previous - 0.2f : previous + 0.2f;
+    return std::clamp(r, -1.0f, 1.0f);
+}
+
+int XLFO::process(wave::Block& target, int numSamples, int)
+{
+    const float* frequency = frequencyInput.pull(numSamples).data();
+    const float* glide = glideInput.pull(numSamples).data();
+    const double sampleRate = static_cast<double>(getGraph().getSampleRate());
+    const int n = getActiveStepCount();
+
+    // Each half of the cycle runs at its own rate; crossing into the other
+    // half rescales the overshoot by the ratio of the two rates.
+    const double b = balance.get();
+    Rates rates{0.0, 0.0, 0.0, 0.0};
+    if (std::fabs(b) > epsilon) {
+        rates.rate1 = 0.5 / (b * sampleRate);
+        rates.k1 = (1.0 - b) / b;
+    }
+    if (std::fabs(b - 1.0) > epsilon) {
+        rates.rate2 = 0.5 / ((1.0 - b) * sampleRate);
+        rates.k2 = b / (1.0 - b);
+    }
+
+    float* out = target.data();
+    int pos = 0;
+    while (pos < numSamples)
+        pos = runSegment(out, frequency, glide, pos, numSamples, n, rates, sampleRate);
+
+    samplesSinceHalfChange = std::max(samplesSinceHalfChange - numSamples, -(1 << 30));
+    fast = numSamples > 0 && static_cast<double>(n) * static_cast<double>(frequency[0]) * 0.5 > 10.0;
+    setConstant(false);
+    return numSamples;
+}
+
+int XLFO::runSegment(float* out, const float* frequency, const float* glide, int pos, int numSamples, int n,
+                     const Rates& rates, double sampleRate)
+{
+    const double stepCount = static_cast<double>(n);
+    int i0 = static_cast<int>(stepCount * (phase + snap));
+    if (phase >= static_cast<double>(i0 + 1) / stepCount - snap)
+        ++i0;  // rounding of the division put the phase on the next step's edge
+    Step& current = *steps[static_cast<std::size_t>(i0 % n)];
+    Step& next = *steps[static_cast<std::size_t>((i0 + 1) % n)];
+
+    const float s0 = current.currentValue();
+    float s1 = next.value;
+    if (next.random) {
+        if (!current.drawn) {
+            next.randomValue.set(drawRandom(s0));
+            current.drawn = true;
+        }
+        s1 = next.randomValue;
+    }
+    const float delta = s1 - s0;
+    const Step::Curve curve = current.curve;
+    const float stepGlide = current.glide;
+
+    const bool firstHalf = phase < 0.5;
+    const double limit = firstHalf ? 0.5 : 1.0;
+    const double rate = firstHalf ? rates.rate1 : rates.rate2;
+    const double stepEnd = static_cast<double>(i0 + 1) / stepCount;
+    const double end = std::min(limit, stepEnd) - snap;
+
+    double ph = phase;
+    const int first = pos;
+    while (pos < numSamples && ph < end) {
+        float f = frequency[pos];
+        if (!(f > 0.0f))
+            f = 0.0f;
+        else if (f > maxFrequency)
+            f = maxFrequency;
+        // Even without glide the last part of a step glides a little, more
+        // at high rates, which keeps fast sequences from clicking.
+        const float m = (f - 0.001f) * 0.0002f;
+        const float lim = std::max(1.0f - m * m, 0.0f);
+        float hold = 1.0f - (glide[pos] + stepGlide);
+        if (!(hold >= 0.0f))
+            hold = 0.0f;  // also catches a NaN glide
+        else if (hold > lim)
+            hold = lim;
+        const float frac = static_cast<float>(stepCount * ph - i0);
+        if (frac <= hold + static_cast<float>(epsilon))
+            out[pos] = s0;
+        else
+            out[pos] = s0 + delta * curve((frac - hold) / (1.0f - hold));
+        ph += static_cast<double>(f) * rate;
+        ++pos;
+    }
+
+    bool wrapped = false;
+    if (ph >= limit - snap) {
+        if (limit == 1.0) {
+            ph = (std::max(ph, 1.0) - 1.0) * rates.k1;
+            wrapped = true;
+            if (ph > 0.5 - snap)
+                ph = (std::max(ph, 0.5) - 0.5) * rates.k2 + 0.5;
+        } else {
+            ph = (std::max(ph, 0.5) - 0.5) * rates.k2 + 0.5;
+            if (ph > 1.0 - snap) {
+                ph = (std::max(ph, 1.0) - 1.0) * rates.k1;
+                wrapped = true;
+            }
+        }
+    } else if (pos == first) {
+        // Nothing could be written (a phase that no rounding fix places):
+        // hold the value for one sample rather than loop without progress.
+        out[pos++] = s0;
+    }
+    if (!(ph < 1.0))
+        ph = std::isfinite(ph) ? ph - std::floor(ph) : 0.0;
+    phase = ph;
+    storePhase(pos, sampleRate);
+    // A step keeps its draw while the cycle is still inside it; once the
+    // cycle moves on (or comes round to it again) the next pass draws anew.
+    current.drawn = !wrapped && static_cast<int>(stepCount * (phase + snap)) == i0;
+    return pos;
+}
+
+void XLFO::storePhase(int pos, double sampleRate)
+{
+    if (!(phase > 0.0))
+        phase = 0.0;
+    const int h = phase >= 0.5 ? 1 : 0;
+    if (h == half)
+        return;
+    const int elapsed = pos - samplesSinceHalfChange;
+    half = h;
+    // The indicator only blinks for halves the eye can follow (62.5 ms).
+    const int shown = elapsed > sampleRate * 0.0625 ? half : 0;
+    if (shown != indicator) {
+        indicator = shown;
+        for (Listener* l : listeners)
+            l->indicatorChanged(*this, indicator);
+    }
+    samplesSinceHalfChange = pos;
+}
+
+void XLFO::forgetDraws()
+{
+    for (auto& step : steps)
+        step->drawn = false;
+}
+
+double XLFO::linearPosition() const
+{
+    const double b = balance.get();
+    return phase < 0.5 ? 2.0 * phase * b : b + (2.0 * phase - 1.0) * (1.0 - b);
+}
+
+double XLFO::songPositionNow() const
+{
+    if (lastQuarterNotesPerSample <= 0.0)
+        return std::max(lastHostPosition, 0.0);
+    const std::uint32_t elapsed = getGraph().getPosition() - lastSyncGraphPosition;
+    return lastHostPosition + static_cast<double>(elapsed) * lastQuarterNotesPerSample;
+}
+
+void XLFO::noteTriggered()
+{
+    if (midiTrigger) {
+        phase = 0.0;
+        forgetDraws();
+        // The song position of the note itself (not of the block's start),
+        // so the bars that follow count exactly from the note.
+        referencePosition = songPositionNow();
+    } else {
+        referencePosition = 0.0;
+    }
+}
+
+// Synchronizing with the host. The frequency controller gives the XLFO the
+// rate base x offset, where base makes one cycle last the sync mode's bars.
+// With offset 1 the cycle is locked to the bars: at each new song position
+// the phase the position asks for is compared with the XLFO's own phase,
+// and only when they differ by more than lockToleranceMs (the transport
+// jumped) does the phase jump onto the bars. Between jumps the phase runs on
+// at exactly the tempo's rate, so the output does not depend on how the host
+// cuts its blocks, and it lands on every bar line as the host counts them.
+// With any other offset the cycle no longer fits the bars, and deriving the
+// phase from the song position would jump at every block (and wildly while
+// the offset is modulated); such an XLFO runs freely at the offset rate and
+// stays continuous. Bringing the offset back to 1 locks it again.
+void XLFO::sync(double position, double cycleBars, double quarterNotesPerSample, bool lock)
+{
+    const bool moved = std::fabs(position - lastHostPosition) > epsilon;
+    if (moved && lock && cycleBars > 0.0 && quarterNotesPerSample > 0.0) {
+        double p = (position - referencePosition) * 0.25 / cycleBars;
+        p -= std::floor(p);
+        double drift = p - linearPosition();
+        drift -= std::round(drift);
+        const double driftSamples = std::fabs(drift) * cycleBars * 4.0 / quarterNotesPerSample;
+        if (!(driftSamples <= static_cast<double>(getGraph().getSampleRate()) * lockToleranceMs * 0.001)) {
+            const double b = balance.get();
+            if (p <= b && std::fabs(b) > epsilon)
+                phase = 0.5 * p / b;
+            else if (p > b && std::fabs(b - 1.0) > epsilon)
+                phase = 0.5 * (1.0 + (p - b) / (1.0 - b));
+            else
+                phase = p;
+            half = phase >= 0.5 ? 1 : 0;
+            forgetDraws();
+        }
+    }
+    lastHostPosition = position;
+    lastSyncGraphPosition = getGraph().getPosition();
+    lastQuarterNotesPerSample = quarterNotesPerSample;
+}
+
+float XLFO::getPeakValue() const
+{
+    float peak = -1.0f;
+    const int n = getActiveStepCount();
+    for (int i = 0; i < n; ++i)
+        peak = std::max(peak, steps[static_cast<std::size_t>(i)]->value.get());
+    return peak;
+}
+
+float XLFO::getDisplayLevel() const
+{
+    const float v = fast ? getPeakValue() : getLastBlock()[0];
+    return std::clamp((v + 1.0f) * 0.5f, 0.0f, 1.0f);
+}
+
+void XLFO::addListener(Listener* listener)
+{
+    if (listener && std::find(listeners.begin(), listeners.end(), listener) == listeners.end())
+        listeners.push_back(listener);
+}
+
+void XLFO::removeListener(Listener* listener) { std::erase(listeners, listener); }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "framework/Property.h"
+#include "modulation/SourceInput.h"
+#include "modulation/SyncMode.h"
+#include "wave/Source.h"
+
+class XLFO;
+
+// The frequency an XLFO runs at, per sample. Free: the XLFO's frequency
+// target passes through (Hz). In a sync mode the rate follows the host's
+// tempo, one cycle per the mode's number of bars, times the frequency
+// offset target (a multiplier, 0.5..2), and the XLFO's phase is kept on the
+// host's bars (XLFO::sync).
+//
+// Threads: setTempoAndPosition and process run on the audio thread (the
+// effect passes the transport before each host block); syncMode is set
+// there by its parameter.
+class XLFOFreqController : public wave::Source, public PropertyOwner {
+public:
+    // Control thread, while building. frequency and offset are the XLFO's
+    // frequency and frequency offset targets; without them the own values
+    // (1 Hz and a multiplier of 1) stand in.
+    XLFOFreqController(wave::Graph& graph, XLFO& xlfo, wave::Producer* frequency = nullptr,
+                       wave::Producer* offset = nullptr);
+    ~XLFOFreqController() override;
+
+    Property<SyncMode> syncMode;
+
+    SourceInput& getFrequencyInput() { return frequencyInput; }
+    SourceInput& getOffsetInput() { return offsetInput; }
+
+    // The host's tempo (beats per minute; 0 means unknown and counts as 120)
+    // and song position (quarter notes) at the first sample of the coming
+    // host block. Audio thread, before the block.
+    void setTempoAndPosition(double tempo, double position);
+
+    // The tempo-synchronized rate in Hz before the offset (0 until the first
+    // transport information in a sync mode).
+    float getBaseTarget() const { return base.getRamp().getTarget(); }
+    double getTempo() const { return tempo; }
+    XLFO& getXLFO() const { return xlfo; }
+
+    // Audio thread.
+    int process(wave::Block& target, int numSamples, int flags) override;
+
+    void propertyChanged(PropertyBase& property) override;
+
+private:
+    void updateBase();
+
+    XLFO& xlfo;
+    SourceInput frequencyInput;
+    SourceInput offsetInput;
+    FloatParameterSource base;
+    double tempo = 120.0;
+    double position = 0.0;
+    // The offset multiplier of the last block; 1 locks the XLFO to the bars.
+    float lastOffset = 1.0f;
+    // The next base change jumps instead of gliding: nothing was synchronized
+    // yet, or the sync mode changed.
+    bool jumpBase = true;
+};
