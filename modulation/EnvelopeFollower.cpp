@@ -1,0 +1,68 @@
+#include "modulation/EnvelopeFollower.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr float outputScale = 1.0f / 60.0f;
+constexpr float epsilon = 1.1920929e-7f;
+// Vanishing levels flush to 0 through this (a release tail must not slow
+// the processor with denormals).
+constexpr double flush = 1e-250;
+} // namespace
+
+EnvelopeFollower::EnvelopeFollower(wave::Graph& graph, wave::Producer* audio)
+    : wave::Filter(graph, audio), attackInput(graph, 0.0005f, 0.0f, 100.0f), releaseInput(graph, 0.1f, 0.0f, 100.0f)
+{
+}
+
+EnvelopeFollower::~EnvelopeFollower() = default;
+
+float EnvelopeFollower::coefficientFor(float samples)
+{
+    // After `samples` samples of a constant input the level has covered 90 %
+    // of the distance: (1 - c)^A = 0.1.
+    return static_cast<float>(1.0 - std::exp(-2.302585092994046 / static_cast<double>(samples)));
+}
+
+void EnvelopeFollower::processBlock(const wave::Block* input, wave::Block& output, int numSamples, int)
+{
+    const float* attack = attackInput.pull(numSamples).data();
+    const float* release = releaseInput.pull(numSamples).data();
+    const float sampleRate = getGraph().getSampleRate();
+    const float* x = input ? input->data() : nullptr;
+    float* y = output.data();
+    float current = level;
+    for (int k = 0; k < numSamples; ++k) {
+        const float sample = x ? x[k] : 0.0f;
+        float db = sample > 1e-10f ? 20.0f * std::log10(sample) : -180.0f;
+        db = std::clamp(db, -180.0f, maximumDb);
+        const float t = std::max(db + 60.0f, 0.0f);
+        const float d = t - current;
+        float coefficient;
+        if (d > 0.0f) {
+            float a = attack[k] * sampleRate;
+            // At least one sample; NaN keeps the time in use.
+            a = a >= 1.0f ? std::min(a, 1.0e9f) : (a == a ? 1.0f : attackSamples);
+            if (std::fabs(a - attackSamples) > epsilon) {
+                attackSamples = a;
+                attackCoefficient = coefficientFor(a);
+            }
+            coefficient = attackCoefficient;
+        } else {
+            float r = release[k] * sampleRate;
+            r = r >= 1.0f ? std::min(r, 1.0e9f) : (r == r ? 1.0f : releaseSamples);
+            if (std::fabs(r - releaseSamples) > epsilon) {
+                releaseSamples = r;
+                releaseCoefficient = coefficientFor(r);
+            }
+            coefficient = releaseCoefficient;
+        }
+        double next = static_cast<double>(current) + static_cast<double>(coefficient) * static_cast<double>(d);
+        next = next + flush - flush;
+        current = static_cast<float>(next);
+        y[k] = current * outputScale;
+    }
+    level = current;
+    setConstant(false);
+}
