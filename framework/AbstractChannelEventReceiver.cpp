@@ -71,7 +71,10 @@ void AbstractChannelEventReceiver::addListener(MidiListener* listener)
         listeners.push_back(listener);
 }
 
-void AbstractChannelEventReceiver::removeListener(MidiListener* listener) { std::erase(listeners, listener); }
+void AbstractChannelEventReceiver::removeListener(MidiListener* listener)
+{
+    std::erase(listeners, listener);
+}
 
 void DefaultChannelEventReceiver::setParameterByMidi(int index, float normalized)
 {

@@ -5,7 +5,8 @@
 #include "framework/PluginParameterSet.h"
 
 AbstractParameterSetList::NumActiveParameter::NumActiveParameter(AbstractParameterSetList& owningList,
-                                                                 GenericPlugin& plugin, const std::string& title)
+                                                                 GenericPlugin& plugin,
+                                                                 const std::string& title)
     : PropPluginParameter<int>(&plugin, title), list(owningList)
 {
 }
@@ -16,7 +17,8 @@ void AbstractParameterSetList::NumActiveParameter::updateProperties(float plain)
     list.updateLiveElements(static_cast<int>(plain));
 }
 
-AbstractParameterSetList::AbstractParameterSetList(GenericPlugin& owner, const std::string& name, int capacity)
+AbstractParameterSetList::AbstractParameterSetList(GenericPlugin& owner, const std::string& name,
+                                                   int capacity)
     : listName(name), numActive(*this, owner, "Num Active " + name), owningPlugin(owner)
 {
     setActiveRange(1, capacity, 1);

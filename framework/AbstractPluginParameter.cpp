@@ -9,7 +9,10 @@ AbstractPluginParameter::AbstractPluginParameter(GenericParameterOwner* owner, s
 
 AbstractPluginParameter::~AbstractPluginParameter() = default;
 
-float AbstractPluginParameter::normalizeFor(float plain, int) const { return normalize(plain); }
+float AbstractPluginParameter::normalizeFor(float plain, int) const
+{
+    return normalize(plain);
+}
 
 bool AbstractPluginParameter::denormalizeFor(float normalized, int, float& plain) const
 {
@@ -17,6 +20,9 @@ bool AbstractPluginParameter::denormalizeFor(float normalized, int, float& plain
     return true;
 }
 
-int AbstractPluginParameter::getLimitForKey(int) const { return -1; }
+int AbstractPluginParameter::getLimitForKey(int) const
+{
+    return -1;
+}
 
 void AbstractPluginParameter::updateProperties(float) {}

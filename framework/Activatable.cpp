@@ -4,7 +4,8 @@
 #include "wave/Producer.h"
 
 Activatable::Activatable(wave::Producer& producer, int insertMode, bool runs, bool resets)
-    : container(&producer.getGraph()), element(&producer), mode(insertMode), inRunList(runs), inResetList(resets)
+    : container(&producer.getGraph()), element(&producer), mode(insertMode), inRunList(runs),
+      inResetList(resets)
 {
     container->remove(producer);
     container->removeFromResetList(producer);

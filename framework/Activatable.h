@@ -3,7 +3,7 @@
 namespace wave {
 class Graph;
 class Producer;
-}  // namespace wave
+} // namespace wave
 
 // A graph node whose place in the graph's run and reset lists follows
 // whether its parameter set is in use: a parameter set list makes element i

@@ -24,7 +24,10 @@ float FloatPluginParameter::denormalize(float normalized) const
     return minimum + (maximum - minimum) * normalized;
 }
 
-std::string FloatPluginParameter::valueToText(float plain) const { return formatNumber("%.15lg", static_cast<double>(plain)); }
+std::string FloatPluginParameter::valueToText(float plain) const
+{
+    return formatNumber("%.15lg", static_cast<double>(plain));
+}
 
 void FloatPluginParameter::setValue(float plain, int flag)
 {
@@ -44,4 +47,7 @@ void FloatPluginParameter::setRange(float min, float max)
     maximum = std::max(min, max);
 }
 
-void FloatPluginParameter::setDefault(float v) { defaultValue = std::clamp(v, minimum, maximum); }
+void FloatPluginParameter::setDefault(float v)
+{
+    defaultValue = std::clamp(v, minimum, maximum);
+}

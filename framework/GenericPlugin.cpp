@@ -1,10 +1,10 @@
 #include "framework/GenericPlugin.h"
 
 #include "framework/AbstractParameterSetList.h"
+#include "framework/ApplicationInfo.h"
 #include "framework/CompareStates.h"
 #include "framework/CriticalSection.h"
 #include "framework/GlobalSettings.h"
-#include "framework/ApplicationInfo.h"
 #include "framework/MidiControllerMap.h"
 #include "framework/MidiVirtualPluginParameter.h"
 #include "framework/PluginParameterSet.h"
@@ -42,7 +42,7 @@ std::string fileStem(const std::string& path)
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-}  // namespace
+} // namespace
 
 GenericPlugin::GenericPlugin() : eventQueue(initialEventCapacity) {}
 
@@ -90,7 +90,10 @@ int GenericPlugin::findParameter(const std::string& name) const
     return -1;
 }
 
-void GenericPlugin::beginBatch() { batchDepth.fetch_add(1, std::memory_order_acq_rel); }
+void GenericPlugin::beginBatch()
+{
+    batchDepth.fetch_add(1, std::memory_order_acq_rel);
+}
 
 void GenericPlugin::endBatch()
 {
@@ -216,13 +219,14 @@ void GenericPlugin::setInputs(const float* const* buffers, int count, int numSam
 void GenericPlugin::getOutputs(const float** out, int count, int numSamples)
 {
     for (int i = 0; i < count; ++i) {
-        wave::Producer* p = i < getChannelCount() ? channels[static_cast<std::size_t>(i)]->getOutput() : nullptr;
+        wave::Producer* p =
+            i < getChannelCount() ? channels[static_cast<std::size_t>(i)]->getOutput() : nullptr;
         out[i] = p ? p->pull(numSamples).data() : nullptr;
     }
 }
 
-void GenericPlugin::process(const float* const* inputs, int inputCount, float* const* outputs, int outputCount,
-                            int numSamples)
+void GenericPlugin::process(const float* const* inputs, int inputCount, float* const* outputs,
+                            int outputCount, int numSamples)
 {
     RealtimeThreadScope audioThread;
     ScopedDenormalFlush noDenormals;
@@ -253,7 +257,8 @@ void GenericPlugin::process(const float* const* inputs, int inputCount, float* c
                 if (!target)
                     continue;
                 if (outputPointers[i])
-                    std::memcpy(target + position, outputPointers[i], sizeof(float) * static_cast<std::size_t>(length));
+                    std::memcpy(target + position, outputPointers[i],
+                                sizeof(float) * static_cast<std::size_t>(length));
                 else
                     std::fill_n(target + position, length, 0.0f);
             }
@@ -276,7 +281,8 @@ void GenericPlugin::deliverEvent(const TimedEvent& event)
 
 bool GenericPlugin::queueMidiEvent(int offset, int status, int data1, int data2)
 {
-    TimedEvent event{static_cast<std::uint32_t>(status & 0xFF) | static_cast<std::uint32_t>(data1 & 0xFF) << 8 |
+    TimedEvent event{static_cast<std::uint32_t>(status & 0xFF) |
+                         static_cast<std::uint32_t>(data1 & 0xFF) << 8 |
                          static_cast<std::uint32_t>(data2 & 0xFF) << 16,
                      static_cast<std::uint32_t>(std::max(offset, 0)), 3};
     const bool audioThread = RealtimeThreadScope::isCurrent();
@@ -288,7 +294,10 @@ bool GenericPlugin::queueMidiEvent(int offset, int status, int data1, int data2)
     return true;
 }
 
-void GenericPlugin::reset() { graph.reset(); }
+void GenericPlugin::reset()
+{
+    graph.reset();
+}
 
 void GenericPlugin::setTransport(double, double) {}
 
@@ -382,7 +391,8 @@ void GenericPlugin::serializeSettings(SettingSerializer& serializer)
 {
     serializeGlobalSettings(GlobalSettings::shared(), serializer);
     if (MainPresetFolder* folder = MainPresetFolder::installed()) {
-        std::string path = serializer.serializeString("PresetFolder", folder->getPath(), folder->getDefaultPath());
+        std::string path =
+            serializer.serializeString("PresetFolder", folder->getPath(), folder->getDefaultPath());
         if (!serializer.isWriting())
             folder->setPath(path);
     }
@@ -418,7 +428,10 @@ bool GenericPlugin::savePreset(const std::string& path)
     return true;
 }
 
-void GenericPlugin::notifyPresetChanged() { notifyListener(presetChangedMask, 0); }
+void GenericPlugin::notifyPresetChanged()
+{
+    notifyListener(presetChangedMask, 0);
+}
 
 void GenericPlugin::requestProgramChange(int bank, int program)
 {
@@ -442,7 +455,8 @@ void GenericPlugin::addComponentKind(int kind, int instanceCount)
         return;
     if (componentKinds.size() <= static_cast<std::size_t>(kind))
         componentKinds.resize(static_cast<std::size_t>(kind) + 1);
-    componentKinds[static_cast<std::size_t>(kind)].resize(static_cast<std::size_t>(std::max(instanceCount, 0)));
+    componentKinds[static_cast<std::size_t>(kind)].resize(
+        static_cast<std::size_t>(std::max(instanceCount, 0)));
 }
 
 void GenericPlugin::addToComponent(int kind, int instance, AbstractPluginParameter& parameter)
@@ -475,7 +489,8 @@ int GenericPlugin::getComponentInstanceCount(int kind) const
     return static_cast<int>(componentKinds[static_cast<std::size_t>(kind)].size());
 }
 
-const std::vector<AbstractPluginParameter*>& GenericPlugin::getComponentParameters(int kind, int instance) const
+const std::vector<AbstractPluginParameter*>& GenericPlugin::getComponentParameters(int kind,
+                                                                                   int instance) const
 {
     if (instance < 0 || instance >= getComponentInstanceCount(kind))
         return noParameters;
@@ -513,8 +528,7 @@ void GenericPlugin::addChannel(Channel* channel)
 }
 
 GenericPlugin::Channel::Channel(GenericPlugin& owner)
-    : plugin(owner),
-      input(std::make_unique<wave::Input>(owner.getGraph())),
+    : plugin(owner), input(std::make_unique<wave::Input>(owner.getGraph())),
       sideChainInput(std::make_unique<wave::Input>(owner.getGraph()))
 {
     owner.addChannel(this);
@@ -543,7 +557,8 @@ void GenericPlugin::loadState(const StateRecord& record)
         for (std::size_t i = 0; i < n; ++i)
             parameters[i]->setValue(record.values[i], 0);
     }
-    const bool placeChanged = presetState.name != record.presetName || presetState.location != record.presetLocation;
+    const bool placeChanged =
+        presetState.name != record.presetName || presetState.location != record.presetLocation;
     presetState.name = record.presetName;
     presetState.location = record.presetLocation;
     presetState.setModified(record.modified.get());

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-class ComponentPresetHandler;  // defined by the layer that offers section presets
+class ComponentPresetHandler; // defined by the layer that offers section presets
 class MidiControllerMap;
 class MidiVirtualPluginParameter;
 class ModulationReferences;

@@ -14,8 +14,7 @@
 // pushes it into every bound property; a property tells its owner only when
 // its value really changed. P is the property type, B the parameter family
 // (FloatPluginParameter or IndexedPluginParameter<T>).
-template <typename P, typename B>
-class GenericPropPluginParameter : public B {
+template <typename P, typename B> class GenericPropPluginParameter : public B {
 public:
     using PropertyType = P;
     using PropertyValue = typename P::ValueType;

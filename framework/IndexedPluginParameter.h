@@ -14,8 +14,7 @@
 // itself; with one, position p stands for table[p - first]. Positions may
 // carry option names ("LP,HP,BP"), and (limit, key) pairs can restrict the
 // usable positions depending on another setting's value.
-template <typename T>
-class IndexedPluginParameter : public AbstractPluginParameter {
+template <typename T> class IndexedPluginParameter : public AbstractPluginParameter {
 public:
     IndexedPluginParameter(GenericParameterOwner* owner, std::string name, int kind = 0)
         : AbstractPluginParameter(owner, std::move(name), kind)
@@ -110,7 +109,10 @@ public:
         maxPosition = std::max(min, max);
     }
     void setDefaultValue(T value) { defaultValue = value; }
-    void setDefault(float position) { defaultValue = valueAt(std::clamp(toInt(position), minPosition, maxPosition)); }
+    void setDefault(float position)
+    {
+        defaultValue = valueAt(std::clamp(toInt(position), minPosition, maxPosition));
+    }
     // The table must outlive the parameter (normally a static array).
     void setValueTable(const T* values, int count, int firstPosition)
     {
@@ -122,7 +124,8 @@ public:
     // Restricts the usable positions for keys up to key to end at limit.
     void addLimit(int limit, int key)
     {
-        auto at = std::find_if(limits.begin(), limits.end(), [key](const auto& pair) { return pair.second > key; });
+        auto at =
+            std::find_if(limits.begin(), limits.end(), [key](const auto& pair) { return pair.second > key; });
         limits.insert(at, {limit, key});
     }
 
@@ -204,7 +207,7 @@ private:
     int tableCount = 0;
     int tableFirst = 0;
     std::vector<std::string> names;
-    std::vector<std::pair<int, int>> limits;  // (limit, key), ascending key
+    std::vector<std::pair<int, int>> limits; // (limit, key), ascending key
 
 protected:
     T current{};

@@ -6,7 +6,8 @@
 // A continuous parameter bound to LimitedProperty<float> objects through a
 // value display: the properties receive inner(value) * scale + offset, and
 // the text is the display's (for example "-6.021 dB").
-class LimFloatPropPluginParameter : public GenericPropPluginParameter<LimitedProperty<float>, FloatPluginParameter> {
+class LimFloatPropPluginParameter
+    : public GenericPropPluginParameter<LimitedProperty<float>, FloatPluginParameter> {
 public:
     LimFloatPropPluginParameter(GenericParameterOwner* owner, std::string name, int kind = 0)
         : GenericPropPluginParameter(owner, std::move(name), kind), display(this)

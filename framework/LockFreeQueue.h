@@ -29,8 +29,7 @@
 // as the items waiting between two visits of the consumer fit in the pool.
 // The pool never exceeds 65535 nodes; push() reports whether the item was
 // queued and leaves it to the caller to keep it when it was not.
-template <typename Payload>
-class LockFreeQueue {
+template <typename Payload> class LockFreeQueue {
 public:
     static constexpr int maxNodes = 0xFFFF;
 

@@ -1,8 +1,11 @@
 #include "framework/MidiControllerMap.h"
 
 namespace {
-bool validController(int c) { return c >= 0 && c < MidiControllerMap::controllerCount; }
-}  // namespace
+bool validController(int c)
+{
+    return c >= 0 && c < MidiControllerMap::controllerCount;
+}
+} // namespace
 
 std::int32_t MidiControllerMap::get(int controller) const
 {

@@ -17,7 +17,7 @@ void MidiDecoder::receive(int status, int data1, int data2)
         return;
     }
     if (status < 0x80)
-        return;  // a data byte without a status: nothing to decode
+        return; // a data byte without a status: nothing to decode
     dispatch(0, status, data1, data2);
     dispatch((status & 0x0F) + 1, status, data1, data2);
 }

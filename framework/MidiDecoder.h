@@ -28,7 +28,7 @@ public:
 class MidiDecoder : public MidiMessageReceiver {
 public:
     static constexpr float valueScale = 0.007874015718698502f;      // 1 / 127
-    static constexpr float pitchBendScale = 6.103888154029846e-05f;  // 1 / 16383
+    static constexpr float pitchBendScale = 6.103888154029846e-05f; // 1 / 16383
 
     explicit MidiDecoder(AbstractMusicEventReceiver* routingRecord = nullptr) : routing(routingRecord) {}
 

@@ -16,7 +16,8 @@ void ParameterChangeQueue::prepare(int parameterCount)
     // Only grown before processing starts (the plug-in calls this while it
     // is built), so the audio thread never sees the table change.
     auto values = std::make_unique<std::atomic<std::uint32_t>[]>(static_cast<std::size_t>(parameterCount));
-    auto pendingFlags = std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(parameterCount));
+    auto pendingFlags =
+        std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(parameterCount));
     for (int i = 0; i < parameterCount; ++i) {
         values[i].store(0, std::memory_order_relaxed);
         pendingFlags[i].store(0, std::memory_order_relaxed);

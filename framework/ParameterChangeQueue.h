@@ -41,8 +41,7 @@ public:
 
     // Audio thread: hands every waiting change to apply(index, value), in
     // the order they were made.
-    template <typename Apply>
-    void drain(Apply&& apply)
+    template <typename Apply> void drain(Apply&& apply)
     {
         Change change;
         while (queue.pop(change))

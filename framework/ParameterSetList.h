@@ -10,8 +10,7 @@
 // A list of sets of type T, all created up to the capacity when the list is
 // built and owned by it. The "Num Active" parameter comes first in the flat
 // parameter list, then set 0's parameters, set 1's, and so on.
-template <typename T>
-class ParameterSetList : public AbstractParameterSetList {
+template <typename T> class ParameterSetList : public AbstractParameterSetList {
 public:
     // Makes set i; by default T(plugin, i).
     using Factory = std::function<std::unique_ptr<T>(GenericPlugin&, int)>;

@@ -45,7 +45,7 @@ bool takesOneDouble(const std::string& format)
     return conversions == 1;
 }
 
-}  // namespace
+} // namespace
 
 std::string formatNumber(const std::string& format, double value)
 {

@@ -47,8 +47,7 @@ private:
 // single-precision epsilon; every "only when it changes" rule uses this test.
 inline constexpr float valueChangeEpsilon = 1.1920929e-7f;
 
-template <typename T>
-inline bool valueDiffers(const T& a, const T& b)
+template <typename T> inline bool valueDiffers(const T& a, const T& b)
 {
     if constexpr (std::is_floating_point_v<T>)
         return std::fabs(a - b) > valueChangeEpsilon;
@@ -56,12 +55,14 @@ inline bool valueDiffers(const T& a, const T& b)
         return !(a == b);
 }
 
-template <typename T>
-class Property : public PropertyBase {
+template <typename T> class Property : public PropertyBase {
 public:
     using ValueType = T;
 
-    explicit Property(PropertyOwner* initialOwner = nullptr, T initial = T{}) : PropertyBase(initialOwner), value(initial) {}
+    explicit Property(PropertyOwner* initialOwner = nullptr, T initial = T{})
+        : PropertyBase(initialOwner), value(initial)
+    {
+    }
 
     const T& get() const { return value; }
     operator const T&() const { return value; }
@@ -89,8 +90,7 @@ private:
 
 // A property with a range of its own; whoever pushes a value into it clamps
 // to that range first, so a DSP object never sees a value it cannot handle.
-template <typename T>
-class LimitedProperty : public Property<T> {
+template <typename T> class LimitedProperty : public Property<T> {
 public:
     LimitedProperty(PropertyOwner* initialOwner, T max, T min, T initial)
         : Property<T>(initialOwner, std::clamp(initial, min, max)), maximum(max), minimum(min)

@@ -18,8 +18,14 @@ public:
     // Bit 15 flush-to-zero, bit 6 denormals-are-zero.
     static constexpr unsigned int flushBits = 0x8040u;
 
-    ScopedDenormalFlush() : saved(_mm_getcsr()) { _mm_setcsr(saved | flushBits); }
-    ~ScopedDenormalFlush() { _mm_setcsr(saved); }
+    ScopedDenormalFlush() : saved(_mm_getcsr())
+    {
+        _mm_setcsr(saved | flushBits);
+    }
+    ~ScopedDenormalFlush()
+    {
+        _mm_setcsr(saved);
+    }
 #else
     ScopedDenormalFlush() = default;
     ~ScopedDenormalFlush() = default;

@@ -6,8 +6,7 @@
 // parameters may be targets too: perSet of them from firstTarget). Removing
 // a set drops the slots that use its source, removes it like a target list
 // does, and renumbers the slots that use the later sources of the list.
-template <typename T>
-class SourceParameterSetList : public TargetParameterSetList<T> {
+template <typename T> class SourceParameterSetList : public TargetParameterSetList<T> {
 public:
     using typename ParameterSetList<T>::Factory;
 

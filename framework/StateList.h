@@ -11,7 +11,8 @@
 class GenericPlugin::StateList {
 public:
     StateList(GenericPlugin& owner, int size)
-        : plugin(owner), count(size < 1 ? 1 : size), records(std::make_unique<StateRecord[]>(static_cast<std::size_t>(count)))
+        : plugin(owner), count(size < 1 ? 1 : size),
+          records(std::make_unique<StateRecord[]>(static_cast<std::size_t>(count)))
     {
     }
     virtual ~StateList() = default;

@@ -8,13 +8,12 @@
 // firstTarget + perSet * i .. + perSet - 1. Removing a set drops the
 // modulation aimed at its targets and moves modulation aimed at the later
 // sets down with their values, so it keeps following the same settings.
-template <typename T>
-class TargetParameterSetList : public ParameterSetList<T> {
+template <typename T> class TargetParameterSetList : public ParameterSetList<T> {
 public:
     using typename ParameterSetList<T>::Factory;
 
-    TargetParameterSetList(GenericPlugin& owner, const std::string& title, int capacity, int first, int perSet,
-                           Factory factory = {})
+    TargetParameterSetList(GenericPlugin& owner, const std::string& title, int capacity, int first,
+                           int perSet, Factory factory = {})
         : ParameterSetList<T>(owner, title, capacity, factory), firstTargetIndex(first), perSetTargets(perSet)
     {
     }
@@ -39,8 +38,8 @@ protected:
             refs->dropSlotsOnTargets(firstTargetIndex + perSetTargets * i, perSetTargets);
         this->moveDownFrom(i);
         if (refs && perSetTargets > 0)
-            refs->retargetSlots(firstTargetIndex + perSetTargets * (i + 1), firstTargetIndex + perSetTargets * this->count(),
-                                -perSetTargets);
+            refs->retargetSlots(firstTargetIndex + perSetTargets * (i + 1),
+                                firstTargetIndex + perSetTargets * this->count(), -perSetTargets);
     }
 
 private:

@@ -58,4 +58,4 @@ void BM_ChangeQueueProducers(benchmark::State& state)
 }
 BENCHMARK(BM_ChangeQueueProducers)->Arg(1)->Arg(4)->UseRealTime();
 
-}  // namespace
+} // namespace

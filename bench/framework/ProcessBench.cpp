@@ -84,4 +84,4 @@ void BM_ProcessWithTraffic(benchmark::State& state)
 }
 BENCHMARK(BM_ProcessWithTraffic);
 
-}  // namespace
+} // namespace

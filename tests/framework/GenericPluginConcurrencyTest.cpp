@@ -27,14 +27,16 @@ TEST(GenericPluginConcurrency, NoChangeIsLostWhileProcessRuns)
             for (int r = 1; r <= rounds; ++r) {
                 for (int j = 0; j < perThread; ++j) {
                     const int index = t * perThread + j;
-                    plugin.parameter(index).setValue(static_cast<float>((r * 7 + index) % 1000) / 1000.0f, t & 1);
+                    plugin.parameter(index).setValue(static_cast<float>((r * 7 + index) % 1000) / 1000.0f,
+                                                     t & 1);
                 }
                 if (r % 50 == 0)
                     plugin.queueMidiEvent(r % 256, 0x90, 60, 100);
                 if (r % 500 == 0) {
                     GenericPlugin::Batch batch(plugin);
                     plugin.parameter(t * perThread).setValue(0.5f, 0);
-                    plugin.parameter(t * perThread).setValue(static_cast<float>((r * 7 + t * perThread) % 1000) / 1000.0f, 0);
+                    plugin.parameter(t * perThread)
+                        .setValue(static_cast<float>((r * 7 + t * perThread) % 1000) / 1000.0f, 0);
                 }
             }
             --running;
@@ -54,7 +56,7 @@ TEST(GenericPluginConcurrency, NoChangeIsLostWhileProcessRuns)
         ASSERT_EQ(plugin.parameter(index).getValue(), last) << index;
         ASSERT_EQ(plugin.applied(index), last) << index;
     }
-    EXPECT_EQ(plugin.notes->count, 64u);  // the recorder keeps the first 64
+    EXPECT_EQ(plugin.notes->count, 64u); // the recorder keeps the first 64
     EXPECT_EQ(plugin.getBatchDepth(), 0);
     EXPECT_GT(adapter.calls, 0);
     plugin.setAdapter(nullptr);

@@ -17,7 +17,8 @@ using namespace testplugin;
 namespace {
 
 struct Buffers {
-    explicit Buffers(int channels, int n) : data(static_cast<std::size_t>(channels), std::vector<float>(static_cast<std::size_t>(n)))
+    explicit Buffers(int channels, int n)
+        : data(static_cast<std::size_t>(channels), std::vector<float>(static_cast<std::size_t>(n)))
     {
         for (auto& d : data)
             pointers.push_back(d.data());
@@ -26,7 +27,7 @@ struct Buffers {
     std::vector<float*> pointers;
 };
 
-}  // namespace
+} // namespace
 
 TEST(GenericPlugin, HostChangesAreNotEchoedAndBatchesNotifyOnce)
 {
@@ -37,14 +38,14 @@ TEST(GenericPlugin, HostChangesAreNotEchoedAndBatchesNotifyOnce)
     plugin.setListener(&listener);
     EXPECT_FALSE(plugin.getPresetState().isModified());
 
-    plugin.parameter(0).setValue(0.5f, 1);  // from the host
+    plugin.parameter(0).setValue(0.5f, 1); // from the host
     EXPECT_EQ(adapter.calls, 0);
     EXPECT_EQ(listener.calls, 1);
     EXPECT_EQ(listener.lastIndex, 0);
     EXPECT_EQ(listener.lastMask, GenericPlugin::valuesChangedMask);
     EXPECT_TRUE(plugin.getPresetState().isModified());
 
-    plugin.parameter(1).setValue(0.5f, 0);  // from the editor
+    plugin.parameter(1).setValue(0.5f, 0); // from the editor
     EXPECT_EQ(adapter.calls, 1);
     EXPECT_EQ(adapter.lastIndex, 1);
     EXPECT_EQ(listener.calls, 2);
@@ -64,7 +65,9 @@ TEST(GenericPlugin, HostChangesAreNotEchoedAndBatchesNotifyOnce)
     EXPECT_EQ(listener.lastIndex, -1);
 
     // A batch without changes says nothing; an unbalanced end is harmless.
-    { GenericPlugin::Batch quiet(plugin); }
+    {
+        GenericPlugin::Batch quiet(plugin);
+    }
     plugin.endBatch();
     EXPECT_EQ(plugin.getBatchDepth(), 0);
     EXPECT_EQ(adapter.calls, 2);
@@ -87,8 +90,8 @@ TEST(GenericPlugin, SubBlocksSplitAtTheGraphBlockSizeAndAtEvents)
         in.data[1][static_cast<std::size_t>(i)] = -static_cast<float>(i);
     }
     plugin.queueMidiEvent(1500, 0x90, 60, 100);
-    plugin.queueMidiEvent(3000, 0x90, 61, 100);  // at numSamples: after the block
-    plugin.queueMidiEvent(7000, 0x91, 62, 100);  // beyond: after the block too
+    plugin.queueMidiEvent(3000, 0x90, 61, 100); // at numSamples: after the block
+    plugin.queueMidiEvent(7000, 0x91, 62, 100); // beyond: after the block too
     plugin.process(in.pointers.data(), 2, out.pointers.data(), 2, n);
 
     const PassThrough& node = plugin.channel(0).node;
@@ -158,8 +161,8 @@ TEST(GenericPlugin, MidiReachesVirtualAndFlatParametersThroughLearnedControllers
     EXPECT_NEAR(plugin.parameter(0).getValue(), 0.45f, 1e-6f);
     EXPECT_NEAR(plugin.parameter(1).getValue(), 0.55f, 1e-6f);
 
-    plugin.setParameterByMidi(1048577, 0.1f);  // no such virtual parameter
-    plugin.setParameterByMidi(500, 0.1f);      // no such parameter
+    plugin.setParameterByMidi(1048577, 0.1f); // no such virtual parameter
+    plugin.setParameterByMidi(500, 0.1f);     // no such parameter
     plugin.setParameterByMidi(3, 0.25f);
     EXPECT_FLOAT_EQ(plugin.parameter(3).getValue(), 0.25f);
 
@@ -232,7 +235,7 @@ struct SlowListener final : GenericPlugin::Listener {
         finished = true;
     }
 };
-}  // namespace
+} // namespace
 
 TEST(GenericPlugin, SetListenerWaitsUntilTheOldListenerIsNoLongerInUse)
 {
@@ -258,7 +261,7 @@ struct FlushProbe final : wave::Filter {
     }
     bool sawFlush = false;
 };
-}  // namespace
+} // namespace
 
 TEST(GenericPlugin, ProcessFlushesDenormalsAndRestoresTheCallersMode)
 {
@@ -292,7 +295,7 @@ TEST(GenericPlugin, ProcessAllocatesNothingWithChangesAndEventsFromOtherThreads)
                 plugin.parameter(i).setValue(static_cast<float>((i + round) % 10) / 10.0f, 1);
             for (int e = 0; e < 12; ++e)
                 plugin.queueMidiEvent(e * 200, 0x90 + (e & 1), 40 + e, 1 + e);
-            plugin.queueMidiEvent(1000, 0xB0, 10, round);  // learned: moves P3 from the audio thread
+            plugin.queueMidiEvent(1000, 0xB0, 10, round); // learned: moves P3 from the audio thread
             plugin.queueMidiEvent(1200, 0xE0, 0, 64);
         });
         control.join();

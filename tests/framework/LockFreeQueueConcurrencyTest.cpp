@@ -10,7 +10,7 @@ struct Item {
     int producer;
     int sequence;
 };
-}  // namespace
+} // namespace
 
 // Several producers, one consumer: nothing lost, nothing doubled, and each
 // producer's items arrive in its own order.

@@ -11,12 +11,12 @@ struct Item {
     int producer;
     int sequence;
 };
-}  // namespace
+} // namespace
 
 TEST(LockFreeQueue, KeepsOrderReusesNodesAndGrowsOnlyWhenAllowed)
 {
     LockFreeQueue<Item> queue(300);
-    EXPECT_EQ(queue.getCapacity(), 512);  // whole chunks of 256 nodes
+    EXPECT_EQ(queue.getCapacity(), 512); // whole chunks of 256 nodes
     Item item{};
     EXPECT_FALSE(queue.pop(item));
     // Many rounds through the same nodes: order stays first in, first out.
@@ -66,10 +66,10 @@ TEST(ParameterChangeQueue, AnExhaustedPoolKeepsTheLatestValueOfEveryParameter)
     std::vector<std::pair<int, float>> applied;
     auto apply = [&](int index, float value) { applied.push_back({index, value}); };
     {
-        RealtimeThreadScope audio;  // may not grow
+        RealtimeThreadScope audio; // may not grow
         for (int i = 0; i < capacity; ++i)
             queue.push(i % 10, static_cast<float>(i));
-        queue.push(3, -1.0f);  // no node left: goes to the table
+        queue.push(3, -1.0f); // no node left: goes to the table
         queue.push(3, -2.0f);
         queue.drain(apply);
         ASSERT_EQ(applied.size(), static_cast<std::size_t>(capacity) + 1);
@@ -80,9 +80,9 @@ TEST(ParameterChangeQueue, AnExhaustedPoolKeepsTheLatestValueOfEveryParameter)
         applied.clear();
         for (int i = 0; i < capacity; ++i)
             queue.push(5, 1.0f);
-        queue.push(4, 7.0f);  // table
+        queue.push(4, 7.0f); // table
         queue.drain([](int, float) {});
-        queue.push(4, 8.0f);  // the table slot was emptied: back to the queue
+        queue.push(4, 8.0f); // the table slot was emptied: back to the queue
         queue.push(6, 1.0f);
         queue.drain(apply);
         EXPECT_EQ(applied.back(), (std::pair<int, float>{6, 1.0f}));

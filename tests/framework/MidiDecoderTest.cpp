@@ -1,6 +1,6 @@
+#include "framework/MidiDecoder.h"
 #include "framework/AbstractMusicEventReceiver.h"
 #include "framework/MidiControllerMap.h"
-#include "framework/MidiDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,10 @@ struct Log final : MidiListener {
 };
 
 struct Receiver final : AbstractChannelEventReceiver {
-    Receiver(MidiControllerMap* map, std::string name) : AbstractChannelEventReceiver(nullptr, map), tag(std::move(name)) {}
+    Receiver(MidiControllerMap* map, std::string name)
+        : AbstractChannelEventReceiver(nullptr, map), tag(std::move(name))
+    {
+    }
     void rawMessage(int s, int, int) override { raw.push_back(s); }
     void programChange(int bank, int program) override { programs.push_back({bank, program}); }
     void setParameterByMidi(int index, float v) override { learned.push_back({index, v}); }
@@ -47,7 +50,7 @@ struct Reset final : MidiSystemListener {
     void systemReset() override { ++count; }
 };
 
-}  // namespace
+} // namespace
 
 TEST(MidiDecoder, DecodesChannelMessagesForTheAllChannelsSlotAndTheChannel)
 {
@@ -63,26 +66,26 @@ TEST(MidiDecoder, DecodesChannelMessagesForTheAllChannelsSlotAndTheChannel)
     Reset reset;
     decoder.setSystemListener(&reset);
 
-    decoder.receive(0x92, 60, 127);  // note on, channel 3
-    decoder.receive(0x92, 60, 0);    // velocity 0: note off
-    decoder.receive(0x80, 61, 64);   // channel 1: only the all-channels slot
-    decoder.receive(0xB2, 123, 0);   // all notes off
-    decoder.receive(0xB2, 1, 127);   // mod wheel: controller and wheel
-    decoder.receive(0xE2, 0, 64);    // pitch bend centre
+    decoder.receive(0x92, 60, 127); // note on, channel 3
+    decoder.receive(0x92, 60, 0);   // velocity 0: note off
+    decoder.receive(0x80, 61, 64);  // channel 1: only the all-channels slot
+    decoder.receive(0xB2, 123, 0);  // all notes off
+    decoder.receive(0xB2, 1, 127);  // mod wheel: controller and wheel
+    decoder.receive(0xE2, 0, 64);   // pitch bend centre
     decoder.receive(0xE2, 0, 0);
     decoder.receive(0xE2, 127, 127);
     decoder.receive(0xD2, 127, 0);
     decoder.receive(0xA2, 5, 127);
     decoder.receive(0xFF, 0, 0);
-    decoder.receive(0xF8, 0, 0);  // clock: ignored
+    decoder.receive(0xF8, 0, 0); // clock: ignored
 
     const std::vector<std::string> expectedThird{
         "on 60 1.000000", "off 60 0.000000", "off 0 0.000000", "cc 1 1.000000 127", "wheel 1.000000",
-        "bend 0.000031", "bend -0.500000", "bend 0.500000", "pressure 1.000000", "poly 5 1.000000"};
+        "bend 0.000031",  "bend -0.500000",  "bend 0.500000",  "pressure 1.000000", "poly 5 1.000000"};
     EXPECT_EQ(thirdLog.calls, expectedThird);
     ASSERT_EQ(allLog.calls.size(), expectedThird.size() + 1);
     EXPECT_EQ(allLog.calls[2], "off 61 0.503937");
-    EXPECT_EQ(all.raw.size(), 12u);  // every message reaches slot 0 raw, system ones too
+    EXPECT_EQ(all.raw.size(), 12u); // every message reaches slot 0 raw, system ones too
     EXPECT_TRUE(third.raw.empty());
     EXPECT_EQ(reset.count, 1);
 }
@@ -105,7 +108,7 @@ TEST(MidiDecoder, BankSelectIsKeptPerSlotForTheNextProgramChange)
     EXPECT_EQ(second.programs[0], (std::pair<int, int>{0, 3}));
     EXPECT_EQ(all.programs[1], (std::pair<int, int>{133, 3}));
     EXPECT_EQ(decoder.getBank(1), 133);
-    decoder.receive(0xB0, 0, 2);  // a new MSB keeps the LSB
+    decoder.receive(0xB0, 0, 2); // a new MSB keeps the LSB
     EXPECT_EQ(decoder.getBank(1), 261);
 }
 
@@ -121,7 +124,7 @@ TEST(MidiDecoder, LearningMovesAnAssociationAndBankControllersCannotBeLearned)
 
     map.assign(1, 42);
     routing.setMidiLearnTarget(42);
-    decoder.receive(0xB0, 0, 3);  // bank select: consumed, learns nothing
+    decoder.receive(0xB0, 0, 3); // bank select: consumed, learns nothing
     EXPECT_EQ(all.getLearnTarget(), 42);
     decoder.receive(0xB0, 7, 127);
     EXPECT_EQ(map.get(7), 42);

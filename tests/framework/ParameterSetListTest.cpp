@@ -18,8 +18,7 @@ namespace {
 class TwoValueSet final : public PluginParameterSet {
 public:
     TwoValueSet(GenericPlugin& owner, int index)
-        : PluginParameterSet(owner),
-          a(this, "Set " + std::to_string(index + 1) + " A"),
+        : PluginParameterSet(owner), a(this, "Set " + std::to_string(index + 1) + " A"),
           b(this, "Set " + std::to_string(index + 1) + " B")
     {
     }
@@ -68,10 +67,7 @@ struct FakeMatrix final : ModulationReferences {
 
 class ListPlugin final : public testplugin::TestPlugin {
 public:
-    ListPlugin()
-        : TestPlugin(1),
-          filters(*this, "Filters", 4, 0, 4),
-          sources(*this, "XLFOs", 4, 10, 20, 1)
+    ListPlugin() : TestPlugin(1), filters(*this, "Filters", 4, 0, 4), sources(*this, "XLFOs", 4, 10, 20, 1)
     {
         filters.configureSets();
         sources.configureSets();
@@ -92,7 +88,7 @@ void setValues(TwoValueSet& s, float a, float b)
     s.b.setValue(b, 0);
 }
 
-}  // namespace
+} // namespace
 
 TEST(ParameterSetList, FlatOrderIsNumActiveThenSetsAndNeverChanges)
 {
@@ -123,7 +119,8 @@ TEST(ParameterSetList, RemovingASetMovesValuesAndModulationInOneBatch)
     testplugin::CountingAdapter adapter;
     plugin.setAdapter(&adapter);
     for (int i = 0; i < 3; ++i)
-        setValues(plugin.filters[i], 0.3f + 0.1f * static_cast<float>(i), 0.6f + 0.1f * static_cast<float>(i));
+        setValues(plugin.filters[i], 0.3f + 0.1f * static_cast<float>(i),
+                  0.6f + 0.1f * static_cast<float>(i));
     // Slots aimed at set 1's targets (4..7) and set 2's (8..11), and beyond the list.
     plugin.matrix.slots = {{10, 5}, {11, 8}, {12, 11}, {13, 2}, {14, 40}};
     adapter.calls = 0;
@@ -133,7 +130,7 @@ TEST(ParameterSetList, RemovingASetMovesValuesAndModulationInOneBatch)
     EXPECT_FLOAT_EQ(plugin.filters[0].a.getValue(), 0.3f);
     EXPECT_FLOAT_EQ(plugin.filters[1].a.getValue(), 0.5f);
     EXPECT_FLOAT_EQ(plugin.filters[1].b.getValue(), 0.8f);
-    EXPECT_FLOAT_EQ(plugin.filters[2].a.getValue(), 0.1f);  // back to defaults
+    EXPECT_FLOAT_EQ(plugin.filters[2].a.getValue(), 0.1f); // back to defaults
     EXPECT_FLOAT_EQ(plugin.filters[2].b.getValue(), 0.2f);
     const std::vector<std::pair<int, int>> expected{{11, 4}, {12, 7}, {13, 2}, {14, 40}};
     EXPECT_EQ(plugin.matrix.slots, expected);
@@ -184,12 +181,12 @@ TEST(ParameterSetList, InsertingASetCopiesTheSetBefore)
     EXPECT_FLOAT_EQ(plugin.filters[1].b.getValue(), 0.4f);
     EXPECT_FLOAT_EQ(plugin.filters[2].a.getValue(), 0.5f);
     EXPECT_FLOAT_EQ(plugin.filters[2].b.getValue(), 0.6f);
-    plugin.filters.insertSet(0);  // before the first set: not allowed
-    plugin.filters.insertSet(4);  // beyond the active sets
+    plugin.filters.insertSet(0); // before the first set: not allowed
+    plugin.filters.insertSet(4); // beyond the active sets
     EXPECT_EQ(plugin.filters.getNumActive(), 3);
     plugin.filters.insertSet(3);
     EXPECT_EQ(plugin.filters.getNumActive(), 4);
-    plugin.filters.insertSet(2);  // full
+    plugin.filters.insertSet(2); // full
     EXPECT_EQ(plugin.filters.getNumActive(), 4);
     EXPECT_FLOAT_EQ(plugin.filters[3].a.getValue(), 0.5f);
 }
@@ -205,7 +202,7 @@ struct Counter final : wave::Source {
     }
     int runs = 0;
 };
-}  // namespace
+} // namespace
 
 TEST(ParameterSetList, GraphNodesFollowTheActiveCountOnTheAudioThread)
 {
@@ -220,13 +217,13 @@ TEST(ParameterSetList, GraphNodesFollowTheActiveCountOnTheAudioThread)
         group.push_back(elements.back().get());
     }
     plugin.filters.registerActivatables(group);
-    plugin.applyAllParameters();  // three filters active
+    plugin.applyAllParameters(); // three filters active
     EXPECT_TRUE(elements[2]->isLive());
     EXPECT_FALSE(elements[3]->isLive());
     EXPECT_EQ(graph.getResetList().size(), 3u);
 
     plugin.filters.removeSet(0);
-    EXPECT_TRUE(elements[2]->isLive());  // not before the next block
+    EXPECT_TRUE(elements[2]->isLive()); // not before the next block
     plugin.process(nullptr, 0, nullptr, 0, 64);
     EXPECT_FALSE(elements[2]->isLive());
     EXPECT_FALSE(nodes[2]->isActive());

@@ -19,7 +19,10 @@ struct RecordingOwner final : GenericParameterOwner {
     std::vector<AbstractPluginParameter*> registered;
     std::vector<Change> changes;
 
-    void parameterChanged(int index, float value, int flag) override { changes.push_back({index, value, flag}); }
+    void parameterChanged(int index, float value, int flag) override
+    {
+        changes.push_back({index, value, flag});
+    }
     int addParameter(AbstractPluginParameter* p) override
     {
         registered.push_back(p);
@@ -34,10 +37,16 @@ struct CountingPropertyOwner final : PropertyOwner {
 
 enum class Response { LP, HP, BP };
 
-float dbToGain(float db) { return std::exp(db * 0.1151292546497023f); }
-float gainToDb(float gain) { return gain > 1e-10f ? 20.0f * std::log10(gain) : -180.0f; }
+float dbToGain(float db)
+{
+    return std::exp(db * 0.1151292546497023f);
+}
+float gainToDb(float gain)
+{
+    return gain > 1e-10f ? 20.0f * std::log10(gain) : -180.0f;
+}
 
-}  // namespace
+} // namespace
 
 TEST(PluginParameter, FloatClampsNotifiesOnlyRealChangesAndNormalizes)
 {
@@ -85,7 +94,7 @@ TEST(PluginParameter, EnumeratedPositionsTextsAndValueTables)
     EXPECT_EQ(response.denormalize(0.26f), 1.0f);
     EXPECT_FLOAT_EQ(response.normalize(2.0f), 1.0f);
     EXPECT_EQ(response.valueToText(1.0f), "HP");
-    EXPECT_EQ(response.valueToText(7.0f), "7");  // beyond the range: no name
+    EXPECT_EQ(response.valueToText(7.0f), "7"); // beyond the range: no name
 
     response.setValue(2.0f, 0);
     response.setValue(2.0f, 0);
@@ -155,7 +164,7 @@ TEST(PluginParameter, RestrictedRangesFollowTheKeyGroups)
     EXPECT_EQ(routing.getLimitForKey(4), -1);
 
     EXPECT_FLOAT_EQ(routing.normalizeFor(2.0f, 2), 0.5f);
-    EXPECT_EQ(routing.normalizeFor(1.0f, 2), 0.0f);  // lo itself belongs to the previous group
+    EXPECT_EQ(routing.normalizeFor(1.0f, 2), 0.0f); // lo itself belongs to the previous group
     EXPECT_EQ(routing.normalizeFor(5.0f, 2), 0.0f);
     EXPECT_FLOAT_EQ(routing.normalizeFor(1.0f, 1), 1.0f);
 
@@ -163,7 +172,7 @@ TEST(PluginParameter, RestrictedRangesFollowTheKeyGroups)
     EXPECT_EQ(plain, 3.0f);
     EXPECT_FALSE(routing.denormalizeFor(0.1f, 2, plain));
     EXPECT_EQ(plain, 1.0f);
-    EXPECT_TRUE(routing.denormalizeFor(0.0f, 1, plain));  // the first group starts at min
+    EXPECT_TRUE(routing.denormalizeFor(0.0f, 1, plain)); // the first group starts at min
     EXPECT_EQ(plain, 0.0f);
     EXPECT_TRUE(routing.denormalizeFor(0.5f, 3, plain));
     EXPECT_EQ(plain, 5.0f);
@@ -186,7 +195,7 @@ TEST(PluginParameter, PropertiesReceiveMappedValuesAndOwnersHearRealChangesOnly)
     EXPECT_EQ(dsp.calls, 1);
     gain.updateProperties(-6.0f);
     EXPECT_EQ(dsp.calls, 1);
-    gain.updateProperties(36.0f);  // 63.1 clamps to the property's 10
+    gain.updateProperties(36.0f); // 63.1 clamps to the property's 10
     EXPECT_EQ(linear.get(), 10.0f);
     EXPECT_EQ(gain.valueToText(-6.0f), "-6.000 dB");
     gain.getDisplay().setUnit("");
@@ -201,7 +210,8 @@ TEST(PluginParameter, PropertiesReceiveMappedValuesAndOwnersHearRealChangesOnly)
     EXPECT_FLOAT_EQ(mix.getDisplay().getScale(), 0.02f);
     EXPECT_FLOAT_EQ(mix.getDisplay().getOffset(), -1.0f);
     EXPECT_EQ(mix.valueToText(75.0f), "75.000 %");
-    mix.getDisplay().setTextFunction([](float d) { return d > 50.0f ? std::string("wet") : std::string("dry"); });
+    mix.getDisplay().setTextFunction(
+        [](float d) { return d > 50.0f ? std::string("wet") : std::string("dry"); });
     EXPECT_EQ(mix.valueToText(75.0f), "wet %");
     LimitedProperty<float> mixSignal(&dsp, 1.0f, -1.0f, 0.0f);
     mix.bindProperty(mixSignal);
@@ -227,7 +237,7 @@ TEST(PluginParameter, PropertiesReceiveMappedValuesAndOwnersHearRealChangesOnly)
     EXPECT_EQ(a.get(), Response::BP);
     EXPECT_EQ(b.get(), Response::BP);
     EXPECT_EQ(dsp.calls, before + 1);
-    response.updateProperties(9.0f);  // clamped to the last position
+    response.updateProperties(9.0f); // clamped to the last position
     EXPECT_EQ(a.get(), Response::BP);
 }
 

@@ -20,7 +20,8 @@ struct MemorySerializer final : SettingSerializer {
     explicit MemorySerializer(std::map<std::string, std::string>& s, bool w) : store(s), writing(w) {}
     bool isWriting() const override { return writing; }
     void serializeBinary(const std::string&, std::vector<std::uint8_t>&) override {}
-    std::string serializeString(const std::string& name, const std::string& value, const std::string& def) override
+    std::string serializeString(const std::string& name, const std::string& value,
+                                const std::string& def) override
     {
         if (writing)
             return store[name] = value;
@@ -67,7 +68,7 @@ struct Folder final : MainPresetFolder {
     void setPath(const std::string& p) override { path = p; }
 };
 
-}  // namespace
+} // namespace
 
 TEST(PluginStorage, SettingsPresetsAndTheControllerMapGoThroughTheInstalledStorage)
 {
@@ -96,7 +97,7 @@ TEST(PluginStorage, SettingsPresetsAndTheControllerMapGoThroughTheInstalledStora
         EXPECT_FALSE(first.getPresetState().isModified());
         EXPECT_EQ(adapter.presets, 1);
         EXPECT_EQ(listener.lastMask, GenericPlugin::presetChangedMask);
-        EXPECT_FALSE(first.savePreset("/x.mvp"));  // the storage cannot save
+        EXPECT_FALSE(first.savePreset("/x.mvp")); // the storage cannot save
 
         // A program change from MIDI waits for a control thread.
         first.queueMidiEvent(0, 0xB0, 0, 1);

@@ -136,4 +136,4 @@ struct CountingListener final : GenericPlugin::Listener {
     }
 };
 
-}  // namespace testplugin
+} // namespace testplugin

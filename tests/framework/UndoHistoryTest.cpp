@@ -15,7 +15,7 @@ void setAll(TestPlugin& p, float v)
     for (int i = 0; i < 4; ++i)
         p.parameter(i).setValue(v, 0);
 }
-}  // namespace
+} // namespace
 
 TEST(UndoHistory, UndoRedoWalkTheSnapshotsAndAPushDropsTheRedoSteps)
 {
@@ -23,7 +23,7 @@ TEST(UndoHistory, UndoRedoWalkTheSnapshotsAndAPushDropsTheRedoSteps)
     auto& history = *plugin.getUndoHistory();
     history.pushInitial();
     EXPECT_EQ(history.current().name, "Initial state");
-    history.pushInitial();  // only into a fresh history
+    history.pushInitial(); // only into a fresh history
     EXPECT_EQ(history.getPosition(), 1);
     EXPECT_FALSE(history.canUndo());
     for (int step = 1; step <= 3; ++step) {
@@ -35,7 +35,7 @@ TEST(UndoHistory, UndoRedoWalkTheSnapshotsAndAPushDropsTheRedoSteps)
     for (int i = 0; i < 4; ++i)
         history.undo();
     EXPECT_EQ(plugin.parameter(2).getValue(), 0.0f);
-    EXPECT_EQ(adapter.calls, 3);  // one notification per step, for all parameters
+    EXPECT_EQ(adapter.calls, 3); // one notification per step, for all parameters
     EXPECT_EQ(adapter.allCalls, 3);
     EXPECT_FALSE(history.canUndo());
     EXPECT_TRUE(plugin.getCompareStates()->wasChangedByUndo());
@@ -60,7 +60,7 @@ TEST(UndoHistory, TheRingKeepsNinetyNineStepsAndPushingAllocatesNothing)
         plugin.parameter(0).setValue(static_cast<float>(step) / 1000.0f, 0);
         testsupport::AllocationScope scope;
         history.push("");
-        if (step > 100)  // every record has been filled once
+        if (step > 100) // every record has been filled once
             allocations += scope.count();
     }
     if (testsupport::allocationCountingAvailable()) {
@@ -94,14 +94,14 @@ TEST(UndoHistory, SnapshotsRestorePresetStateAndToleratesShortRecords)
 
     plugin.getPresetState().name = "Other";
     setAll(plugin, 0.8f);
-    record.values.resize(2);  // an older, shorter snapshot
+    record.values.resize(2); // an older, shorter snapshot
     listener.calls = 0;
     plugin.loadState(record);
     EXPECT_EQ(plugin.parameter(1).getValue(), 0.5f);
     EXPECT_EQ(plugin.parameter(2).getValue(), 0.8f);
     EXPECT_EQ(plugin.getPresetState().name, "Warm");
     EXPECT_FALSE(plugin.getPresetState().isModified());
-    EXPECT_EQ(listener.calls, 2);  // the values once, then the preset's name
+    EXPECT_EQ(listener.calls, 2); // the values once, then the preset's name
     EXPECT_EQ(listener.lastMask, GenericPlugin::presetChangedMask);
     plugin.setListener(nullptr);
 }
@@ -116,11 +116,11 @@ TEST(CompareStates, ToggleKeepsEachSlotsEditsAndUndoReturnsToTheSlot)
     history.pushInitial();
     EXPECT_EQ(compare.getRecord(1).values, compare.getRecord(0).values);
 
-    compare.toggle();  // to B
+    compare.toggle(); // to B
     EXPECT_EQ(compare.getCurrent(), 1);
     setAll(plugin, 0.7f);
-    history.push("");  // taken while B is current
-    compare.toggle();  // back to A: B keeps 0.7
+    history.push(""); // taken while B is current
+    compare.toggle(); // back to A: B keeps 0.7
     EXPECT_FLOAT_EQ(plugin.parameter(0).getValue(), 0.2f);
     compare.toggle();
     EXPECT_FLOAT_EQ(plugin.parameter(0).getValue(), 0.7f);
@@ -139,7 +139,7 @@ TEST(CompareStates, ToggleKeepsEachSlotsEditsAndUndoReturnsToTheSlot)
     setAll(plugin, 0.4f);
     compare.toggle();
     EXPECT_FLOAT_EQ(plugin.parameter(3).getValue(), 0.7f);
-    compare.select(0);  // saves B's settings, does not load
+    compare.select(0); // saves B's settings, does not load
     EXPECT_FLOAT_EQ(plugin.parameter(3).getValue(), 0.7f);
     EXPECT_EQ(compare.getCurrent(), 0);
 }
