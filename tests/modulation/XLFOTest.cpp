@@ -1,0 +1,351 @@
+#include "AllocationCounter.h"
+#include "SourceHarness.h"
+#include "modulation/NoteTriggers.h"
+#include "modulation/XLFO.h"
+#include "modulation/XLFOFreqController.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr float rate = 48000.0f;
+constexpr double rateD = 48000.0;
+
+// Lengths of the runs of equal values.
+std::vector<int> runLengths(const std::vector<float>& v)
+{
+    std::vector<int> runs;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i == 0 || v[i] != v[i - 1])
+            runs.push_back(0);
+        ++runs.back();
+    }
+    return runs;
+}
+
+void setSteps(XLFO& x, const std::vector<float>& values)
+{
+    x.numSteps = static_cast<int>(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        x.getStep(static_cast<int>(i)).value = values[i];
+}
+
+void setFrequency(XLFO& x, float hz) { x.getFrequencyInput().getInternal().setTarget(0.0f, hz); }
+
+struct Indicator final : XLFO::Listener {
+    void indicatorChanged(XLFO&, int value) override { changes.push_back(value); }
+    std::vector<int> changes;
+};
+
+}  // namespace
+
+TEST(XLFO, TwoStepSquareFollowsTheBalance)
+{
+    for (float balance : {0.5f, 0.25f}) {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        setSteps(x, {1.0f, -1.0f});
+        setFrequency(x, 1.0f);
+        x.balance = balance;
+        Indicator indicator;
+        x.addListener(&indicator);
+        const std::vector<float> out = harness::pullFrames(graph, x, 2 * 48000, 1000);
+        const int first = static_cast<int>(48000 * balance);
+        EXPECT_EQ(runLengths(out), (std::vector<int>{first, 48000 - first, first, 48000 - first}))
+            << "balance " << balance;
+        EXPECT_EQ(out.front(), 1.0f);
+        EXPECT_EQ(out.back(), -1.0f);
+        // Halves of 250 ms and more blink the indicator; the second cycle
+        // ends with the last sample.
+        EXPECT_EQ(indicator.changes, (std::vector<int>{1, 0, 1, 0}));
+        EXPECT_FALSE(x.isFast());
+        EXPECT_FLOAT_EQ(x.getDisplayLevel(), 0.0f);  // the last block started at -1
+    }
+}
+
+TEST(XLFO, GlideShapesAndLimits)
+{
+    // Global glide 1 with step glide 0: each step glides over its whole
+    // length into the next, a triangle for (1, -1).
+    {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        setSteps(x, {1.0f, -1.0f});
+        setFrequency(x, 1.0f);
+        x.getGlideInput().getInternal().setTarget(0.0f, 1.0f);
+        const std::vector<float> out = harness::pullFrames(graph, x, 48000);
+        double worst = 0.0;
+        for (int k = 0; k < 48000; ++k) {
+            const double t = k / 48000.0;
+            const double triangle = t < 0.5 ? 1.0 - 4.0 * t : -1.0 + 4.0 * (t - 0.5);
+            worst = std::max(worst, std::fabs(static_cast<double>(out[static_cast<std::size_t>(k)]) - triangle));
+        }
+        EXPECT_LT(worst, 1e-4);
+    }
+    // The curves halfway through a full-length glide from 1 to -1.
+    const std::pair<XLFO::GlideCurve, float> shapes[] = {{XLFO::GlideCurve::Linear, 0.0f},
+                                                         {XLFO::GlideCurve::Sqr, 0.5f},
+                                                         {XLFO::GlideCurve::Sqrt, 1.0f - 2.0f * std::sqrt(0.5f)},
+                                                         {XLFO::GlideCurve::Sine, 0.0f}};
+    for (const auto& [shape, expected] : shapes) {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        setSteps(x, {1.0f, -1.0f});
+        setFrequency(x, 1.0f);
+        x.getStep(0).glide = 1.0f;
+        x.getStep(0).glideCurve = shape;
+        const std::vector<float> out = harness::pullFrames(graph, x, 24000);
+        EXPECT_NEAR(out[12000], expected, 1e-3) << static_cast<int>(shape);
+        EXPECT_NEAR(out[6000], 1.0f - 2.0f * XLFO::Step::curveFor(shape)(0.25f), 1e-3) << static_cast<int>(shape);
+    }
+    // Global glide -1 cancels a full step glide: a square again.
+    {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        setSteps(x, {1.0f, -1.0f});
+        setFrequency(x, 1.0f);
+        x.getStep(0).glide = 1.0f;
+        x.getStep(1).glide = 1.0f;
+        x.getGlideInput().getInternal().setTarget(0.0f, -1.0f);
+        EXPECT_EQ(runLengths(harness::pullFrames(graph, x, 48000)), (std::vector<int>{24000, 24000}));
+    }
+    // Fast steps glide a little even without glide: at 2000 Hz the last
+    // 16 % of a 12-sample step, which only its last sample reaches.
+    {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        setSteps(x, {1.0f, -1.0f});
+        setFrequency(x, 2000.0f);
+        const std::vector<float> out = harness::pullFrames(graph, x, 96);
+        int gliding = 0;
+        for (float v : out)
+            gliding += v != 1.0f && v != -1.0f;
+        EXPECT_EQ(gliding, 8);
+        const double lim = 1.0 - std::pow((2000.0 - 0.001) * 0.0002, 2.0);
+        EXPECT_NEAR(out[11], 1.0 - 2.0 * (11.0 / 12.0 - lim) / (1.0 - lim), 1e-4);
+    }
+}
+
+TEST(XLFO, RandomStepsKeepTheirDistanceAndChangeEveryPass)
+{
+    // A draw of 0.15 after a step at 0.1 lands 0.2 below it instead.
+    {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        setSteps(x, {0.1f, 0.0f});
+        x.getStep(1).random = true;
+        setFrequency(x, 1.0f);
+        x.setRandomState(1258291);  // the next draw is 2 * 1258291 / 2^24 = 0.15
+        const std::vector<float> out = harness::pullFrames(graph, x, 48000);
+        EXPECT_EQ(out[100], 0.1f);
+        EXPECT_FLOAT_EQ(out[30000], 0.1f - 0.2f);
+        EXPECT_FLOAT_EQ(x.getStep(1).randomValue, 0.1f - 0.2f);
+    }
+    // Four random steps over many passes: every step differs from the one
+    // before by at least 0.2, and the values keep changing.
+    wave::Graph graph(rate);
+    XLFO x(graph);
+    setSteps(x, {0.0f, 0.0f, 0.0f, 0.0f});
+    for (int i = 0; i < 4; ++i)
+        x.getStep(i).random = true;
+    setFrequency(x, 50.0f);  // 240 samples per step
+    x.setRandomState(4711);
+    const std::vector<float> out = harness::pullFrames(graph, x, 48000, 1000);
+    std::vector<float> values;
+    for (std::size_t k = 120; k < out.size(); k += 240)  // the middle of each step
+        values.push_back(out[k]);
+    int distinct = 0;
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        EXPECT_GE(std::fabs(values[i] - values[i - 1]), 0.2f - 1e-6f) << i;
+        EXPECT_GE(values[i], -1.0f);
+        EXPECT_LE(values[i], 1.0f);
+        distinct += values[i] != values[i > 4 ? i - 4 : i];
+    }
+    EXPECT_GT(distinct, static_cast<int>(values.size()) / 2);
+}
+
+TEST(XLFO, FastSequencesShowTheirPeak)
+{
+    wave::Graph graph(rate);
+    XLFO x(graph);
+    std::vector<float> values(16, -0.5f);
+    values[7] = 0.6f;
+    setSteps(x, values);
+    setFrequency(x, 500.0f);
+    Indicator indicator;
+    x.addListener(&indicator);
+    harness::pullFrames(graph, x, 4800);
+    EXPECT_TRUE(x.isFast());
+    EXPECT_FLOAT_EQ(x.getPeakValue(), 0.6f);
+    EXPECT_FLOAT_EQ(x.getDisplayLevel(), 0.8f);
+    EXPECT_TRUE(indicator.changes.empty());  // 1 ms halves never blink
+    x.numSteps = 4;  // the peak only counts steps in use
+    EXPECT_FLOAT_EQ(x.getPeakValue(), -0.5f);
+}
+
+TEST(XLFO, NoteTriggerRestartsAtTheExactSample)
+{
+    // Free running at an odd rate with glide, so every sample differs; a
+    // note-on at offset 700 of the third host block restarts the cycle
+    // there: from that sample on the output is a fresh XLFO's.
+    auto build = [](XLFO& x) {
+        setSteps(x, {0.9f, -0.3f, 0.5f});
+        x.getGlideInput().getInternal().setTarget(0.0f, 0.7f);
+        setFrequency(x, 3.7f);
+        x.midiTrigger = true;
+    };
+    harness::SourcePlugin plugin(rate);
+    XLFO x(plugin.getGraph());
+    build(x);
+    NoteTriggers notes;
+    notes.addXLFO(x);
+    plugin.receiver().addListener(&notes);
+    plugin.setOutputNode(x);
+    const int trigger = 2 * 1000 + 700;
+    const std::vector<float> out = plugin.render(20000, 1000, 0.0, [&](int start, int) {
+        if (start == 2000)
+            plugin.queueMidiEvent(700, 0x90, 60, 100);
+        if (start == 5000)
+            plugin.queueMidiEvent(10, 0x90, 0, 100);  // note 0 resets counts, no restart
+    });
+    wave::Graph freshGraph(rate);
+    XLFO fresh(freshGraph);
+    build(fresh);
+    const std::vector<float> reference = harness::pullFrames(freshGraph, fresh, 20000 - trigger);
+    EXPECT_NE(out[trigger - 1], reference[0]);
+    for (std::size_t j = 0; j < reference.size(); ++j)
+        ASSERT_EQ(out[trigger + j], reference[j]) << j;
+    EXPECT_EQ(notes.getHeldNotes(), 0);
+}
+
+TEST(XLFO, SynchronizedCycleFollowsTheHostsBars)
+{
+    // "1/4" at 120 BPM is 2 Hz.
+    {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        XLFOFreqController c(graph, x);
+        c.syncMode = SyncMode::SyncQuarterBar;
+        c.setTempoAndPosition(120.0, 0.0);
+        EXPECT_FLOAT_EQ(c.getBaseTarget(), 2.0f);
+        c.setTempoAndPosition(0.0, 0.0);  // an unknown tempo counts as 120
+        EXPECT_FLOAT_EQ(c.getBaseTarget(), 2.0f);
+    }
+    // Sixteen bars at 120 BPM through host blocks of 512 and of 1000: the
+    // same output, steps changing exactly on the host's beats, random steps
+    // and glides included.
+    auto renderBars = [](int hostBlock) {
+        harness::SourcePlugin plugin(rate);
+        XLFO x(plugin.getGraph());
+        XLFOFreqController c(plugin.getGraph(), x);
+        x.getFrequencyInput().connect(&c);
+        c.syncMode = SyncMode::Sync1Bar;
+        setSteps(x, {0.75f, -0.25f, 0.5f, -1.0f});
+        x.getStep(2).random = true;
+        x.getStep(3).glide = 0.5f;
+        x.getStep(3).glideCurve = XLFO::GlideCurve::Sine;
+        x.setRandomState(99);
+        plugin.controllers.push_back(&c);
+        plugin.setOutputNode(x);
+        return plugin.render(16 * 96000, hostBlock, 120.0);
+    };
+    const std::vector<float> a = renderBars(512);
+    const std::vector<float> b = renderBars(1000);
+    ASSERT_EQ(a.size(), b.size());
+    std::size_t differing = 0;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        differing += a[k] != b[k];
+    EXPECT_EQ(differing, 0u);
+    for (int bar = 0; bar < 16; ++bar) {
+        const std::size_t start = static_cast<std::size_t>(bar) * 96000;
+        EXPECT_EQ(a[start], 0.75f) << bar;          // beat 1: step 1 from its first sample
+        EXPECT_EQ(a[start + 23999], 0.75f) << bar;  // to its last
+        EXPECT_EQ(a[start + 24000], -0.25f) << bar;
+        EXPECT_EQ(a[start + 72000 - 1], a[start + 48000]) << bar;  // the random step holds
+        EXPECT_EQ(a[start + 72000], -1.0f) << bar;
+    }
+}
+
+TEST(XLFO, SynchronizedCycleRelocatesWithTheTransportUnlessOffset)
+{
+    // Triangle (global glide 1) at "1" = 0.5 Hz; the transport runs for one
+    // second, then jumps back to the song's start.
+    auto renderWithJump = [](float offset, NoteTriggers* notes, bool midiTrigger) {
+        harness::SourcePlugin plugin(rate);
+        XLFO x(plugin.getGraph());
+        XLFOFreqController c(plugin.getGraph(), x);
+        x.getFrequencyInput().connect(&c);
+        c.getOffsetInput().getInternal().setTarget(0.0f, offset);
+        c.syncMode = SyncMode::Sync1Bar;
+        setSteps(x, {1.0f, -1.0f});
+        x.getGlideInput().getInternal().setTarget(0.0f, 1.0f);
+        x.midiTrigger = midiTrigger;
+        plugin.controllers.push_back(&c);
+        if (notes) {
+            notes->addXLFO(x);
+            plugin.receiver().addListener(notes);
+        }
+        plugin.setOutputNode(x);
+        std::vector<float> out(3 * 48000);
+        for (int start = 0; start < 3 * 48000; start += 480) {
+            const int played = start < 48000 ? start : start - 48000;
+            plugin.setTransport(120.0, played / 24000.0);
+            if (notes && start == 4800)
+                plugin.queueMidiEvent(123, 0x90, 64, 90);
+            float* outputs[1] = {out.data() + start};
+            plugin.process(nullptr, 0, outputs, 1, 480);
+        }
+        return out;
+    };
+    auto triangle = [](double cycles) {
+        const double t = cycles - std::floor(cycles);
+        return t < 0.5 ? 1.0 - 4.0 * t : -1.0 + 4.0 * (t - 0.5);
+    };
+    // Offset 1: locked to the bars, it jumps back with the transport.
+    const std::vector<float> locked = renderWithJump(1.0f, nullptr, false);
+    EXPECT_NEAR(locked[47999], triangle(47999 / 96000.0), 1e-4);
+    EXPECT_NEAR(locked[48000], 1.0, 1e-4);
+    EXPECT_NEAR(locked[60000], triangle(12000 / 96000.0), 1e-4);
+    // Offset 1.5: a rate of 0.75 Hz that runs on smoothly through the jump.
+    const std::vector<float> offset = renderWithJump(1.5f, nullptr, false);
+    double steepest = 0.0;
+    for (std::size_t k = 1; k < offset.size(); ++k)
+        steepest = std::max(steepest, static_cast<double>(std::fabs(offset[k] - offset[k - 1])));
+    EXPECT_LT(steepest, 1.01 * 4.0 * 0.75 / rateD);
+    EXPECT_NEAR(offset[100000], triangle(100000 * 0.75 / rateD), 1e-3);
+    // A note counts the bars from its own sample (4923); the next blocks'
+    // transport keeps it there instead of pulling it back to the block.
+    NoteTriggers notes;
+    const std::vector<float> triggered = renderWithJump(1.0f, &notes, true);
+    EXPECT_NEAR(triggered[4923], 1.0, 1e-4);
+    EXPECT_NEAR(triggered[30000], triangle((30000 - 4923) / 96000.0), 1e-4);
+}
+
+TEST(XLFO, ProcessingAllocatesNothing)
+{
+    if (!testsupport::allocationCountingAvailable())
+        GTEST_SKIP() << "allocation counting unavailable";
+    wave::Graph graph(rate);
+    XLFO x(graph);
+    XLFOFreqController c(graph, x);
+    x.getFrequencyInput().connect(&c);
+    c.syncMode = SyncMode::Sync16thBar;
+    setSteps(x, {1.0f, 0.0f, -1.0f});
+    x.getStep(1).random = true;
+    NoteTriggers notes;
+    notes.addXLFO(x);
+    x.midiTrigger = true;
+    testsupport::AllocationScope scope;
+    for (int block = 0; block < 50; ++block) {
+        c.setTempoAndPosition(97.0, block * 0.05);
+        notes.noteOn(60, 1.0f);
+        notes.noteOff(60, 0.0f);
+        graph.nextFrame();
+        x.pull(1024);
+        graph.advance(1024);
+    }
+    EXPECT_EQ(scope.count(), 0u);
+}
