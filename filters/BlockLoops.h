@@ -73,4 +73,4 @@ inline void blend(float* out, const float* a, const float* b, const float* t, in
     }
 }
 
-}  // namespace blockloops
+} // namespace blockloops

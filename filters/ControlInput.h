@@ -15,7 +15,7 @@ class ControlInput : public wave::Consumer {
 public:
     struct Signal {
         const float* samples;
-        bool constant;  // one value throughout: samples[0]
+        bool constant; // one value throughout: samples[0]
     };
 
     // Control thread, while building. Allocates the fallback block.

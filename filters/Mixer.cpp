@@ -6,6 +6,18 @@
 
 using namespace blockloops;
 
+namespace {
+
+// The combining step of the operations other than the sum, four samples at a
+// time: out = combine(out, x, g) for every input after the first.
+template <class Combine> void combineInto(float* out, const float* x, const float* g, int n, Combine combine)
+{
+    for (int i = 0; i < n; i += 4)
+        store(out + i, combine(load(out + i), load(x + i), load(g + i)));
+}
+
+} // namespace
+
 Mixer::Mixer(wave::Graph& graph, int numInputs, int op)
     : wave::Source(graph), operation(this, std::clamp(op, 0, 4)), inputCount(this, 0)
 {
@@ -27,6 +39,7 @@ void Mixer::propertyChanged(PropertyBase& property)
         }
         while (static_cast<int>(inputs.size()) < inputCount)
             inputs.push_back(std::make_unique<WeightedInput>(getGraph(), 1.0f));
+        summing.reserve(inputs.size());
     }
 }
 
@@ -77,100 +90,65 @@ int Mixer::process(wave::Block& target, int numSamples, int flags)
 {
     if (flags & (OutputNotNeeded | NoConsumer))
         return numSamples;
-    if (operation == sum)
-        processSum(target, numSamples);
-    else
+    if (operation == sum) {
+        const int used = std::min<int>(inputCount, static_cast<int>(inputs.size()));
+        const WeightedSum::Result r = summing.run(std::span(inputs).first(static_cast<std::size_t>(used)),
+                                                  target, getGraph().getScratch(), numSamples);
+        setLastBlock(*r.block);
+        setConstant(r.constant);
+    } else {
         processOther(target, numSamples, operation);
+    }
     return numSamples;
-}
-
-void Mixer::processSum(wave::Block& target, int n)
-{
-    // Gains first: an input whose gain is constantly 0 is not pulled at all,
-    // so whatever feeds only it does not run.
-    WeightedInput* contributing[64];
-    ControlInput::Signal gains[64];
-    int count = 0;
-    const int used = std::min(inputCount.get(), 64);
-    for (int i = 0; i < used; ++i) {
-        WeightedInput& in = *inputs[static_cast<std::size_t>(i)];
-        if (!in.getSource())
-            continue;
-        const ControlInput::Signal g = in.pullGain(n);
-        if (isConstantZero(g))
-            continue;
-        contributing[count] = &in;
-        gains[count++] = g;
-    }
-    if (count == 0) {
-        outputSilence();
-        return;
-    }
-    if (count == 1 && isConstantOne(gains[0])) {
-        const wave::Block* block = contributing[0]->pullAudio(n);
-        setLastBlock(*block);
-        setConstant(contributing[0]->getSource()->isConstant());
-        return;
-    }
-    float* out = target.data();
-    for (int k = 0; k < count; ++k) {
-        const float* in = contributing[k]->pullAudio(n)->data();
-        if (k == 0) {
-            if (gains[k].constant)
-                scale(out, in, gains[k].samples[0], n);
-            else
-                multiply(out, in, gains[k].samples, n);
-        } else {
-            multiplyAdd(out, in, gains[k].samples, n);
-        }
-    }
-    setConstant(false);
 }
 
 void Mixer::processOther(wave::Block& target, int n, int op)
 {
     float* out = target.data();
+    const LaneVector zero = splat<LaneVector>(0.0f);
+    const LaneVector one = splat<LaneVector>(1.0f);
     bool first = true;
-    const int used = inputCount;
-    for (int i = 0; i < used; ++i) {
+    for (int i = 0; i < inputCount; ++i) {
         WeightedInput& in = *inputs[static_cast<std::size_t>(i)];
         if (!in.getSource())
             continue;
         const ControlInput::Signal g = in.pullGain(n);
-        const float* x = in.pullAudio(n)->data();
-        const float* gs = g.samples;
-        const bool unity = isConstantOne(g);
-        for (int s = 0; s < n; s += 4) {
-            const LaneVector xv = load(x + s);
-            const LaneVector gv = load(gs + s);
-            LaneVector y;
-            switch (op) {
-            case subtract:
-                y = first ? xv * gv : load(out + s) - xv * gv;
-                break;
-            case maximum: {
-                const LaneVector m = unity ? abs(xv) : abs(xv) * gv;
-                y = first ? m : max(m, load(out + s));
-                break;
+        const float* x = in.pullAudio(n).data();
+        const bool magnitudes = op == maximum || op == ratio;
+        if (first) {
+            if (magnitudes && isConstantOne(g)) {
+                for (int s = 0; s < n; s += 4)
+                    store(out + s, abs(load(x + s)));
+            } else if (magnitudes) {
+                for (int s = 0; s < n; s += 4)
+                    store(out + s, abs(load(x + s)) * load(g.samples + s));
+            } else {
+                multiply(out, x, g.samples, n);
             }
-            case product:
-                y = first ? xv * gv : load(out + s) * xv * gv;
-                break;
-            default: {  // ratio
-                if (first) {
-                    y = unity ? abs(xv) : abs(xv) * gv;
-                } else {
-                    const LaneVector divisor = abs(xv * gv);
-                    const LaneVector zero = splat<LaneVector>(0.0f);
-                    const LaneVector q = min(max(load(out + s) / divisor, zero), splat<LaneVector>(1.0f));
-                    y = divisor == 0.0f ? zero : q;
-                }
-                break;
-            }
-            }
-            store(out + s, y);
+            first = false;
+            continue;
         }
-        first = false;
+        switch (op) {
+        case subtract:
+            combineInto(out, x, g.samples, n,
+                        [](LaneVector o, LaneVector v, LaneVector w) { return o - v * w; });
+            break;
+        case maximum:
+            combineInto(out, x, g.samples, n,
+                        [](LaneVector o, LaneVector v, LaneVector w) { return max(abs(v) * w, o); });
+            break;
+        case product:
+            combineInto(out, x, g.samples, n,
+                        [](LaneVector o, LaneVector v, LaneVector w) { return o * v * w; });
+            break;
+        default: // ratio: where the divisor is 0 the result is 0, not a NaN or infinity
+            combineInto(out, x, g.samples, n, [zero, one](LaneVector o, LaneVector v, LaneVector w) {
+                const LaneVector divisor = abs(v * w);
+                const LaneVector q = min(max(o / divisor, zero), one);
+                return divisor == 0.0f ? zero : q;
+            });
+            break;
+        }
     }
     if (first)
         outputSilence();

@@ -51,9 +51,9 @@ protected:
     WeightedInput* input(int index) const;
 
 private:
-    void processSum(wave::Block& target, int numSamples);
     void processOther(wave::Block& target, int numSamples, int op);
     void outputSilence();
 
     std::vector<std::unique_ptr<WeightedInput>> inputs;
+    WeightedSum summing;
 };

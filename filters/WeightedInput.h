@@ -4,6 +4,10 @@
 #include "wave/Consumer.h"
 #include "wave/FloatParameterSource.h"
 
+#include <memory>
+#include <span>
+#include <vector>
+
 // One input of a mixing node: an audio producer and the gain it is weighted
 // with. The gain is a linked gain producer or, while none is linked, the
 // input's own smoothed gain, so a node can glide an input in and out without
@@ -29,11 +33,11 @@ public:
 
     // This frame's gain samples (linked or own). Audio thread.
     ControlInput::Signal pullGain(int numSamples);
-    // This frame's audio block, or null without an audio producer. Audio thread.
-    const wave::Block* pullAudio(int numSamples)
+    // This frame's audio block; silence without an audio producer. Audio thread.
+    const wave::Block& pullAudio(int numSamples)
     {
         wave::Producer* audio = audioLink.getSource();
-        return audio ? &audio->pull(numSamples, 0) : nullptr;
+        return audio ? audio->pull(numSamples, 0) : ownGain.getGraph().getScratch();
     }
 
 private:
@@ -53,3 +57,26 @@ inline bool isConstantOne(const ControlInput::Signal& g)
 {
     return g.constant && g.samples[0] >= 1.0f - 1.1920929e-7f && g.samples[0] <= 1.0f + 1.1920929e-7f;
 }
+
+// The sum of weighted inputs shared by Mixer and Router. Inputs whose gain is
+// constantly 0 are left out without pulling their audio; a single input with
+// a constant gain of 1 is handed through as its own block; no contributing
+// input gives the silence block.
+class WeightedSum {
+public:
+    struct Result {
+        const wave::Block* block;
+        bool constant;
+    };
+
+    // Control thread: room for this many inputs, so run never allocates.
+    void reserve(std::size_t count);
+
+    // Audio thread. Uses the first `count` inputs (at most the reserved number).
+    Result run(std::span<const std::unique_ptr<WeightedInput>> inputs, wave::Block& target,
+               const wave::Block& silence, int numSamples);
+
+private:
+    std::vector<WeightedInput*> contributing;
+    std::vector<ControlInput::Signal> gains;
+};

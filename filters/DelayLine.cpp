@@ -1,0 +1,216 @@
+#include "filters/DelayLine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+// The fade falls exponentially over 36 dB until the last tenth, then
+// linearly to 0; e^(-3.73...) * 10 * 0.1 equals 10^(-1.8 * 0.9), so the two
+// parts meet without a step.
+constexpr double fadeDecibelSpan = 1.8; // decades of amplitude: 36 dB
+const double linearPartScale = std::exp(-3.73018784447434) * 10.0;
+// Below this distance (ms) the smoother counts as settled on its input.
+constexpr float settledMs = 1e-5f;
+} // namespace
+
+DelayLine::DelayLine(wave::Graph& graph, wave::Producer* source)
+    : wave::Consumer(source), wave::Producer(graph), delay(graph, 0.0f), readMode(nullptr, crossfading),
+      size((bufferSpanSamples / graph.getBlockSize() + 1) * graph.getBlockSize()), lastMode(crossfading)
+{
+    ring.assign(static_cast<std::size_t>(size), 0.0f);
+    delays.assign(static_cast<std::size_t>(graph.getBlockSize()), 0.0f);
+    updateRate();
+    graph.addToResetList(*this);
+}
+
+void DelayLine::reset()
+{
+    std::fill(ring.begin(), ring.end(), 0.0f);
+    headsSet = false;
+    fadePosition = 0;
+}
+
+void DelayLine::updateRate()
+{
+    const float fs = getGraph().getSampleRate();
+    if (fs == rate)
+        return;
+    rate = fs;
+    samplesPerMs = static_cast<double>(fs) * 0.001;
+    fadeLength = std::max(static_cast<int>(samplesPerMs * static_cast<double>(fadeTimeMs)), 1);
+    fadeStep = std::pow(10.0, -fadeDecibelSpan / fadeLength);
+    // Keep a block and a guard sample clear of the write position.
+    maxDelayMs = static_cast<float>((size - getGraph().getBlockSize() - 2) / samplesPerMs);
+    const double w = std::min(static_cast<double>(smoothingHz) / static_cast<double>(fs), 1.0);
+    smoothCoefficient = static_cast<float>(std::min(2.0 * std::sin(std::numbers::pi * w), 0.95));
+}
+
+void DelayLine::write(const float* in, int n)
+{
+    const int first = std::min(n, size - writePosition);
+    float* at = ring.data() + writePosition;
+    if (in) {
+        std::copy_n(in, first, at);
+        std::copy_n(in + first, n - first, ring.data());
+    } else {
+        std::fill_n(at, first, 0.0f);
+        std::fill_n(ring.data(), n - first, 0.0f);
+    }
+    writePosition = (writePosition + n) % size;
+}
+
+// Fills delays[] with the smoothed delay; returns false when nothing moves
+// and the whole block reads one delay.
+bool DelayLine::smooth(const ControlInput::Signal& d, int n)
+{
+    const float f = smoothCoefficient;
+    if (d.constant) {
+        const float x = clampDelay(d.samples[0]);
+        if (std::fabs(x - smoothLow) < settledMs && std::fabs(smoothBand) < settledMs * f) {
+            smoothLow = x;
+            smoothBand = 0.0f;
+            delays[0] = x;
+            delayConstant = true;
+            return false;
+        }
+    }
+    float low = smoothLow;
+    float band = smoothBand;
+    for (int i = 0; i < n; ++i) {
+        const float x = clampDelay(d.samples[d.constant ? 0 : i]);
+        low += f * band;
+        band += f * (x - low - 2.0f * band);
+        delays[static_cast<std::size_t>(i)] = clampDelay(low);
+    }
+    smoothLow = low;
+    smoothBand = band;
+    delayConstant = false;
+    return true;
+}
+
+int DelayLine::positionFor(float delayMs, int offset) const
+{
+    const int samples = static_cast<int>(static_cast<double>(delayMs) * samplesPerMs);
+    int p = (blockStart + offset - samples) % size;
+    return p < 0 ? p + size : p;
+}
+
+void DelayLine::copyFromRing(float* out, int from, int n) const
+{
+    const int first = std::min(n, size - from);
+    std::copy_n(ring.data() + from, first, out);
+    std::copy_n(ring.data(), n - first, out + first);
+}
+
+float DelayLine::fadeGainAt(int k) const
+{
+    const double t = 1.0 - static_cast<double>(k) / fadeLength;
+    if (t > 0.1)
+        return static_cast<float>(std::pow(10.0, -fadeDecibelSpan * (1.0 - t)));
+    return static_cast<float>(linearPartScale * t);
+}
+
+void DelayLine::readInterpolating(float* out, int n) const
+{
+    const float* r = ring.data();
+    for (int i = 0; i < n; ++i) {
+        // Read position p = (block start + i) - D; floor(p) = start + i - ceil(D)
+        // and the weight of the later sample is ceil(D) - D.
+        const double samples =
+            static_cast<double>(delays[delayConstant ? 0 : static_cast<std::size_t>(i)]) * samplesPerMs;
+        const double whole = std::ceil(samples);
+        const float w = static_cast<float>(whole - samples);
+        int p = (blockStart + i - static_cast<int>(whole)) % size;
+        if (p < 0)
+            p += size;
+        const int next = p + 1 == size ? 0 : p + 1;
+        out[i] = r[p] + (r[next] - r[p]) * w;
+    }
+}
+
+template <bool Compute> void DelayLine::readCrossfading(float* out, int n)
+{
+    if (!headsSet) {
+        heads[0] = heads[1] = positionFor(delays[0], 0);
+        active = 0;
+        fadePosition = 0;
+        headsSet = true;
+    }
+    const float* r = ring.data();
+    int i = 0;
+    while (i < n) {
+        int& from = heads[1 - active]; // during a fade: the head faded towards
+        if (fadePosition == 0)
+            from = positionFor(delays[delayConstant ? 0 : static_cast<std::size_t>(i)], i);
+        const int run = std::min(n - i, fadeLength - fadePosition);
+        int& current = heads[active];
+        if constexpr (Compute) {
+            if (current == from) {
+                copyFromRing(out + i, current, run);
+            } else {
+                // g runs from 1 (the active head) towards 0 (the new head).
+                int a = current;
+                int b = from;
+                double g = fadeGainAt(fadePosition);
+                const int exponentialEnd = static_cast<int>(std::ceil(0.9 * fadeLength));
+                for (int k = 0; k < run; ++k) {
+                    const int at = fadePosition + k;
+                    const float gain = at < exponentialEnd ? static_cast<float>(g) : fadeGainAt(at);
+                    out[i + k] = (1.0f - gain) * r[b] + gain * r[a];
+                    g *= fadeStep;
+                    a = a + 1 == size ? 0 : a + 1;
+                    b = b + 1 == size ? 0 : b + 1;
+                }
+            }
+        }
+        current = (current + run) % size;
+        from = (from + run) % size;
+        fadePosition += run;
+        i += run;
+        if (fadePosition >= fadeLength) {
+            active = 1 - active;
+            fadePosition = 0;
+        }
+    }
+}
+
+int DelayLine::process(wave::Block& target, int n, int flags)
+{
+    updateRate();
+    if (readMode != lastMode) {
+        lastMode = readMode;
+        headsSet = false;
+    }
+    const wave::Block* input = pullSource(n, flags);
+    blockStart = writePosition;
+    write(input ? input->data() : nullptr, n);
+    const bool compute = !(flags & (OutputNotNeeded | NoConsumer));
+
+    const ControlInput::Signal d = delay.pull(n);
+    const bool atRest =
+        d.constant && clampDelay(d.samples[0]) == 0.0f && smoothLow == 0.0f && smoothBand == 0.0f;
+    const bool headsAtZero =
+        !headsSet || readMode != crossfading || (heads[0] == blockStart && heads[1] == blockStart);
+    if (atRest && headsAtZero) {
+        // No delay: what was just written is what is read.
+        headsSet = false;
+        if (compute) {
+            setLastBlock(input ? *input : getGraph().getScratch());
+            setConstant(!input || getSource()->isConstant());
+        }
+        return n;
+    }
+
+    smooth(d, n);
+    if (readMode == crossfading) {
+        if (compute)
+            readCrossfading<true>(target.data(), n);
+        else
+            readCrossfading<false>(target.data(), n);
+    } else if (compute) {
+        readInterpolating(target.data(), n);
+    }
+    setConstant(false);
+    return n;
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "filters/ControlInput.h"
+#include "framework/Property.h"
+#include "wave/Consumer.h"
+#include "wave/Producer.h"
+
+#include <vector>
+
+// The short delay behind each filter (0 to 30 ms in the effect). The delay
+// time arrives as a stream in milliseconds and is smoothed by a critically
+// damped 5 Hz low-pass, so modulation and automation glide. The line reads
+// either with linear interpolation (follows every change, pitching the
+// signal while the delay moves) or with two integer read heads that
+// crossfade every 85 ms from the old position to the current one, so the
+// delay follows its value in steps without clicks and without pitch
+// artefacts. The effect uses crossfading, which is set at construction.
+//
+// The ring buffer holds (floor(960000 / block size) + 1) blocks and is
+// allocated and zeroed at construction; the input is written before it is
+// read in the same pull, so a delay of 0 reads the block just written. With
+// no delay at all (delay constantly 0 and the smoother at rest) the input
+// block itself is handed on.
+class DelayLine : public wave::Consumer, public wave::Producer {
+public:
+    enum ReadMode : int { interpolating = 0, crossfading = 1 };
+
+    static constexpr float fadeTimeMs = 85.0f;
+    static constexpr float smoothingHz = 5.0f;
+    static constexpr int bufferSpanSamples = 960000;
+
+    // Control thread, while building. Puts itself into the reset list; the
+    // owner decides whether it also belongs in the run list.
+    explicit DelayLine(wave::Graph& graph, wave::Producer* source = nullptr);
+
+    // Delay time in milliseconds; 0 until a producer is linked. Values are
+    // held within 0 and getMaximumDelay().
+    ControlInput delay;
+    ReadMode getReadMode() const { return static_cast<ReadMode>(readMode.get()); }
+    Property<int> readMode;
+
+    int getBufferSize() const { return size; }
+    // The longest delay the buffer serves at the current rate, in ms.
+    float getMaximumDelay() const { return maxDelayMs; }
+    // The smoothed delay time after the last block, in ms.
+    float getSmoothedDelay() const { return smoothLow; }
+
+    // Audio thread. With OutputNotNeeded the input is still written, the
+    // smoother and the read heads still move; no output is computed.
+    int process(wave::Block& target, int numSamples, int flags) override;
+    // Outside processing: empties the buffer and clears the read heads.
+    void reset() override;
+
+private:
+    void updateRate();
+    void write(const float* in, int n);
+    float clampDelay(float ms) const { return ms > 0.0f ? (ms < maxDelayMs ? ms : maxDelayMs) : 0.0f; }
+    bool smooth(const ControlInput::Signal& d, int n);
+    int positionFor(float delayMs, int offset) const;
+    void readInterpolating(float* out, int n) const;
+    template <bool Compute> void readCrossfading(float* out, int n);
+    void copyFromRing(float* out, int from, int n) const;
+    float fadeGainAt(int k) const;
+
+    std::vector<float> ring;
+    int size;
+    int writePosition = 0;
+    int blockStart = 0;
+    std::vector<float> delays; // smoothed delay of each sample of the block (ms)
+    bool delayConstant = true; // delays[] holds one value throughout
+
+    // The smoother: a state-variable low-pass, critically damped.
+    float smoothLow = 0.0f;
+    float smoothBand = 0.0f;
+    float smoothCoefficient = 0.0f;
+
+    // Crossfading read: two heads, the active one and the one faded towards.
+    bool headsSet = false;
+    int heads[2] = {0, 0};
+    int active = 0;
+    int fadePosition = 0; // samples into the current fade
+    int lastMode;
+
+    float rate = 0.0f;
+    double samplesPerMs = 0.0; // double: 10 ms at 44.1 kHz must be 441 samples, not 440
+    int fadeLength = 1;
+    double fadeStep = 1.0; // per-sample factor of the exponential part
+    float maxDelayMs = 0.0f;
+};

@@ -1,0 +1,99 @@
+#include "filters/EffectMixer.h"
+
+#include "filters/BlockLoops.h"
+
+#include <algorithm>
+
+using namespace blockloops;
+
+namespace {
+
+struct SideGains {
+    float dry;
+    float wet;
+};
+
+SideGains gainsFor(float m, int law)
+{
+    m = std::clamp(m, -1.0f, 1.0f);
+    if (law == EffectMixer::linear) {
+        const float t = (m + 1.0f) * 0.5f;
+        return {1.0f - t, t};
+    }
+    return m >= 0.0f ? SideGains{1.0f - m, 1.0f} : SideGains{1.0f, 1.0f + m};
+}
+
+} // namespace
+
+EffectMixer::EffectMixer(wave::Graph& graph, wave::Producer* dry, wave::Producer* wet)
+    : Mixer(graph, 2, sum), mix(graph, 1.0f), law(nullptr, bothFullAtCentre)
+{
+    setInput(0, dry);
+    setInput(1, wet);
+}
+
+const float* EffectMixer::pullSide(int index, int n, bool& constant)
+{
+    wave::Producer* source = getInput(index);
+    if (!source) {
+        constant = true;
+        return getGraph().getScratch().data();
+    }
+    const wave::Block& block = source->pull(n, 0);
+    constant = source->isConstant();
+    return block.data();
+}
+
+int EffectMixer::process(wave::Block& target, int n, int flags)
+{
+    if (flags & (OutputNotNeeded | NoConsumer))
+        return n;
+    const ControlInput::Signal m = mix.pull(n);
+    bool dryConstant = false;
+    bool wetConstant = false;
+    const float* dry = pullSide(0, n, dryConstant);
+    const float* wet = pullSide(1, n, wetConstant);
+    float* out = target.data();
+    const int currentLaw = law;
+
+    if (m.constant) {
+        const SideGains g = gainsFor(m.samples[0], currentLaw);
+        // Hand a side through when the other one is left out entirely.
+        if (g.dry == 0.0f && g.wet == 1.0f && getInput(1)) {
+            setLastBlock(getInput(1)->getLastBlock());
+            setConstant(wetConstant);
+            return n;
+        }
+        if (g.wet == 0.0f && g.dry == 1.0f && getInput(0)) {
+            setLastBlock(getInput(0)->getLastBlock());
+            setConstant(dryConstant);
+            return n;
+        }
+        const LaneVector gd = splat<LaneVector>(g.dry);
+        const LaneVector gw = splat<LaneVector>(g.wet);
+        for (int i = 0; i < n; i += 4)
+            store(out + i, load(dry + i) * gd + load(wet + i) * gw);
+        setConstant(dryConstant && wetConstant);
+        return n;
+    }
+
+    const LaneVector one = splat<LaneVector>(1.0f);
+    const LaneVector minusOne = splat<LaneVector>(-1.0f);
+    const LaneVector zero = splat<LaneVector>(0.0f);
+    const LaneVector half = splat<LaneVector>(0.5f);
+    for (int i = 0; i < n; i += 4) {
+        const LaneVector v = max(min(load(m.samples + i), one), minusOne);
+        LaneVector gd;
+        LaneVector gw;
+        if (currentLaw == linear) {
+            gw = (v + one) * half;
+            gd = one - gw;
+        } else {
+            gd = v >= zero ? one - v : one;
+            gw = v >= zero ? one : one + v;
+        }
+        store(out + i, load(dry + i) * gd + load(wet + i) * gw);
+    }
+    setConstant(false);
+    return n;
+}

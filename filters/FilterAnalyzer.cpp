@@ -1,0 +1,66 @@
+#include "filters/FilterAnalyzer.h"
+
+#include "filters/BlockLoops.h"
+
+#include <algorithm>
+
+using namespace blockloops;
+
+FilterAnalyzer::FilterAnalyzer(wave::Graph& graph, wave::Producer* source)
+    : wave::Filter(graph, source), timeConstant(this, 0.0f), threshold(this, 0.0f)
+{
+    timeConstant = 20.0f;
+    threshold = 0.005f;
+    graph.addToResetList(*this);
+}
+
+void FilterAnalyzer::propertyChanged(PropertyBase&)
+{
+    reciprocalThreshold = threshold > 0.0f ? 1.0f / threshold : 0.0f;
+}
+
+// The follower s += (x - s) a is a first-order recursion; four steps of it
+// are written out so that four samples cost four vector multiply-adds:
+//   s[k] = b^(k+1) s + a (b^k x0 + b^(k-1) x1 + ... + x_k),   b = 1 - a.
+template <bool WriteOutput> void FilterAnalyzer::follow(const float* x, float* out, int n, float a)
+{
+    const float b = 1.0f - a;
+    const float b2 = b * b;
+    const float b3 = b2 * b;
+    const LaneVector powers = {b, b2, b3, b2 * b2};
+    const LaneVector c0 = {a, a * b, a * b2, a * b3};
+    const LaneVector c1 = {0.0f, a, a * b, a * b2};
+    const LaneVector c2 = {0.0f, 0.0f, a, a * b};
+    const LaneVector c3 = {0.0f, 0.0f, 0.0f, a};
+    const LaneVector one = splat<LaneVector>(1.0f);
+    const LaneVector scaleToGain = splat<LaneVector>(reciprocalThreshold);
+    const bool gate = reciprocalThreshold > 0.0f;
+
+    float s = state;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const LaneVector v = powers * s + c0 * x[i] + c1 * x[i + 1] + c2 * x[i + 2] + c3 * x[i + 3];
+        if constexpr (WriteOutput)
+            store(out + i, gate ? min(v * scaleToGain, one) : one);
+        s = v[3];
+    }
+    for (; i < n; ++i) {
+        s += (x[i] - s) * a;
+        if constexpr (WriteOutput)
+            out[i] = gate ? std::min(s * reciprocalThreshold, 1.0f) : 1.0f;
+    }
+    state = s;
+}
+
+void FilterAnalyzer::processBlock(const wave::Block* input, wave::Block& output, int n, int flags)
+{
+    const float fs = getGraph().getSampleRate();
+    const float t = timeConstant;
+    const float a = t > 0.0f ? std::min(1000.0f / (fs * t), 1.0f) : 1.0f;
+    const float* x = input ? input->data() : getGraph().getScratch().data();
+    if (flags & (OutputNotNeeded | NoConsumer))
+        follow<false>(x, nullptr, n, a);
+    else
+        follow<true>(x, output.data(), n, a);
+    setConstant(false);
+}

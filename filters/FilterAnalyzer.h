@@ -1,0 +1,36 @@
+#pragma once
+
+#include "framework/Property.h"
+#include "wave/Filter.h"
+
+// The silence detector behind the automatic muting of self-oscillation. Its
+// input is a level (non-negative, e.g. the largest magnitude over the
+// channels); a one-pole follower with time constant T smooths it, and the
+// output is a gain: 1 while the smoothed level s is at or above the
+// threshold h, falling linearly to 0 with it below (s / h). Multiplied into
+// the filters' peak, it lets resonance die away while the input is silent.
+class FilterAnalyzer : public wave::Filter, public PropertyOwner {
+public:
+    // Control thread, while building. Puts itself into the reset list.
+    explicit FilterAnalyzer(wave::Graph& graph, wave::Producer* source = nullptr);
+
+    // Milliseconds; 0 or less follows the input at once.
+    Property<float> timeConstant;
+    // 0 or less keeps the output at 1.
+    Property<float> threshold;
+
+    float getFollowerState() const { return state; }
+
+    // Audio thread. With OutputNotNeeded the follower still runs.
+    void processBlock(const wave::Block* input, wave::Block& output, int numSamples, int flags) override;
+    // Outside processing: the follower returns to 0.
+    void reset() override { state = 0.0f; }
+
+    void propertyChanged(PropertyBase& property) override;
+
+private:
+    template <bool WriteOutput> void follow(const float* x, float* out, int numSamples, float a);
+
+    float reciprocalThreshold = 0.0f;
+    float state = 0.0f;
+};

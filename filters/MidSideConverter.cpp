@@ -1,0 +1,58 @@
+#include "filters/MidSideConverter.h"
+
+#include "filters/BlockLoops.h"
+
+using namespace blockloops;
+
+MidSideConverter::MidSideConverter(wave::Graph& graph, int initialMode, wave::Producer* a, wave::Producer* b)
+    : wave::MultiProducer(graph, 2), mode(nullptr, initialMode), inputA(a), inputB(b)
+{
+}
+
+void MidSideConverter::setInput(int index, wave::Producer* source)
+{
+    (index == 0 ? inputA : inputB).setSource(source);
+}
+
+void MidSideConverter::processAll(wave::Block** blocks, int n, int flags)
+{
+    if (flags & (wave::Producer::OutputNotNeeded | wave::Producer::NoConsumer))
+        return;
+    const wave::Block& silence = getGraph().getScratch();
+    const wave::Block* a = inputA.getSource() ? &inputA.getSource()->pull(n, 0) : &silence;
+    const wave::Block* b = inputB.getSource() ? &inputB.getSource()->pull(n, 0) : &silence;
+    const bool aConstant = !inputA.getSource() || inputA.getSource()->isConstant();
+    const bool bConstant = !inputB.getSource() || inputB.getSource()->isConstant();
+
+    if (mode != encode && mode != decode) {
+        // Consumers only read the blocks they are handed; the multi-producer
+        // interface just has no const form of the block array.
+        blocks[0] = const_cast<wave::Block*>(a);
+        blocks[1] = const_cast<wave::Block*>(b);
+        setOutputConstant(0, aConstant);
+        setOutputConstant(1, bConstant);
+        return;
+    }
+    const float* x = a->data();
+    const float* y = b->data();
+    float* first = blocks[0]->data();
+    float* second = blocks[1]->data();
+    if (mode == encode) {
+        const LaneVector half = splat<LaneVector>(0.5f);
+        for (int i = 0; i < n; i += 4) {
+            const LaneVector l = load(x + i);
+            const LaneVector side = (l - load(y + i)) * half;
+            store(first + i, l - side);
+            store(second + i, side);
+        }
+    } else {
+        for (int i = 0; i < n; i += 4) {
+            const LaneVector m = load(x + i);
+            const LaneVector s = load(y + i);
+            store(first + i, m + s);
+            store(second + i, m - s);
+        }
+    }
+    setOutputConstant(0, aConstant && bConstant);
+    setOutputConstant(1, aConstant && bConstant);
+}

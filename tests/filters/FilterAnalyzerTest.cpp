@@ -1,0 +1,46 @@
+#include "GraphSignals.h"
+
+#include "filters/FilterAnalyzer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(FilterAnalyzer, SettlesOnTheLevelRelativeToTheThreshold)
+{
+    for (const float level : {0.0025f, 0.01f, 0.0f}) {
+        SCOPED_TRACE(level);
+        wave::Graph graph;
+        Constant in(graph, level);
+        FilterAnalyzer analyzer(graph, &in);
+        const auto out = render(graph, analyzer, 44100, 1000);
+        EXPECT_NEAR(out.back(), std::min(level / 0.005f, 1.0f), 1e-5f);
+    }
+}
+
+TEST(FilterAnalyzer, FollowsWithItsTimeConstant)
+{
+    // From 0, a step to level x reaches x (1 - 1/e) after one time constant:
+    // the one-pole follower in closed form. Odd block sizes exercise the
+    // four-sample steps together with their remainders.
+    wave::Graph graph(48000.0f);
+    Constant in(graph, 0.004f);
+    FilterAnalyzer analyzer(graph, &in);
+    analyzer.timeConstant = 10.0f;
+    analyzer.threshold = 0.01f;
+    const auto out = render(graph, analyzer, 4800, 97);
+    const double a = 1000.0 / (48000.0 * 10.0);
+    for (const int n : {1, 7, 480, 1001, 4799}) {
+        const double s = 0.004 * (1.0 - std::pow(1.0 - a, n + 1));
+        EXPECT_NEAR(out[static_cast<std::size_t>(n)], s / 0.01, 1e-5) << n;
+    }
+    EXPECT_NEAR(out[479], 0.4 * (1.0 - std::exp(-1.0)), 2e-3);
+
+    // Output not needed: the follower still moves on; reset returns it to 0.
+    const float before = analyzer.getFollowerState();
+    graph.nextFrame();
+    analyzer.pull(480, wave::Producer::OutputNotNeeded);
+    EXPECT_GT(analyzer.getFollowerState(), before);
+    graph.reset();
+    EXPECT_EQ(analyzer.getFollowerState(), 0.0f);
+}

@@ -1,0 +1,61 @@
+#include "GraphSignals.h"
+
+#include "filters/VolumeFilter.h"
+
+#include <gtest/gtest.h>
+
+TEST(VolumeFilter, MultipliesByOneOrTwoGainStreams)
+{
+    wave::Graph graph;
+    Playback in(graph, {1.0f, -2.0f, 3.0f, 0.5f, 8.0f});
+    Playback g1(graph, {0.5f, 1.0f, 2.0f, 0.0f, 0.25f});
+    Constant g2(graph, -2.0f);
+    VolumeFilter volume(graph, &in);
+    volume.gain.setSource(&g1);
+    auto out = render(graph, volume, 5);
+    const float once[] = {0.5f, -2.0f, 6.0f, 0.0f, 2.0f};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(out[static_cast<std::size_t>(i)], once[i]);
+
+    in.position = 0;
+    g1.position = 0;
+    volume.gain2.setSource(&g2);
+    out = render(graph, volume, 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(out[static_cast<std::size_t>(i)], -2.0f * once[i]);
+}
+
+TEST(VolumeFilter, HandsThroughAtUnityAndSilencesWhenMuted)
+{
+    wave::Graph graph;
+    Playback in(graph, std::vector<float>(4096, 0.75f));
+    VolumeFilter volume(graph, &in);
+    MuteSwitch mute;
+    volume.setMuteController(&mute);
+
+    testsupport::AllocationScope scope;
+    graph.nextFrame();
+    EXPECT_EQ(&volume.pull(128), &in.getBlock());
+    graph.advance(128);
+
+    volume.gain.setDefault(0.0f);
+    graph.nextFrame();
+    EXPECT_EQ(&volume.pull(128), &graph.getScratch());
+    graph.advance(128);
+
+    // Muted: exact zeros for the whole block while the source still runs.
+    volume.gain.setDefault(0.5f);
+    mute.muted = true;
+    const int calls = in.calls;
+    graph.nextFrame();
+    const wave::Block& silent = volume.pull(128);
+    for (int i = 0; i < 128; ++i)
+        ASSERT_EQ(silent[i], 0.0f);
+    EXPECT_EQ(in.calls, calls + 1);
+    graph.advance(128);
+
+    mute.muted = false;
+    graph.nextFrame();
+    EXPECT_EQ(volume.pull(128)[127], 0.375f);
+    expectNoAllocations(scope);
+}
