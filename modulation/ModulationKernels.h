@@ -1,0 +1,23 @@
+#pragma once
+
+// The per-sample arithmetic of the modulation matrix, four samples per step
+// with the compiler's vector types (SSE on x86-64, NEON on ARM64).
+//
+// Every pointer must be 16-byte aligned, and the arrays must have room for n
+// rounded up to a multiple of 4: the kernels always work on whole groups of
+// four. wave::Block satisfies both (its storage is padded to a cache line).
+// Samples past n in a partial last group are computed from whatever the
+// arrays hold there and are never read as results.
+struct ModulationKernels {
+    // out = s * l + acc, sample by sample. out may be acc.
+    static void multiplyAdd(const float* s, const float* l, const float* acc, float* out, int n);
+    // out = s * l + acc with one level for the whole block. out may be acc.
+    static void multiplyAddScalar(const float* s, float l, const float* acc, float* out, int n);
+    // x = min(max(x, lo), hi) in place.
+    static void clamp(float* x, float lo, float hi, int n);
+    // first = a + b, second = a - b.
+    static void sumDifference(const float* a, const float* b, float* first, float* second, int n);
+    // The gain-pan law: first = a * (1 - max(b, 0)), second = a * (1 + min(b, 0)),
+    // so a pan to one side only lowers the other channel.
+    static void gainPan(const float* a, const float* b, float* first, float* second, int n);
+};

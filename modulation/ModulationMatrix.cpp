@@ -1,0 +1,433 @@
+#include "modulation/ModulationMatrix.h"
+
+#include "modulation/InternalController.h"
+#include "modulation/ModulationKernels.h"
+
+#include <cmath>
+#include <stdexcept>
+
+float ModulationMatrix::TargetKind::depthFor(int sourceType) const
+{
+    for (const auto& [sourceTypeOfPair, depth] : depths)
+        if (sourceTypeOfPair == sourceType)
+            return depth;
+    return defaultDepth;
+}
+
+ModulationMatrix::TargetEntry::TargetEntry(wave::Graph& graph) : ramp(graph, 0.0f), forwarder(ramp) {}
+
+ModulationMatrix::ModulationMatrix(wave::Graph& graph)
+    : wave::Component(graph), sources(numSources), controllers(numTargets), sourceOutputs(numSources, nullptr)
+{
+    for (int s = 0; s < numSources; ++s)
+        sources[static_cast<std::size_t>(s)].type = defaultSourceType(s);
+    targets.reserve(numTargets);
+    producers.reserve(numTargets);
+    for (int t = 0; t < numTargets; ++t) {
+        targets.push_back(std::make_unique<TargetEntry>(graph));
+        producers.push_back(std::make_unique<GlobalModulationProducer>(*this, t));
+    }
+    slots.reserve(numSlots);
+    for (int i = 0; i < numSlots; ++i) {
+        auto slot = std::make_unique<Slot>();
+        slot->index = i;
+        slot->levelTarget = firstLevelTarget + i;
+        slot->matrix = this;
+        slots.push_back(std::move(slot));
+    }
+    internal = std::make_unique<InternalController>(*this);
+}
+
+// Consumers (the controllers) go before the producers they pull.
+ModulationMatrix::~ModulationMatrix()
+{
+    controllers.clear();
+    producers.clear();
+}
+
+int ModulationMatrix::defaultSourceType(int source)
+{
+    if (source < 0 || source >= numSources)
+        return none;
+    if (source < 6)
+        return XLFOType;
+    if (source < 12)
+        return EGType;
+    if (source < 16)
+        return EFType;
+    return MidiType;
+}
+
+// --- Building ---
+
+int ModulationMatrix::addKind(const TargetKind& kind)
+{
+    kinds.push_back(std::make_unique<TargetKind>(kind));
+    return static_cast<int>(kinds.size()) - 1;
+}
+
+const ModulationMatrix::TargetKind& ModulationMatrix::getKind(int kind) const
+{
+    if (kind < 0 || kind >= getKindCount())
+        throw std::out_of_range("No such modulation target kind");
+    return *kinds[static_cast<std::size_t>(kind)];
+}
+
+void ModulationMatrix::registerTarget(int target, int kind)
+{
+    if (!isTarget(target))
+        return;
+    const TargetKind& k = getKind(kind);
+    TargetEntry& entry = *targets[static_cast<std::size_t>(target)];
+    entry.kind = &k;
+    entry.maximum = k.maximum;
+    entry.minimum = k.minimum;
+    entry.ramp.setLimits(k.minimum, k.maximum);
+    entry.ramp.setReferenceRange(k.rampRange > 0.0f ? k.rampRange : k.maximum - k.minimum);
+}
+
+void ModulationMatrix::setSourceOutput(int source, wave::Producer* output)
+{
+    if (!isSource(source))
+        return;
+    sourceOutputs[static_cast<std::size_t>(source)] = output;
+    updateCompleteness();
+    updateClampFlags();
+}
+
+void ModulationMatrix::setSourceType(int source, int type)
+{
+    if (isSource(source) && type >= 0 && type < numSourceTypes) {
+        sources[static_cast<std::size_t>(source)].type = type;
+        updateDepths();
+    }
+}
+
+void ModulationMatrix::addOwnTarget(int source, int target)
+{
+    if (!isSource(source) || !isTarget(target))
+        return;
+    std::vector<int>& own = sources[static_cast<std::size_t>(source)].ownTargets;
+    for (int t : own)
+        if (t == target)
+            return;
+    own.push_back(target);
+    reevaluate();
+}
+
+void ModulationMatrix::setSlotLevelTarget(int slot, int target)
+{
+    if (!isSlot(slot))
+        return;
+    slots[static_cast<std::size_t>(slot)]->levelTarget = isTarget(target) ? target : none;
+    reevaluate();
+}
+
+void ModulationMatrix::setTargetListener(int target, SecondaryTarget* listener)
+{
+    if (isTarget(target))
+        targets[static_cast<std::size_t>(target)]->listener = listener;
+}
+
+ModulationMatrix::GlobalTargetController& ModulationMatrix::getTargetController(int target)
+{
+    if (!isTarget(target))
+        throw std::out_of_range("No such modulation target");
+    auto& controller = controllers[static_cast<std::size_t>(target)];
+    if (!controller)
+        controller = std::make_unique<GlobalTargetController>(*producers[static_cast<std::size_t>(target)]);
+    return *controller;
+}
+
+// --- Changes ---
+
+void ModulationMatrix::setBaseValue(int target, float value)
+{
+    if (!isTarget(target) || std::isnan(value))
+        return;
+    TargetEntry& entry = *targets[static_cast<std::size_t>(target)];
+    entry.base = value;
+    entry.ramp.setTarget(ParameterRamp::automaticTime, value * entry.scale);
+    if (entry.listener)
+        entry.listener->update();
+}
+
+void ModulationMatrix::setSlotSource(int slot, int source)
+{
+    if (!isSlot(slot))
+        return;
+    if (!isSource(source))
+        source = none;
+    Slot& s = *slots[static_cast<std::size_t>(slot)];
+    if (s.source == source)
+        return;
+    if (isSource(s.source))
+        sources[static_cast<std::size_t>(s.source)].slots.remove(&s);
+    s.source = source;
+    if (isSource(source))
+        sources[static_cast<std::size_t>(source)].slots.push_back(&s);
+    reevaluate();
+}
+
+void ModulationMatrix::setSlotTarget(int slot, int target)
+{
+    if (!isSlot(slot))
+        return;
+    if (!isTarget(target))
+        target = none;
+    Slot& s = *slots[static_cast<std::size_t>(slot)];
+    if (s.target == target)
+        return;
+    if (isTarget(s.target))
+        targets[static_cast<std::size_t>(s.target)]->slots.remove(&s);
+    s.target = target;
+    if (isTarget(target))
+        targets[static_cast<std::size_t>(target)]->slots.push_back(&s);
+    reevaluate();
+}
+
+void ModulationMatrix::setSlotBypassed(int slot, bool bypassed)
+{
+    if (!isSlot(slot) || slots[static_cast<std::size_t>(slot)]->bypassed == bypassed)
+        return;
+    slots[static_cast<std::size_t>(slot)]->bypassed = bypassed;
+    reevaluate();
+}
+
+void ModulationMatrix::setSlotInverted(int slot, bool inverted)
+{
+    if (!isSlot(slot) || slots[static_cast<std::size_t>(slot)]->inverted == inverted)
+        return;
+    slots[static_cast<std::size_t>(slot)]->inverted = inverted;
+    updateDepths();
+}
+
+void ModulationMatrix::setSlotLevel(int slot, float level)
+{
+    if (isSlot(slot))
+        setBaseValue(slots[static_cast<std::size_t>(slot)]->levelTarget, level);
+}
+
+// --- Validity, completeness, depth ---
+//
+// Every structural change re-derives the flags of all slots from the slot
+// records. A new connection can close a loop through a slot that was valid
+// until then (LFO 1 on EG 1's attack, then EG 1 on LFO 1's rate): both are
+// in the loop, so both must lose validity, not only the one just changed.
+// With 24 slots the full pass is cheap, and it leaves no order dependence.
+
+void ModulationMatrix::reevaluate()
+{
+    updateValidity();
+    updateCompleteness();
+    updateClampFlags();
+    updateDepths();
+}
+
+void ModulationMatrix::updateValidity()
+{
+    for (int i = 0; i < numSlots; ++i)
+        slots[static_cast<std::size_t>(i)]->valid.store(internal->isValidConnection(i),
+                                                        std::memory_order_relaxed);
+}
+
+bool ModulationMatrix::computeComplete(int slot, int depth, std::array<signed char, numSlots>& memo) const
+{
+    signed char& known = memo[static_cast<std::size_t>(slot)];
+    if (known >= 0)
+        return known != 0;
+    const Slot& s = *slots[static_cast<std::size_t>(slot)];
+    bool complete = s.valid.load(std::memory_order_relaxed) && isSource(s.source) &&
+                    sourceOutputs[static_cast<std::size_t>(s.source)] != nullptr;
+    // Valid slots form no loop through levels, so the descent ends; the
+    // depth bound only guards against records changed behind our back.
+    if (complete && isTarget(s.levelTarget) && depth <= numSlots) {
+        for (const Slot* nested : targets[static_cast<std::size_t>(s.levelTarget)]->slots)
+            if (nested->valid.load(std::memory_order_relaxed) &&
+                !computeComplete(nested->index, depth + 1, memo))
+                complete = false;
+    }
+    known = complete ? 1 : 0;
+    return complete;
+}
+
+void ModulationMatrix::updateCompleteness()
+{
+    std::array<signed char, numSlots> memo;
+    memo.fill(-1);
+    for (int i = 0; i < numSlots; ++i)
+        slots[static_cast<std::size_t>(i)]->complete.store(computeComplete(i, 0, memo),
+                                                           std::memory_order_relaxed);
+}
+
+void ModulationMatrix::updateClampFlags()
+{
+    for (auto& entry : targets) {
+        bool clamp = true;
+        for (const Slot* s : entry->slots)
+            if (s->valid.load(std::memory_order_relaxed) && !s->complete.load(std::memory_order_relaxed))
+                clamp = false;
+        entry->clampEnabled = clamp;
+    }
+}
+
+int ModulationMatrix::slotOwningLevel(int t) const
+{
+    for (const auto& s : slots)
+        if (s->levelTarget == t)
+            return s->index;
+    return none;
+}
+
+void ModulationMatrix::applyDepth(int slot, int depth, std::array<bool, numSlots>& done)
+{
+    if (done[static_cast<std::size_t>(slot)] || depth > numSlots)
+        return;
+    const Slot& s = *slots[static_cast<std::size_t>(slot)];
+    // A slot on another slot's level scales with that slot's depth, so the
+    // outer slot goes first.
+    const int outer = slotOwningLevel(s.target);
+    if (outer != none && slots[static_cast<std::size_t>(outer)]->valid.load(std::memory_order_relaxed))
+        applyDepth(outer, depth + 1, done);
+    done[static_cast<std::size_t>(slot)] = true;
+
+    const TargetEntry& target = *targets[static_cast<std::size_t>(s.target)];
+    const int type = sources[static_cast<std::size_t>(s.source)].type;
+    float d = target.kind ? target.scale * target.kind->depthFor(type) : target.scale;
+    if (s.inverted)
+        d = -d;
+
+    TargetEntry& level = *targets[static_cast<std::size_t>(s.levelTarget)];
+    level.scale = d;
+    level.minimum = d > 0.0f ? 0.0f : d;
+    level.maximum = d > 0.0f ? d : 0.0f;
+    level.ramp.setLimits(level.minimum, level.maximum);
+    level.ramp.setReferenceRange(std::fabs(d));
+    level.ramp.setTarget(0.0f, level.base * d);
+    if (level.listener)
+        level.listener->update();
+}
+
+void ModulationMatrix::updateDepths()
+{
+    std::array<bool, numSlots> done{};
+    for (int i = 0; i < numSlots; ++i)
+        if (slots[static_cast<std::size_t>(i)]->valid.load(std::memory_order_relaxed))
+            applyDepth(i, 0, done);
+}
+
+// --- Reading ---
+
+const ModulationMatrix::Slot& ModulationMatrix::getSlot(int slot) const
+{
+    if (!isSlot(slot))
+        throw std::out_of_range("No such modulation slot");
+    return *slots[static_cast<std::size_t>(slot)];
+}
+
+const ModulationMatrix::SourceEntry& ModulationMatrix::getSourceEntry(int source) const
+{
+    if (!isSource(source))
+        throw std::out_of_range("No such modulation source");
+    return sources[static_cast<std::size_t>(source)];
+}
+
+const ModulationMatrix::TargetEntry& ModulationMatrix::getTargetEntry(int target) const
+{
+    if (!isTarget(target))
+        throw std::out_of_range("No such modulation target");
+    return *targets[static_cast<std::size_t>(target)];
+}
+
+ModulationMatrix::TargetEntry& ModulationMatrix::getTargetEntry(int target)
+{
+    if (!isTarget(target))
+        throw std::out_of_range("No such modulation target");
+    return *targets[static_cast<std::size_t>(target)];
+}
+
+ModulationMatrix::GlobalModulationProducer& ModulationMatrix::getModulationProducer(int target) const
+{
+    if (!isTarget(target))
+        throw std::out_of_range("No such modulation target");
+    return *producers[static_cast<std::size_t>(target)];
+}
+
+wave::Producer* ModulationMatrix::getSourceOutput(int source) const
+{
+    return isSource(source) ? sourceOutputs[static_cast<std::size_t>(source)] : nullptr;
+}
+
+bool ModulationMatrix::isSlotValid(int slot) const
+{
+    return isSlot(slot) && slots[static_cast<std::size_t>(slot)]->valid.load(std::memory_order_relaxed);
+}
+
+bool ModulationMatrix::isSlotComplete(int slot) const
+{
+    return isSlot(slot) && slots[static_cast<std::size_t>(slot)]->complete.load(std::memory_order_relaxed);
+}
+
+float ModulationMatrix::getSlotDepth(int slot) const
+{
+    if (!isSlot(slot) || !isTarget(slots[static_cast<std::size_t>(slot)]->levelTarget))
+        return 0.0f;
+    return targets[static_cast<std::size_t>(slots[static_cast<std::size_t>(slot)]->levelTarget)]->scale;
+}
+
+// --- The target signal ---
+
+ModulationMatrix::GlobalModulationProducer::GlobalModulationProducer(ModulationMatrix& owner, int index)
+    : wave::Source(owner.getGraph()), matrix(owner), target(index)
+{
+}
+
+int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int numSamples, int)
+{
+    TargetEntry& entry = *matrix.targets[static_cast<std::size_t>(target)];
+    const wave::Block& base = entry.forwarder.pull(numSamples);
+    const float* acc = base.data();
+    bool contributed = false;
+    for (const Slot* slot : entry.slots) {
+        if (!slot->valid.load(std::memory_order_relaxed) || !slot->complete.load(std::memory_order_relaxed))
+            continue;
+        wave::Producer& source = *matrix.sourceOutputs[static_cast<std::size_t>(slot->source)];
+        const wave::Block& signal = source.pull(numSamples);
+        // The level arrives in target units already (level × depth, plus
+        // whatever modulates the level), clamped to [0, depth].
+        GlobalModulationProducer& levelProducer =
+            *matrix.producers[static_cast<std::size_t>(slot->levelTarget)];
+        const wave::Block& level = levelProducer.pull(numSamples);
+        if (levelProducer.isConstant())
+            ModulationKernels::multiplyAddScalar(signal.data(), level[0], acc, block.data(), numSamples);
+        else
+            ModulationKernels::multiplyAdd(signal.data(), level.data(), acc, block.data(), numSamples);
+        acc = block.data();
+        contributed = true;
+    }
+    if (!contributed) {
+        // Nothing on the target (or nothing that counts): the base ramp's
+        // block itself, no copy.
+        setLastBlock(base);
+        setConstant(entry.forwarder.isConstant());
+        return numSamples;
+    }
+    if (entry.clampEnabled)
+        ModulationKernels::clamp(block.data(), entry.minimum, entry.maximum, numSamples);
+    setLastBlock(block);
+    setConstant(false);
+    return numSamples;
+}
+
+ModulationMatrix::GlobalTargetController::GlobalTargetController(GlobalModulationProducer& summed)
+    : wave::Source(summed.getGraph(), NoOwnBlock), producer(summed)
+{
+}
+
+int ModulationMatrix::GlobalTargetController::process(wave::Block&, int numSamples, int)
+{
+    const wave::Block& block = producer.pull(numSamples);
+    setLastBlock(block);
+    setConstant(producer.isConstant());
+    return numSamples;
+}
