@@ -15,7 +15,8 @@ public:
     static constexpr int PassOutputNotNeeded = 1;
 
     explicit Consumer(Producer* source = nullptr, int linkFlags = 0);
-    // The source must still exist: nodes are destroyed consumers first.
+    // Control thread. The source must still exist: nodes are destroyed
+    // consumers first.
     virtual ~Consumer();
     Consumer(const Consumer&) = delete;
     Consumer& operator=(const Consumer&) = delete;
