@@ -1,0 +1,237 @@
+#include "filters/FilterRouting.h"
+
+#include "filters/DelayLine.h"
+#include "wave/ParameterRamp.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+constexpr int inputBit = 1;
+
+int filterBit(int slot)
+{
+    return 1 << (slot + 1);
+}
+
+// A mask naming exactly one filter: that filter's slot, else -1.
+int singleFilter(int mask)
+{
+    for (int slot = 0; slot < FilterRouting::maxElements; ++slot) {
+        if (mask == filterBit(slot))
+            return slot;
+    }
+    return -1;
+}
+
+} // namespace
+
+const std::array<FilterRouting::Masks, FilterRouting::configurationCount>& FilterRouting::arrangements()
+{
+    static const std::array<Masks, configurationCount> table = {{
+        {1, 2, 4, 8, 16},  // 1 > 2 > 3 > 4
+        {1, 1, 1, 1, 30},  // 1 | 2 | 3 | 4
+        {1, 2, 1, 8, 20},  // (1 > 2) | (3 > 4)
+        {1, 1, 6, 6, 24},  // (1 | 2) > (3 | 4)
+        {1, 2, 4, 1, 24},  // (1 > 2 > 3) | 4
+        {1, 1, 1, 14, 16}, // (1 | 2 | 3) > 4
+        {1, 2, 1, 1, 28},  // (1 > 2) | 3 | 4
+        {1, 1, 6, 8, 16},  // (1 | 2) > 3 > 4
+    }};
+    return table;
+}
+
+FilterRouting::FilterRouting(wave::Graph& graph, wave::Producer* source)
+    : wave::Filter(graph, source), routingIndex(this, 0), activeFilterCount(this, 0)
+{
+    configurations.reserve(configurationCount);
+    for (const Masks& masks : arrangements())
+        configurations.push_back({masks, maxElements});
+    elements.reserve(maxElements);
+    mixers.reserve(maxElements);
+}
+
+FilterRouting::~FilterRouting()
+{
+    // The filters and delay lines outlive the routing; leave them reading nothing of ours.
+    for (auto& element : elements) {
+        element->filterNode.setSource(nullptr);
+        if (element->delay)
+            element->delay->setSource(nullptr);
+    }
+}
+
+FilterRouting::RoutingElement& FilterRouting::addElement(wave::Filter& filter, DelayLine* delayLine)
+{
+    if (getElementCount() >= maxElements)
+        throw std::length_error("A filter routing holds at most four filters");
+    const int slot = getElementCount();
+    elements.push_back(std::make_unique<RoutingElement>(*this, slot, filter, delayLine));
+    mixers.push_back(std::make_unique<Mixer>(getGraph(), slot + 2, Mixer::sum));
+    Mixer& mixer = *mixers.back();
+    for (int j = 0; j <= slot; ++j)
+        mixer.setInput(j + 1, &elements[static_cast<std::size_t>(j)]->router);
+    building = true;
+    activeFilterCount.setOwner(nullptr);
+    activeFilterCount.set(getElementCount());
+    activeFilterCount.setOwner(this);
+    rewire();
+    updateActive(0.0f);
+    updateGains(0.0f);
+    return *elements.back();
+}
+
+void FilterRouting::rewire()
+{
+    wave::Producer* input = getSource();
+    wiredInput = input;
+    for (std::size_t k = 0; k < elements.size(); ++k)
+        elements[k]->setInput(k == 0 ? input : mixers[k - 1].get());
+    for (auto& mixer : mixers)
+        mixer->setInput(0, input);
+}
+
+bool FilterRouting::isActive(int slot) const
+{
+    return slot < getElementCount() && elements[static_cast<std::size_t>(slot)]->isActive();
+}
+
+void FilterRouting::propertyChanged(PropertyBase& property)
+{
+    if (&property == &routingIndex) {
+        const int clamped = std::clamp(routingIndex.get(), 0, configurationCount - 1);
+        if (clamped != routingIndex.get()) {
+            routingIndex = clamped; // notifies again
+            return;
+        }
+    } else if (&property == &activeFilterCount) {
+        const int clamped = std::clamp(activeFilterCount.get(), 0, getElementCount());
+        if (clamped != activeFilterCount.get()) {
+            activeFilterCount = clamped;
+            return;
+        }
+    } else {
+        return;
+    }
+    const float time = building ? 0.0f : ParameterRamp::automaticTime;
+    updateActive(time);
+    updateGains(time);
+}
+
+void FilterRouting::updateActive(float timeMs)
+{
+    for (auto& element : elements)
+        element->updateRouter(timeMs);
+}
+
+// A filter is left out of the mixes when it is bypassed along a chain that
+// ends in a parallel sibling: its signal would then be a copy of what enters
+// that sibling, weighting the unfiltered signal twice.
+int FilterRouting::computeSkipMask() const
+{
+    const Masks& masks = configurations[static_cast<std::size_t>(routingIndex.get())].masks;
+    int skip = 0;
+    for (int slot = 0; slot < maxElements; ++slot) {
+        const int bit = filterBit(slot);
+        // The first consumer of this filter: a later filter, else the output.
+        int consumer = 0;
+        for (int later = slot + 1; later < maxElements && !consumer; ++later) {
+            if (masks[static_cast<std::size_t>(later)] & bit)
+                consumer = masks[static_cast<std::size_t>(later)];
+        }
+        if (!consumer && (masks[4] & bit))
+            consumer = masks[4];
+        if (!consumer || consumer == bit)
+            continue;
+        const int rest = consumer & ~bit;
+
+        int walk = slot;
+        while (walk >= 0 && !isActive(walk)) {
+            const int own = masks[static_cast<std::size_t>(walk)];
+            bool sibling = false;
+            for (int other = 0; other < maxElements; ++other)
+                sibling = sibling || (other != walk && masks[static_cast<std::size_t>(other)] == own);
+            if (sibling) {
+                if ((rest & ~skip) != 0)
+                    skip |= bit;
+                break;
+            }
+            walk = singleFilter(own);
+        }
+    }
+    return skip;
+}
+
+void FilterRouting::updateGains(float timeMs)
+{
+    skipMask = computeSkipMask();
+    const Masks& masks = configurations[static_cast<std::size_t>(routingIndex.get())].masks;
+    const int count = getElementCount();
+    for (int k = 0; k < count; ++k) {
+        Mixer& mixer = *mixers[static_cast<std::size_t>(k)];
+        const int inputs = k + 2;
+        const int reachable = (1 << inputs) - 1;
+        const int mask = (k + 1 < count ? masks[static_cast<std::size_t>(k) + 1] : masks[4]) & reachable;
+        int used = mask & ~skipMask;
+        // Never silence a branch: should every source be skipped, average
+        // them all, and with no source at all pass the input on.
+        if (!used)
+            used = mask ? mask : inputBit;
+        int included = 0;
+        for (int i = 0; i < inputs; ++i)
+            included += (used >> i) & 1;
+        const float share = 1.0f / static_cast<float>(included);
+        for (int i = 0; i < inputs; ++i)
+            mixer.setGain(i, (used >> i) & 1 ? share : 0.0f, timeMs);
+    }
+}
+
+void FilterRouting::processBlock(const wave::Block* input, wave::Block&, int n, int flags)
+{
+    building = false;
+    if (getSource() != wiredInput)
+        rewire();
+    if (flags & (OutputNotNeeded | NoConsumer))
+        return;
+    if (mixers.empty()) {
+        setLastBlock(input ? *input : getGraph().getScratch());
+        setConstant(!input || getSource()->isConstant());
+        return;
+    }
+    Mixer& last = *mixers.back();
+    setLastBlock(last.pull(n, 0));
+    setConstant(last.isConstant());
+}
+
+// --- RoutingElement ----------------------------------------------------------
+
+FilterRouting::RoutingElement::RoutingElement(FilterRouting& routing, int slot, wave::Filter& filter,
+                                              DelayLine* delayLine)
+    : enabled(this, true), owner(routing), slotIndex(slot), filterNode(filter), delay(delayLine),
+      router(routing.getGraph(), 2, processedInput)
+{
+    if (delay)
+        delay->setSource(&filterNode);
+    router.setInput(processedInput, delay ? static_cast<wave::Producer*>(delay) : &filterNode);
+}
+
+void FilterRouting::RoutingElement::setInput(wave::Producer* signal)
+{
+    filterNode.setSource(signal);
+    router.setInput(bypassInput, signal);
+}
+
+void FilterRouting::RoutingElement::updateRouter(float timeMs)
+{
+    router.select(isActive() ? processedInput : bypassInput, timeMs);
+}
+
+void FilterRouting::RoutingElement::propertyChanged(PropertyBase& property)
+{
+    if (&property != &enabled)
+        return;
+    const float time = owner.building ? 0.0f : ParameterRamp::automaticTime;
+    updateRouter(time);
+    owner.updateGains(time);
+}
