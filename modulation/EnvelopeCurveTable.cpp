@@ -3,10 +3,11 @@
 #include <algorithm>
 
 namespace {
-// A stage counts as over this close to its end: the position is a sum of
-// many increments, and a stage of exactly n samples must not run an extra
-// sample because the sum landed a hair short of 1.
-constexpr double endSnap = 1e-9;
+// A stage counts as over this close to its end. Stage times arrive as
+// floats (0.05 s is 0.0500000007 s) and the position is a sum of many
+// increments; a stage meant to last n samples must not run an extra sample
+// because of either. A millionth of a stage is far below anything audible.
+constexpr double endSnap = 1e-6;
 } // namespace
 
 EnvelopeCurveTable::EnvelopeCurveTable(Function f, int requestedPoints)
