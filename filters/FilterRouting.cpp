@@ -54,11 +54,18 @@ FilterRouting::FilterRouting(wave::Graph& graph, wave::Producer* source)
 
 FilterRouting::~FilterRouting()
 {
-    // The filters and delay lines outlive the routing; leave them reading nothing of ours.
+    // Unlink everything first: the links cross between the elements, the
+    // mixers and the filters, which all go at different times. The filters
+    // and delay lines outlive the routing and are left reading nothing of ours.
     for (auto& element : elements) {
-        element->filterNode.setSource(nullptr);
+        element->setInput(nullptr);
+        element->router.setInput(RoutingElement::processedInput, nullptr);
         if (element->delay)
             element->delay->setSource(nullptr);
+    }
+    for (auto& mixer : mixers) {
+        for (int i = 0; i < mixer->getInputCount(); ++i)
+            mixer->setInput(i, nullptr);
     }
 }
 

@@ -1,0 +1,257 @@
+#include "GraphSignals.h"
+
+#include "filters/DelayLine.h"
+#include "filters/FilterCharacteristics.h"
+#include "filters/FilterRouting.h"
+#include "filters/MultiDesignFilter.h"
+#include "filters/MultiDesignFilterParallelUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+constexpr int rate = 44100;
+
+// One filter slot with the same filter in two channels.
+struct Pair {
+    explicit Pair(std::vector<float> left, std::vector<float> right)
+        : inLeft(graph, std::move(left)), inRight(graph, std::move(right))
+    {
+        for (auto* f : {&a, &b}) {
+            f->cutoff.setDefault(std::log2(900.0f));
+            f->peak.setDefault(0.6f);
+        }
+    }
+
+    wave::Graph graph{static_cast<float>(rate)};
+    Playback inLeft;
+    Playback inRight;
+    MultiDesignFilter::ParallelUnit slot{graph, FilterCharacteristics::shared()};
+    MultiDesignFilter a{graph, slot, &inLeft};
+    MultiDesignFilter b{graph, slot, &inRight};
+};
+
+// The characteristic's filter run on its own, one lane.
+std::vector<float> alone(const std::vector<float>& x, int characteristic)
+{
+    DesignFilter design(FilterCharacteristics::shared()[characteristic], 1024, static_cast<float>(rate));
+    const std::vector<float> c(x.size(), std::log2(900.0f)), p(x.size(), 0.6f);
+    std::vector<float> out(x.size());
+    for (std::size_t at = 0; at < x.size(); at += 256)
+        design.process(x.data() + at, out.data() + at, c.data(), p.data(), nullptr, 256, true);
+    return out;
+}
+
+} // namespace
+
+TEST(MultiDesignFilter, TwoChannelsShareOneFourLanePass)
+{
+    const auto left = sine(4096, 220.0f, 0.5f);
+    const auto right = sine(4096, 1500.0f, 0.3f);
+    Pair pair(left, right);
+    pair.a.characteristic = 3;
+    pair.b.characteristic = 3;
+    EXPECT_EQ(pair.slot.getOwnerCount(), 2);
+
+    std::vector<float> outA, outB;
+    for (int at = 0; at < 4096; at += 256) {
+        pair.graph.nextFrame();
+        const wave::Block& blockA = pair.a.pull(256);
+        // The pass that made A's block has made B's as well.
+        const std::vector<float> early(pair.b.getBlock().data(), pair.b.getBlock().data() + 256);
+        EXPECT_TRUE(std::equal(early.begin(), early.end(), pair.b.pull(256).data()));
+        outA.insert(outA.end(), blockA.data(), blockA.data() + 256);
+        outB.insert(outB.end(), pair.b.getLastBlock().data(), pair.b.getLastBlock().data() + 256);
+        pair.graph.advance(256);
+    }
+    // Each lane of the shared pass is the filter of its channel alone.
+    EXPECT_EQ(outA, alone(left, 3));
+    EXPECT_EQ(outB, alone(right, 3));
+}
+
+TEST(MultiDesignFilter, MutingOneChannelLeavesTheOtherUnchanged)
+{
+    const auto left = sine(4096, 220.0f, 0.5f);
+    const auto right = sine(4096, 1500.0f, 0.3f);
+    Pair pair(left, right);
+    MuteSwitch mute;
+    pair.b.setMuteController(&mute);
+    std::vector<float> outA;
+    for (int at = 0; at < 4096; at += 256) {
+        mute.muted = (at / 256) % 3 == 1;
+        pair.graph.nextFrame();
+        const wave::Block& blockB = pair.b.pull(256); // B first: it runs the pass
+        if (mute.muted) {
+            EXPECT_EQ(&blockB, &pair.graph.getScratch());
+        }
+        const wave::Block& blockA = pair.a.pull(256);
+        outA.insert(outA.end(), blockA.data(), blockA.data() + 256);
+        pair.graph.advance(256);
+    }
+    EXPECT_EQ(outA, alone(left, 0));
+}
+
+TEST(MultiDesignFilter, SwitchingToCleanAndBackKeepsBothStates)
+{
+    const auto left = sine(8192, 330.0f, 0.5f);
+    Pair pair(left, left);
+    const DesignFilter& design = pair.slot.getDesignFilter();
+    EXPECT_EQ(pair.a.getCharacteristicCount(), 11);
+    EXPECT_EQ(pair.a.getCleanIndex(), 10);
+
+    render(pair.graph, pair.a, 1024);
+    const float band = design.bandState(0, 0);
+    pair.a.characteristic = pair.a.getCleanIndex();
+    EXPECT_EQ(pair.slot.getOwnerCount(), 1) << "left the shared unit";
+    render(pair.graph, pair.a, 1024);
+    const BiQuadFilter::Section section = pair.a.getCleanUnit().getSection(0);
+    EXPECT_EQ(design.bandState(0, 0), band) << "the table lane waited";
+
+    pair.a.characteristic = 5;
+    EXPECT_EQ(pair.slot.getOwnerCount(), 2) << "back on its own lane";
+    EXPECT_EQ(pair.slot.getOwner(0), &pair.a);
+    EXPECT_EQ(&pair.slot.getDesignFilter().characteristic(), &FilterCharacteristics::shared()[5]);
+    render(pair.graph, pair.a, 1024);
+    EXPECT_NE(design.bandState(0, 0), band);
+    EXPECT_EQ(pair.a.getCleanUnit().getSection(0).y1, section.y1) << "the clean unit waited";
+
+    // A slot serves at most four filters.
+    MultiDesignFilter c(pair.graph, pair.slot), d(pair.graph, pair.slot);
+    EXPECT_THROW(MultiDesignFilter(pair.graph, pair.slot), std::length_error);
+
+    pair.a.characteristic = 99; // clamped to the last entry
+    EXPECT_EQ(pair.a.characteristic.get(), 10);
+}
+
+namespace {
+
+// One filter on a sine, with a change applied after `at` samples.
+template <class Change>
+std::vector<float> switched(int characteristic, int response, int slope, int at, Change change)
+{
+    Pair pair(sine(rate / 2, 200.0f, 0.005f), {});
+    pair.a.characteristic = characteristic;
+    pair.a.response = static_cast<GenericFilter::Response>(response);
+    pair.a.slope = static_cast<GenericFilter::Slope>(slope);
+    pair.a.cutoff.setDefault(std::log2(15000.0f));
+    pair.a.peak.setDefault(0.0f);
+    std::vector<float> out = render(pair.graph, pair.a, at, 500);
+    change(pair.a);
+    renderInto(out, pair.graph, pair.a, rate / 2 - at, 500);
+    return out;
+}
+
+void nothing(MultiDesignFilter&) {}
+
+} // namespace
+
+TEST(MultiDesignFilter, SwitchingWhileRunningKeepsTheStates)
+{
+    // A quiet sine far below the cut-off passes every setting nearly
+    // unchanged, so a switch may only move it by what the new setting itself
+    // implies; a state reset would jump by the whole amplitude.
+    const auto signal = sine(rate / 2, 200.0f, 0.005f);
+    const float sineStep = largestStep(signal, 0, signal.size());
+
+    // Characteristics with an input gain of 1 drive their states alike, so
+    // switching among them keeps every step within the sine's own.
+    {
+        Pair pair(signal, {});
+        pair.a.cutoff.setDefault(std::log2(15000.0f));
+        std::vector<float> out;
+        const int choices[] = {1, 2, 4, 5, 6, 7, 8, 9};
+        for (int k = 0; k < 16; ++k) {
+            pair.a.characteristic = choices[k % 8];
+            renderInto(out, pair.graph, pair.a, 1200, 400);
+        }
+        EXPECT_LE(largestStep(out, 1, out.size()), sineStep * 1.1f);
+    }
+    const int clean = 10;
+    // The state-variable filter reads all responses from the same states: after
+    // a switch it continues exactly as a filter that had the new response all
+    // along. The same holds for fewer stages or sections, whose first ones
+    // run the same way at every slope.
+    const int at = 5000;
+    auto from = [at](const std::vector<float>& x) { return std::vector<float>(x.begin() + at, x.end()); };
+    EXPECT_EQ(from(switched(1, GenericFilter::lowPass, 1, at,
+                            [](auto& f) { f.response = GenericFilter::bandPass; })),
+              from(switched(1, GenericFilter::bandPass, 1, at, nothing)));
+    EXPECT_EQ(
+        from(switched(1, GenericFilter::highPass, 3, at, [](auto& f) { f.slope = GenericFilter::slope12; })),
+        from(switched(1, GenericFilter::highPass, 1, at, nothing)));
+    EXPECT_EQ(from(switched(clean, GenericFilter::lowPass, 3, at,
+                            [](auto& f) { f.slope = GenericFilter::slope12; })),
+              from(switched(clean, GenericFilter::lowPass, 1, at, nothing)));
+    // Sections that join the clean cascade start from the signal as it leaves
+    // the section before them, not from silence; they settle onto their own
+    // fraction of a sample of lag within a few samples.
+    const auto steeper =
+        switched(clean, GenericFilter::lowPass, 1, at, [](auto& f) { f.slope = GenericFilter::slope48; });
+    EXPECT_LE(largestStep(steeper, 1, steeper.size()), sineStep * 1.25f);
+}
+
+TEST(MultiDesignFilter, TwoRoutedChannelsProcessEveryCharacteristicWithoutAllocating)
+{
+    // Two channel paths as the effect builds them: four slots shared by both
+    // channels, each filter followed by its delay line, four filters routed.
+    wave::Graph graph(static_cast<float>(rate));
+    std::vector<std::unique_ptr<MultiDesignFilter::ParallelUnit>> slots;
+    for (int k = 0; k < 4; ++k)
+        slots.push_back(
+            std::make_unique<MultiDesignFilter::ParallelUnit>(graph, FilterCharacteristics::shared()));
+    struct Path {
+        std::unique_ptr<Playback> input;
+        std::vector<std::unique_ptr<DelayLine>> delays;
+        std::vector<std::unique_ptr<MultiDesignFilter>> filters;
+        std::unique_ptr<FilterRouting> routing;
+    };
+    Path paths[2];
+    for (int c = 0; c < 2; ++c) {
+        Path& p = paths[c];
+        p.input = std::make_unique<Playback>(graph, sine(rate, c ? 330.0f : 110.0f, 0.5f));
+        p.routing = std::make_unique<FilterRouting>(graph, p.input.get());
+        for (int k = 0; k < 4; ++k) {
+            p.delays.push_back(std::make_unique<DelayLine>(graph));
+            p.filters.push_back(
+                std::make_unique<MultiDesignFilter>(graph, *slots[static_cast<std::size_t>(k)]));
+            p.filters.back()->cutoff.setDefault(8.0f + static_cast<float>(k));
+            p.filters.back()->peak.setDefault(0.8f);
+            p.routing->addElement(*p.filters.back(), p.delays.back().get());
+        }
+    }
+    std::vector<float> out;
+    out.reserve(2 * 11 * 3 * 1024);
+
+    testsupport::AllocationScope scope;
+    for (int characteristic = 0; characteristic <= 10; ++characteristic) {
+        for (int variant = 0; variant < 3; ++variant) {
+            for (Path& p : paths) {
+                p.routing->routingIndex = (characteristic + variant) % 8;
+                for (int k = 0; k < 4; ++k) {
+                    MultiDesignFilter& f = *p.filters[static_cast<std::size_t>(k)];
+                    f.characteristic = (characteristic + k * variant) % 11;
+                    f.response = static_cast<GenericFilter::Response>((variant + k) % 3);
+                    f.slope = static_cast<GenericFilter::Slope>(1 + (characteristic + k) % 3);
+                    f.amount.setDefault(variant == 2 ? 0.5f : 1.0f);
+                    p.delays[static_cast<std::size_t>(k)]->delay.setDefault(static_cast<float>(variant * k));
+                }
+            }
+            for (int frame = 0; frame < 4; ++frame) {
+                graph.nextFrame();
+                for (Path& p : paths) {
+                    const wave::Block& block = p.routing->pull(256);
+                    out.insert(out.end(), block.data(), block.data() + 256);
+                }
+                graph.advance(256);
+            }
+        }
+    }
+    expectNoAllocations(scope);
+    for (const float x : out)
+        ASSERT_TRUE(std::isfinite(x));
+}
