@@ -140,35 +140,53 @@ void BiQuadFilter::processChunk(const float* input, float* output, const float* 
     const int count = sectionCount(slope);
     engageSections(count);
     const int segmentCount = schedule(cutoffs, peaks, peakMultiplier, n, constant);
+    if (count == 1)
+        runCascade<1>(input, output, segmentCount, n);
+    else if (count == 2)
+        runCascade<2>(input, output, segmentCount, n);
+    else
+        runCascade<4>(input, output, segmentCount, n);
+}
 
-    for (int s = 0; s < count; ++s) {
-        Section& section = sections[s];
-        const float* in = s == 0 ? input : output;
-        // Direct form I with the history in locals; the first section reads
-        // the input, each later one filters the previous output in place.
-        float x1 = section.x1, x2 = section.x2, y1 = section.y1, y2 = section.y2;
-        for (int k = 0; k < segmentCount; ++k) {
-            const Segment& seg = segments[static_cast<std::size_t>(k)];
-            const int end = k + 1 < segmentCount ? segments[static_cast<std::size_t>(k) + 1].start : n;
-            const Coefficients c = seg.c;
-            for (int i = seg.start; i < end; ++i) {
-                const float x = in[i];
-                float y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+// Direct form I, sample by sample through all sections, with the histories
+// in locals: the sections of neighbouring samples are independent chains
+// that the processor overlaps, where section after section over the block
+// would wait on one chain at a time.
+template <int S> void BiQuadFilter::runCascade(const float* input, float* output, int segmentCount, int n)
+{
+    float x1[S], x2[S], y1[S], y2[S];
+    for (int s = 0; s < S; ++s) {
+        x1[s] = sections[s].x1;
+        x2[s] = sections[s].x2;
+        y1[s] = sections[s].y1;
+        y2[s] = sections[s].y2;
+    }
+    for (int k = 0; k < segmentCount; ++k) {
+        const Segment& seg = segments[static_cast<std::size_t>(k)];
+        const int end = k + 1 < segmentCount ? segments[static_cast<std::size_t>(k) + 1].start : n;
+        const Coefficients c = seg.c;
+        for (int i = seg.start; i < end; ++i) {
+            float v = input[i];
+            for (int s = 0; s < S; ++s) {
+                float y = c.b0 * v + c.b1 * x1[s] + c.b2 * x2[s] - c.a1 * y1[s] - c.a2 * y2[s];
                 y = (y + antiDenormal) - antiDenormal;
-                x2 = x1;
-                x1 = x;
-                y2 = y1;
-                y1 = y;
-                output[i] = y;
+                x2[s] = x1[s];
+                x1[s] = v;
+                y2[s] = y1[s];
+                y1[s] = y;
+                v = y;
             }
+            output[i] = v;
         }
+    }
+    for (int s = 0; s < S; ++s) {
         // A NaN or infinity that got in would otherwise stay in the
         // recursion for good; the section starts again from silence.
-        if (!(finite(x1) && finite(x2) && finite(y1) && finite(y2)))
-            x1 = x2 = y1 = y2 = 0.0f;
-        section.x1 = x1;
-        section.x2 = x2;
-        section.y1 = y1;
-        section.y2 = y2;
+        if (!(finite(x1[s]) && finite(x2[s]) && finite(y1[s]) && finite(y2[s])))
+            x1[s] = x2[s] = y1[s] = y2[s] = 0.0f;
+        sections[s].x1 = x1[s];
+        sections[s].x2 = x2[s];
+        sections[s].y1 = y1[s];
+        sections[s].y2 = y2[s];
     }
 }

@@ -65,6 +65,7 @@ private:
                       const float* peakMultiplier, int n, bool constant);
     int schedule(const float* cutoffs, const float* peaks, const float* peakMultiplier, int n, bool constant);
     void engageSections(int count);
+    template <int S> void runCascade(const float* input, float* output, int segmentCount, int n);
 
     Section sections[maxSections];
     std::vector<Segment> segments;
