@@ -33,6 +33,11 @@ TEST(EffectMixer, LinearLawCrossfadesFromDryToWet)
     s.mixer.mix.setDefault(-1.0f);
     s.graph.nextFrame();
     EXPECT_EQ(&s.mixer.pull(5), &s.dry.getBlock());
+
+    // Output not needed: neither side is pulled.
+    s.graph.nextFrame();
+    s.mixer.pull(5, wave::Producer::OutputNotNeeded);
+    EXPECT_EQ(s.dry.calls + s.wet.calls, 2);
 }
 
 TEST(EffectMixer, CentreLawKeepsBothSidesFullAtZero)

@@ -57,5 +57,11 @@ TEST(VolumeFilter, HandsThroughAtUnityAndSilencesWhenMuted)
     mute.muted = false;
     graph.nextFrame();
     EXPECT_EQ(volume.pull(128)[127], 0.375f);
+    graph.advance(128);
+
+    // Output not needed: the block keeps what it held.
+    std::fill(in.data.begin(), in.data.end(), 1.0f);
+    graph.nextFrame();
+    EXPECT_EQ(volume.pull(128, wave::Producer::OutputNotNeeded)[127], 0.375f);
     expectNoAllocations(scope);
 }
