@@ -66,7 +66,9 @@ public:
     bool setParallelUnit(ParallelFilterUnit* unit);
     ParallelFilterUnit* getParallelUnit() const { return parallelUnit; }
 
-    // Audio thread.
+    // Audio thread. When the output is not needed the filter does nothing
+    // beyond the pull of its input: like a muted lane, its unit's states
+    // hold (a parallel unit may still filter it for a partner that needs it).
     void processBlock(const wave::Block* input, wave::Block& output, int numSamples, int flags) override;
     // Outside processing: clears the units' states.
     void reset() override;
