@@ -15,6 +15,10 @@ public:
     static bool isCurrent() { return realtime; }
 
 private:
-    static inline thread_local bool realtime = false;
+    // Initial-exec: the flag lives in the static TLS block that every thread
+    // gets when it starts. With the default model, a module loaded with
+    // dlopen (the LV2 plug-in) would have its TLS allocated with malloc on
+    // each thread's first access, which is the audio thread's first process.
+    static inline thread_local bool realtime __attribute__((tls_model("initial-exec"))) = false;
     bool wasRealtime;
 };
