@@ -7,8 +7,12 @@ Activatable::Activatable(wave::Producer& producer, int insertMode, bool runs, bo
     : container(&producer.getGraph()), element(&producer), mode(insertMode), inRunList(runs),
       inResetList(resets)
 {
-    container->remove(producer);
-    container->removeFromResetList(producer);
+    // Lists the element does not manage keep the node as its constructor
+    // left it (a filter that put itself in the reset list stays there).
+    if (inRunList)
+        container->remove(producer);
+    if (inResetList)
+        container->removeFromResetList(producer);
     producer.setActive(false);
 }
 

@@ -11,8 +11,9 @@ class Producer;
 // sets. Taking a node out of the run list stops it costing time when its
 // filter or source is switched off.
 //
-// The element starts not live and outside both lists; the list's first
-// update puts it where it belongs. setLive runs on the audio thread (the
+// The element starts not live and outside the lists it manages; the list's
+// first update puts it where it belongs. A list it does not manage (its flag
+// false) is left alone. setLive runs on the audio thread (the
 // active count arrives through the change queue) and allocates nothing,
 // since the graph reserves a place for every producer.
 class Activatable {

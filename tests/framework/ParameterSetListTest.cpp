@@ -217,10 +217,24 @@ TEST(ParameterSetList, GraphNodesFollowTheActiveCountOnTheAudioThread)
         group.push_back(elements.back().get());
     }
     plugin.filters.registerActivatables(group);
+    // Nodes that put themselves in the reset list when built, with elements
+    // that manage only their run-list place: they stay resettable throughout.
+    std::vector<std::unique_ptr<Counter>> resettable;
+    std::vector<Activatable*> runOnly;
+    for (int i = 0; i < 4; ++i) {
+        resettable.push_back(std::make_unique<Counter>(graph));
+        graph.addToResetList(*resettable.back());
+        elements.push_back(
+            std::make_unique<Activatable>(*resettable.back(), wave::Graph::AtEnd, true, false));
+        runOnly.push_back(elements.back().get());
+    }
+    plugin.filters.registerActivatables(runOnly);
     plugin.applyAllParameters(); // three filters active
     EXPECT_TRUE(elements[2]->isLive());
     EXPECT_FALSE(elements[3]->isLive());
-    EXPECT_EQ(graph.getResetList().size(), 3u);
+    EXPECT_EQ(graph.getResetList().size(), 3u + 4u);
+    EXPECT_TRUE(resettable[3]->isInResetList());
+    EXPECT_FALSE(resettable[3]->isInRunList());
 
     plugin.filters.removeSet(0);
     EXPECT_TRUE(elements[2]->isLive()); // not before the next block
@@ -229,7 +243,8 @@ TEST(ParameterSetList, GraphNodesFollowTheActiveCountOnTheAudioThread)
     EXPECT_FALSE(nodes[2]->isActive());
     EXPECT_EQ(nodes[2]->runs, 0);
     EXPECT_EQ(nodes[1]->runs, 1);
-    EXPECT_EQ(graph.getResetList().size(), 2u);
+    EXPECT_EQ(graph.getResetList().size(), 2u + 4u);
+    EXPECT_FALSE(resettable[2]->isInRunList());
     auto runList = graph.getRunList();
     EXPECT_EQ(std::count(runList.begin(), runList.end(), nodes[2].get()), 0);
     plugin.filters.insertSet(1);
