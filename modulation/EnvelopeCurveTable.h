@@ -19,7 +19,8 @@ public:
     // table points. Once the position reaches the end, the end value is
     // written for the rest. Returns true when an end value was written (the
     // stage is over). Audio thread.
-    bool render(float* out, int numSamples, double& position, double increment, float offset, float scale) const;
+    bool render(float* out, int numSamples, double& position, double increment, float offset,
+                float scale) const;
 
     int size() const { return static_cast<int>(values.size()) - 1; }
     float at(double x) const;

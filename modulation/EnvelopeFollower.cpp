@@ -12,7 +12,8 @@ constexpr double flush = 1e-250;
 } // namespace
 
 EnvelopeFollower::EnvelopeFollower(wave::Graph& graph, wave::Producer* audio)
-    : wave::Filter(graph, audio), attackInput(graph, 0.0005f, 0.0f, 100.0f), releaseInput(graph, 0.1f, 0.0f, 100.0f)
+    : wave::Filter(graph, audio), attackInput(graph, 0.0005f, 0.0f, 100.0f),
+      releaseInput(graph, 0.1f, 0.0f, 100.0f)
 {
 }
 
@@ -58,7 +59,8 @@ void EnvelopeFollower::processBlock(const wave::Block* input, wave::Block& outpu
             }
             coefficient = releaseCoefficient;
         }
-        double next = static_cast<double>(current) + static_cast<double>(coefficient) * static_cast<double>(d);
+        double next =
+            static_cast<double>(current) + static_cast<double>(coefficient) * static_cast<double>(d);
         next = next + flush - flush;
         current = static_cast<float>(next);
         y[k] = current * outputScale;

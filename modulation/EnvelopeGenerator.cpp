@@ -28,8 +28,9 @@ float sanitizeLevel(float s)
 
 const EnvelopeGenerator::CurveSet& EnvelopeGenerator::CurveSet::defaults()
 {
-    static const CurveSet set{EnvelopeCurveTable(DefaultUpCurve::value), EnvelopeCurveTable(DefaultDownCurve::value),
-                              EnvelopeCurveTable(DefaultUpCurve::value), EnvelopeCurveTable(DefaultDownCurve::value)};
+    static const CurveSet set{
+        EnvelopeCurveTable(DefaultUpCurve::value), EnvelopeCurveTable(DefaultDownCurve::value),
+        EnvelopeCurveTable(DefaultUpCurve::value), EnvelopeCurveTable(DefaultDownCurve::value)};
     return set;
 }
 
@@ -80,7 +81,10 @@ void EnvelopeGenerator::midiRelease()
     samplesToNextRead = 0;
 }
 
-bool EnvelopeGenerator::isMuted() const { return state != running && !gate && !startRequest; }
+bool EnvelopeGenerator::isMuted() const
+{
+    return state != running && !gate && !startRequest;
+}
 
 void EnvelopeGenerator::reset()
 {
@@ -216,8 +220,8 @@ void EnvelopeGenerator::renderStretch(float* out, int n)
         onlySilence = false;
         if (attackSamplesLeft > 0) {
             const int m = std::min(n, attackSamplesLeft);
-            curves.attack.render(out, m, attackPosition, 1.0 / (sampleRate * static_cast<double>(attack)), startLevel,
-                                 1.0f - startLevel - epsilon);
+            curves.attack.render(out, m, attackPosition, 1.0 / (sampleRate * static_cast<double>(attack)),
+                                 startLevel, 1.0f - startLevel - epsilon);
             attackSamplesLeft -= m;
             level = out[m - 1];
             out += m;
@@ -251,4 +255,7 @@ void EnvelopeGenerator::addListener(Listener* listener)
         listeners.push_back(listener);
 }
 
-void EnvelopeGenerator::removeListener(Listener* listener) { std::erase(listeners, listener); }
+void EnvelopeGenerator::removeListener(Listener* listener)
+{
+    std::erase(listeners, listener);
+}

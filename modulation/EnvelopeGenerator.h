@@ -42,7 +42,7 @@ public:
     struct CurveSet {
         EnvelopeCurveTable attack;
         EnvelopeCurveTable decay;
-        EnvelopeCurveTable rise;  // towards a sustain above the level
+        EnvelopeCurveTable rise; // towards a sustain above the level
         EnvelopeCurveTable release;
         static const CurveSet& defaults();
     };

@@ -1,7 +1,8 @@
 #include "modulation/MidiModSource.h"
 
 MidiModSource::MidiModSource(wave::Graph& graph)
-    : wave::Source(graph, NoOwnBlock), input(this, MidiInput::ModWheel), controllerNumber(this, 0), ramp(graph, 0.0f)
+    : wave::Source(graph, NoOwnBlock), input(this, MidiInput::ModWheel), controllerNumber(this, 0),
+      ramp(graph, 0.0f)
 {
     ramp.setLimits(-1.0f, 1.0f);
     // A change of 0.15 (30 % of this range) or more glides in the shortest time.
@@ -25,7 +26,10 @@ int MidiModSource::selectedEntry() const
     return controller >= 0 && controller < 128 ? controller : -1;
 }
 
-float MidiModSource::getSelectedValue() const { return getStoredValue(selectedEntry()); }
+float MidiModSource::getSelectedValue() const
+{
+    return getStoredValue(selectedEntry());
+}
 
 void MidiModSource::store(int entry, float value)
 {
@@ -43,13 +47,25 @@ int MidiModSource::process(wave::Block&, int numSamples, int flags)
     return numSamples;
 }
 
-void MidiModSource::channelPressure(float value) { store(aftertouchEntry, value); }
+void MidiModSource::channelPressure(float value)
+{
+    store(aftertouchEntry, value);
+}
 
-void MidiModSource::polyPressure(int, float value) { store(aftertouchEntry, value); }
+void MidiModSource::polyPressure(int, float value)
+{
+    store(aftertouchEntry, value);
+}
 
-void MidiModSource::controlChange(int controller, float value, int) { store(controller, value); }
+void MidiModSource::controlChange(int controller, float value, int)
+{
+    store(controller, value);
+}
 
-void MidiModSource::modWheel(float value) { store(modWheelEntry, value); }
+void MidiModSource::modWheel(float value)
+{
+    store(modWheelEntry, value);
+}
 
 void MidiModSource::noteOn(int note, float velocity)
 {
@@ -58,7 +74,10 @@ void MidiModSource::noteOn(int note, float velocity)
     store(keyEntry, static_cast<float>(note - 48) * 0.008333334f);
 }
 
-void MidiModSource::pitchBend(float value) { store(pitchBendEntry, 2.0f * value); }
+void MidiModSource::pitchBend(float value)
+{
+    store(pitchBendEntry, 2.0f * value);
+}
 
 void MidiModSource::propertyChanged(PropertyBase&)
 {

@@ -19,7 +19,8 @@
 class MidiModSource : public wave::Source, public MidiListener, public PropertyOwner {
 public:
     enum class MidiInput { ModWheel = 0, PitchBend, Velocity, Aftertouch, KBTrack, Controller };
-    static constexpr const char* midiInputOptions = "Mod Wheel,Pitch Bend,Velocity,Aftertouch,KB Track,Controller";
+    static constexpr const char* midiInputOptions =
+        "Mod Wheel,Pitch Bend,Velocity,Aftertouch,KB Track,Controller";
 
     // Entries of the stored values: 0..127 the controllers, then these.
     static constexpr int modWheelEntry = 128;

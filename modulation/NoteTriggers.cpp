@@ -3,9 +3,15 @@
 #include "modulation/EnvelopeGenerator.h"
 #include "modulation/XLFO.h"
 
-void NoteTriggers::addXLFO(XLFO& xlfo) { xlfos.push_back(&xlfo); }
+void NoteTriggers::addXLFO(XLFO& xlfo)
+{
+    xlfos.push_back(&xlfo);
+}
 
-void NoteTriggers::addEnvelopeGenerator(EnvelopeGenerator& eg) { envelopes.push_back(&eg); }
+void NoteTriggers::addEnvelopeGenerator(EnvelopeGenerator& eg)
+{
+    envelopes.push_back(&eg);
+}
 
 void NoteTriggers::noteOn(int note, float)
 {

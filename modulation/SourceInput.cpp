@@ -1,6 +1,7 @@
 #include "modulation/SourceInput.h"
 
-SourceInput::SourceInput(wave::Graph& graph, float initial, float lower, float upper) : internal(graph, initial)
+SourceInput::SourceInput(wave::Graph& graph, float initial, float lower, float upper)
+    : internal(graph, initial)
 {
     internal.getRamp().setLimits(lower, upper);
     internal.setTarget(0.0f, initial);

@@ -25,7 +25,7 @@ inline constexpr const char* syncModeOptions = "Free,16,8,4,2,1,1/2,1/4,1/8,1/16
 inline double syncModeBars(SyncMode syncMode)
 {
     const int mode = static_cast<int>(syncMode);
-    static constexpr double bars[syncModeCount] = {1.0,   16.0,   8.0,     4.0,      2.0,       1.0,
-                                                   0.5,   0.25,   0.125,   0.0625,   0.03125,   0.015625};
+    static constexpr double bars[syncModeCount] = {1.0, 16.0, 8.0,   4.0,    2.0,     1.0,
+                                                   0.5, 0.25, 0.125, 0.0625, 0.03125, 0.015625};
     return mode > 0 && mode < syncModeCount ? bars[mode] : 1.0;
 }

@@ -5,7 +5,8 @@
 #include <algorithm>
 
 Trigger::Trigger(wave::Graph& graph, wave::Producer* level)
-    : wave::Output(graph, level), holdTime(this, 15.0f), enabled(this, true), threshold(this, 1.0f, 0.0f, 0.9f)
+    : wave::Output(graph, level), holdTime(this, 15.0f), enabled(this, true),
+      threshold(this, 1.0f, 0.0f, 0.9f)
 {
     updateReleaseCount();
 }

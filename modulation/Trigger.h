@@ -15,7 +15,7 @@
 class Trigger : public PropertyOwner, public wave::Output {
 public:
     struct Event {
-        int position;  // sample of the current block
+        int position; // sample of the current block
         bool on;
     };
     static constexpr int maxEvents = 1024;

@@ -27,10 +27,22 @@ constexpr float maxFrequency = 5000.0f;
 // below it and never causes a jump.
 constexpr double lockToleranceMs = 1.0;
 
-float linearCurve(float t) { return t; }
-float squareCurve(float t) { return t * t; }
-float rootCurve(float t) { return t >= 0.0f ? std::sqrt(t) : -std::sqrt(-t); }
-float sineCurve(float t) { return (std::sin((t - 0.5f) * 3.14159265358979f) + 1.0f) * 0.5f; }
+float linearCurve(float t)
+{
+    return t;
+}
+float squareCurve(float t)
+{
+    return t * t;
+}
+float rootCurve(float t)
+{
+    return t >= 0.0f ? std::sqrt(t) : -std::sqrt(-t);
+}
+float sineCurve(float t)
+{
+    return (std::sin((t - 0.5f) * 3.14159265358979f) + 1.0f) * 0.5f;
+}
 
 } // namespace
 
@@ -76,7 +88,10 @@ XLFO::XLFO(wave::Graph& graph)
 
 XLFO::~XLFO() = default;
 
-int XLFO::getActiveStepCount() const { return std::clamp(numSteps.get(), 1, maxSteps); }
+int XLFO::getActiveStepCount() const
+{
+    return std::clamp(numSteps.get(), 1, maxSteps);
+}
 
 void XLFO::setRandomState(std::int32_t state)
 {
@@ -136,7 +151,7 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, int
     const double stepCount = static_cast<double>(n);
     int i0 = static_cast<int>(stepCount * (phase + snap));
     if (phase >= static_cast<double>(i0 + 1) / stepCount - snap)
-        ++i0;  // rounding of the division put the phase on the next step's edge
+        ++i0; // rounding of the division put the phase on the next step's edge
     Step& current = *steps[static_cast<std::size_t>(i0 % n)];
     Step& next = *steps[static_cast<std::size_t>((i0 + 1) % n)];
 
@@ -173,7 +188,7 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, int
         const float lim = std::max(1.0f - m * m, 0.0f);
         float hold = 1.0f - (glide[pos] + stepGlide);
         if (!(hold >= 0.0f))
-            hold = 0.0f;  // also catches a NaN glide
+            hold = 0.0f; // also catches a NaN glide
         else if (hold > lim)
             hold = lim;
         const float frac = static_cast<float>(stepCount * ph - i0);
@@ -325,4 +340,7 @@ void XLFO::addListener(Listener* listener)
         listeners.push_back(listener);
 }
 
-void XLFO::removeListener(Listener* listener) { std::erase(listeners, listener); }
+void XLFO::removeListener(Listener* listener)
+{
+    std::erase(listeners, listener);
+}

@@ -11,8 +11,8 @@ constexpr float lockedOffset = 1e-6f;
 
 XLFOFreqController::XLFOFreqController(wave::Graph& graph, XLFO& owner, wave::Producer* frequency,
                                        wave::Producer* offset)
-    : wave::Source(graph), syncMode(this, SyncMode::Free), xlfo(owner), frequencyInput(graph, 1.0f, 0.0f, 5000.0f),
-      offsetInput(graph, 1.0f, 0.0f, 4.0f), base(graph, 0.0f)
+    : wave::Source(graph), syncMode(this, SyncMode::Free), xlfo(owner),
+      frequencyInput(graph, 1.0f, 0.0f, 5000.0f), offsetInput(graph, 1.0f, 0.0f, 4.0f), base(graph, 0.0f)
 {
     base.getRamp().setLimits(0.0f, 1000.0f);
     frequencyInput.connect(frequency);

@@ -1,6 +1,6 @@
+#include "modulation/EnvelopeFollower.h"
 #include "AllocationCounter.h"
 #include "SourceHarness.h"
-#include "modulation/EnvelopeFollower.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ struct Follower {
     EnvelopeFollower ef;
 };
 
-}  // namespace
+} // namespace
 
 TEST(EnvelopeFollower, StartsAtZeroAndCoversNinetyPercentInTheAttackTime)
 {

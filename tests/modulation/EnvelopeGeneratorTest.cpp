@@ -1,6 +1,6 @@
+#include "modulation/EnvelopeGenerator.h"
 #include "AllocationCounter.h"
 #include "SourceHarness.h"
-#include "modulation/EnvelopeGenerator.h"
 #include "modulation/NoteTriggers.h"
 #include "modulation/Trigger.h"
 
@@ -29,7 +29,7 @@ struct Envelope {
     EnvelopeGenerator eg;
 };
 
-}  // namespace
+} // namespace
 
 TEST(EnvelopeGenerator, StageLengthsAndShapes)
 {
@@ -86,9 +86,9 @@ TEST(EnvelopeGenerator, InputsAreReadAtControlRate)
     EXPECT_EQ(out[999], 0.8f);
     e.eg.getSustainInput().getInternal().setTarget(0.0f, 0.2f);
     out = e.run(1000);
-    EXPECT_EQ(out[23], 0.8f);  // 1024 is the first read after the change
+    EXPECT_EQ(out[23], 0.8f); // 1024 is the first read after the change
     EXPECT_LT(out[24], 0.8f);
-    EXPECT_NEAR(out[24 + 240], 0.5f, 1e-3f);  // half way through the 10 ms decay
+    EXPECT_NEAR(out[24 + 240], 0.5f, 1e-3f); // half way through the 10 ms decay
     EXPECT_NEAR(out[999], 0.2f, 1e-6f);
     double steepest = 0.0;
     for (std::size_t k = 1; k < out.size(); ++k)
@@ -102,21 +102,21 @@ TEST(EnvelopeGenerator, HeldNotesStartAndReleaseTheEnvelope)
     NoteTriggers notes;
     notes.addEnvelopeGenerator(e.eg);
     notes.noteOn(60, 1.0f);
-    std::vector<float> out = e.run(2000);  // in the decay
+    std::vector<float> out = e.run(2000); // in the decay
     const float before = out.back();
-    notes.noteOn(64, 1.0f);  // a second note restarts the attack from here
+    notes.noteOn(64, 1.0f); // a second note restarts the attack from here
     out = e.run(1000);
     EXPECT_NEAR(out[0], before, 0.001f);
     EXPECT_GT(out[1], out[0]);
     EXPECT_NEAR(out[100], before + (1.0f - before) * 100.0f / 480.0f, 1e-4f);
-    notes.noteOff(60, 0.0f);  // one note still held: nothing changes
+    notes.noteOff(60, 0.0f); // one note still held: nothing changes
     e.run(1000);
     EXPECT_TRUE(e.eg.isGateOpen());
     notes.noteOff(64, 0.0f);
     EXPECT_FALSE(e.eg.isGateOpen());
     out = e.run(3000);
     EXPECT_EQ(out[2400], 0.0f);
-    notes.noteOff(64, 0.0f);  // nothing counted: ignored
+    notes.noteOff(64, 0.0f); // nothing counted: ignored
     EXPECT_EQ(notes.getHeldNotes(), 0);
 
     // Note 0 empties the count and releases at once.
@@ -174,7 +174,7 @@ TEST(EnvelopeGenerator, AudioTriggerOpensAtThresholdAndHoldsFifteenMilliseconds)
     EXPECT_EQ(out[999], 0.0f);
     EXPECT_GT(out[1001], 0.0f);
     EXPECT_EQ(out[4000], 0.7f);
-    EXPECT_EQ(out[4719], 0.7f);  // the release starts with the off event's group of four
+    EXPECT_EQ(out[4719], 0.7f); // the release starts with the off event's group of four
     EXPECT_LT(out[4721], 0.7f);
     EXPECT_EQ(out[9999], 0.0f);
 

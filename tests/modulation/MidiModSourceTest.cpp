@@ -1,6 +1,6 @@
+#include "modulation/MidiModSource.h"
 #include "AllocationCounter.h"
 #include "SourceHarness.h"
-#include "modulation/MidiModSource.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ struct MidiRig {
     MidiModSource source;
 };
 
-}  // namespace
+} // namespace
 
 TEST(MidiModSource, EachInputScalesItsMessages)
 {
@@ -49,7 +49,7 @@ TEST(MidiModSource, EachInputScalesItsMessages)
     EXPECT_FLOAT_EQ(rig.send({{0x90, 48, 1}}), 0.0f);
     s.input = Input::Velocity;
     EXPECT_FLOAT_EQ(rig.send({{0x90, 50, 127}}), 1.0f);
-    EXPECT_FLOAT_EQ(rig.send({{0x80, 50, 0}, {0x90, 50, 0}}), 1.0f);  // note-offs leave it
+    EXPECT_FLOAT_EQ(rig.send({{0x80, 50, 0}, {0x90, 50, 0}}), 1.0f); // note-offs leave it
     EXPECT_NEAR(rig.send({{0x90, 50, 32}}), 2.0f * 32.0f / 127.0f - 1.0f, 1e-6f);
     // Aftertouch: channel and key pressure share one value.
     s.input = Input::Aftertouch;
@@ -60,7 +60,7 @@ TEST(MidiModSource, EachInputScalesItsMessages)
     s.controllerNumber = 1;
     EXPECT_NEAR(rig.send({{0xB0, 1, 64}}), 64.0f / 127.0f, 1e-6f);
     EXPECT_NEAR(s.getStoredValue(MidiModSource::modWheelEntry), 64.0f / 127.0f, 1e-6f);
-    EXPECT_NEAR(rig.send({{0xB5, 74, 127}}), 64.0f / 127.0f, 1e-6f);  // another controller
+    EXPECT_NEAR(rig.send({{0xB5, 74, 127}}), 64.0f / 127.0f, 1e-6f); // another controller
     // Choosing an input jumps (gliding) to that control's last value.
     s.controllerNumber = 74;
     EXPECT_FLOAT_EQ(rig.send({}), 1.0f);
@@ -77,10 +77,10 @@ TEST(MidiModSource, ChangesGlideLikeParameters)
     MidiRig rig;
     rig.plugin.queueMidiEvent(0, 0xB0, 1, 127);
     std::vector<float> out = rig.plugin.render(2400, 480);
-    EXPECT_NEAR(out[480], 0.5f, 1e-3f);  // half way after 10 ms
+    EXPECT_NEAR(out[480], 0.5f, 1e-3f); // half way after 10 ms
     EXPECT_LT(out[959], 1.0f);
-    EXPECT_EQ(out[960], 1.0f);  // 20 ms
-    rig.plugin.queueMidiEvent(0, 0xB0, 1, 120);  // 0.055 of 0.5: 20 + 130 * ((0.3 - 0.11) * 3.333)^2 ms
+    EXPECT_EQ(out[960], 1.0f);                  // 20 ms
+    rig.plugin.queueMidiEvent(0, 0xB0, 1, 120); // 0.055 of 0.5: 20 + 130 * ((0.3 - 0.11) * 3.333)^2 ms
     out = rig.plugin.render(9600, 480);
     const double ms = 20.0 + 130.0 * std::pow((0.3 - (7.0 / 127.0) / 0.5) * 3.3333333, 2.0);
     const std::size_t arrival = static_cast<std::size_t>(48.0 * ms);

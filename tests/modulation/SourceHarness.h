@@ -98,7 +98,10 @@ inline std::vector<float> pullFrames(wave::Graph& graph, wave::Producer& node, i
 // Plays a prepared signal, one frame at a time.
 class SignalPlayer : public wave::Source {
 public:
-    SignalPlayer(wave::Graph& graph, std::vector<float> samples) : wave::Source(graph), signal(std::move(samples)) {}
+    SignalPlayer(wave::Graph& graph, std::vector<float> samples)
+        : wave::Source(graph), signal(std::move(samples))
+    {
+    }
     int process(wave::Block& target, int numSamples, int) override
     {
         for (int k = 0; k < numSamples; ++k, ++read)
@@ -110,4 +113,4 @@ public:
     std::size_t read = 0;
 };
 
-}  // namespace harness
+} // namespace harness

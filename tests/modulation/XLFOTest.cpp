@@ -1,7 +1,7 @@
+#include "modulation/XLFO.h"
 #include "AllocationCounter.h"
 #include "SourceHarness.h"
 #include "modulation/NoteTriggers.h"
-#include "modulation/XLFO.h"
 #include "modulation/XLFOFreqController.h"
 
 #include <gtest/gtest.h>
@@ -33,14 +33,17 @@ void setSteps(XLFO& x, const std::vector<float>& values)
         x.getStep(static_cast<int>(i)).value = values[i];
 }
 
-void setFrequency(XLFO& x, float hz) { x.getFrequencyInput().getInternal().setTarget(0.0f, hz); }
+void setFrequency(XLFO& x, float hz)
+{
+    x.getFrequencyInput().getInternal().setTarget(0.0f, hz);
+}
 
 struct Indicator final : XLFO::Listener {
     void indicatorChanged(XLFO&, int value) override { changes.push_back(value); }
     std::vector<int> changes;
 };
 
-}  // namespace
+} // namespace
 
 TEST(XLFO, TwoStepSquareFollowsTheBalance)
 {
@@ -62,7 +65,7 @@ TEST(XLFO, TwoStepSquareFollowsTheBalance)
         // ends with the last sample.
         EXPECT_EQ(indicator.changes, (std::vector<int>{1, 0, 1, 0}));
         EXPECT_FALSE(x.isFast());
-        EXPECT_FLOAT_EQ(x.getDisplayLevel(), 0.0f);  // the last block started at -1
+        EXPECT_FLOAT_EQ(x.getDisplayLevel(), 0.0f); // the last block started at -1
     }
 }
 
@@ -81,15 +84,17 @@ TEST(XLFO, GlideShapesAndLimits)
         for (int k = 0; k < 48000; ++k) {
             const double t = k / 48000.0;
             const double triangle = t < 0.5 ? 1.0 - 4.0 * t : -1.0 + 4.0 * (t - 0.5);
-            worst = std::max(worst, std::fabs(static_cast<double>(out[static_cast<std::size_t>(k)]) - triangle));
+            worst =
+                std::max(worst, std::fabs(static_cast<double>(out[static_cast<std::size_t>(k)]) - triangle));
         }
         EXPECT_LT(worst, 1e-4);
     }
     // The curves halfway through a full-length glide from 1 to -1.
-    const std::pair<XLFO::GlideCurve, float> shapes[] = {{XLFO::GlideCurve::Linear, 0.0f},
-                                                         {XLFO::GlideCurve::Sqr, 0.5f},
-                                                         {XLFO::GlideCurve::Sqrt, 1.0f - 2.0f * std::sqrt(0.5f)},
-                                                         {XLFO::GlideCurve::Sine, 0.0f}};
+    const std::pair<XLFO::GlideCurve, float> shapes[] = {
+        {XLFO::GlideCurve::Linear, 0.0f},
+        {XLFO::GlideCurve::Sqr, 0.5f},
+        {XLFO::GlideCurve::Sqrt, 1.0f - 2.0f * std::sqrt(0.5f)},
+        {XLFO::GlideCurve::Sine, 0.0f}};
     for (const auto& [shape, expected] : shapes) {
         wave::Graph graph(rate);
         XLFO x(graph);
@@ -99,7 +104,8 @@ TEST(XLFO, GlideShapesAndLimits)
         x.getStep(0).glideCurve = shape;
         const std::vector<float> out = harness::pullFrames(graph, x, 24000);
         EXPECT_NEAR(out[12000], expected, 1e-3) << static_cast<int>(shape);
-        EXPECT_NEAR(out[6000], 1.0f - 2.0f * XLFO::Step::curveFor(shape)(0.25f), 1e-3) << static_cast<int>(shape);
+        EXPECT_NEAR(out[6000], 1.0f - 2.0f * XLFO::Step::curveFor(shape)(0.25f), 1e-3)
+            << static_cast<int>(shape);
     }
     // Global glide -1 cancels a full step glide: a square again.
     {
@@ -138,7 +144,7 @@ TEST(XLFO, RandomStepsKeepTheirDistanceAndChangeEveryPass)
         setSteps(x, {0.1f, 0.0f});
         x.getStep(1).random = true;
         setFrequency(x, 1.0f);
-        x.setRandomState(1258291);  // the next draw is 2 * 1258291 / 2^24 = 0.15
+        x.setRandomState(1258291); // the next draw is 2 * 1258291 / 2^24 = 0.15
         const std::vector<float> out = harness::pullFrames(graph, x, 48000);
         EXPECT_EQ(out[100], 0.1f);
         EXPECT_FLOAT_EQ(out[30000], 0.1f - 0.2f);
@@ -151,11 +157,11 @@ TEST(XLFO, RandomStepsKeepTheirDistanceAndChangeEveryPass)
     setSteps(x, {0.0f, 0.0f, 0.0f, 0.0f});
     for (int i = 0; i < 4; ++i)
         x.getStep(i).random = true;
-    setFrequency(x, 50.0f);  // 240 samples per step
+    setFrequency(x, 50.0f); // 240 samples per step
     x.setRandomState(4711);
     const std::vector<float> out = harness::pullFrames(graph, x, 48000, 1000);
     std::vector<float> values;
-    for (std::size_t k = 120; k < out.size(); k += 240)  // the middle of each step
+    for (std::size_t k = 120; k < out.size(); k += 240) // the middle of each step
         values.push_back(out[k]);
     int distinct = 0;
     for (std::size_t i = 1; i < values.size(); ++i) {
@@ -181,8 +187,8 @@ TEST(XLFO, FastSequencesShowTheirPeak)
     EXPECT_TRUE(x.isFast());
     EXPECT_FLOAT_EQ(x.getPeakValue(), 0.6f);
     EXPECT_FLOAT_EQ(x.getDisplayLevel(), 0.8f);
-    EXPECT_TRUE(indicator.changes.empty());  // 1 ms halves never blink
-    x.numSteps = 4;  // the peak only counts steps in use
+    EXPECT_TRUE(indicator.changes.empty()); // 1 ms halves never blink
+    x.numSteps = 4;                         // the peak only counts steps in use
     EXPECT_FLOAT_EQ(x.getPeakValue(), -0.5f);
 }
 
@@ -209,7 +215,7 @@ TEST(XLFO, NoteTriggerRestartsAtTheExactSample)
         if (start == 2000)
             plugin.queueMidiEvent(700, 0x90, 60, 100);
         if (start == 5000)
-            plugin.queueMidiEvent(10, 0x90, 0, 100);  // note 0 resets counts, no restart
+            plugin.queueMidiEvent(10, 0x90, 0, 100); // note 0 resets counts, no restart
     });
     wave::Graph freshGraph(rate);
     XLFO fresh(freshGraph);
@@ -231,7 +237,7 @@ TEST(XLFO, SynchronizedCycleFollowsTheHostsBars)
         c.syncMode = SyncMode::SyncQuarterBar;
         c.setTempoAndPosition(120.0, 0.0);
         EXPECT_FLOAT_EQ(c.getBaseTarget(), 2.0f);
-        c.setTempoAndPosition(0.0, 0.0);  // an unknown tempo counts as 120
+        c.setTempoAndPosition(0.0, 0.0); // an unknown tempo counts as 120
         EXPECT_FLOAT_EQ(c.getBaseTarget(), 2.0f);
     }
     // Sixteen bars at 120 BPM through host blocks of 512 and of 1000: the
@@ -261,10 +267,10 @@ TEST(XLFO, SynchronizedCycleFollowsTheHostsBars)
     EXPECT_EQ(differing, 0u);
     for (int bar = 0; bar < 16; ++bar) {
         const std::size_t start = static_cast<std::size_t>(bar) * 96000;
-        EXPECT_EQ(a[start], 0.75f) << bar;          // beat 1: step 1 from its first sample
-        EXPECT_EQ(a[start + 23999], 0.75f) << bar;  // to its last
+        EXPECT_EQ(a[start], 0.75f) << bar;         // beat 1: step 1 from its first sample
+        EXPECT_EQ(a[start + 23999], 0.75f) << bar; // to its last
         EXPECT_EQ(a[start + 24000], -0.25f) << bar;
-        EXPECT_EQ(a[start + 72000 - 1], a[start + 48000]) << bar;  // the random step holds
+        EXPECT_EQ(a[start + 72000 - 1], a[start + 48000]) << bar; // the random step holds
         EXPECT_EQ(a[start + 72000], -1.0f) << bar;
     }
 }
