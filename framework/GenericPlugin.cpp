@@ -242,8 +242,12 @@ void GenericPlugin::process(const float* const* inputs, int inputCount, float* c
     const int blockSize = graph.getBlockSize();
     int position = 0;
     TimedEvent event;
+    // Events queued while this block runs may keep coming; taking no more
+    // than the pool holds bounds the block's work. The rest wait for the next.
+    int eventBudget = eventQueue.getCapacity();
     while (position < numSamples) {
-        const bool taken = eventQueue.pop(event);
+        const bool taken = eventBudget > 0 && eventQueue.pop(event);
+        eventBudget -= taken ? 1 : 0;
         const int end = taken && event.offset < static_cast<std::uint32_t>(numSamples)
                             ? static_cast<int>(event.offset)
                             : numSamples;
@@ -267,7 +271,7 @@ void GenericPlugin::process(const float* const* inputs, int inputCount, float* c
         if (taken)
             deliverEvent(event);
     }
-    while (eventQueue.pop(event))
+    for (; eventBudget > 0 && eventQueue.pop(event); --eventBudget)
         deliverEvent(event);
 }
 

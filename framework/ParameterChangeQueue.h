@@ -40,12 +40,18 @@ public:
     void push(int index, float value);
 
     // Audio thread: hands every waiting change to apply(index, value), in
-    // the order they were made.
+    // the order they were made. At most as many changes as the pool holds
+    // are taken: changes that keep arriving meanwhile wait for the next
+    // block instead of holding the audio thread here. The overflow table is
+    // only read once the queue is empty, so its values stay the latest.
     template <typename Apply> void drain(Apply&& apply)
     {
         Change change;
-        while (queue.pop(change))
+        int budget = queue.getCapacity();
+        for (; budget > 0 && queue.pop(change); --budget)
             apply(change.index, change.value);
+        if (budget == 0 && queue.hasPending())
+            return;
         if (!overflowed.exchange(false, std::memory_order_acq_rel))
             return;
         for (int i = 0; i < overflowSize; ++i) {

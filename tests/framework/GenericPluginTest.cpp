@@ -118,6 +118,35 @@ TEST(GenericPlugin, SubBlocksSplitAtTheGraphBlockSizeAndAtEvents)
     EXPECT_EQ(out3.data[2], std::vector<float>(2100, 0.0f));
 }
 
+namespace {
+// Answers every note with another one at once, like a host thread that keeps
+// sending while the block runs.
+struct EchoingListener final : MidiListener {
+    explicit EchoingListener(GenericPlugin& p) : plugin(p) {}
+    void noteOn(int key, float) override
+    {
+        if (++heard < 100000)
+            plugin.queueMidiEvent(0, 0x90, key, 100);
+    }
+    GenericPlugin& plugin;
+    int heard = 0;
+};
+} // namespace
+
+TEST(GenericPlugin, ABlockTakesNoMoreEventsThanThePoolHolds)
+{
+    TestPlugin plugin;
+    EchoingListener echo(plugin);
+    plugin.channelReceiver()->addListener(&echo);
+    plugin.queueMidiEvent(0, 0x90, 60, 100);
+    plugin.process(nullptr, 0, nullptr, 0, 64);
+    EXPECT_EQ(echo.heard, GenericPlugin::initialEventCapacity);
+    EXPECT_EQ(plugin.getGraph().getPosition(), 64u); // the block itself still ran
+    plugin.process(nullptr, 0, nullptr, 0, 64);
+    EXPECT_EQ(echo.heard, 2 * GenericPlugin::initialEventCapacity);
+    plugin.channelReceiver()->removeListener(&echo);
+}
+
 TEST(GenericPlugin, SideChainReadsTheMainInputWhenTheHostHasNone)
 {
     TestPlugin plugin(2, true);

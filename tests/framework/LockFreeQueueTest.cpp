@@ -94,3 +94,32 @@ TEST(ParameterChangeQueue, AnExhaustedPoolKeepsTheLatestValueOfEveryParameter)
         queue.push(1, 1.0f);
     EXPECT_GT(queue.getCapacity(), capacity);
 }
+
+TEST(ParameterChangeQueue, ADrainEndsWhileChangesKeepArriving)
+{
+    ParameterChangeQueue queue;
+    queue.prepare(4);
+    RealtimeThreadScope audio;
+    const int capacity = queue.getCapacity();
+    // Every change applied brings a new one, as a control thread that never
+    // pauses would: the drain takes at most what the pool holds.
+    int pushed = 1, applied = 0;
+    queue.push(0, 0.0f);
+    auto chase = [&](int, float) {
+        ++applied;
+        if (pushed < 10 * capacity)
+            queue.push(0, static_cast<float>(pushed++));
+    };
+    queue.drain(chase);
+    EXPECT_EQ(applied, capacity);
+    // The changes left over arrive with the next blocks, in order.
+    float last = -1.0f;
+    int rest = 0;
+    queue.drain([&](int, float v) {
+        EXPECT_GT(v, last);
+        last = v;
+        ++rest;
+    });
+    EXPECT_EQ(rest, 1);
+    EXPECT_EQ(last, static_cast<float>(capacity));
+}
