@@ -409,12 +409,7 @@ bool GenericPlugin::loadPreset(const std::string& path)
     PluginStorage* storage = PluginStorage::installed();
     if (!storage || !storage->loadPreset(*this, path))
         return false;
-    presetState.name = fileStem(path);
-    presetState.location = path;
-    presetState.setModified(false);
-    if (Adapter* a = getAdapter())
-        a->presetChanged();
-    notifyPresetChanged();
+    becomeCurrentPreset(path);
     return true;
 }
 
@@ -423,13 +418,18 @@ bool GenericPlugin::savePreset(const std::string& path)
     PluginStorage* storage = PluginStorage::installed();
     if (!storage || !storage->savePreset(*this, path))
         return false;
+    becomeCurrentPreset(path);
+    return true;
+}
+
+void GenericPlugin::becomeCurrentPreset(const std::string& path)
+{
     presetState.name = fileStem(path);
     presetState.location = path;
     presetState.setModified(false);
     if (Adapter* a = getAdapter())
         a->presetChanged();
     notifyPresetChanged();
-    return true;
 }
 
 void GenericPlugin::notifyPresetChanged()

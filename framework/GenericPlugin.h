@@ -282,6 +282,9 @@ protected:
 private:
     void applyChange(int index, float value);
     void deliverEvent(const TimedEvent& event);
+    // The file just loaded or saved is the current preset now: its name and
+    // place, unmodified; the adapter and the listener hear of it.
+    void becomeCurrentPreset(const std::string& path);
 
     std::atomic<Adapter*> adapter{nullptr};
     std::vector<std::unique_ptr<Channel>> channels;
