@@ -1,4 +1,5 @@
 #include "modulation/ModulationMatrixPlugin.h"
+#include "AllocationCounter.h"
 #include "MatrixTestPlugin.h"
 
 #include <gtest/gtest.h>
@@ -140,4 +141,30 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     expectRecordsMatchParameters(slots);
     EXPECT_TRUE(slots.matrix->isSlotValid(2));
     EXPECT_EQ(slots.matrix->getSlotDepth(2), slots.matrix->getSlotDepth(1) * 1.0f);
+}
+
+TEST(ModulationMatrixPlugin, ApplyingSlotChangesAndPullingAllocateNothing)
+{
+    if (!testsupport::allocationCountingAvailable())
+        GTEST_SKIP();
+    MatrixTestPlugin plugin;
+    auto& c = plugin.params();
+    plugin.filters.setActiveRange(1, 4, 3);
+    c.connect(0, XLFO1, 0, false, false, 0.5f);
+    c.connect(1, EG1, 71, true, false, 0.5f);
+    plugin.runBlock();
+
+    // Editor side: a burst of slot edits, a removal and a base change.
+    c.connect(2, EF1, 4, false, false, 0.7f);
+    c.connect(3, XLFO3, 72, false, false, 0.2f);
+    c.swapSlots(0, 5);
+    c.sortSlots(6);
+    plugin.filters.removeSet(0);
+    plugin.targetParameter(66).setValue(3.0f, 0);
+    // Audio side: applying all of it and pulling every target.
+    testsupport::AllocationScope scope;
+    for (int block = 0; block < 3; ++block)
+        plugin.runBlock();
+    EXPECT_EQ(scope.count(), 0u);
+    expectRecordsMatchParameters(plugin);
 }
