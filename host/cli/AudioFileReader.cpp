@@ -1,25 +1,11 @@
 #include "host/cli/AudioFileReader.h"
 
+#include "host/cli/SndfileMessage.h"
+
 #include <sndfile.h>
 
 #include <filesystem>
 #include <system_error>
-
-namespace {
-
-// libsndfile's messages end in a full stop and sometimes carry a prefix;
-// the renderer prints them inside a sentence of its own.
-std::string tidy(std::string message)
-{
-    const std::string prefix = "System error : ";
-    if (message.starts_with(prefix))
-        message.erase(0, prefix.size());
-    while (!message.empty() && (message.back() == '.' || message.back() == ' ' || message.back() == '\n'))
-        message.pop_back();
-    return message.empty() ? "unreadable file" : message;
-}
-
-} // namespace
 
 AudioFileReader::~AudioFileReader()
 {
@@ -43,7 +29,7 @@ bool AudioFileReader::open(const std::string& path)
     SF_INFO info{};
     file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file) {
-        error = tidy(sf_strerror(nullptr));
+        error = sndfileReason(sf_strerror(nullptr), "unreadable file");
         return false;
     }
     if (info.channels < 1 || info.samplerate < 1) {
@@ -62,7 +48,7 @@ int AudioFileReader::read(float* interleaved, int maxFrames)
         return 0;
     const sf_count_t got = sf_readf_float(file, interleaved, maxFrames);
     if (got < 0 || sf_error(file) != SF_ERR_NO_ERROR) {
-        error = tidy(sf_strerror(file));
+        error = sndfileReason(sf_strerror(file), "unreadable file");
         return -1;
     }
     return static_cast<int>(got);

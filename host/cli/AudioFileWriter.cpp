@@ -1,5 +1,7 @@
 #include "host/cli/AudioFileWriter.h"
 
+#include "host/cli/SndfileMessage.h"
+
 #include <sndfile.h>
 
 #include <cerrno>
@@ -9,16 +11,6 @@
 #include <system_error>
 
 namespace {
-
-std::string tidy(std::string message)
-{
-    const std::string prefix = "System error : ";
-    if (message.starts_with(prefix))
-        message.erase(0, prefix.size());
-    while (!message.empty() && (message.back() == '.' || message.back() == ' ' || message.back() == '\n'))
-        message.pop_back();
-    return message.empty() ? "write error" : message;
-}
 
 // Creates a new, empty file with a fresh hidden name beside target ("wx"
 // fails when the name exists, so an existing file is never taken over).
@@ -76,7 +68,7 @@ bool AudioFileWriter::open(const std::string& path, int channels, int sampleRate
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     file = sf_open(temporary.c_str(), SFM_WRITE, &info);
     if (!file) {
-        error = tidy(sf_strerror(nullptr));
+        error = sndfileReason(sf_strerror(nullptr), "write error");
         discard();
         return false;
     }
@@ -88,7 +80,7 @@ bool AudioFileWriter::write(const float* interleaved, int frames)
     if (!file)
         return false;
     if (sf_writef_float(file, interleaved, frames) != frames) {
-        error = tidy(sf_strerror(file));
+        error = sndfileReason(sf_strerror(file), "write error");
         return false;
     }
     return true;
@@ -102,7 +94,7 @@ bool AudioFileWriter::commit()
     const int closed = sf_close(file);
     file = nullptr;
     if (closed != 0) {
-        error = tidy(sf_error_number(closed));
+        error = sndfileReason(sf_error_number(closed), "write error");
         discard();
         return false;
     }
