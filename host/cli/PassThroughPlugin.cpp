@@ -5,7 +5,7 @@
 PassThroughPlugin::PassThroughPlugin(int channelCount, float sampleRate)
 {
     setNumChannels(channelCount);
-    initialize("Ostrand Pass-Through");
+    initialize("Ostrand");
     getGraph().setSampleRate(sampleRate);
     for (int c = 0; c < getNumChannels(); ++c) {
         auto* channel = new Channel(*this); // owned by the plug-in from here on
