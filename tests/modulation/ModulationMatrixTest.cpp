@@ -166,6 +166,21 @@ TEST(ModulationMatrix, TargetSignalIsBasePlusSourceTimesLevel)
         ASSERT_NEAR(out[static_cast<std::size_t>(k)], expected, 1e-5f) << k;
     }
 
+    // Sub-blocks of any length (the plug-in cuts blocks at MIDI events): the
+    // four-wide kernels must leave every requested sample right.
+    for (int n : {1, 13, 1024}) {
+        rig.graph.nextFrame();
+        p0 = rig.graph.getPosition();
+        const wave::Block& b = rig.matrix.getTargetController(0).pull(n);
+        for (int k = 0; k < n; ++k) {
+            const auto p = p0 + static_cast<std::uint32_t>(k);
+            const float level = std::clamp(5.0f + rig.s(XLFO1, p) * 5.0f, 0.0f, 10.0f);
+            ASSERT_NEAR(b[k], std::clamp(8.0f + rig.s(EG1, p) * level, 2.2666f, 16.2064f), 1e-5f)
+                << n << " " << k;
+        }
+        rig.graph.advance(n);
+    }
+
     // Inverted XLFO on a pan (depth 6.3): level range [-6.3, 0], 0.5 moves by -3.15 x.
     Rig inv;
     inv.c().connect(0, XLFO1, 1, true, false, 0.5f);
