@@ -39,8 +39,9 @@ struct StateRecord;
 // A concrete plug-in, in its constructor: creates its parameters and lists
 // (which fixes the host indices), calls initialize(name), builds its graph
 // nodes and channels, then calls applyAllParameters(). A plug-in that
-// overrides terminateShared calls terminate() in its destructor, so the
-// last instance releases the shared objects through its own override.
+// overrides terminateShared or serializeSettings calls terminate() in its
+// destructor: called from this destructor, the last instance would reach
+// only the base versions, releasing too little and writing too few settings.
 //
 // Threads: process and everything it reaches run on the host's audio thread
 // and never allocate, lock or wait. Parameters are set on the control and
@@ -319,7 +320,10 @@ private:
 class GenericPlugin::Adapter {
 public:
     // A parameter changed (index -1: all of them); read values with getValue.
-    // Called on the thread that made the change.
+    // Called on the thread that made the change, which is the audio thread
+    // for a parameter moved by a learned MIDI controller: an implementation
+    // must then neither allocate nor lock (record the index and pass it on
+    // from the host's own callback).
     virtual void parameterChanged(int index) = 0;
     // A preset was loaded or saved.
     virtual void presetChanged() = 0;
@@ -332,7 +336,8 @@ protected:
 };
 
 // Editor side of a plug-in. Called on the thread that made the change,
-// which may be the audio thread for changes made by MIDI.
+// which may be the audio thread for changes made by MIDI; there it must
+// neither allocate nor lock (mark what changed and redraw from a timer).
 class GenericPlugin::Listener {
 public:
     virtual void changed(unsigned mask, int index) = 0;
