@@ -40,6 +40,9 @@ EnvelopeGenerator::EnvelopeGenerator(wave::Graph& graph, Trigger* t)
       sustainInput(graph, 1.0f, 0.0f, 1.0f), releaseInput(graph, 0.0f, minimumTime, maximumTime), trigger(t),
       curves(CurveSet::defaults())
 {
+    // Its level and gate are state a bypass must clear (an Activatable that
+    // manages the EG decides from then on).
+    graph.addToResetList(*this);
 }
 
 EnvelopeGenerator::~EnvelopeGenerator() = default;

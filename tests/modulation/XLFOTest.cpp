@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -328,6 +329,37 @@ TEST(XLFO, SynchronizedCycleRelocatesWithTheTransportUnlessOffset)
     const std::vector<float> triggered = renderWithJump(1.0f, &notes, true);
     EXPECT_NEAR(triggered[4923], 1.0, 1e-4);
     EXPECT_NEAR(triggered[30000], triangle((30000 - 4923) / 96000.0), 1e-4);
+}
+
+TEST(XLFO, BadRatesKeepTheOutputInRange)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float bad : {nan, inf, -inf, -3.0f, 1e30f}) {
+        wave::Graph graph(rate);
+        XLFO x(graph);
+        setSteps(x, {1.0f, -0.5f, 0.25f});
+        x.getStep(1).random = true;
+        x.balance = 0.0001f;
+        harness::SignalPlayer frequency(graph, {bad, 3.0f, bad, 7000.0f});
+        harness::SignalPlayer glide(graph, {0.5f, bad});
+        x.getFrequencyInput().connect(&frequency);
+        x.getGlideInput().connect(&glide);
+        for (float v : harness::pullFrames(graph, x, 20000))
+            ASSERT_TRUE(v >= -1.0f && v <= 1.0f) << bad << " gave " << v;
+        EXPECT_GE(x.getPhase(), 0.0);
+        EXPECT_LT(x.getPhase(), 1.0);
+        // A good rate again: a plain square.
+        x.getFrequencyInput().connect(nullptr);
+        x.getGlideInput().connect(nullptr);
+        x.getStep(1).random = false;
+        x.balance = 0.5f;
+        setFrequency(x, 1.0f);
+        x.noteTriggered(); // MIDI Trigger is off: no restart
+        x.midiTrigger = true;
+        x.noteTriggered();
+        EXPECT_EQ(runLengths(harness::pullFrames(graph, x, 48000)), (std::vector<int>{16000, 16000, 16000}));
+    }
 }
 
 TEST(XLFO, ProcessingAllocatesNothing)
