@@ -251,6 +251,7 @@ TEST(XLFO, SynchronizedCycleFollowsTheHostsBars)
         x.getFrequencyInput().connect(&c);
         c.syncMode = SyncMode::Sync1Bar;
         setSteps(x, {0.75f, -0.25f, 0.5f, -1.0f});
+        x.balance = 0.375f; // steps 1-2 share 3/8 of the bar, steps 3-4 the rest
         x.getStep(2).random = true;
         x.getStep(3).glide = 0.5f;
         x.getStep(3).glideCurve = XLFO::GlideCurve::Sine;
@@ -268,11 +269,12 @@ TEST(XLFO, SynchronizedCycleFollowsTheHostsBars)
     EXPECT_EQ(differing, 0u);
     for (int bar = 0; bar < 16; ++bar) {
         const std::size_t start = static_cast<std::size_t>(bar) * 96000;
-        EXPECT_EQ(a[start], 0.75f) << bar;         // beat 1: step 1 from its first sample
-        EXPECT_EQ(a[start + 23999], 0.75f) << bar; // to its last
-        EXPECT_EQ(a[start + 24000], -0.25f) << bar;
-        EXPECT_EQ(a[start + 72000 - 1], a[start + 48000]) << bar; // the random step holds
-        EXPECT_EQ(a[start + 72000], -1.0f) << bar;
+        EXPECT_EQ(a[start], 0.75f) << bar;         // the downbeat: step 1 from its first sample
+        EXPECT_EQ(a[start + 17999], 0.75f) << bar; // to its last (3/16 bar)
+        EXPECT_EQ(a[start + 18000], -0.25f) << bar;
+        EXPECT_EQ(a[start + 35999], -0.25f) << bar;
+        EXPECT_EQ(a[start + 65999], a[start + 36000]) << bar; // the random step holds 5/16 bar
+        EXPECT_EQ(a[start + 66000], -1.0f) << bar;
     }
 }
 
