@@ -17,7 +17,8 @@ class ModulationSlotParameterSetList;
 // Building, in the derived constructor: create the other parameters and
 // lists, call createSlotList where the slots belong in the host order, call
 // initialize, build the matrix (ModulationLayout registers the targets),
-// set the source outputs, then applyAllParameters.
+// set the source outputs, call getParamController once (so it exists before
+// the editor and the control thread ask for it), then applyAllParameters.
 class ModulationMatrixPlugin : public GenericPlugin {
 public:
     // Shown when a new connection finds every slot in use.
@@ -43,7 +44,8 @@ public:
     ModulationSlotParameterSetList& createSlotList();
     ModulationSlotParameterSetList* getSlotList() const { return slotList.get(); }
     // Made on first request and kept; null until both the slot list and the
-    // matrix exist. Editor and control threads.
+    // matrix exist. The first request belongs in the constructor; later ones
+    // come from the editor and control threads.
     ModMatrixParamController* getParamController();
 
     // A new connection from the editor: fills the first slot not in use

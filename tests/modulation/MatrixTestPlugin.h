@@ -88,6 +88,7 @@ public:
         }
         for (int t = 0; t < ModulationMatrix::numTargets; ++t)
             controllers.push_back(&matrix->getTargetController(t));
+        getParamController();
         applyAllParameters();
     }
     ~MatrixTestPlugin() override { terminate(); }
