@@ -168,7 +168,7 @@ const ModulationMatrix::TargetList& ModulationMatrix::Controller::collectClosure
     // its source's own targets; every slot aimed at a newly reached target is
     // visited in turn. Each slot is visited once, so the list never overflows.
     std::array<bool, numSlots> visited{};
-    SlotList pending;
+    SlotList pending, aimed;
     pending.push_back(slot);
     visited[static_cast<std::size_t>(slot)] = true;
     std::size_t next = 0;
@@ -181,9 +181,9 @@ const ModulationMatrix::TargetList& ModulationMatrix::Controller::collectClosure
             for (int own : matrix.getSourceEntry(source).ownTargets)
                 addToClosure(own);
         for (; scanned < closure.size(); ++scanned) {
-            const int t = closure[scanned];
-            for (int k = 0; k < numSlots; ++k) {
-                if (!visited[static_cast<std::size_t>(k)] && getTarget(k) == t) {
+            findSlotsOnTarget(closure[scanned], aimed);
+            for (int k : aimed) {
+                if (!visited[static_cast<std::size_t>(k)]) {
                     visited[static_cast<std::size_t>(k)] = true;
                     pending.push_back(k);
                 }

@@ -87,3 +87,21 @@ static void BM_TargetWithModulatedLevel(benchmark::State& state)
     run(state, setup);
 }
 BENCHMARK(BM_TargetWithModulatedLevel)->ArgsProduct({{1, 4}, {64, 1024}});
+
+// One slot change as the audio thread applies it (re-deriving validity,
+// completeness and depths of all slots), with 12 other slots in use,
+// some of them on other slots' levels.
+static void BM_SlotChange(benchmark::State& state)
+{
+    Setup setup(0, false);
+    auto& c = setup.matrix.getInternalController();
+    for (int i = 0; i < 12; ++i)
+        c.connect(i, i % 26, i % 3 == 2 ? ModulationMatrix::firstLevelTarget + i - 1 : (i * 5) % 71, false,
+                  false, 0.5f);
+    int target = 0;
+    for (auto _ : state) {
+        c.setTarget(20, target);
+        target = (target + 7) % 71;
+    }
+}
+BENCHMARK(BM_SlotChange);
