@@ -372,8 +372,12 @@ void GenericPlugin::loadMidiControllerMap()
 {
     MidiControllerMap* map = getSharedControllerMap();
     PluginStorage* storage = PluginStorage::installed();
-    if (map && storage)
-        storage->loadMidiControllerMap(*map);
+    if (!map || !storage)
+        return;
+    storage->loadMidiControllerMap(*map);
+    // A file from a build with more parameters, or a damaged one, may name
+    // parameters that do not exist here; the editor must never meet them.
+    map->clearUnless([this](std::int32_t id) { return isParameterId(id); });
 }
 
 void GenericPlugin::saveMidiControllerMap()

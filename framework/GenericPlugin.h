@@ -105,7 +105,9 @@ public:
     virtual int getEditorWidth() const { return 0; }
     virtual bool hasEditor() const { return false; }
     // The shared MIDI controller map from and to its file (through the
-    // installed PluginStorage).
+    // installed PluginStorage). Loading unties controllers whose id names
+    // no parameter of this plug-in, so register virtual parameters before
+    // initialize, which loads the map for the first instance.
     virtual void loadMidiControllerMap();
     virtual void saveMidiControllerMap();
     // Control thread, outside processing (bypass switched on): clears the
@@ -176,6 +178,8 @@ public:
     int addVirtualParameter(MidiVirtualPluginParameter* parameter);
     MidiVirtualPluginParameter* getVirtualParameter(int index) const;
     int getVirtualParameterCount() const { return static_cast<int>(virtualParameters.size()); }
+    // Whether id names a parameter of the flat list or a virtual parameter.
+    bool isParameterId(int id) const { return getParameter(id) || getVirtualParameter(id); }
     // A learned MIDI controller moved: index from 0x100000 up addresses a
     // virtual parameter, below that the flat list; normalized is 0..1.
     // Indices that address nothing are ignored.

@@ -30,6 +30,16 @@ public:
     // Unties whatever controller moves id.
     void clearParameter(std::int32_t id);
     void clearAll();
+    // Unties every controller whose id `keep` rejects.
+    template <class Predicate>
+    void clearUnless(Predicate keep)
+    {
+        for (auto& e : entries) {
+            const std::int32_t id = e.load(std::memory_order_relaxed);
+            if (id != none && !keep(id))
+                e.store(none, std::memory_order_relaxed);
+        }
+    }
     // The controller that moves id, or -1.
     int findController(std::int32_t id) const;
 

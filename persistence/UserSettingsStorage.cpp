@@ -3,6 +3,7 @@
 #include "framework/ApplicationInfo.h"
 #include "framework/GenericPlugin.h"
 #include "framework/GlobalSettings.h"
+#include "persistence/MidiControllerMapFile.h"
 #include "persistence/UserSettings.h"
 
 void UserSettingsStorage::readUserSettings(GenericPlugin& plugin)
@@ -15,4 +16,14 @@ void UserSettingsStorage::writeUserSettings(GenericPlugin& plugin)
 {
     ::writeUserSettings([&plugin](SettingSerializer& serializer) { plugin.serializeSettings(serializer); },
                         ApplicationInfo::shared());
+}
+
+void UserSettingsStorage::loadMidiControllerMap(MidiControllerMap& map)
+{
+    readMidiControllerMap(midiControllerMapPath(), map);
+}
+
+void UserSettingsStorage::saveMidiControllerMap(const MidiControllerMap& map)
+{
+    writeMidiControllerMap(midiControllerMapPath(), map);
 }

@@ -1,0 +1,236 @@
+#include "persistence/MidiControllerMapFile.h"
+
+#include "framework/FloatPluginParameter.h"
+#include "framework/GenericPlugin.h"
+#include "framework/MidiControllerMap.h"
+#include "framework/MidiVirtualPluginParameter.h"
+#include "persistence/UserSettingsStorage.h"
+
+#include "TemporaryHome.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The file as another program would write it, byte by byte.
+std::string fileBytes(const std::string& magic, const std::vector<std::int32_t>& ids)
+{
+    std::string bytes = magic;
+    auto put = [&bytes](std::int32_t v) {
+        const auto u = static_cast<std::uint32_t>(v);
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes += static_cast<char>((u >> shift) & 0xFF);
+    };
+    put(1);
+    for (std::int32_t id : ids)
+        put(id);
+    return bytes;
+}
+
+std::vector<std::int32_t> noneExcept(std::initializer_list<std::pair<int, std::int32_t>> entries)
+{
+    std::vector<std::int32_t> ids(127, -1);
+    for (auto [controller, id] : entries)
+        ids[static_cast<std::size_t>(controller)] = id;
+    return ids;
+}
+
+std::vector<std::int32_t> entries(const MidiControllerMap& map)
+{
+    std::vector<std::int32_t> ids;
+    for (int c = 0; c < MidiControllerMap::controllerCount; ++c)
+        ids.push_back(map.get(c));
+    return ids;
+}
+
+struct VirtualRecorder final : MidiVirtualPluginParameter {
+    using MidiVirtualPluginParameter::MidiVirtualPluginParameter;
+    void setNormalized(float x) override { last = x; }
+    float last = -1.0f;
+};
+
+// Six parameters from 0 to 10 and one virtual parameter (id 0x100000),
+// registered before initialize as a real plug-in does.
+class MapPlugin final : public GenericPlugin {
+public:
+    MapPlugin()
+    {
+        for (int i = 0; i < 6; ++i) {
+            auto p = std::make_unique<FloatPluginParameter>(this, "P" + std::to_string(i));
+            p->setRange(0.0f, 10.0f);
+            parameters.push_back(std::move(p));
+        }
+        link = std::make_unique<VirtualRecorder>(*this, "Link");
+        initialize("Ostrand");
+        applyAllParameters();
+    }
+    ~MapPlugin() override { terminate(); }
+    std::string presetMagic() const override { return "Test"; }
+
+    void controller(int number, int value)
+    {
+        queueMidiEvent(0, 0xB0, number, value);
+        process(nullptr, 0, nullptr, 0, 16);
+    }
+    float value(int i) const { return parameters[static_cast<std::size_t>(i)]->getValue(); }
+
+    std::vector<std::unique_ptr<FloatPluginParameter>> parameters;
+    std::unique_ptr<VirtualRecorder> link;
+};
+
+class MidiControllerMapFile : public testing::Test {
+protected:
+    void SetUp() override { PluginStorage::install(&storage); }
+    void TearDown() override { PluginStorage::install(nullptr); }
+
+    std::filesystem::path mapFile() const { return home.path("data/Merovance/Ostrand 2/MidiControllerMap.mvm"); }
+
+    TemporaryHome home;
+    UserSettingsStorage storage;
+};
+
+} // namespace
+
+// The file lives in the product's data folder, which saving creates, and
+// holds exactly the bytes of the format; reading it back gives the same map.
+TEST_F(MidiControllerMapFile, SavesTheFormatInTheDataFolderAndReadsItBack)
+{
+    EXPECT_EQ(midiControllerMapPath(), mapFile().string());
+    MidiControllerMap map;
+    map.assign(0, 3);
+    map.assign(7, 0x100000);
+    map.assign(126, 0);
+    ASSERT_FALSE(std::filesystem::exists(mapFile().parent_path()));
+    ASSERT_TRUE(writeMidiControllerMap(midiControllerMapPath(), map));
+    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", noneExcept({{0, 3}, {7, 0x100000}, {126, 0}})));
+
+    MidiControllerMap back;
+    back.assign(5, 5);
+    ASSERT_TRUE(readMidiControllerMap(midiControllerMapPath(), back));
+    EXPECT_EQ(entries(back), entries(map));
+
+    // The version is not checked on reading.
+    std::string otherVersion = fileBytes("MVCM", noneExcept({{9, 2}}));
+    otherVersion[4] = 7;
+    TemporaryHome::writeFile(mapFile(), otherVersion);
+    ASSERT_TRUE(readMidiControllerMap(midiControllerMapPath(), back));
+    EXPECT_EQ(entries(back), noneExcept({{9, 2}}));
+
+    // Nowhere to write: no data folder known, or a file where the folder belongs.
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("HOME");
+    EXPECT_EQ(midiControllerMapPath(), "");
+    EXPECT_FALSE(writeMidiControllerMap(midiControllerMapPath(), map));
+    EXPECT_FALSE(readMidiControllerMap(midiControllerMapPath(), back));
+    TemporaryHome::writeFile(home.path("blocked"), "x");
+    EXPECT_FALSE(writeMidiControllerMap(home.path("blocked/MidiControllerMap.mvm").string(), map));
+}
+
+// Damaged and foreign files never reach the map: it keeps what it held.
+// Entries below -1 read as none, and an id under two controllers stays with
+// the later one.
+TEST_F(MidiControllerMapFile, BadFilesLeaveTheMapAlone)
+{
+    const std::string path = mapFile().string();
+    const std::string good = fileBytes("MVCM", noneExcept({{1, 4}, {2, 5}}));
+    const std::vector<std::string> bad = {
+        "",
+        "MVC",
+        fileBytes("MVCX", noneExcept({{1, 4}})),
+        fileBytes("mvcm", noneExcept({{1, 4}})),
+        good.substr(0, 8),
+        good.substr(0, good.size() - 1),
+        good.substr(0, 8 + 4 * 126),
+    };
+    for (const std::string& content : bad) {
+        TemporaryHome::writeFile(mapFile(), content);
+        MidiControllerMap map;
+        map.assign(30, 2);
+        EXPECT_FALSE(readMidiControllerMap(path, map)) << content.size();
+        EXPECT_EQ(entries(map), noneExcept({{30, 2}})) << content.size();
+    }
+
+    MidiControllerMap map;
+    std::filesystem::remove(mapFile());
+    EXPECT_FALSE(readMidiControllerMap(path, map));
+
+    TemporaryHome::writeFile(mapFile(), fileBytes("MVCM", noneExcept({{3, -7}, {4, 2}, {90, 2}, {10, 1}})) + "tail");
+    map.assign(50, 9);
+    ASSERT_TRUE(readMidiControllerMap(path, map));
+    EXPECT_EQ(entries(map), noneExcept({{90, 2}, {10, 1}}));
+}
+
+// The map as the plug-ins see it with the storage installed: loaded by the
+// first instance, shared by all, learned through the pending target,
+// saved and reverted.
+TEST_F(MidiControllerMapFile, PluginsShareLearnSaveAndRevertTheMap)
+{
+    // An id past the six parameters and a virtual id nobody registered name
+    // nothing and are dropped on loading.
+    TemporaryHome::writeFile(mapFile(), fileBytes("MVCM", noneExcept({{1, 2}, {3, 6}, {4, 0x100000}, {5, 0x100001}})));
+    auto a = std::make_unique<MapPlugin>();
+    auto b = std::make_unique<MapPlugin>();
+    MidiControllerMap* map = GenericPlugin::getSharedControllerMap();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(entries(*map), noneExcept({{1, 2}, {4, 0x100000}}));
+
+    // Learned in one instance, it moves the parameter at that index in both;
+    // it leaves the controller it answered to before.
+    a->getEventReceiver()->setMidiLearnTarget(2);
+    a->controller(7, 127);
+    EXPECT_EQ(map->get(7), 2);
+    EXPECT_EQ(map->get(1), -1);
+    EXPECT_FLOAT_EQ(a->value(2), 10.0f);
+    b->controller(7, 0);
+    EXPECT_FLOAT_EQ(b->value(2), 0.0f);
+    b->controller(4, 127);
+    EXPECT_FLOAT_EQ(b->link->last, 1.0f);
+
+    // Bank select and all-notes-off are the decoder's: they learn nothing and
+    // the target stays pending for the next controller.
+    b->getEventReceiver()->setMidiLearnTarget(5);
+    for (int consumed : {0, 32, 123})
+        b->controller(consumed, 64);
+    EXPECT_EQ(map->findController(5), -1);
+    b->controller(20, 127);
+    EXPECT_EQ(map->get(20), 5);
+    EXPECT_FLOAT_EQ(b->value(5), 10.0f);
+
+    // Save, change, revert: exactly the saved map comes back.
+    const std::vector<std::int32_t> saved = entries(*map);
+    a->saveMidiControllerMap();
+    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", saved));
+    map->assign(9, 1);
+    map->clear(20);
+    b->revertMidiControllerMap();
+    EXPECT_EQ(entries(*map), saved);
+
+    // A file of another kind is ignored: the revert leaves the map empty,
+    // and saving writes a valid file over it again.
+    TemporaryHome::writeFile(mapFile(), fileBytes("MVCX", noneExcept({{1, 1}})));
+    a->revertMidiControllerMap();
+    EXPECT_EQ(entries(*map), noneExcept({}));
+    map->assign(11, 3);
+    a->saveMidiControllerMap();
+    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", noneExcept({{11, 3}})));
+
+    // A missing folder: the revert empties the map, a save creates the folder.
+    std::filesystem::remove_all(mapFile().parent_path().parent_path());
+    b->revertMidiControllerMap();
+    EXPECT_EQ(entries(*map), noneExcept({}));
+    map->assign(12, 0x100000);
+    b->saveMidiControllerMap();
+    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", noneExcept({{12, 0x100000}})));
+
+    // The last instance releases the map; the next first instance reads the file.
+    a.reset();
+    b.reset();
+    EXPECT_EQ(GenericPlugin::getSharedControllerMap(), nullptr);
+    MapPlugin c;
+    EXPECT_EQ(entries(*GenericPlugin::getSharedControllerMap()), noneExcept({{12, 0x100000}}));
+}
