@@ -1,6 +1,5 @@
 #include "framework/AbstractChannelEventReceiver.h"
 
-#include "framework/GenericPlugin.h"
 #include "framework/MidiControllerMap.h"
 
 #include <algorithm>
@@ -74,16 +73,4 @@ void AbstractChannelEventReceiver::addListener(MidiListener* listener)
 void AbstractChannelEventReceiver::removeListener(MidiListener* listener)
 {
     std::erase(listeners, listener);
-}
-
-void DefaultChannelEventReceiver::setParameterByMidi(int index, float normalized)
-{
-    if (GenericPlugin* p = getPlugin())
-        p->setParameterByMidi(index, normalized);
-}
-
-void DefaultChannelEventReceiver::programChange(int bank, int program)
-{
-    if (GenericPlugin* p = getPlugin())
-        p->requestProgramChange(bank, program);
 }

@@ -1,4 +1,6 @@
-#include "framework/AbstractMusicEventReceiver.h"
+#include "framework/DefaultEventReceiver.h"
+
+#include "framework/DefaultChannelEventReceiver.h"
 #include "framework/GenericPlugin.h"
 
 DefaultEventReceiver::DefaultEventReceiver(GenericPlugin& owner)

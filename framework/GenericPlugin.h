@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framework/AbstractMusicEventReceiver.h"
 #include "framework/AbstractPluginParameter.h"
+#include "framework/DefaultEventReceiver.h" // the receiver createEventReceiver makes by default
 #include "framework/GenericParameterOwner.h"
 #include "framework/LockFreeQueue.h"
 #include "framework/MidiDecoder.h"

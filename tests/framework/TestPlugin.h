@@ -6,7 +6,7 @@
 // of the graph position at which MIDI notes arrived. Nothing recorded on the
 // audio thread allocates.
 
-#include "framework/AbstractMusicEventReceiver.h"
+#include "framework/DefaultEventReceiver.h"
 #include "framework/GenericPlugin.h"
 #include "framework/GenericPropPluginParameter.h"
 #include "framework/PropPluginParameter.h"
