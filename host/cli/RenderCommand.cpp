@@ -3,6 +3,8 @@
 #include "host/cli/AudioFileReader.h"
 #include "host/cli/AudioFileWriter.h"
 #include "host/cli/DemoSignal.h"
+#include "host/cli/MidiEventFeeder.h"
+#include "host/cli/MidiFile.h"
 #include "host/cli/ProgressBar.h"
 #include "host/cli/RenderLoop.h"
 #include "host/cli/RenderOptions.h"
@@ -68,12 +70,27 @@ int runRenderCommand(std::span<const std::string_view> arguments)
     if (!options.input.empty() && std::filesystem::equivalent(options.input, options.output, ec))
         return fail("cannot write " + quoted(options.output) + ": it is the input file", fileError);
 
+    // The time line: the MIDI file's, or a steady tempo.
+    const int sampleRate = reader->getSampleRate();
+    MidiEventFeeder feeder{TempoMap(options.tempo, sampleRate)};
+    if (!options.midiFile.empty()) {
+        const MidiFileResult midi = readMidiFile(options.midiFile);
+        if (!midi.ok())
+            return fail("cannot read MIDI file " + quoted(options.midiFile) + ": " + midi.error, fileError);
+        TempoMap tempoMap(midi.file.division, midi.file.tempoChanges, options.tempo, sampleRate);
+        if (options.tempoGiven && tempoMap.followsFileTempo() && !options.quiet)
+            std::fprintf(stderr, "ostrand-render: %s has tempo changes; --tempo is ignored\n",
+                         options.midiFile.c_str());
+        auto events = scheduleMidiEvents(midi.file, tempoMap);
+        feeder = MidiEventFeeder(std::move(tempoMap), std::move(events));
+    }
+
     catchInterrupts();
     AudioFileWriter writer;
     if (!writer.open(options.output, channels, reader->getSampleRate()))
         return fail("cannot write " + quoted(options.output) + ": " + writer.getError(), fileError);
 
-    RenderProcessor processor(channels, reader->getSampleRate());
+    RenderProcessor processor(channels, sampleRate, std::move(feeder));
     const std::int64_t frames = reader->getFrames();
     const bool showProgress = !options.quiet && isTerminal(stderr) &&
                               frames >= std::int64_t{progressMinimumSeconds} * reader->getSampleRate();
@@ -103,6 +120,10 @@ int runRenderCommand(std::span<const std::string_view> arguments)
         std::printf("wrote %s (%s, %.2f s, %s, %d Hz)\n", options.output.c_str(),
                     options.input.empty() ? "built-in demo" : options.input.c_str(), seconds,
                     channels == 1 ? "mono" : "stereo", reader->getSampleRate());
+        const MidiEventFeeder& midi = processor.getFeeder();
+        if (!options.midiFile.empty())
+            std::printf("played %zu of the %zu MIDI events of %s\n", midi.getFedCount(), midi.getEventCount(),
+                        options.midiFile.c_str());
     }
     return 0;
 }

@@ -17,6 +17,18 @@ bool parseBlockSize(std::string_view text, int& value)
     return true;
 }
 
+bool parseTempo(std::string_view text, double& value)
+{
+    double parsed = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return false;
+    if (!(parsed >= RenderOptions::minTempo && parsed <= RenderOptions::maxTempo))
+        return false;
+    value = parsed;
+    return true;
+}
+
 } // namespace
 
 ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments)
@@ -46,7 +58,8 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
             value = arg.substr(eq + 1);
             hasValue = true;
         }
-        const bool takesValue = name == "-o" || name == "--output" || name == "-b" || name == "--block";
+        const bool takesValue = name == "-o" || name == "--output" || name == "-b" || name == "--block" ||
+                                name == "--midi" || name == "--tempo";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size()) {
                 result.error = "option " + std::string(name) + " needs a value";
@@ -76,6 +89,19 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
                                "'";
                 return result;
             }
+        } else if (name == "--midi") {
+            if (value.empty()) {
+                result.error = "option --midi needs a file name";
+                return result;
+            }
+            options.midiFile = value;
+        } else if (name == "--tempo") {
+            if (!parseTempo(value, options.tempo)) {
+                result.error = "tempo must be a number of beats per minute from 1 to 1000, not '" +
+                               std::string(value) + "'";
+                return result;
+            }
+            options.tempoGiven = true;
         } else {
             result.error = "unknown option '" + std::string(arg) + "'";
             return result;
@@ -110,9 +136,19 @@ std::string renderUsage()
            "  OUTPUT             the file to write (default: out.wav)\n"
            "  -o, --output FILE  the file to write, also when there is no INPUT\n"
            "  -b, --block N      samples per processing call, 1 to 1048576 (default 512)\n"
+           "  --midi FILE        play a Standard MIDI File (format 0 or 1) into the plug-in:\n"
+           "                     every channel message of every track arrives at its own\n"
+           "                     sample; system exclusive and meta events are not passed\n"
+           "                     on; events after the end of the audio are ignored\n"
+           "  --tempo BPM        the host tempo, 1 to 1000 (default 120): what the plug-in\n"
+           "                     is told, and the pace of a MIDI file without tempo\n"
+           "                     changes; the song position starts at 0 with the first\n"
+           "                     sample. Ignored when the MIDI file has tempo changes:\n"
+           "                     its tempo map sets both the timing and the tempo then\n"
            "  -q, --quiet        print nothing but errors\n"
            "  -h, --help         show this text\n"
            "\n"
-           "Exit status: 0 on success, 2 when the arguments are wrong, the input cannot\n"
-           "be read or the output cannot be written (nothing is written then).\n";
+           "Exit status: 0 on success, 2 when the arguments are wrong, the input or the\n"
+           "MIDI file cannot be read or the output cannot be written (nothing is\n"
+           "written then).\n";
 }

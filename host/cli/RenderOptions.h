@@ -8,11 +8,16 @@
 struct RenderOptions {
     std::string input; // empty: render the built-in demo
     std::string output = "out.wav";
-    int blockSize = 512; // samples per call into the plug-in
+    int blockSize = 512;  // samples per call into the plug-in
+    std::string midiFile; // empty: no MIDI
+    double tempo = 120.0; // beats per minute, unless the MIDI file has a tempo map
+    bool tempoGiven = false;
     bool quiet = false;
     bool help = false;
 
     static constexpr int maxBlockSize = 1 << 20;
+    static constexpr double minTempo = 1.0;
+    static constexpr double maxTempo = 1000.0;
 };
 
 struct ParsedArguments {
@@ -21,7 +26,7 @@ struct ParsedArguments {
 };
 
 // Parses the arguments after the program name:
-//   [--block N] [-o FILE] [--quiet] [--help] [INPUT] [OUTPUT]
+//   [--block N] [--midi FILE] [--tempo BPM] [-o FILE] [--quiet] [--help] [INPUT] [OUTPUT]
 ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments);
 
 // The text printed for --help.

@@ -201,3 +201,46 @@ TEST_F(RenderCommand, DemoIsAStereoPatternThatNeverClips)
             << "at " << start / 2 / demo.sampleRate << " s";
     }
 }
+
+// A MIDI file rides along without touching the pass-through audio; a file
+// that cannot be read stops the render before anything is written, naming
+// the file and the reason.
+TEST_F(RenderCommand, MidiFilesPlayAlongOrStopTheRenderWithTheReason)
+{
+    sox("-r 48000 -c 2 -n -b 24 " + path("in.wav") + " synth 4800s sine 440 gain -3");
+    auto write = [this](const std::string& name, const std::string& bytes) {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    };
+    using namespace std::string_literals;
+    const std::string head = "MThd\0\0\0\6\0\0\0\1\x01\xE0"s;
+    // 480 ticks a quarter. A note from tick 0 to 96: at 120 BPM the end
+    // falls on sample 4800, just past the audio; at 240 BPM on 2400. The
+    // same note with a tempo change to 60 BPM ends at tick 48, sample 4800.
+    write("song.mid", head + "MTrk\0\0\0\x0C\0\x90\x3C\x64\x60\x80\x3C\0\0\xFF\x2F\0"s);
+    write("tempo.mid",
+          head + "MTrk\0\0\0\x13\0\xFF\x51\3\x0F\x42\x40\0\x90\x3C\x64\x30\x80\x3C\0\0\xFF\x2F\0"s);
+    write("cut.mid", head + "MTrk\0\0\0\x20\0\x90\x3C\x64"s);
+
+    Outcome r = run(path("in.wav") + " " + path("out.wav") + " --midi " + path("song.mid"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("played 1 of the 2 MIDI events"), std::string::npos) << r.output;
+    EXPECT_TRUE(readAudio(path("out.wav")).samples == readAudio(path("in.wav")).samples);
+    r = run(path("in.wav") + " " + path("out.wav") + " --tempo 240 --midi " + path("song.mid"));
+    EXPECT_NE(r.output.find("played 2 of the 2"), std::string::npos) << r.output;
+
+    r = run(path("in.wav") + " " + path("out2.wav") + " --tempo 240 --midi " + path("tempo.mid"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("--tempo is ignored"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("played 1 of the 2"), std::string::npos) << r.output;
+
+    const std::vector<std::string> before = files();
+    for (const std::string name : {"cut.mid", "missing.mid", "in.wav"}) {
+        r = run(path("in.wav") + " " + path("out3.wav") + " --midi " + path(name));
+        EXPECT_EQ(r.status, 2) << name;
+        EXPECT_NE(r.output.find("cannot read MIDI file '" + path(name) + "': "), std::string::npos)
+            << r.output;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+    }
+    EXPECT_NE(r.output.find("not a Standard MIDI File"), std::string::npos) << r.output;
+    EXPECT_EQ(files(), before);
+}

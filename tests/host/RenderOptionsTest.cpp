@@ -59,3 +59,38 @@ TEST(RenderOptions, RejectsWhatItCannotMeanWithAReason)
     }
     EXPECT_NE(parse({"--block", "-5"}).error.find("-5"), std::string::npos);
 }
+
+TEST(RenderOptions, MidiFileAndTempo)
+{
+    ParsedArguments p = parse({"--midi", "song.mid", "--tempo=92.5", "in.wav"});
+    EXPECT_TRUE(p.error.empty()) << p.error;
+    EXPECT_EQ(p.options.midiFile, "song.mid");
+    EXPECT_DOUBLE_EQ(p.options.tempo, 92.5);
+    EXPECT_TRUE(p.options.tempoGiven);
+    EXPECT_EQ(p.options.input, "in.wav");
+
+    p = parse({"--midi=x.mid"});
+    EXPECT_EQ(p.options.midiFile, "x.mid");
+    EXPECT_DOUBLE_EQ(p.options.tempo, 120.0);
+    EXPECT_FALSE(p.options.tempoGiven);
+    EXPECT_DOUBLE_EQ(parse({"--tempo", "1000"}).options.tempo, 1000.0);
+
+    for (auto args : std::vector<std::vector<std::string_view>>{{"--tempo", "0"},
+                                                                {"--tempo", "0.5"},
+                                                                {"--tempo", "1000.5"},
+                                                                {"--tempo", "nan"},
+                                                                {"--tempo", "inf"},
+                                                                {"--tempo", "120bpm"},
+                                                                {"--tempo", ""},
+                                                                {"--tempo"},
+                                                                {"--midi"},
+                                                                {"--midi="}}) {
+        const ParsedArguments bad = parseRenderArguments(args);
+        EXPECT_FALSE(bad.error.empty()) << args.front() << " " << (args.size() > 1 ? args[1] : "");
+    }
+    EXPECT_NE(parse({"--tempo", "-3"}).error.find("'-3'"), std::string::npos);
+    const std::string usage = renderUsage();
+    EXPECT_NE(usage.find("--midi FILE"), std::string::npos);
+    EXPECT_NE(usage.find("after the end of the audio are ignored"), std::string::npos);
+    EXPECT_NE(usage.find("Ignored when the MIDI file has tempo changes"), std::string::npos);
+}
