@@ -88,7 +88,10 @@ protected:
     void SetUp() override { PluginStorage::install(&storage); }
     void TearDown() override { PluginStorage::install(nullptr); }
 
-    std::filesystem::path mapFile() const { return home.path("data/Merovance/Ostrand 2/MidiControllerMap.mvm"); }
+    std::filesystem::path mapFile() const
+    {
+        return home.path("data/Merovance/Ostrand 2/MidiControllerMap.mvm");
+    }
 
     TemporaryHome home;
     UserSettingsStorage storage;
@@ -107,7 +110,8 @@ TEST_F(MidiControllerMapFile, SavesTheFormatInTheDataFolderAndReadsItBack)
     map.assign(126, 0);
     ASSERT_FALSE(std::filesystem::exists(mapFile().parent_path()));
     ASSERT_TRUE(writeMidiControllerMap(midiControllerMapPath(), map));
-    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", noneExcept({{0, 3}, {7, 0x100000}, {126, 0}})));
+    EXPECT_EQ(TemporaryHome::readFile(mapFile()),
+              fileBytes("MVCM", noneExcept({{0, 3}, {7, 0x100000}, {126, 0}})));
 
     MidiControllerMap back;
     back.assign(5, 5);
@@ -159,7 +163,8 @@ TEST_F(MidiControllerMapFile, BadFilesLeaveTheMapAlone)
     std::filesystem::remove(mapFile());
     EXPECT_FALSE(readMidiControllerMap(path, map));
 
-    TemporaryHome::writeFile(mapFile(), fileBytes("MVCM", noneExcept({{3, -7}, {4, 2}, {90, 2}, {10, 1}})) + "tail");
+    TemporaryHome::writeFile(mapFile(),
+                             fileBytes("MVCM", noneExcept({{3, -7}, {4, 2}, {90, 2}, {10, 1}})) + "tail");
     map.assign(50, 9);
     ASSERT_TRUE(readMidiControllerMap(path, map));
     EXPECT_EQ(entries(map), noneExcept({{90, 2}, {10, 1}}));
@@ -172,7 +177,8 @@ TEST_F(MidiControllerMapFile, PluginsShareLearnSaveAndRevertTheMap)
 {
     // An id past the six parameters and a virtual id nobody registered name
     // nothing and are dropped on loading.
-    TemporaryHome::writeFile(mapFile(), fileBytes("MVCM", noneExcept({{1, 2}, {3, 6}, {4, 0x100000}, {5, 0x100001}})));
+    TemporaryHome::writeFile(mapFile(),
+                             fileBytes("MVCM", noneExcept({{1, 2}, {3, 6}, {4, 0x100000}, {5, 0x100001}})));
     auto a = std::make_unique<MapPlugin>();
     auto b = std::make_unique<MapPlugin>();
     MidiControllerMap* map = GenericPlugin::getSharedControllerMap();
