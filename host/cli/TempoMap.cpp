@@ -13,9 +13,10 @@ constexpr std::uint64_t nanosPerSecond = 1'000'000'000;
 // product below 2^125 (2^56 ticks × 2^36 ns × 2^31 Hz × 2).
 constexpr std::uint64_t maxTick = std::uint64_t{1} << 56;
 
+// Slower than 1 BPM would break the bound on the products below.
 double validBpm(double bpm)
 {
-    return std::isfinite(bpm) && bpm > 0.0 ? bpm : defaultBpm;
+    return std::isfinite(bpm) && bpm > 0.0 ? std::clamp(bpm, 1.0, 1.0e6) : defaultBpm;
 }
 
 std::uint64_t nanosPerQuarter(double bpm)

@@ -25,7 +25,8 @@ __extension__ typedef unsigned __int128 TempoMapWide;
 // integrates the tempo changes.
 class TempoMap {
 public:
-    // A steady tempo in beats per minute (non-positive or not finite: 120).
+    // A steady tempo in beats per minute, kept within 1..1000000
+    // (non-positive or not finite: 120).
     TempoMap(double bpm, int sampleRate);
     // The time line of a MIDI file; fallbackBpm applies when the file has no
     // tempo change.

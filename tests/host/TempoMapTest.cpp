@@ -61,6 +61,7 @@ TEST(TempoMap, FallbackTempoAndRoundingToTheNearestSample)
     EXPECT_NEAR(steady.positionAt(44100 * 60), 133.0, 1e-9);
     for (double bad : {0.0, -5.0, std::numeric_limits<double>::quiet_NaN()})
         EXPECT_DOUBLE_EQ(TempoMap(bad, 48000).tempoAt(0), 120.0);
+    EXPECT_DOUBLE_EQ(TempoMap(1e-300, 48000).tempoAt(0), 1.0);
 
     // 4 ticks a quarter at 120 BPM and 44.1 kHz: 5512.5 samples a tick.
     // Halves go up; other fractions to the nearest sample.
