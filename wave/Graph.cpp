@@ -122,6 +122,7 @@ void Graph::advance(int numSamples)
 void Graph::reset()
 {
     resetPosition = position;
+    ++resetCount;
     for (Producer* p : resetList)
         p->reset();
     for (auto& child : children)

@@ -41,6 +41,9 @@ public:
     std::uint32_t getFrame() const { return frame; }
     std::uint32_t getPosition() const { return position; }
     std::uint32_t getResetPosition() const { return resetPosition; }
+    // How many resets the graph has seen: ramps compare it with the count
+    // of their last look, so a reset ends them even at the same position.
+    std::uint32_t getResetCount() const { return resetCount; }
     int getRateFactor() const { return rateFactor; }
 
     // A zeroed block of blockSize samples: silence for nodes with nothing to
@@ -96,6 +99,7 @@ private:
     std::vector<Producer*> runList;
     std::vector<Producer*> resetList;
     std::uint32_t resetPosition = 0;
+    std::uint32_t resetCount = 0;
     std::uint32_t position = 0;
     float sampleRate;
     std::vector<std::unique_ptr<Graph>> children;

@@ -13,16 +13,20 @@ constexpr float changeEpsilon = 1.1920929e-7f;
 ParameterRamp::ParameterRamp(wave::Graph& graph, float initial)
     : ownerGraph(graph), output(graph.getBlockSize()), start(initial), upper(std::max(1.0f, initial)),
       lower(std::min(0.0f, initial)), referenceRange(upper - lower), advancedTo(graph.getPosition()),
-      target(initial)
+      resetsSeen(graph.getResetCount()), target(initial)
 {
 }
 
 void ParameterRamp::advanceToPresent()
 {
     const std::uint32_t now = ownerGraph.getPosition();
-    // A reset (bypass) after the ramp last looked: the host skipped time we
-    // cannot account for, so the running ramp is over.
-    if (static_cast<std::int32_t>(ownerGraph.getResetPosition() - advancedTo) > 0) {
+    // A reset after the ramp last looked: the host skipped time we cannot
+    // account for (bypass), or restored settings that must hold from the
+    // first sample, so the running ramp is over. Counted, not compared by
+    // position: a reset before any processing happens at the position of
+    // the ramp's last look.
+    if (ownerGraph.getResetCount() != resetsSeen) {
+        resetsSeen = ownerGraph.getResetCount();
         position = length;
     } else if (position < length) {
         const std::int64_t next = static_cast<std::int64_t>(position) + (now - advancedTo);

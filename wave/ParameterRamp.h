@@ -81,6 +81,7 @@ private:
     float lower;
     float referenceRange;
     std::uint32_t advancedTo;
+    std::uint32_t resetsSeen; // the graph's reset count at the last look
     int filled = 0; // leading block samples that already hold the target
     float target;
 };

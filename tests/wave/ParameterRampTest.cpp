@@ -203,3 +203,20 @@ TEST(FloatParameterSource, DeliversTheRampBlockAndSkipsWorkWhenUnread)
     }
     EXPECT_EQ(scope.count(), 0u);
 }
+
+TEST(ParameterRamp, AResetBeforeAnyProcessingEndsTheRampsSetBeforeIt)
+{
+    // A host restores a session before playing: the values set then must
+    // hold from the first sample, though the graph has not moved at all.
+    Graph graph(1000.0f);
+    ParameterRamp ramp(graph, 0.0f);
+    ramp.setTarget(ParameterRamp::automaticTime, 0.5f);
+    graph.reset();
+    graph.nextFrame();
+    EXPECT_TRUE(ramp.render(16));
+    EXPECT_EQ(ramp.getBlock()[0], 0.5f);
+    // A target set after the reset glides as usual.
+    ramp.setTarget(100.0f, 1.0f);
+    EXPECT_FALSE(ramp.render(16));
+    EXPECT_NEAR(ramp.getBlock()[1], 0.505f, 1e-6f);
+}
