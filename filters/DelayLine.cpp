@@ -29,6 +29,7 @@ void DelayLine::reset()
     std::fill(ring.begin(), ring.end(), 0.0f);
     headsSet = false;
     fadePosition = 0;
+    smootherJumps = true;
 }
 
 void DelayLine::updateRate()
@@ -188,6 +189,11 @@ int DelayLine::process(wave::Block& target, int n, int flags)
     const bool compute = !(flags & (OutputNotNeeded | NoConsumer));
 
     const ControlInput::Signal d = delay.pull(n);
+    if (smootherJumps) {
+        smootherJumps = false;
+        smoothLow = clampDelay(d.samples[0]);
+        smoothBand = 0.0f;
+    }
     const bool atRest =
         d.constant && clampDelay(d.samples[0]) == 0.0f && smoothLow == 0.0f && smoothBand == 0.0f;
     const bool headsAtZero =

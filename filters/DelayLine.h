@@ -48,7 +48,11 @@ public:
     // Audio thread. With OutputNotNeeded the input is still written, the
     // smoother and the read heads still move; no output is computed.
     int process(wave::Block& target, int numSamples, int flags) override;
-    // Outside processing: empties the buffer and clears the read heads.
+    // Outside processing: empties the buffer and clears the read heads. The
+    // smoother jumps to the delay it reads next instead of gliding there, as
+    // every ramp of the graph ends at a reset: after a bypass, or when a
+    // host restores settings before playing, the delay holds from the first
+    // sample.
     void reset() override;
 
 private:
@@ -73,6 +77,7 @@ private:
     float smoothLow = 0.0f;
     float smoothBand = 0.0f;
     float smoothCoefficient = 0.0f;
+    bool smootherJumps = false; // the next block starts the smoother on its input
 
     // Crossfading read: two heads, the active one and the one faded towards.
     bool headsSet = false;

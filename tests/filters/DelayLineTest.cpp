@@ -141,3 +141,20 @@ TEST(DelayLine, KeepsWritingWhenItsOutputIsNotNeededAndEmptiesOnReset)
         ASSERT_EQ(afterReset[i], 0.0f) << i;
     EXPECT_EQ(afterReset[220], signal[out.size()]);
 }
+
+TEST(DelayLine, AfterAResetTheDelayHoldsFromTheFirstSample)
+{
+    // Settings restored before playing (or after a bypass) must not glide
+    // from the delay the line had before.
+    wave::Graph graph;
+    const auto signal = ramp(rate);
+    Playback in(graph, signal);
+    DelayLine line(graph, &in);
+    line.delay.setDefault(12.0f); // 529 samples at 44.1 kHz
+    graph.reset();
+    const auto out = render(graph, line, rate, 512);
+    for (std::size_t i = 0; i < 529; ++i)
+        ASSERT_EQ(out[i], 0.0f) << i;
+    for (std::size_t i = 529; i < out.size(); ++i)
+        ASSERT_EQ(out[i], signal[i - 529]) << i;
+}
