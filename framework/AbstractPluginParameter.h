@@ -4,6 +4,8 @@
 
 #include <string>
 
+class ValueDisplay;
+
 // Base of every plug-in parameter: a named value with a range, a default and
 // a text form, that converts between its plain value and the normalized
 // 0..1 value of hosts and controls. All values cross this interface as
@@ -43,6 +45,10 @@ public:
     // True for parameters whose positions carry names or a value list;
     // hosts show them as lists rather than as continuous controls.
     virtual bool isEnumerated() const { return false; }
+    // The display that turns the plain value into the number and unit of
+    // the text, for parameters that have one (null otherwise); text entry
+    // and hosts that show units read it.
+    virtual const ValueDisplay* getValueDisplay() const { return nullptr; }
 
     int getIndex() const { return parameterIndex; }
     const std::string& getName() const { return parameterName; }

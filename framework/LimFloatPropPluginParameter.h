@@ -18,6 +18,7 @@ public:
 
     ValueDisplay& getDisplay() { return display; }
     const ValueDisplay& getDisplay() const { return display; }
+    const ValueDisplay* getValueDisplay() const override { return &display; }
     // Shows the parameter's range as a..b (set the range first).
     void setDisplayRange(float a, float b) { display.setDisplayRange(a, b); }
 

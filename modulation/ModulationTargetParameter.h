@@ -33,6 +33,7 @@ public:
 
     ValueDisplay& getDisplay() { return display; }
     const ValueDisplay& getDisplay() const { return display; }
+    const ValueDisplay* getValueDisplay() const override { return &display; }
     // Shows (and hands the matrix) the parameter's range as a..b. Set the
     // range first.
     void setDisplayRange(float a, float b) { display.setDisplayRange(a, b); }
