@@ -191,6 +191,12 @@ void GenericPlugin::applyQueuedChanges()
     changeQueue.drain([this](int index, float value) { applyChange(index, value); });
 }
 
+void GenericPlugin::applyQueuedChangesAtOnce()
+{
+    applyQueuedChanges();
+    reset();
+}
+
 void GenericPlugin::applyAllParameters()
 {
     changeQueue.prepare(getParameterCount());

@@ -168,6 +168,15 @@ public:
                  int numSamples);
     void applyQueuedChanges();
 
+    // Control thread, while no block is being processed: before the host
+    // activates the plug-in, or after it restored a session or a preset
+    // and before it plays again. Applies the queued changes now and resets
+    // the graph, which ends every glide (parameter ramps, router switches,
+    // routing gains, delay times) at its target and clears the filters'
+    // states, so the first block sounds as the settings say from its first
+    // sample instead of gliding there from the values before.
+    void applyQueuedChangesAtOnce();
+
     // --- Parameters ---
 
     int getParameterCount() const { return static_cast<int>(parameters.size()); }
