@@ -1,0 +1,193 @@
+#pragma once
+
+#include "effect/FilterParameterSet.h"
+#include "effect/RoutingMode.h"
+#include "filters/MultiDesignFilterParallelUnit.h"
+#include "framework/MidiMultiVirtualPluginParameter.h"
+#include "framework/PropPluginParameter.h"
+#include "modulation/EFParameterSet.h"
+#include "modulation/EGParameterSet.h"
+#include "modulation/MidiSourceParameterSet.h"
+#include "modulation/ModulationMatrixPlugin.h"
+#include "modulation/ModulationTargetParameter.h"
+#include "modulation/NoteTriggers.h"
+#include "modulation/XLFOParameterSetList.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Activatable;
+class EnvelopeFollower;
+class EnvelopeGenerator;
+class FilterAnalyzer;
+class LevelPanTarget;
+class MidiModSource;
+class MidSideConverter;
+class Mixer;
+class ModulationMatrix;
+class OstrandChannel;
+class OstrandChannelEventReceiver;
+class Router;
+class Trigger;
+class XLFO;
+class XLFOFreqController;
+
+// The effect: up to four filters per channel in eight routings, in Stereo,
+// Per Channel or Mid/Side mode, between input gain/pan and output gain/pan
+// and a dry/wet mix, with a modulation matrix fed by six step LFOs, six
+// envelope generators, four envelope followers and ten MIDI sources.
+//
+// It owns, besides its parameters: one OstrandChannel per audio channel
+// (one or two), the four filter slots shared by the channels, the
+// mid/side converters, the frequency/pan and gain/pan combiners, the level
+// of the main and of the side-chain inputs (the largest magnitude over the
+// channels) that feeds the envelope sources and the silence detector of
+// the automatic muting, the matrix and its 26 sources. Everything is built
+// in the constructor; afterwards parameter changes only move properties
+// and relink inputs, on the audio thread.
+class OstrandPlugin : public ModulationMatrixPlugin {
+public:
+    static constexpr const char* productName = "Ostrand";
+    static constexpr int parameterCount = 666;
+    static constexpr int numFilters = 4;
+    static constexpr int numXLFOs = 6;
+    static constexpr int numEGs = 6;
+    static constexpr int numEFs = 4;
+    static constexpr int numMidiSources = 10;
+    // Component kinds, the grouping of section presets.
+    enum ComponentKind { filterKind = 0, xlfoKind, egKind, efKind, midiKind, slotKind };
+    // "Audition Signal" positions.
+    enum Audition { auditionOutput = 0, auditionInput = 1, auditionSideChain = 2 };
+
+    // Control thread. channels: 1 or 2 (anything else is clamped);
+    // sampleRate in Hz.
+    explicit OstrandPlugin(int channels = 2, float sampleRate = 44100.0f);
+    ~OstrandPlugin() override;
+
+    // --- GenericPlugin ---
+    bool supportsMonoLayout() const override { return true; }
+    int getPluginKind() const override { return 2; }
+    std::string presetMagic() const override { return "MO2l"; }
+    int getInputMode() const override { return 1; }
+    int getEditorHeight() const override { return 522; }
+    int getEditorWidth() const override { return 640; }
+    bool hasSideChain() const override { return true; }
+    // Audio thread, before each host block: the tempo (BPM) and the song
+    // position (quarter notes) reach the six step LFOs.
+    void setTransport(double tempo, double position) override;
+    std::unique_ptr<AbstractMusicEventReceiver> createEventReceiver() override;
+    // First instance: the base set-up, then the characteristic tables.
+    void initializeShared(const std::string& name) override;
+    // Audio thread: after the channels, the envelope triggers' level
+    // selection and the filter link groups.
+    void applyParameter(int index) override;
+
+    // --- ModulationMatrixPlugin ---
+    ModulationMatrix* getModulationMatrix() override { return matrix.get(); }
+    // Editor thread: 0..1 from the first sample of the source's last block.
+    float getSourceLevel(int source) override;
+
+    // --- Notes (the channel event receiver, where MIDI is decoded) ---
+    // A note-on restarts the XLFOs whose MIDI Trigger is on and starts the
+    // envelopes triggered by MIDI; note 0 resets the held-note count.
+    void noteOn(int note, float velocity);
+    // The last held note released releases the MIDI-triggered envelopes.
+    void noteOff(int note, float velocity);
+    int getHeldNotes() const { return noteTriggers.getHeldNotes(); }
+
+    // Control or editor thread: how many "Routing" positions the current
+    // mode and number of filters offer.
+    int getRoutingChoiceCount() const;
+    bool isTwoChannel() const { return getChannelCount() == 2; }
+    OstrandChannel& getOstrandChannel(int channel) const;
+
+    // The values the audio thread last applied (the routing of a
+    // two-channel instance follows these, not the parameters).
+    int getAppliedRouting() const { return routingState; }
+    RoutingMode getAppliedRoutingMode() const { return routingModeState; }
+    int getAppliedFilterCount() const { return filterCountState; }
+    bool isFilterEnabled(int n) const { return enabledState[static_cast<std::size_t>(n)]; }
+
+    MidiMultiVirtualPluginParameter& getLinkFreq() const { return *linkFreq; }
+    MidiMultiVirtualPluginParameter& getLinkPeak() const { return *linkPeak; }
+
+    // --- The plug-in-wide nodes (for the channels while building, and for tests) ---
+    MultiDesignFilter::ParallelUnit& getFilterSlot(int n) const;
+    LevelPanTarget& getFrequencyPan(int n) const;
+    LevelPanTarget& getInputGainPan() const { return *inputGainPan; }
+    LevelPanTarget& getOutputGainPan() const { return *outputGainPan; }
+    FilterAnalyzer& getAnalyzer() const { return *analyzer; }
+    Mixer& getInputLevel() const { return *inputLevel; }
+    Mixer& getSideChainLevel() const { return *sideChainLevel; }
+    MidSideConverter* getInputConverter() const { return inputConverter.get(); }
+    MidSideConverter* getOutputConverter() const { return outputConverter.get(); }
+    XLFO& getXLFO(int i) const { return *xlfoNodes[static_cast<std::size_t>(i)]; }
+    XLFOFreqController& getXLFOController(int i) const { return *xlfoControllers[static_cast<std::size_t>(i)]; }
+    EnvelopeGenerator& getEG(int i) const { return *egNodes[static_cast<std::size_t>(i)]; }
+    Router& getEGLevelSelector(int i) const { return *egLevelSelectors[static_cast<std::size_t>(i)]; }
+    EnvelopeFollower& getEF(int i) const { return *efNodes[static_cast<std::size_t>(i)]; }
+    Router& getEFLevelSelector(int i) const { return *efLevelSelectors[static_cast<std::size_t>(i)]; }
+    MidiModSource& getMidiSource(int i) const { return *midiNodes[static_cast<std::size_t>(i)]; }
+
+    // --- Parameters, in host order ---
+    ModulationTargetParameter inputGain;
+    ModulationTargetParameter inputPan;
+    ModulationTargetParameter outputGain;
+    ModulationTargetParameter outputPan;
+    ModulationTargetParameter mix;
+    PropPluginParameter<int> routing;
+    PropPluginParameter<RoutingMode> routingMode;
+    FilterParameterSetList filters;
+    XLFOParameterSetList xlfos;
+    EGParameterSetList egs;
+    EFParameterSetList efs;
+    MidiSourceParameterSetList midiSources;
+    PropPluginParameter<GenericPlugin::MidiState> receiveMidi;
+    PropPluginParameter<bool> autoMute;
+    PropPluginParameter<int> auditionSignal;
+    // Then the slot list "Slots" (ModulationMatrixPlugin::getSlotList).
+
+private:
+    void configureParameters();
+    void buildSources();
+    void buildChannels(int channelCount);
+    void bindParameters();
+    void registerComponents();
+    void updateLink(int filter);
+
+    NoteTriggers noteTriggers;
+    OstrandChannelEventReceiver* channelReceiver = nullptr; // owned by the event receiver
+
+    // What the audio thread applied, bound to the routing parameters.
+    Property<int> routingState;
+    Property<RoutingMode> routingModeState;
+    Property<int> filterCountState;
+    std::array<Property<bool>, numFilters> enabledState;
+    std::array<Property<bool>, numFilters> linkedState;
+
+    std::unique_ptr<MidiMultiVirtualPluginParameter> linkFreq;
+    std::unique_ptr<MidiMultiVirtualPluginParameter> linkPeak;
+
+    // Plug-in-wide nodes: producers before the nodes that read them.
+    std::unique_ptr<ModulationMatrix> matrix;
+    std::array<std::unique_ptr<MultiDesignFilter::ParallelUnit>, numFilters> filterSlots;
+    std::unique_ptr<Mixer> inputLevel;
+    std::unique_ptr<Mixer> sideChainLevel;
+    std::unique_ptr<FilterAnalyzer> analyzer;
+    std::unique_ptr<MidSideConverter> inputConverter;
+    std::unique_ptr<MidSideConverter> outputConverter;
+    std::array<std::unique_ptr<LevelPanTarget>, numFilters> frequencyPans;
+    std::unique_ptr<LevelPanTarget> inputGainPan;
+    std::unique_ptr<LevelPanTarget> outputGainPan;
+    std::array<std::unique_ptr<Router>, numEGs> egLevelSelectors;
+    std::array<std::unique_ptr<Trigger>, numEGs> triggers;
+    std::array<std::unique_ptr<EnvelopeGenerator>, numEGs> egNodes;
+    std::array<std::unique_ptr<Router>, numEFs> efLevelSelectors;
+    std::array<std::unique_ptr<EnvelopeFollower>, numEFs> efNodes;
+    std::array<std::unique_ptr<XLFO>, numXLFOs> xlfoNodes;
+    std::array<std::unique_ptr<XLFOFreqController>, numXLFOs> xlfoControllers;
+    std::array<std::unique_ptr<MidiModSource>, numMidiSources> midiNodes;
+    std::vector<std::unique_ptr<Activatable>> activatables;
+};
