@@ -184,6 +184,7 @@ void StateVariableFilter::reset()
 {
     for (int s = 0; s < maxStages; ++s)
         low[s] = band[s] = splat<LaneVector>(0.0f);
+    lastInput = splat<LaneVector>(0.0f);
 }
 
 StateVariableFilter::Settings StateVariableFilter::computeSettings(float, float peak)
@@ -291,6 +292,32 @@ void StateVariableFilter::computeCoefficients(const Lanes& lanes, int offset, fl
     }
 }
 
+// Per lane: a lane whose stage s did not run in its last block gets it
+// seeded from the stage before (seedStage says how). A lane left out of a
+// pass is seeded when it next runs, with the coefficients it has then; its
+// states do not move meanwhile.
+void StateVariableFilter::engageStages(LaneMask active, int stages)
+{
+    if (!anyLane(active & (engaged < stages)))
+        return;
+    const Segment& seg = segments[0];
+    for (int s = 1; s < stages; ++s) {
+        const LaneMask joins = active & (engaged <= s);
+        if (!anyLane(joins))
+            continue;
+        const LaneVector beforeInput = s == 1 ? lastInput : band[s - 2];
+        LaneVector l, b;
+        if (response == 0)
+            seedStage<lowTap>(l, b, low[s - 1], band[s - 1], beforeInput, seg.q[s], seg.q[s - 1]);
+        else if (response == 1)
+            seedStage<highTap>(l, b, low[s - 1], band[s - 1], beforeInput, seg.q[s], seg.q[s - 1]);
+        else
+            seedStage<bandTap>(l, b, low[s - 1], band[s - 1], beforeInput, seg.q[s], seg.q[s - 1]);
+        low[s] = select(joins, l, low[s]);
+        band[s] = select(joins, b, band[s]);
+    }
+}
+
 template <class V>
 void StateVariableFilter::runStages(V* work, float comp)
 {
@@ -353,6 +380,18 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
     segmentCount = segment(lanes, offset, n);
     const float comp = gainCompensation();
     computeCoefficients(lanes, offset, comp);
+    const int stages = stageCount(slope);
+    const LaneMask active = {lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0, lanes.active[2] ? -1 : 0,
+                             lanes.active[3] ? -1 : 0};
+    engageStages(active, stages);
+    engaged = active ? LaneMask{stages, stages, stages, stages} : engaged;
+    // What the first stage reads at the last sample, for a stage that joins
+    // behind it later (before any output is written: input and output may
+    // share a buffer).
+    for (int l = 0; l < laneCount; ++l) {
+        if (lanes.active[l])
+            lastInput[l] = lanes.input[l][offset + n - 1] * comp;
+    }
 
     if constexpr (sizeof(V) == sizeof(float)) {
         float* work = oneLaneWork.data();
@@ -387,11 +426,9 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
             out[3][i] = y[3];
         }
 
-        LaneMask keep = {lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0, lanes.active[2] ? -1 : 0,
-                         lanes.active[3] ? -1 : 0};
         for (int s = 0; s < maxStages; ++s) {
-            low[s] = select(keep, low[s], savedLow[s]);
-            band[s] = select(keep, band[s], savedBand[s]);
+            low[s] = select(active, low[s], savedLow[s]);
+            band[s] = select(active, band[s], savedBand[s]);
         }
     }
 }

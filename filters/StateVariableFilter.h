@@ -27,6 +27,14 @@
 // the process-wide lookup tables on first use and sizes every buffer for
 // the largest block; process calls allocate nothing and never lock.
 //
+// Raising the slope while audio runs: the stages that join the cascade are
+// seeded, lane by lane, so that their output continues the output of the
+// stage before them (low- and band-pass from that stage's states, high-pass
+// from empty states), instead of jumping to silence or to states left from
+// an earlier time at the steeper slope. A lane left out of the block in
+// which the slope rose is seeded when it next runs. Lowering the slope
+// leaves the states of the stages it drops alone.
+//
 // Non-finite input: the states are checked once per segment; a lane whose
 // states are NaN or infinite is reset to 0, so the filter never stays dead
 // after a NaN or infinity in its input. A non-finite (or absurdly large,
@@ -178,6 +186,7 @@ private:
     void runStages(V* work, float comp);
     template <class V, int S>
     void runStagesWithTap(V* work, float comp);
+    void engageStages(LaneMask active, int stages);
     void clipOneLane(float* work) const;
     void clipLanes(LaneVector* work) const;
 
@@ -189,6 +198,8 @@ private:
 
     alignas(16) LaneVector low[maxStages] = {};
     alignas(16) LaneVector band[maxStages] = {};
+    LaneMask engaged = {1, 1, 1, 1};  // per lane: the stages that ran in its last block
+    LaneVector lastInput = {};        // per lane: the first stage's input at that block's end
 
     std::vector<Segment> segments;
     int segmentCount = 0;

@@ -59,6 +59,42 @@ inline V stageSample(V& lowState, V& bandState, V u, V f, V q, V c)
         return b;
 }
 
+// The states a stage takes when the slope is raised and it joins the
+// cascade behind `before`, whose input at the last sample was `beforeInput`
+// and whose damping is qBefore (q is the joining stage's own). Its first
+// output then continues the output of the stage before it:
+// - low-pass: the same states, so the low state and its rise per pass
+//   (f band) go on unchanged;
+// - band-pass: the same band state, and a low state that gives the band
+//   state the same drive (input - q band - low) with the joining stage's
+//   own input and damping, so the band state's rise goes on unchanged too;
+// - high-pass: empty states, so the stage passes its input straight
+//   through at first. Continuing the output's rise as well would take a
+//   band state of q times the output, far more than the stage ever holds
+//   on a signal in its pass band, and that would ring afterwards.
+// Whole vectors, so every lane is seeded from its own states.
+template <int T>
+inline void seedStage(LaneVector& low, LaneVector& band, const LaneVector& beforeLow,
+                      const LaneVector& beforeBand, LaneVector beforeInput, LaneVector q, LaneVector qBefore)
+{
+    const LaneVector zero = splat<LaneVector>(0.0f);
+    if constexpr (T == lowTap) {
+        low = beforeLow;
+        band = beforeBand;
+    } else if constexpr (T == highTap) {
+        low = zero;
+        band = zero;
+    } else {
+        // The joining stage's input is the band state before it.
+        const LaneVector l = beforeLow + (beforeBand - beforeInput) - (q - qBefore) * beforeBand;
+        // An input that was not finite leaves the low state empty; the
+        // bound is the one every pass applies.
+        const LaneVector bounded = clampKeepNaN(l, splat<LaneVector>(-10.0f), splat<LaneVector>(10.0f));
+        low = select(isFiniteMask(l), bounded, zero);
+        band = beforeBand;
+    }
+}
+
 // The output clip stage for four values (four samples of one lane, or one
 // sample of four lanes): y = clip(y drive) gain. The table position is
 // floored with a truncating conversion corrected by one where it rounded up,

@@ -2,15 +2,19 @@
 #include "filters/DesignFilterStyle.h"
 #include "filters/FilterCharacteristics.h"
 
+#include "GraphSignals.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <limits>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -287,4 +291,152 @@ TEST(DesignFilter, CharacteristicSwitchKeepsStatesAndPropertyChangeResets)
     EXPECT_EQ(filter.gainCompensation(), 1.4f);
     filter.drive = 3.0f;
     EXPECT_EQ(filter.lowState(0, 0), 0.0f);
+}
+
+namespace {
+
+// Runs `in` through a one-lane filter in blocks of 256 samples; each
+// (position, slope) pair sets the slope from that sample on, ending the
+// block there.
+std::vector<float> renderWithSlopes(DesignFilter& filter, const std::vector<float>& in, float cutoff,
+                                    float peak, std::vector<std::pair<size_t, int>> slopes)
+{
+    const size_t n = in.size();
+    std::vector<float> out(n);
+    const std::vector<float> cut(256, cutoff), pk(256, peak);
+    slopes.emplace_back(n, 0);
+    size_t next = 0;
+    for (size_t o = 0; o < n;) {
+        while (slopes[next].first <= o)
+            filter.slope = slopes[next++].second;
+        const size_t end = std::min({n, (o / 256 + 1) * 256, slopes[next].first});
+        filter.process(in.data() + o, out.data() + o, cut.data(), pk.data(), nullptr,
+                       static_cast<int>(end - o), false);
+        o = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+// Raising the slope while a sine plays: the stages that join the cascade
+// are seeded so that their output continues that of the stage before them;
+// the output goes on from where it was and settles onto the steeper response. Stages that start
+// from silence, or from states left from an earlier time at the steeper
+// slope, make the output jump by a good part of its amplitude.
+//
+// Each response gets a sine it passes: three octaves below the cut-off for
+// low-pass, three above for high-pass, at the centre for band-pass. Low-
+// and high-pass keep nearly their level there at every slope; band-pass
+// loses level with every stage, so its output fades from the old level to
+// the new one and the old level's steps bound the fade. Hence the
+// reference: the largest step of the filter run at either slope all along.
+// The margin: the new cascade lags (low-pass) or leads (high-pass) the old
+// one by some 14 degrees per stage at three octaves, and the joining stages
+// catch up within a few samples; catching up a lead steepens a few steps by
+// up to a sixth (high-pass at peak 0), as does a resonant first stage for
+// low-pass. Faults show up as steps three to twenty-five times the reference.
+TEST(DesignFilter, RaisingTheSlopeContinuesTheOutputWithoutAJump)
+{
+    const float rate = 44100.0f;
+    const size_t n = 6000, at = 4096;
+    const float toneHz[3] = {500.0f, 800.0f, 1000.0f};
+    const float cutoff[3] = {std::log2(4000.0f), std::log2(100.0f), std::log2(1000.0f)};
+    const std::pair<int, int> raises[3] = {{1, 2}, {2, 3}, {1, 3}};
+    for (const DesignFilter::Style* style : allStyles()) {
+        for (int response = 0; response < 3; ++response) {
+            for (float amplitude : {0.005f, 0.5f}) {
+                for (float peak : {0.0f, 0.6f}) {
+                    const auto in = sine(static_cast<int>(n), toneHz[response], amplitude, rate);
+                    auto render = [&](std::vector<std::pair<size_t, int>> slopes) {
+                        DesignFilter filter(*style, 1024, rate);
+                        filter.response = response;
+                        return renderWithSlopes(filter, in, cutoff[response], peak, std::move(slopes));
+                    };
+                    for (const auto& [from, to] : raises) {
+                        SCOPED_TRACE(testing::Message()
+                                     << "k " << style->clipShapeFactor.get() << " response " << response
+                                     << " amplitude " << amplitude << " peak " << peak << " slope " << from
+                                     << " -> " << to);
+                        const float allowed = 1.2f * std::max(largestStep(render({{0, from}}), 2048, n),
+                                                              largestStep(render({{0, to}}), 2048, n));
+                        // Raised at a block boundary and inside a block; the
+                        // joining stages never ran, or ran at the steeper
+                        // slope until 1000 samples earlier (the step down
+                        // there is not the subject here).
+                        for (size_t when : {at, at + 77}) {
+                            const auto fresh = render({{0, from}, {when, to}});
+                            const auto stale = render({{0, to}, {when - 1000, from}, {when, to}});
+                            EXPECT_LE(largestStep(fresh, 2048, n), allowed) << "at " << when;
+                            EXPECT_LE(largestStep(stale, when, n), allowed) << "at " << when << ", stale";
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Seeding is per lane: a lane left out of the pass in which the slope rose
+// gets its joining stages when it runs again, from its own states and
+// coefficients, exactly as a one-lane filter that first ran at the steeper
+// slope then. Lowering the slope leaves the dropped stages' states alone.
+TEST(DesignFilter, FourLanesSeedJoiningStagesLaneByLane)
+{
+    const double rate = 48000.0;
+    const int block = 200, blocks = 10;
+    const size_t n = static_cast<size_t>(block * blocks);
+    const int slopeOfBlock[blocks] = {3, 3, 1, 1, 2, 2, 3, 3, 3, 3};
+    auto inactive = [](int l, int b) { return l == 3 && b >= 4 && b <= 6; };  // misses both raises
+    const std::vector<float> in[4] = {noise(n, 0.5f, 4), square(n, 220.0, rate), noise(n, 0.02f, 5),
+                                      square(n, 1500.0, rate)};
+    std::vector<float> cut[4], peak[4];
+    for (int l = 0; l < 4; ++l) {
+        cut[l].assign(n, 8.0f + static_cast<float>(l));
+        peak[l].assign(n, 0.25f * static_cast<float>(l));
+    }
+    const DesignFilter::Style& style = FilterCharacteristics::shared()[2];
+    for (int response = 0; response < 3; ++response) {
+        DesignFilter quad(style, 1024, static_cast<float>(rate));
+        quad.response = response;
+        std::vector<float> out[4] = {std::vector<float>(n), std::vector<float>(n), std::vector<float>(n),
+                                     std::vector<float>(n)};
+        float dropped[4] = {};
+        for (int b = 0; b < blocks; ++b) {
+            quad.slope = slopeOfBlock[b];
+            const size_t o = static_cast<size_t>(b * block);
+            StateVariableFilter::Lanes lanes;
+            for (int l = 0; l < 4; ++l) {
+                lanes.input[l] = in[l].data() + o;
+                lanes.output[l] = out[l].data() + o;
+                lanes.cutoff[l] = cut[l].data() + o;
+                lanes.peak[l] = peak[l].data() + o;
+                lanes.active[l] = !inactive(l, b);
+            }
+            quad.processLanes(lanes, block);
+            for (int l = 0; l < 4; ++l) {
+                if (b == 1)
+                    dropped[l] = quad.bandState(3, l);
+                if (b == 3) {
+                    EXPECT_EQ(quad.bandState(3, l), dropped[l]) << "response " << response << " lane " << l;
+                }
+            }
+        }
+        for (int l = 0; l < 4; ++l) {
+            DesignFilter single(style, 1024, static_cast<float>(rate));
+            single.response = response;
+            for (int b = 0; b < blocks; ++b) {
+                if (inactive(l, b))
+                    continue;
+                const size_t o = static_cast<size_t>(b * block);
+                std::vector<float> expected(static_cast<size_t>(block));
+                single.slope = slopeOfBlock[b];
+                single.process(in[l].data() + o, expected.data(), cut[l].data() + o, peak[l].data() + o,
+                               nullptr, block, false);
+                const auto lane = out[l].begin() + static_cast<std::ptrdiff_t>(o);
+                ASSERT_TRUE(std::equal(expected.begin(), expected.end(), lane))
+                    << "response " << response << " lane " << l << " block " << b;
+            }
+        }
+    }
 }
