@@ -11,6 +11,8 @@
 class DemoSignal : public SampleReader {
 public:
     static constexpr int defaultSampleRate = 48000;
+    // The pattern's tempo, which the renderer tells the plug-in.
+    static constexpr double tempo = 174.0;
 
     explicit DemoSignal(int sampleRate = defaultSampleRate);
 

@@ -1,5 +1,9 @@
 #include "host/cli/RenderCommand.h"
 
+#include "effect/OstrandDemoSetting.h"
+#include "framework/GenericPlugin.h"
+#include "framework/ParameterAssignment.h"
+#include "framework/ParameterListing.h"
 #include "host/cli/AudioFileReader.h"
 #include "host/cli/AudioFileWriter.h"
 #include "host/cli/DemoSignal.h"
@@ -15,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,6 +40,20 @@ std::string quoted(const std::string& path)
     return "'" + path + "'";
 }
 
+// Applies the settings in order; the first one that names no parameter or
+// gives an unusable value stops with its reason.
+bool applySettings(GenericPlugin& plugin, const std::vector<std::string>& settings, std::string& error)
+{
+    for (const std::string& s : settings) {
+        const ParameterAssignment a = applyParameterAssignment(plugin, s);
+        if (!a.ok()) {
+            error = "--set " + quoted(s) + ": " + a.error;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int runRenderCommand(std::span<const std::string_view> arguments)
@@ -48,6 +67,14 @@ int runRenderCommand(std::span<const std::string_view> arguments)
     const RenderOptions& options = parsed.options;
     if (options.help) {
         std::fputs(renderUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.listParameters) {
+        auto plugin = RenderProcessor::createPlugin(2, DemoSignal::defaultSampleRate);
+        std::string error;
+        if (!applySettings(*plugin, options.settings, error))
+            return fail(error, usageError);
+        std::fputs(parameterListing(*plugin).c_str(), stdout);
         return 0;
     }
 
@@ -70,14 +97,44 @@ int runRenderCommand(std::span<const std::string_view> arguments)
     if (!options.input.empty() && std::filesystem::equivalent(options.input, options.output, ec))
         return fail("cannot write " + quoted(options.output) + ": it is the input file", fileError);
 
-    // The time line: the MIDI file's, or a steady tempo.
+    // The plug-in with its settings: the demo's showcase (for the demo),
+    // then the command line's, all in force from the first sample.
     const int sampleRate = reader->getSampleRate();
-    MidiEventFeeder feeder{TempoMap(options.tempo, sampleRate)};
+    std::unique_ptr<GenericPlugin> plugin = RenderProcessor::createPlugin(channels, sampleRate);
+    std::string error;
+    if (options.input.empty() && !applySettings(*plugin, ostrandDemoSetting(), error))
+        return fail("the demo setting does not fit the plug-in: " + error, usageError);
+    if (!applySettings(*plugin, options.settings, error))
+        return fail(error, usageError);
+    plugin->applyQueuedChangesAtOnce();
+
+    std::unique_ptr<AudioFileReader> sideChain;
+    if (!options.sideChain.empty()) {
+        sideChain = std::make_unique<AudioFileReader>();
+        if (!sideChain->open(options.sideChain))
+            return fail("cannot read side chain " + quoted(options.sideChain) + ": " + sideChain->getError(),
+                        fileError);
+        if (sideChain->getChannels() > 2)
+            return fail("cannot use side chain " + quoted(options.sideChain) + ": it has " +
+                            std::to_string(sideChain->getChannels()) +
+                            " channels; only mono and stereo files are supported",
+                        fileError);
+        if (sideChain->getSampleRate() != sampleRate)
+            return fail("cannot use side chain " + quoted(options.sideChain) + ": its sample rate is " +
+                            std::to_string(sideChain->getSampleRate()) + " Hz, the input's " +
+                            std::to_string(sampleRate) + " Hz",
+                        fileError);
+    }
+
+    // The time line: the MIDI file's, or a steady tempo (the demo's own
+    // unless one is given).
+    const double tempo = options.input.empty() && !options.tempoGiven ? DemoSignal::tempo : options.tempo;
+    MidiEventFeeder feeder{TempoMap(tempo, sampleRate)};
     if (!options.midiFile.empty()) {
         const MidiFileResult midi = readMidiFile(options.midiFile);
         if (!midi.ok())
             return fail("cannot read MIDI file " + quoted(options.midiFile) + ": " + midi.error, fileError);
-        TempoMap tempoMap(midi.file.division, midi.file.tempoChanges, options.tempo, sampleRate);
+        TempoMap tempoMap(midi.file.division, midi.file.tempoChanges, tempo, sampleRate);
         if (options.tempoGiven && tempoMap.followsFileTempo() && !options.quiet)
             std::fprintf(stderr, "ostrand-render: %s has tempo changes; --tempo is ignored\n",
                          options.midiFile.c_str());
@@ -90,7 +147,9 @@ int runRenderCommand(std::span<const std::string_view> arguments)
     if (!writer.open(options.output, channels, reader->getSampleRate()))
         return fail("cannot write " + quoted(options.output) + ": " + writer.getError(), fileError);
 
-    RenderProcessor processor(channels, sampleRate, std::move(feeder));
+    RenderProcessor processor(std::move(plugin), channels, std::move(feeder));
+    if (sideChain)
+        processor.setSideChain(std::move(sideChain));
     const std::int64_t frames = reader->getFrames();
     const bool showProgress = !options.quiet && isTerminal(stderr) &&
                               frames >= std::int64_t{progressMinimumSeconds} * reader->getSampleRate();
@@ -111,6 +170,11 @@ int runRenderCommand(std::span<const std::string_view> arguments)
         return fail("interrupted; " + quoted(options.output) + " was not written", interruptedStatus);
     case RenderOutcome::Done:
         break;
+    }
+    if (!processor.getSideChainError().empty()) {
+        writer.discard();
+        return fail("cannot read side chain " + quoted(options.sideChain) + ": " + processor.getSideChainError(),
+                    fileError);
     }
     if (!writer.commit())
         return fail("cannot write " + quoted(options.output) + ": " + writer.getError(), fileError);

@@ -59,7 +59,8 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
             hasValue = true;
         }
         const bool takesValue = name == "-o" || name == "--output" || name == "-b" || name == "--block" ||
-                                name == "--midi" || name == "--tempo";
+                                name == "--midi" || name == "--tempo" || name == "--set" ||
+                                name == "--sidechain";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size()) {
                 result.error = "option " + std::string(name) + " needs a value";
@@ -102,6 +103,20 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
                 return result;
             }
             options.tempoGiven = true;
+        } else if (name == "--sidechain") {
+            if (value.empty()) {
+                result.error = "option --sidechain needs a file name";
+                return result;
+            }
+            options.sideChain = value;
+        } else if (name == "--set") {
+            if (value.find('=') == std::string_view::npos) {
+                result.error = "option --set needs NAME=VALUE, not '" + std::string(value) + "'";
+                return result;
+            }
+            options.settings.emplace_back(value);
+        } else if (name == "--list-parameters") {
+            options.listParameters = true;
         } else {
             result.error = "unknown option '" + std::string(arg) + "'";
             return result;
@@ -145,10 +160,23 @@ std::string renderUsage()
            "                     changes; the song position starts at 0 with the first\n"
            "                     sample. Ignored when the MIDI file has tempo changes:\n"
            "                     its tempo map sets both the timing and the tempo then\n"
+           "  --sidechain FILE   the side-chain input (mono or stereo, the input's sample\n"
+           "                     rate); silence after its end, the rest of a longer file\n"
+           "                     unused. Without it the input itself is the side chain\n"
+           "  --set NAME=VALUE   set a parameter before processing; repeatable, applied in\n"
+           "                     order, in force from the first sample. NAME is exact\n"
+           "                     (see --list-parameters); VALUE is an option as shown\n"
+           "                     ('Filter 1 Response=HP'), a plain value in the\n"
+           "                     parameter's range, or a number with the unit shown\n"
+           "                     ('Filter 1 Freq=1000 Hz', 'Input Gain=6 dB')\n"
+           "  --list-parameters  print every parameter (index, name, minimum, maximum,\n"
+           "                     default, current value), tab-separated, after the --set\n"
+           "                     options, and render nothing\n"
            "  -q, --quiet        print nothing but errors\n"
            "  -h, --help         show this text\n"
            "\n"
-           "Exit status: 0 on success, 2 when the arguments are wrong, the input or the\n"
-           "MIDI file cannot be read or the output cannot be written (nothing is\n"
-           "written then).\n";
+           "Exit status: 0 on success, 2 when the arguments are wrong, a --set names no\n"
+           "parameter or gives an unusable value, the input, the side chain or the MIDI\n"
+           "file cannot be read or the output cannot be written (nothing is written\n"
+           "then).\n";
 }

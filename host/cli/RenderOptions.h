@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the command line asked the renderer to do.
 struct RenderOptions {
@@ -12,6 +13,9 @@ struct RenderOptions {
     std::string midiFile; // empty: no MIDI
     double tempo = 120.0; // beats per minute, unless the MIDI file has a tempo map
     bool tempoGiven = false;
+    std::string sideChain;             // empty: the main input stands in
+    std::vector<std::string> settings; // "NAME=VALUE", applied in order before processing
+    bool listParameters = false;       // print the parameters instead of rendering
     bool quiet = false;
     bool help = false;
 
@@ -26,7 +30,8 @@ struct ParsedArguments {
 };
 
 // Parses the arguments after the program name:
-//   [--block N] [--midi FILE] [--tempo BPM] [-o FILE] [--quiet] [--help] [INPUT] [OUTPUT]
+//   [--block N] [--midi FILE] [--tempo BPM] [--sidechain FILE] [--set NAME=VALUE]...
+//   [--list-parameters] [-o FILE] [--quiet] [--help] [INPUT] [OUTPUT]
 ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments);
 
 // The text printed for --help.

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 class GenericPlugin;
+class SampleReader;
 
 // The plug-in behind the renderer: the one place that chooses which plug-in
 // a render runs through, and feeds it block by block through
@@ -14,6 +17,9 @@ class GenericPlugin;
 // events of each block handed over first.
 class RenderProcessor : public BlockProcessor {
 public:
+    // The plug-in renders run through: the effect, for 1 or 2 channels.
+    static std::unique_ptr<GenericPlugin> createPlugin(int channels, int sampleRate);
+
     // Builds the plug-in for this channel count (1 or 2) and sample rate.
     // Without a feeder the transport runs at 120 BPM and no MIDI arrives.
     RenderProcessor(int channels, int sampleRate);
@@ -23,6 +29,15 @@ public:
     ~RenderProcessor() override;
 
     void process(const float* const* inputs, float* const* outputs, int numSamples) override;
+
+    // Reads the side-chain input from here, block by block along with the
+    // main input: a mono file feeds every channel, a stereo one is mixed to
+    // mono for a one-channel plug-in; after its end it is silence. Without
+    // one the plug-in's main inputs stand in.
+    void setSideChain(std::unique_ptr<SampleReader> reader);
+    // Why reading the side chain failed (it is silence from there on);
+    // empty while it did not.
+    const std::string& getSideChainError() const { return sideChainError; }
 
     GenericPlugin& getPlugin() const { return *plugin; }
     const MidiEventFeeder& getFeeder() const { return feeder; }
@@ -34,4 +49,10 @@ private:
     int channels;
     MidiEventFeeder feeder;
     std::int64_t position = 0;
+    std::unique_ptr<SampleReader> sideChain;
+    std::vector<float> sideInterleaved;
+    std::vector<std::vector<float>> sideBuffers;
+    std::string sideChainError;
+
+    void readSideChain(int numSamples);
 };

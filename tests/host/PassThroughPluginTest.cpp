@@ -1,7 +1,10 @@
 #include "host/cli/RenderProcessor.h"
 
+#include "../persistence/TemporaryHome.h"
+
 #include "framework/ApplicationInfo.h"
 #include "framework/GenericPlugin.h"
+#include "framework/ParameterAssignment.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +15,13 @@
 // buffers for input and output, also crossed.
 TEST(PassThroughPlugin, KnowsTheProductAndProcessesInPlace)
 {
+    TemporaryHome home; // the plug-in's user settings go there
     RenderProcessor processor(2, 96000);
     EXPECT_EQ(ApplicationInfo::shared().getShortName(), "Ostrand");
     EXPECT_EQ(processor.getPlugin().getGraph().getSampleRate(), 96000.0f);
+    // The effect with its mix at 0 hands the input on untouched.
+    ASSERT_TRUE(applyParameterAssignment(processor.getPlugin(), "Mix=0").ok());
+    processor.getPlugin().applyQueuedChangesAtOnce();
 
     const int n = 2500; // more than two sub-blocks
     std::vector<float> left(n), right(n);

@@ -68,8 +68,18 @@ protected:
                                            testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
+        // The plug-in keeps user settings and the MIDI controller map in
+        // the user's folders; the renderer must not touch the real ones.
+        home = dir.string() + "-home";
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override
+    {
+        fs::remove_all(dir);
+        fs::remove_all(home);
+    }
 
     std::string path(const std::string& name) const { return (dir / name).string(); }
 
@@ -88,6 +98,7 @@ protected:
     }
 
     fs::path dir;
+    fs::path home;
 };
 
 } // namespace
@@ -104,7 +115,8 @@ TEST_F(RenderCommand, PassThroughReturnsTheInputSampleForSample)
         ASSERT_EQ(source.frames(), length);
         for (int block : {1, 3, 512, 1024, 3000}) {
             const std::string out = path("out.wav");
-            const Outcome r = run("--quiet --block " + std::to_string(block) + " " + in + " " + out);
+            // With the mix at 0 the effect hands its input on untouched.
+            const Outcome r = run("--quiet --set Mix=0 --block " + std::to_string(block) + " " + in + " " + out);
             ASSERT_EQ(r.status, 0) << r.output;
             EXPECT_TRUE(r.output.empty()) << r.output;
             const Audio result = readAudio(out);
@@ -121,7 +133,7 @@ TEST_F(RenderCommand, PassThroughReturnsTheInputSampleForSample)
 TEST_F(RenderCommand, MonoKeepsItsRateAndChannel)
 {
     sox("-r 22050 -c 1 -n -b 16 " + path("mono.flac") + " synth 777s sine 1000 gain -6");
-    const Outcome r = run(path("mono.flac") + " -o " + path("mono.wav"));
+    const Outcome r = run(path("mono.flac") + " --set 'Mix=0 %' -o " + path("mono.wav"));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("mono.wav"), std::string::npos); // the summary names the file
     const Audio source = readAudio(path("mono.flac")), result = readAudio(path("mono.wav"));
@@ -221,7 +233,7 @@ TEST_F(RenderCommand, MidiFilesPlayAlongOrStopTheRenderWithTheReason)
           head + "MTrk\0\0\0\x13\0\xFF\x51\3\x0F\x42\x40\0\x90\x3C\x64\x30\x80\x3C\0\0\xFF\x2F\0"s);
     write("cut.mid", head + "MTrk\0\0\0\x20\0\x90\x3C\x64"s);
 
-    Outcome r = run(path("in.wav") + " " + path("out.wav") + " --midi " + path("song.mid"));
+    Outcome r = run(path("in.wav") + " " + path("out.wav") + " --set Mix=0 --midi " + path("song.mid"));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("played 1 of the 2 MIDI events"), std::string::npos) << r.output;
     EXPECT_TRUE(readAudio(path("out.wav")).samples == readAudio(path("in.wav")).samples);

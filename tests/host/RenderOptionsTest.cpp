@@ -94,3 +94,21 @@ TEST(RenderOptions, MidiFileAndTempo)
     EXPECT_NE(usage.find("after the end of the audio are ignored"), std::string::npos);
     EXPECT_NE(usage.find("Ignored when the MIDI file has tempo changes"), std::string::npos);
 }
+
+TEST(RenderOptions, SettingsSideChainAndListing)
+{
+    ParsedArguments p = parse({"--set", "Filter 1 Freq=1000 Hz", "in.wav", "--set=Mix=50 %",
+                               "--sidechain", "key.wav", "--list-parameters"});
+    ASSERT_TRUE(p.error.empty()) << p.error;
+    ASSERT_EQ(p.options.settings.size(), 2u);
+    EXPECT_EQ(p.options.settings[0], "Filter 1 Freq=1000 Hz");
+    EXPECT_EQ(p.options.settings[1], "Mix=50 %");
+    EXPECT_EQ(p.options.sideChain, "key.wav");
+    EXPECT_TRUE(p.options.listParameters);
+    EXPECT_EQ(p.options.input, "in.wav");
+
+    EXPECT_FALSE(parse({"--set", "Mix"}).error.empty());
+    EXPECT_FALSE(parse({"--set"}).error.empty());
+    EXPECT_FALSE(parse({"--sidechain="}).error.empty());
+    EXPECT_FALSE(parse({"--list-parameters=yes"}).error.empty());
+}
