@@ -1,0 +1,108 @@
+// The whole effect on the audio thread: no allocation with everything in
+// use, and recovery from input that is not finite.
+#include "EffectHarness.h"
+
+#include "AllocationCounter.h"
+#include "effect/OstrandChannel.h"
+#include "modulation/ModMatrixParamController.h"
+
+#include <cmath>
+#include <limits>
+
+using namespace effecttest;
+
+TEST(OstrandRealtime, EverythingInUseAllocatesNothing)
+{
+    OstrandPlugin p(2, 48000.0f);
+    const char* responses[] = {"LP", "HP", "BP", "LP"};
+    set(p, "Num Active Filters=4");
+    set(p, "Routing=5");
+    for (int n = 1; n <= 4; ++n) {
+        const std::string f = "Filter " + std::to_string(n);
+        set(p, f + " Slope=48");
+        set(p, f + " Response=" + responses[n - 1]);
+        set(p, f + " Peak=0.7");
+        set(p, f + " Delay=" + std::to_string(n * 3) + " ms");
+        set(p, f + " Pan=0.5");
+    }
+    set(p, "Num Active XLFOs=6");
+    set(p, "Num Active EGs=6");
+    set(p, "EG 1Triggering=Side Chain");
+    set(p, "EG 2Triggering=MIDI");
+    set(p, "Num Active EFs=4");
+    set(p, "EF 1Input=Side Chain");
+    set(p, "Num Active MIDI Sources=10");
+    set(p, "XLFO 1 Sync Mode=1/4");
+    set(p, "XLFO 2 MIDI Trigger=On");
+    // Slots from every kind of source onto filters, gains and other slots.
+    const int connections[][2] = {{0, 0}, {1, 4}, {6, 2}, {7, 66}, {12, 3}, {13, 70}, {16, 9}, {2, 71}, {14, 16}};
+    for (const auto& c : connections)
+        ASSERT_GE(p.addConnection(c[0], c[1]), 0);
+    p.applyQueuedChangesAtOnce();
+
+    const int block = 512;
+    const Signal left = noise(block, 1), right = noise(block, 2), side = sine(block, 60.0, 0.9);
+    std::vector<float> outL(block), outR(block);
+    const float* inputs[4] = {left.data(), right.data(), side.data(), side.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+    std::size_t allocations = 0;
+    // Every characteristic passes through every filter, the modes change,
+    // notes arrive: all of it applied on the audio thread.
+    for (int round = 0; round < 33; ++round) {
+        for (int n = 0; n < 4; ++n)
+            p.filters[n].characteristic.setValue(static_cast<float>((round + 3 * n) % 11), 0);
+        p.routingMode.setValue(static_cast<float>(round / 11), 0);
+        p.filters[round % 4].linked.setValue(static_cast<float>(round % 2), 0);
+        p.setTransport(140.0, round * 0.25);
+        p.queueMidiEvent(round % block, round % 2 ? 0x80 : 0x90, 60, 100);
+        p.queueMidiEvent(block / 2, 0xB0, 1, round);
+        testsupport::AllocationScope scope;
+        p.process(inputs, 4, outputs, 2, block);
+        allocations += scope.count();
+        for (int i = 0; i < block; ++i)
+            ASSERT_TRUE(std::isfinite(outL[static_cast<std::size_t>(i)]) &&
+                        std::isfinite(outR[static_cast<std::size_t>(i)]));
+    }
+    if (testsupport::allocationCountingAvailable()) {
+        EXPECT_EQ(allocations, 0u);
+    }
+    EXPECT_GT(rms(Signal(outL.begin(), outL.end())), 1e-3);
+}
+
+TEST(OstrandRealtime, RecoversFromNaNAndInfinity)
+{
+    // A track whose earlier plug-in blew up for a moment: NaN and infinite
+    // samples, then a plain sine again. The output never stops being
+    // finite and comes back to what a fresh instance makes of the sine.
+    const std::vector<std::string> settings = {"Filter 1 Freq=2000 Hz", "Filter 1 Peak=0.9",
+                                               "Num Active Filters=2", "Filter 2 Characteristic=Clean",
+                                               "Filter 2 Response=BP", "Filter 2 Freq=440 Hz",
+                                               "Num Active EFs=1", "Filter 1 Delay=5 ms", "Mix=50 %"};
+    OstrandPlugin damaged(2, 48000.0f), fresh(2, 48000.0f);
+    for (OstrandPlugin* p : {&damaged, &fresh}) {
+        for (const std::string& s : settings)
+            set(*p, s);
+        ASSERT_GE(p->addConnection(12, 4), 0);
+        p->applyQueuedChangesAtOnce();
+    }
+    const int rate = 48000;
+    Signal burst = sine(rate / 10, 440.0);
+    for (std::size_t i = 100; i < burst.size(); i += 7)
+        burst[i] = i % 2 ? std::numeric_limits<float>::quiet_NaN() : -std::numeric_limits<float>::infinity();
+    const auto afterBurst = render(damaged, {burst, burst}, 480, {burst, burst});
+    for (const Signal& channel : afterBurst)
+        for (float v : channel)
+            ASSERT_TRUE(std::isfinite(v));
+
+    const Signal tone = sine(rate, 440.0);
+    const auto recovered = render(damaged, {tone, tone}, 480);
+    render(fresh, {sine(rate / 10, 440.0), sine(rate / 10, 440.0)}, 480);
+    const auto reference = render(fresh, {tone, tone}, 480);
+    for (int c = 0; c < 2; ++c) {
+        for (float v : recovered[static_cast<std::size_t>(c)])
+            ASSERT_TRUE(std::isfinite(v));
+        const double level = rms(recovered[static_cast<std::size_t>(c)], rate / 2);
+        EXPECT_GT(level, 0.01);
+        EXPECT_NEAR(level, rms(reference[static_cast<std::size_t>(c)], rate / 2), 0.05 * level);
+    }
+}
