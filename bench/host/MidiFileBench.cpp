@@ -2,6 +2,7 @@
 // adds to a host block of the pass-through plug-in.
 #include "host/cli/MidiEventFeeder.h"
 #include "host/cli/MidiFile.h"
+#include "host/cli/PassThroughPlugin.h"
 #include "host/cli/RenderProcessor.h"
 #include "host/cli/TempoMap.h"
 
@@ -63,7 +64,8 @@ void renderBlocks(benchmark::State& state)
         for (std::int64_t s = 0; s < length; s += spacing)
             events.push_back({s, 0xB0, 7, std::uint8_t(s % 128)});
     auto start = [&events] {
-        return std::make_unique<RenderProcessor>(2, 48000, MidiEventFeeder(TempoMap(120.0, 48000), events));
+        return std::make_unique<RenderProcessor>(std::make_unique<PassThroughPlugin>(2, 48000.0f), 2,
+                                                 MidiEventFeeder(TempoMap(120.0, 48000), events));
     };
     auto processor = start();
     std::vector<float> left(block), right(block);
