@@ -136,3 +136,23 @@ TEST(OstrandChain, OutputPanAndFilterPanActOnTheirSide)
     EXPECT_LT(maxDifference(panned[0], render(*l, {in, in})[0]), 1e-4);
     EXPECT_LT(maxDifference(panned[1], render(*r, {in, in})[1]), 1e-4);
 }
+
+TEST(OstrandChain, AutoMuteSilencesSelfOscillationWithoutInput)
+{
+    // A burst of noise rings a filter at full peak; once the input is
+    // silent, the silence detector takes the peak away with auto-mute on,
+    // and the filter rings on with it off.
+    Signal in = noise(rate * 2, 41);
+    std::fill(in.begin() + rate / 10, in.end(), 0.0f);
+    double tails[2] = {};
+    for (int on = 0; on < 2; ++on) {
+        auto p = effect(2, {"Filter 1 Characteristic=Raw", "Filter 1 Peak=1", "Filter 1 Freq=800 Hz",
+                            std::string("Auto Mute Self-Osc=") + (on ? "On" : "Off")});
+        const auto out = render(*p, {in, in});
+        tails[on] = rms(out[0], rate + rate / 2);
+        for (float v : out[0])
+            ASSERT_TRUE(std::isfinite(v));
+    }
+    EXPECT_GT(tails[0], 0.01) << "rings on without auto-mute";
+    EXPECT_LT(tails[1], 1e-4) << "silent with auto-mute";
+}
