@@ -293,11 +293,18 @@ void XLFO::noteTriggered()
 // phase from the song position would jump at every block (and wildly while
 // the offset is modulated); such an XLFO runs freely at the offset rate and
 // stays continuous. Bringing the offset back to 1 locks it again.
-void XLFO::sync(double position, double cycleBars, double quarterNotesPerSample, bool lock)
+void XLFO::sync(double position, std::uint32_t positionAt, double cycleBars, double quarterNotesPerSample,
+                bool lock)
 {
+    // Later sub-blocks of a host block hear the same report again: only a
+    // new report is a move of the transport, but the phase the bars ask
+    // for is the one of this block's first sample.
     const bool moved = std::fabs(position - lastHostPosition) > epsilon;
+    lastHostPosition = position;
+    lastSyncGraphPosition = positionAt;
+    lastQuarterNotesPerSample = quarterNotesPerSample;
     if (moved && lock && cycleBars > 0.0 && quarterNotesPerSample > 0.0) {
-        double p = (position - referencePosition) * 0.25 / cycleBars;
+        double p = (songPositionNow() - referencePosition) * 0.25 / cycleBars;
         p -= std::floor(p);
         double drift = p - linearPosition();
         drift -= std::round(drift);
@@ -314,9 +321,6 @@ void XLFO::sync(double position, double cycleBars, double quarterNotesPerSample,
             forgetDraws();
         }
     }
-    lastHostPosition = position;
-    lastSyncGraphPosition = getGraph().getPosition();
-    lastQuarterNotesPerSample = quarterNotesPerSample;
 }
 
 float XLFO::getPeakValue() const

@@ -105,11 +105,14 @@ public:
     // note; with it off, bars count from the song's start again.
     void noteTriggered();
 
-    // Called by the frequency controller in a sync mode at the start of the
-    // XLFO's block: the host's song position (quarter notes) for the block's
-    // first sample, the cycle length in bars, the song advance per sample
-    // and whether the cycle is locked to the bars (see the .cpp).
-    void sync(double position, double cycleBars, double quarterNotesPerSample, bool lock);
+    // Called by the frequency controller at the start of each of the XLFO's
+    // blocks: the host's song position (quarter notes) as last reported, the
+    // graph position of the sample it belongs to (the start of the host
+    // block, which may lie sub-blocks back), the cycle length in bars, the
+    // song advance per sample and whether the cycle is locked to the bars
+    // (see the .cpp).
+    void sync(double position, std::uint32_t positionAt, double cycleBars, double quarterNotesPerSample,
+              bool lock);
 
     // For the editor's level display.
     int getIndicator() const { return indicator; }

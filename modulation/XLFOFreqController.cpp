@@ -14,6 +14,7 @@ XLFOFreqController::XLFOFreqController(wave::Graph& graph, XLFO& owner, wave::Pr
     : wave::Source(graph), syncMode(this, SyncMode::Free), xlfo(owner),
       frequencyInput(graph, 1.0f, 0.0f, 5000.0f), offsetInput(graph, 1.0f, 0.0f, 4.0f), base(graph, 0.0f)
 {
+    positionAt = graph.getPosition();
     base.getRamp().setLimits(0.0f, 1000.0f);
     frequencyInput.connect(frequency);
     offsetInput.connect(offset);
@@ -33,8 +34,10 @@ void XLFOFreqController::propertyChanged(PropertyBase& property)
 void XLFOFreqController::setTempoAndPosition(double newTempo, double newPosition)
 {
     tempo = std::fabs(newTempo) > 1.1920929e-7 && std::isfinite(newTempo) ? newTempo : 120.0;
-    if (std::isfinite(newPosition))
+    if (std::isfinite(newPosition)) {
         position = newPosition;
+        positionAt = getGraph().getPosition();
+    }
     updateBase();
 }
 
@@ -59,7 +62,7 @@ int XLFOFreqController::process(wave::Block& target, int numSamples, int)
         setConstant(frequencyInput.isConstant());
         // The XLFO still learns the song position, so a MIDI trigger knows
         // where the bars start when a sync mode is chosen later.
-        xlfo.sync(position, 1.0, quarterNotesPerSample, false);
+        xlfo.sync(position, positionAt, 1.0, quarterNotesPerSample, false);
         return numSamples;
     }
     const wave::Block& rate = base.pull(numSamples);
@@ -70,6 +73,6 @@ int XLFOFreqController::process(wave::Block& target, int numSamples, int)
     setConstant(base.isConstant() && offsetInput.isConstant());
     lastOffset = numSamples > 0 ? offset[0] : 1.0f;
     const bool locked = std::fabs(lastOffset - 1.0f) <= lockedOffset;
-    xlfo.sync(position, syncModeBars(syncMode), quarterNotesPerSample, locked);
+    xlfo.sync(position, positionAt, syncModeBars(syncMode), quarterNotesPerSample, locked);
     return numSamples;
 }

@@ -5,6 +5,8 @@
 #include "modulation/SyncMode.h"
 #include "wave/Source.h"
 
+#include <cstdint>
+
 class XLFO;
 
 // The frequency an XLFO runs at, per sample. Free: the XLFO's frequency
@@ -55,6 +57,8 @@ private:
     FloatParameterSource base;
     double tempo = 120.0;
     double position = 0.0;
+    // The graph position at which position was reported.
+    std::uint32_t positionAt = 0;
     // The offset multiplier of the last block; 1 locks the XLFO to the bars.
     float lastOffset = 1.0f;
     // The next base change jumps instead of gliding: nothing was synchronized

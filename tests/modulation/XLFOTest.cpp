@@ -331,6 +331,36 @@ TEST(XLFO, SynchronizedCycleRelocatesWithTheTransportUnlessOffset)
     const std::vector<float> triggered = renderWithJump(1.0f, &notes, true);
     EXPECT_NEAR(triggered[4923], 1.0, 1e-4);
     EXPECT_NEAR(triggered[30000], triangle((30000 - 4923) / 96000.0), 1e-4);
+
+    // Host blocks longer than a sub-block, with two notes in one of them:
+    // each note's song position is its own sample's, however many
+    // sub-blocks of the host block came before it.
+    for (const int second : {1500, 3000}) {
+        harness::SourcePlugin plugin(rate);
+        XLFO x(plugin.getGraph());
+        XLFOFreqController c(plugin.getGraph(), x);
+        x.getFrequencyInput().connect(&c);
+        c.syncMode = SyncMode::Sync1Bar;
+        setSteps(x, {1.0f, -1.0f});
+        x.getGlideInput().getInternal().setTarget(0.0f, 1.0f);
+        x.midiTrigger = true;
+        NoteTriggers late;
+        late.addXLFO(x);
+        plugin.receiver().addListener(&late);
+        plugin.controllers.push_back(&c);
+        plugin.setOutputNode(x);
+        const std::vector<float> out = plugin.render(60000, 4000, 120.0, [&](int start, int) {
+            if (start == 8000) {
+                plugin.queueMidiEvent(200, 0x90, 60, 100);
+                plugin.queueMidiEvent(second, 0x90, 62, 100);
+            }
+        });
+        const int note = 8000 + second;
+        EXPECT_NEAR(out[static_cast<std::size_t>(note)], 1.0, 1e-4) << second;
+        for (int k : {20000, 40000, 59999})
+            EXPECT_NEAR(out[static_cast<std::size_t>(k)], triangle((k - note) / 96000.0), 1e-4)
+                << second << " at " << k;
+    }
 }
 
 TEST(XLFO, BadRatesKeepTheOutputInRange)
