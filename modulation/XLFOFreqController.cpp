@@ -33,7 +33,9 @@ void XLFOFreqController::propertyChanged(PropertyBase& property)
 
 void XLFOFreqController::setTempoAndPosition(double newTempo, double newPosition)
 {
-    tempo = std::fabs(newTempo) > 1.1920929e-7 && std::isfinite(newTempo) ? newTempo : 120.0;
+    // No tempo (0), or one that cannot be meant (negative, not finite):
+    // 120, rather than a stalled or reversed XLFO.
+    tempo = newTempo > 1.1920929e-7 && std::isfinite(newTempo) ? newTempo : 120.0;
     if (std::isfinite(newPosition)) {
         position = newPosition;
         positionAt = getGraph().getPosition();

@@ -32,7 +32,8 @@ public:
     SourceInput& getFrequencyInput() { return frequencyInput; }
     SourceInput& getOffsetInput() { return offsetInput; }
 
-    // The host's tempo (beats per minute; 0 means unknown and counts as 120)
+    // The host's tempo (beats per minute; 0, a negative or a non-finite
+    // tempo means unknown and counts as 120)
     // and song position (quarter notes) at the first sample of the coming
     // host block. Audio thread, before the block.
     void setTempoAndPosition(double tempo, double position);

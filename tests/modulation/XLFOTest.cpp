@@ -238,8 +238,13 @@ TEST(XLFO, SynchronizedCycleFollowsTheHostsBars)
         c.syncMode = SyncMode::SyncQuarterBar;
         c.setTempoAndPosition(120.0, 0.0);
         EXPECT_FLOAT_EQ(c.getBaseTarget(), 2.0f);
-        c.setTempoAndPosition(0.0, 0.0); // an unknown tempo counts as 120
-        EXPECT_FLOAT_EQ(c.getBaseTarget(), 2.0f);
+        // An unknown tempo counts as 120, and so does one no host can mean.
+        for (double unknown : {0.0, -90.0, std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity()}) {
+            c.setTempoAndPosition(60.0, 0.0);
+            c.setTempoAndPosition(unknown, 0.0);
+            EXPECT_FLOAT_EQ(c.getBaseTarget(), 2.0f) << unknown;
+        }
     }
     // Sixteen bars at 120 BPM through host blocks of 512 and of 1000: the
     // same output, steps changing exactly on the host's beats, random steps
