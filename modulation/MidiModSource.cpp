@@ -59,7 +59,10 @@ void MidiModSource::polyPressure(int, float value)
 
 void MidiModSource::controlChange(int controller, float value, int)
 {
-    store(controller, value);
+    // Controllers own entries 0..127 only; the entries after them hold the
+    // other inputs.
+    if (controller >= 0 && controller < modWheelEntry)
+        store(controller, value);
 }
 
 void MidiModSource::modWheel(float value)

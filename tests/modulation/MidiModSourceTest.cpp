@@ -69,6 +69,13 @@ TEST(MidiModSource, EachInputScalesItsMessages)
     s.input = Input::ModWheel;
     EXPECT_NEAR(rig.send({}), 64.0f / 127.0f, 1e-6f);
     EXPECT_TRUE(s.isConstant());
+    // A controller number past 127 from a careless caller is no controller:
+    // it must not land on the entries behind the controllers.
+    for (int bad : {128, 129, 132, 500, -1})
+        s.controlChange(bad, -0.75f, 0);
+    for (int entry = MidiModSource::modWheelEntry; entry < MidiModSource::entryCount; ++entry)
+        EXPECT_NE(s.getStoredValue(entry), -0.75f) << entry;
+    EXPECT_NEAR(rig.send({}), 64.0f / 127.0f, 1e-6f);
 }
 
 TEST(MidiModSource, ChangesGlideLikeParameters)
