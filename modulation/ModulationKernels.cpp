@@ -51,8 +51,10 @@ void ModulationKernels::clamp(float* x, float lo, float hi, int n)
     const Float4 high = splat(hi);
     for (int g = 0, k = 0; g < groups(n); ++g, k += 4) {
         Float4 v = load(x + k);
-        v = v < low ? low : v;
-        v = v > high ? high : v;
+        // Written so that a NaN fails the first test and becomes lo: a
+        // broken source must not hand a NaN on to a filter or a gain.
+        v = v > low ? v : low;
+        v = v < high ? v : high;
         store(x + k, v);
     }
 }

@@ -13,7 +13,7 @@ struct ModulationKernels {
     static void multiplyAdd(const float* s, const float* l, const float* acc, float* out, int n);
     // out = s * l + acc with one level for the whole block. out may be acc.
     static void multiplyAddScalar(const float* s, float l, const float* acc, float* out, int n);
-    // x = min(max(x, lo), hi) in place.
+    // x = min(max(x, lo), hi) in place; a NaN becomes lo.
     static void clamp(float* x, float lo, float hi, int n);
     // first = a + b, second = a - b.
     static void sumDifference(const float* a, const float* b, float* first, float* second, int n);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <set>
 #include <vector>
@@ -221,6 +222,39 @@ TEST(ModulationMatrix, TargetSignalIsBasePlusSourceTimesLevel)
     EXPECT_EQ(sum.c().getSource(1), EF1);
     EXPECT_EQ(sum.c().getTarget(1), 2);
     EXPECT_EQ(sum.c().getLevel(1), 0.5f);
+}
+
+TEST(ModulationMatrix, BrokenSourceSignalsStayWithinTheTargetsRange)
+{
+    // A source that delivers NaN and infinities (a broken input, a producer
+    // set from outside): whatever reaches a filter's cut-off or a slot's
+    // level stays a number within the target's range.
+    struct Broken final : wave::Source {
+        using wave::Source::Source;
+        int process(wave::Block& block, int numSamples, int) override
+        {
+            const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity(), 0.5f};
+            for (int k = 0; k < numSamples; ++k)
+                block[k] = bad[k % 4];
+            setConstant(false);
+            return numSamples;
+        }
+    };
+    Rig rig;
+    Broken broken(rig.graph);
+    rig.matrix.setSourceOutput(EF2, &broken);
+    rig.matrix.setBaseValue(0, 8.0f);
+    rig.c().connect(0, EF2, 0, false, false, 0.5f);   // filter 1 freq
+    rig.c().connect(1, XLFO1, 2, false, false, 0.5f); // filter 1 peak,
+    rig.c().connect(2, EF2, 72, false, false, 1.0f);  // its level moved by the broken source
+    rig.settle();
+    for (int t : {0, 2, 72}) {
+        const auto& entry = rig.matrix.getTargetEntry(t);
+        for (float v : rig.render(t))
+            ASSERT_TRUE(v >= entry.minimum && v <= entry.maximum) << t << " gave " << v;
+    }
 }
 
 TEST(ModulationMatrix, SlotsWithoutSourceOutputAreIncompleteAndUnclamped)
