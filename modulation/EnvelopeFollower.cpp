@@ -19,11 +19,18 @@ EnvelopeFollower::EnvelopeFollower(wave::Graph& graph, wave::Producer* audio)
 
 EnvelopeFollower::~EnvelopeFollower() = default;
 
-float EnvelopeFollower::coefficientFor(float samples)
+float EnvelopeFollower::Smoothing::coefficientFor(float seconds, float sampleRate)
 {
-    // After `samples` samples of a constant input the level has covered 90 %
-    // of the distance: (1 - c)^A = 0.1.
-    return static_cast<float>(1.0 - std::exp(-2.302585092994046 / static_cast<double>(samples)));
+    // At least one sample; a NaN keeps the time in use.
+    float a = seconds * sampleRate;
+    a = a >= 1.0f ? std::min(a, 1.0e9f) : (a == a ? 1.0f : samples);
+    if (std::fabs(a - samples) > epsilon) {
+        samples = a;
+        // After `samples` samples of a constant input the level has covered
+        // 90 % of the distance: (1 - c)^A = 0.1.
+        coefficient = static_cast<float>(1.0 - std::exp(-2.302585092994046 / static_cast<double>(a)));
+    }
+    return coefficient;
 }
 
 void EnvelopeFollower::processBlock(const wave::Block* input, wave::Block& output, int numSamples, int)
@@ -40,25 +47,8 @@ void EnvelopeFollower::processBlock(const wave::Block* input, wave::Block& outpu
         db = std::clamp(db, -180.0f, maximumDb);
         const float t = std::max(db + 60.0f, 0.0f);
         const float d = t - current;
-        float coefficient;
-        if (d > 0.0f) {
-            float a = attack[k] * sampleRate;
-            // At least one sample; NaN keeps the time in use.
-            a = a >= 1.0f ? std::min(a, 1.0e9f) : (a == a ? 1.0f : attackSamples);
-            if (std::fabs(a - attackSamples) > epsilon) {
-                attackSamples = a;
-                attackCoefficient = coefficientFor(a);
-            }
-            coefficient = attackCoefficient;
-        } else {
-            float r = release[k] * sampleRate;
-            r = r >= 1.0f ? std::min(r, 1.0e9f) : (r == r ? 1.0f : releaseSamples);
-            if (std::fabs(r - releaseSamples) > epsilon) {
-                releaseSamples = r;
-                releaseCoefficient = coefficientFor(r);
-            }
-            coefficient = releaseCoefficient;
-        }
+        const float coefficient = d > 0.0f ? rising.coefficientFor(attack[k], sampleRate)
+                                           : falling.coefficientFor(release[k], sampleRate);
         double next =
             static_cast<double>(current) + static_cast<double>(coefficient) * static_cast<double>(d);
         next = next + flush - flush;

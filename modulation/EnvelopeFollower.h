@@ -35,17 +35,21 @@ public:
     void processBlock(const wave::Block* input, wave::Block& output, int numSamples, int flags) override;
 
 private:
-    static float coefficientFor(float samples);
+    // The smoothing coefficient of one direction, recomputed only when its
+    // time in samples changes.
+    struct Smoothing {
+        float coefficientFor(float seconds, float sampleRate);
+        float coefficient = 0.0f;
+        float samples = 0.0f; // the time in samples the coefficient was made for
+    };
 
     SourceInput attackInput;
     SourceInput releaseInput;
-    float attackCoefficient = 0.0f;
-    float attackSamples = 0.0f;
+    Smoothing rising;
     // The follower starts at the floor, not below it: its first output is
     // 0, as for silence, and it rises from there. (Starting from -180 dB
     // would show a strongly negative modulation for the first moments of
     // playback, a visible and audible glitch on whatever it modulates.)
     float level = 0.0f;
-    float releaseCoefficient = 0.0f;
-    float releaseSamples = 0.0f;
+    Smoothing falling;
 };
