@@ -6,9 +6,11 @@
 namespace {
 constexpr float outputScale = 1.0f / 60.0f;
 constexpr float epsilon = 1.1920929e-7f;
-// Vanishing levels flush to 0 through this (a release tail must not slow
-// the processor with denormals).
-constexpr double flush = 1e-250;
+// A level this close to the floor (in dB) is the floor. A release tail into
+// silence shrinks geometrically; without the cut it would end in subnormal
+// floats, which are slow on many processors wherever the caller does not
+// flush them.
+constexpr double vanishing = 1e-20;
 } // namespace
 
 EnvelopeFollower::EnvelopeFollower(wave::Graph& graph, wave::Producer* audio)
@@ -49,10 +51,9 @@ void EnvelopeFollower::processBlock(const wave::Block* input, wave::Block& outpu
         const float d = t - current;
         const float coefficient = d > 0.0f ? rising.coefficientFor(attack[k], sampleRate)
                                            : falling.coefficientFor(release[k], sampleRate);
-        double next =
+        const double next =
             static_cast<double>(current) + static_cast<double>(coefficient) * static_cast<double>(d);
-        next = next + flush - flush;
-        current = static_cast<float>(next);
+        current = next > vanishing ? static_cast<float>(next) : 0.0f;
         y[k] = current * outputScale;
     }
     level = current;

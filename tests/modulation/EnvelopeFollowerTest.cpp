@@ -56,6 +56,19 @@ TEST(EnvelopeFollower, StartsAtZeroAndCoversNinetyPercentInTheAttackTime)
         EXPECT_NEAR(out[5000 + 2399], 0.1f, 1e-5f);
         EXPECT_GT(out[5000 + 2399], 0.0f);
     }
+    // A release tail into silence ends at 0 without passing through
+    // subnormal numbers (slow on many processors), even where the caller
+    // does not flush them.
+    {
+        std::vector<float> input(1000, 1.0f);
+        input.resize(200000, 0.0f);
+        Follower f(input, 0.0005f, 0.05f);
+        const std::vector<float> out = f.run(200000);
+        for (std::size_t k = 0; k < out.size(); ++k)
+            ASSERT_NE(std::fpclassify(out[k]), FP_SUBNORMAL) << k;
+        EXPECT_EQ(out.back(), 0.0f);
+        EXPECT_EQ(f.ef.getLevel(), 0.0f);
+    }
     // Louder than full scale reads above 1: +6.02 dB gives 1.1003.
     {
         Follower f(std::vector<float>(1, 2.0f), 0.0005f, 0.1f);
