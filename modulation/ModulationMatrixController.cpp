@@ -60,11 +60,9 @@ void ModulationMatrix::Controller::clearSlotsOfSource(int source)
         clearSlotLocked(slot, nullptr, 0);
     if (!inSources(source))
         return;
-    for (int own : matrix.getSourceEntry(source).ownTargets) {
-        findSlotsOnTarget(own, found);
-        for (int slot : found)
-            clearSlotLocked(slot, nullptr, 0);
-    }
+    // Batches nest, so this stays one batch.
+    for (int own : matrix.getSourceEntry(source).ownTargets)
+        clearSlotsOnTarget(own);
 }
 
 void ModulationMatrix::Controller::clearSlotsOnTarget(int target)
