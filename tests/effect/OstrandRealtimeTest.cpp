@@ -35,7 +35,8 @@ TEST(OstrandRealtime, EverythingInUseAllocatesNothing)
     set(p, "XLFO 1 Sync Mode=1/4");
     set(p, "XLFO 2 MIDI Trigger=On");
     // Slots from every kind of source onto filters, gains and other slots.
-    const int connections[][2] = {{0, 0}, {1, 4}, {6, 2}, {7, 66}, {12, 3}, {13, 70}, {16, 9}, {2, 71}, {14, 16}};
+    const int connections[][2] = {{0, 0},   {1, 4},  {6, 2},  {7, 66}, {12, 3},
+                                  {13, 70}, {16, 9}, {2, 71}, {14, 16}};
     for (const auto& c : connections)
         ASSERT_GE(p.addConnection(c[0], c[1]), 0);
     p.applyQueuedChangesAtOnce();
@@ -45,17 +46,48 @@ TEST(OstrandRealtime, EverythingInUseAllocatesNothing)
     std::vector<float> outL(block), outR(block);
     const float* inputs[4] = {left.data(), right.data(), side.data(), side.data()};
     float* outputs[2] = {outL.data(), outR.data()};
+    // Edits a user makes while playing, each stepping through its range:
+    // routing and filter count, slots rewired and re-levelled, list sizes,
+    // the step count, sync, triggering and MIDI inputs of the sources.
+    const std::vector<std::pair<std::string, int>> edits = {{"Routing", 8},
+                                                            {"Num Active Filters", 4},
+                                                            {"Audition Signal", 3},
+                                                            {"Auto Mute Self-Osc", 2},
+                                                            {"Num Active Slots", 25},
+                                                            {"Slot 2 Source", 27},
+                                                            {"Slot 3 Target", 96},
+                                                            {"Slot 4 Inverted", 2},
+                                                            {"Slot 5 Bypassed", 2},
+                                                            {"Slot 6 Level", 5},
+                                                            {"Num Active XLFO 1 Steps", 16},
+                                                            {"XLFO 1 Sync Mode", 12},
+                                                            {"EG 2Triggering", 3},
+                                                            {"MIDI Source 3 Input", 6},
+                                                            {"Num Active EGs", 7},
+                                                            {"Filter 2 Enabled", 2}};
     std::size_t allocations = 0;
     // Every characteristic passes through every filter, the modes change,
-    // notes arrive: all of it applied on the audio thread.
+    // notes, controllers, pitch bend and program changes arrive: all of it
+    // applied on the audio thread.
     for (int round = 0; round < 33; ++round) {
         for (int n = 0; n < 4; ++n)
             p.filters[n].characteristic.setValue(static_cast<float>((round + 3 * n) % 11), 0);
         p.routingMode.setValue(static_cast<float>(round / 11), 0);
         p.filters[round % 4].linked.setValue(static_cast<float>(round % 2), 0);
+        for (const auto& [name, steps] : edits) {
+            AbstractPluginParameter& e = parameter(p, name);
+            const float position = static_cast<float>((round * 7 + static_cast<int>(name.size())) % steps);
+            e.setValue(e.isEnumerated() ? e.getMin() + position
+                                        : e.getMin() + position / static_cast<float>(steps - 1) *
+                                                           (e.getMax() - e.getMin()),
+                       0);
+        }
         p.setTransport(140.0, round * 0.25);
         p.queueMidiEvent(round % block, round % 2 ? 0x80 : 0x90, 60, 100);
         p.queueMidiEvent(block / 2, 0xB0, 1, round);
+        p.queueMidiEvent(block / 3, 0xE0, round, 64);
+        p.queueMidiEvent(block / 4, 0xD0, round, 0);
+        p.queueMidiEvent(block - 1, round % 2 ? 0xC0 : 0xB0, round % 2 ? round : 123, 0);
         testsupport::AllocationScope scope;
         p.process(inputs, 4, outputs, 2, block);
         allocations += scope.count();
@@ -74,10 +106,15 @@ TEST(OstrandRealtime, RecoversFromNaNAndInfinity)
     // A track whose earlier plug-in blew up for a moment: NaN and infinite
     // samples, then a plain sine again. The output never stops being
     // finite and comes back to what a fresh instance makes of the sine.
-    const std::vector<std::string> settings = {"Filter 1 Freq=2000 Hz", "Filter 1 Peak=0.9",
-                                               "Num Active Filters=2", "Filter 2 Characteristic=Clean",
-                                               "Filter 2 Response=BP", "Filter 2 Freq=440 Hz",
-                                               "Num Active EFs=1", "Filter 1 Delay=5 ms", "Mix=50 %"};
+    const std::vector<std::string> settings = {"Filter 1 Freq=2000 Hz",
+                                               "Filter 1 Peak=0.9",
+                                               "Num Active Filters=2",
+                                               "Filter 2 Characteristic=Clean",
+                                               "Filter 2 Response=BP",
+                                               "Filter 2 Freq=440 Hz",
+                                               "Num Active EFs=1",
+                                               "Filter 1 Delay=5 ms",
+                                               "Mix=50 %"};
     OstrandPlugin damaged(2, 48000.0f), fresh(2, 48000.0f);
     for (OstrandPlugin* p : {&damaged, &fresh}) {
         for (const std::string& s : settings)
