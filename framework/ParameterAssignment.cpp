@@ -3,22 +3,8 @@
 #include "framework/AbstractPluginParameter.h"
 #include "framework/GenericPlugin.h"
 #include "framework/ParameterLookup.h"
+#include "framework/ParameterText.h"
 #include "framework/ParameterValueParser.h"
-
-#include <cctype>
-
-namespace {
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
-} // namespace
 
 ParameterAssignment parseParameterAssignment(const GenericPlugin& plugin, std::string_view text)
 {
@@ -28,8 +14,8 @@ ParameterAssignment parseParameterAssignment(const GenericPlugin& plugin, std::s
         result.error = "'" + std::string(text) + "' is not of the form NAME=VALUE";
         return result;
     }
-    const std::string name(trim(text.substr(0, equals)));
-    const std::string_view value = trim(text.substr(equals + 1));
+    const std::string name(trimBlanks(text.substr(0, equals)));
+    const std::string_view value = trimBlanks(text.substr(equals + 1));
     const int index = plugin.findParameter(name);
     if (index < 0) {
         result.error = "no parameter is named '" + name + "'";

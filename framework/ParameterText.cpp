@@ -1,5 +1,6 @@
 #include "framework/ParameterText.h"
 
+#include <cctype>
 #include <cstdio>
 
 std::vector<std::string> splitOptionList(const std::string& text)
@@ -59,4 +60,13 @@ std::string formatNumber(const std::string& format, double value)
         std::snprintf(buffer, sizeof buffer, "%g", value);
     }
     return buffer;
+}
+
+std::string_view trimBlanks(std::string_view text)
+{
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
 }

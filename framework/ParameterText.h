@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Text helpers shared by the parameter classes.
@@ -13,3 +14,6 @@ std::vector<std::string> splitOptionList(const std::string& text);
 // ("%.3f", "%.15lg"). A format that does not consume exactly one floating
 // point argument is not used; the number is printed with "%g" instead.
 std::string formatNumber(const std::string& format, double value);
+
+// The text without the blanks (spaces, tabs, line breaks) at either end.
+std::string_view trimBlanks(std::string_view text);

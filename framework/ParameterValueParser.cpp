@@ -11,19 +11,11 @@
 
 namespace {
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
 bool equalIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -53,6 +45,38 @@ std::string number(double v)
 std::string rangeText(const AbstractPluginParameter& p)
 {
     return number(static_cast<double>(p.getMin())) + " .. " + number(static_cast<double>(p.getMax()));
+}
+
+// Other ways of writing a display's unit, and what one of them is in the
+// display's unit: people say "1 kHz" rather than "1000 Hz", "0.3 s" for
+// 300 ms and "50 ms" for a time shown in seconds.
+struct UnitAlias {
+    std::string_view unit;
+    std::string_view alias;
+    double factor;
+};
+
+constexpr UnitAlias unitAliases[] = {{"Hz", "kHz", 1000.0}, {"ms", "s", 1000.0}, {"s", "ms", 0.001}};
+
+// The factor that turns a number written in `written` into the display's
+// unit; 0 when `written` is not that unit.
+double unitFactor(std::string_view written, std::string_view unit)
+{
+    if (equalIgnoringCase(written, unit))
+        return 1.0;
+    for (const UnitAlias& a : unitAliases)
+        if (a.unit == unit && equalIgnoringCase(written, a.alias))
+            return a.factor;
+    return 0.0;
+}
+
+std::string unitNames(std::string_view unit)
+{
+    std::string names = "'" + std::string(unit) + "'";
+    for (const UnitAlias& a : unitAliases)
+        if (a.unit == unit)
+            names += " or '" + std::string(a.alias) + "'";
+    return names;
 }
 
 ParsedParameterValue failure(std::string why)
@@ -118,7 +142,7 @@ ParsedParameterValue invertDisplay(const AbstractPluginParameter& parameter, dou
 
 ParsedParameterValue parseParameterValue(const AbstractPluginParameter& parameter, std::string_view text)
 {
-    text = trim(text);
+    text = trimBlanks(text);
     if (text.empty())
         return failure("no value given");
     const bool enumerated = parameter.isEnumerated();
@@ -137,7 +161,7 @@ ParsedParameterValue parseParameterValue(const AbstractPluginParameter& paramete
             return failure("'" + std::string(text) + "' is not one of: " + optionList(parameter));
         return failure("'" + std::string(text) + "' is not a number");
     }
-    rest = trim(rest);
+    rest = trimBlanks(rest);
 
     if (rest.empty()) {
         const double lo = parameter.getMin();
@@ -160,9 +184,11 @@ ParsedParameterValue parseParameterValue(const AbstractPluginParameter& paramete
     if (!display || display->getUnit().empty())
         return failure("'" + std::string(text) + "': this parameter has no unit; give a number in " +
                        rangeText(parameter));
-    if (!equalIgnoringCase(rest, display->getUnit()))
-        return failure("'" + std::string(text) + "': the unit of this parameter is '" + display->getUnit() + "'");
-    ParsedParameterValue r = invertDisplay(parameter, value);
+    const double factor = unitFactor(rest, display->getUnit());
+    if (factor == 0.0)
+        return failure("'" + std::string(text) + "': the unit of this parameter is " +
+                       unitNames(display->getUnit()));
+    ParsedParameterValue r = invertDisplay(parameter, value * factor);
     if (!r.ok)
         r.error = "'" + std::string(text) + "' is " + r.error + " " + display->getUnit();
     return r;

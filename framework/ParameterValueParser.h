@@ -12,7 +12,8 @@ class AbstractPluginParameter;
 //     enumeration a whole position number);
 //   - a number followed by the unit of the parameter's display ("1000 Hz",
 //     "6 dB", "12 ms", "50 %"), converted back through the display, so
-//     nobody has to work out that 1 kHz is a Freq knob at 0.5523.
+//     nobody has to work out that 1 kHz is a Freq knob at 0.5523; "kHz"
+//     serves for "Hz", and seconds and milliseconds for each other.
 // Options are tried first: with options "12,24,48" the text "24" is the
 // option, not position 24.
 struct ParsedParameterValue {
