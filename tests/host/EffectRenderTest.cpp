@@ -1,69 +1,18 @@
 // ostrand-render with the effect: settings from the command line, the
 // parameter listing, the side chain and MIDI, checked on the files it
 // writes against sox's filters, closed forms and the input itself.
-#include <gtest/gtest.h>
-#include <sndfile.h>
-#include <sys/wait.h>
+#include "RenderRun.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-namespace fs = std::filesystem;
+using namespace rendertest;
 
 namespace {
-
-struct Audio {
-    int channels = 0;
-    int sampleRate = 0;
-    std::vector<float> samples; // interleaved
-    std::size_t frames() const { return channels ? samples.size() / static_cast<std::size_t>(channels) : 0; }
-    float at(std::size_t frame, int channel = 0) const
-    {
-        return samples[frame * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel)];
-    }
-};
-
-Audio readAudio(const fs::path& path)
-{
-    Audio audio;
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file)
-        return audio;
-    audio.channels = info.channels;
-    audio.sampleRate = info.samplerate;
-    audio.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_float(file, audio.samples.data(), info.frames);
-    sf_close(file);
-    return audio;
-}
-
-struct Outcome {
-    int status = -1;
-    std::string output;
-};
-
-Outcome run(const std::string& arguments, bool withErrors = true)
-{
-    Outcome result;
-    const std::string command =
-        std::string(OSTRAND_RENDER) + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            result.output += buffer;
-        const int raw = pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return result;
-}
 
 double residualDecibels(const Audio& a, const Audio& b)
 {
@@ -77,34 +26,17 @@ double residualDecibels(const Audio& a, const Audio& b)
     return 10.0 * std::log10(error / energy);
 }
 
-class EffectRender : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("ostrand-effect-render-" + std::to_string(::getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "home");
-        ::setenv("HOME", (dir / "home").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (dir / "home/config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir / "home/data").c_str(), 1);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    void sox(const std::string& arguments) const
-    {
-        ASSERT_EQ(std::system(("sox " + arguments + " 2>/dev/null").c_str()), 0) << arguments;
-    }
-
-    fs::path dir;
-};
+using EffectRender = RenderFolder;
 
 } // namespace
 
 TEST_F(EffectRender, ListingAndSettingsFromTheCommandLine)
 {
-    Outcome r = run("--list-parameters --set 'Filter 1 Freq=1000 Hz' --set 'Routing Mode=Mid/Side'", false);
+    // Units as people write them: kilohertz, and seconds and milliseconds
+    // for each other.
+    Outcome r = run("--list-parameters --set 'Filter 1 Freq=1000 Hz' --set 'Routing Mode=Mid/Side' "
+                    "--set 'Filter 2 Freq=2.5 kHz' --set 'Filter 2 Delay=0.012 s' --set 'EG 1 Attack=250 ms'",
+                    false);
     ASSERT_EQ(r.status, 0);
     std::istringstream lines(r.output);
     std::string line;
@@ -117,6 +49,9 @@ TEST_F(EffectRender, ListingAndSettingsFromTheCommandLine)
     EXPECT_EQ(count, 666);
     EXPECT_NE(r.output.find("\n6\tRouting Mode\t0\t2\t0\tMid/Side\n"), std::string::npos);
     EXPECT_NE(r.output.find("\n8\tFilter 1 Freq\t0\t1\t1\t1000.000 Hz\n"), std::string::npos);
+    EXPECT_NE(r.output.find("\n17\tFilter 2 Freq\t0\t1\t1\t2500.000 Hz\n"), std::string::npos);
+    EXPECT_NE(r.output.find("\n23\tFilter 2 Delay\t0\t1\t0\t12.000 ms\n"), std::string::npos);
+    EXPECT_NE(r.output.find("\tEG 1 Attack\t0\t1\t0\t0.250 s\n"), std::string::npos);
 
     // Unknown names and unusable values stop with status 2 and say why.
     sox("-r 48000 -c 1 -n " + path("in.wav") + " synth 0.1 sine 440");
@@ -128,6 +63,7 @@ TEST_F(EffectRender, ListingAndSettingsFromTheCommandLine)
              {"Filter 1 Freq=2000", "Filter 1 Freq"},
              {"Filter 1 Response=Notch", "LP, HP, BP"},
              {"Input Gain=6 Hz", "'dB'"},
+             {"Filter 1 Freq=1 MHz", "'Hz' or 'kHz'"},
              {"Mix", "NAME=VALUE"},
          }) {
         r = run("--set '" + c.setting + "' " + path("in.wav") + " " + path("out.wav"));

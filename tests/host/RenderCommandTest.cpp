@@ -1,105 +1,18 @@
 // Runs ostrand-render as a user would and checks the files it leaves behind.
 // Input files are made by sox, so the reference does not come from our code.
-#include <gtest/gtest.h>
-#include <sndfile.h>
-#include <sys/wait.h>
+#include "RenderRun.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-namespace fs = std::filesystem;
+using namespace rendertest;
 
 namespace {
 
-struct Audio {
-    int channels = 0;
-    int sampleRate = 0;
-    int format = 0;
-    std::vector<float> samples; // interleaved
-    sf_count_t frames() const { return channels ? static_cast<sf_count_t>(samples.size()) / channels : 0; }
-};
-
-Audio readAudio(const fs::path& path)
-{
-    Audio audio;
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file)
-        return audio;
-    audio.channels = info.channels;
-    audio.sampleRate = info.samplerate;
-    audio.format = info.format;
-    audio.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_float(file, audio.samples.data(), info.frames);
-    sf_close(file);
-    return audio;
-}
-
-struct Outcome {
-    int status = -1;
-    std::string output; // stdout and stderr together
-};
-
-Outcome run(const std::string& arguments)
-{
-    Outcome result;
-    const std::string command = std::string(OSTRAND_RENDER) + " " + arguments + " 2>&1";
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            result.output += buffer;
-        const int raw = pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return result;
-}
-
-class RenderCommand : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("ostrand-render-test-" + std::to_string(::getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        // The plug-in keeps user settings and the MIDI controller map in
-        // the user's folders; the renderer must not touch the real ones.
-        home = dir.string() + "-home";
-        ::setenv("HOME", home.c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(dir);
-        fs::remove_all(home);
-    }
-
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-
-    void sox(const std::string& arguments) const
-    {
-        ASSERT_EQ(std::system(("sox " + arguments + " 2>/dev/null").c_str()), 0) << arguments;
-    }
-
-    std::vector<std::string> files() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path dir;
-    fs::path home;
-};
+using RenderCommand = RenderFolder;
 
 } // namespace
 
@@ -112,11 +25,12 @@ TEST_F(RenderCommand, PassThroughReturnsTheInputSampleForSample)
         sox("-r 44100 -c 2 -n -b 24 " + in + " synth " + std::to_string(length) +
             "s sine 300-2000 pinknoise gain -2");
         const Audio source = readAudio(in);
-        ASSERT_EQ(source.frames(), length);
+        ASSERT_EQ(source.frames(), static_cast<std::size_t>(length));
         for (int block : {1, 3, 512, 1024, 3000}) {
             const std::string out = path("out.wav");
             // With the mix at 0 the effect hands its input on untouched.
-            const Outcome r = run("--quiet --set Mix=0 --block " + std::to_string(block) + " " + in + " " + out);
+            const Outcome r =
+                run("--quiet --set Mix=0 --block " + std::to_string(block) + " " + in + " " + out);
             ASSERT_EQ(r.status, 0) << r.output;
             EXPECT_TRUE(r.output.empty()) << r.output;
             const Audio result = readAudio(out);
