@@ -8,14 +8,153 @@
 
 namespace {
 
-constexpr float changeEpsilon = 1.1920929e-7f;
-// Keeps the recursion out of the denormal range without touching the
-// processor's control word.
-constexpr float antiDenormal = 1e-24f;
+// Beyond any cut-off that means something (log2 Hz); keeps the design's
+// arithmetic finite for absurd control values.
+constexpr float cutoffLimit = 64.0f;
+// States smaller than this (-400 dB) are cleared before they decay into the
+// slow denormal range; so are states that are no longer finite, so that a
+// NaN or an infinity in the input costs at most one run of samples.
+constexpr float smallestState = 1e-20f;
+constexpr float largestState = 3.40282347e+38f;
+constexpr int flushInterval = 32;
 
-bool finite(float x)
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+};
+
+// One section of the given response, in double precision. Cut-off (log2 Hz)
+// and peak are finite here.
+Biquad designSection(int response, float cutoff, float peak, float sampleRate)
 {
-    return std::fabs(x) <= 3.40282347e+38f;
+    const double pi = std::numbers::pi;
+    const double fs = sampleRate > 0.0f ? static_cast<double>(sampleRate) : 44100.0;
+    double fc = std::exp2(static_cast<double>(cutoff));
+    fc = fc >= 1.0 ? std::min(fc, 0.49 * fs) : 1.0;
+    const double p = peak > 0.0f ? std::min(static_cast<double>(peak), 1.0) : 0.0;
+
+    if (response == GenericFilter::bandPass) {
+        const double w = std::min((1.0 - 0.5 * p) * fc * pi / fs, 1.0);
+        const double k = 1.0 / std::tan(w);
+        const double g = 1.0 / (k + 1.0);
+        return {g, 0.0, -g, -2.0 * std::cos(2.0 * pi * fc / fs) * g * k, (k - 1.0) * g};
+    }
+    double k = std::tan(pi * fc / fs);
+    const bool lowPass = response != GenericFilter::highPass;
+    if (lowPass)
+        k = 1.0 / k;
+    const double d = (std::numbers::sqrt2 - (std::numbers::sqrt2 - 0.02) * p) * k;
+    const double n = 1.0 / (k * k + d + 1.0);
+    return {n, lowPass ? 2.0 * n : -2.0 * n, n, lowPass ? 2.0 * (1.0 - k * k) * n : 2.0 * (k * k - 1.0) * n,
+            (1.0 - d + k * k) * n};
+}
+
+// The trapezoidal state-variable loop with integrator gain g and damping k
+// has the denominator (1 + g k + g^2) + 2 (g^2 - 1)/z + (1 - g k + g^2)/z^2,
+// and its high-, band- and low-pass outputs the numerators (1 - 1/z)^2,
+// g (1 - 1/z^2) and g^2 (1 + 1/z)^2. Any stable section whose poles avoid
+// z = +-1 (so every designed one) is such a loop with a mix of the three
+// outputs; solving the two polynomials for g, k and the mix gives:
+BiQuadFilter::Loop realise(const Biquad& c)
+{
+    const double s = 1.0 - c.a1 + c.a2; // 4 / (1 + g k + g^2)
+    const double t = 1.0 + c.a1 + c.a2; // 4 g^2 / (1 + g k + g^2)
+    const double g = std::sqrt(t / s);
+    const double k = 2.0 * (1.0 - c.a2) / (s * g);
+    const double high = (c.b0 - c.b1 + c.b2) / s;
+    const double band = 2.0 * (c.b0 - c.b2) / (s * g);
+    const double low = (c.b0 + c.b1 + c.b2) / t;
+
+    // The loop's band and low outputs for a sample are
+    //   v1 = k1 band + k2 (x - low),  v2 = low + k2 band + k3 (x - low),
+    // the integrators then hold 2 v1 - band and 2 v2 - low, and the high
+    // output is x - k v1 - v2.
+    const double k1 = 1.0 / (1.0 + g * (g + k));
+    const double k2 = g * k1;
+    const double k3 = g * k2;
+    const double mixHigh = high;
+    const double mixBand = band - k * high;
+    const double mixLow = low - high;
+    BiQuadFilter::Loop loop;
+    loop.bandDecay = static_cast<float>(-2.0 * g * (g + k) * k1); // 2 (k1 - 1)
+    loop.coupling = static_cast<float>(2.0 * k2);
+    loop.lowGain = static_cast<float>(2.0 * k3);
+    loop.direct = static_cast<float>(mixHigh + mixBand * k2 + mixLow * k3);
+    loop.fromBand = static_cast<float>(mixBand * k1 + mixLow * k2);
+    loop.fromLow = static_cast<float>(mixLow * (1.0 - k3) - mixBand * k2);
+    return loop;
+}
+
+// NaN reads as 0 (1 Hz); infinities hold at the limits.
+float finiteCutoff(float cutoff)
+{
+    return std::isnan(cutoff) ? 0.0f : std::clamp(cutoff, -cutoffLimit, cutoffLimit);
+}
+
+float finitePeak(float peak)
+{
+    return std::isfinite(peak) ? peak : 0.0f;
+}
+
+void flush(float& state)
+{
+    const float magnitude = std::fabs(state);
+    if (!(magnitude >= smallestState && magnitude <= largestState))
+        state = 0.0f;
+}
+
+// The loop as a state machine over (band, low): s' = A s + B x,
+// y = C s + D x. Solved for the states a section must hold now to go on as
+// if its input and its output had both been the signal whose last two
+// samples are newest and older, that is as if it had passed that signal
+// through unchanged. False when the loop cannot tell its states from its
+// output (a degenerate mix), or the solution is not finite.
+bool passThroughStates(const BiQuadFilter::Loop& c, float newest, float older, BiQuadFilter::Section& out)
+{
+    const double e = c.coupling, f = c.lowGain;
+    const double a00 = 1.0 + static_cast<double>(c.bandDecay), a01 = -e, a10 = e, a11 = 1.0 - f;
+    const double c0 = c.fromBand, c1 = c.fromLow, d = c.direct;
+    // C s = (1 - D) older; C (A s + B older) = (1 - D) newest, for s two samples back.
+    const double u1 = newest, u2 = older;
+    const double ca0 = c0 * a00 + c1 * a10, ca1 = c0 * a01 + c1 * a11;
+    const double r0 = (1.0 - d) * u2;
+    const double r1 = (1.0 - d) * u1 - (c0 * e + c1 * f) * u2;
+    const double det = c0 * ca1 - c1 * ca0;
+    if (det == 0.0)
+        return false;
+    double s0 = (r0 * ca1 - c1 * r1) / det;
+    double s1 = (c0 * r1 - ca0 * r0) / det;
+    for (const double x : {u2, u1}) {
+        const double t0 = a00 * s0 + a01 * s1 + e * x;
+        s1 = a10 * s0 + a11 * s1 + f * x;
+        s0 = t0;
+    }
+    if (!(std::fabs(s0) <= 1e30 && std::fabs(s1) <= 1e30))
+        return false;
+    out.band = static_cast<float>(s0);
+    out.low = static_cast<float>(s1);
+    return true;
+}
+
+// One sample through the S sections; with Keep, each section's output is
+// also shifted into its last two outputs. The state updates are grouped so
+// that a state reaches its next value in three dependent operations.
+template <int S, bool Keep>
+inline float tick(float x, const BiQuadFilter::Loop& c, float (&band)[S], float (&low)[S], float (&out1)[S],
+                  float (&out2)[S])
+{
+    for (int s = 0; s < S; ++s) {
+        const float b = band[s];
+        const float l = low[s];
+        const float y = c.direct * x + c.fromBand * b + c.fromLow * l;
+        band[s] = (b + c.bandDecay * b) + (c.coupling * x - c.coupling * l);
+        low[s] = (l - c.lowGain * l) + (c.coupling * b + c.lowGain * x);
+        x = y;
+        if constexpr (Keep) {
+            out2[s] = out1[s];
+            out1[s] = x;
+        }
+    }
+    return x;
 }
 
 } // namespace
@@ -28,54 +167,38 @@ BiQuadFilter::BiQuadFilter(wave::Graph& graph) : GenericFilter::FilterUnit(graph
 void BiQuadFilter::reset()
 {
     for (Section& s : sections)
-        s.x1 = s.x2 = s.y1 = s.y2 = 0.0f;
+        s = Section{};
 }
 
 BiQuadFilter::Coefficients BiQuadFilter::design(int response, float cutoff, float peak, float sampleRate)
 {
-    const double pi = std::numbers::pi;
-    const double fs = sampleRate > 0.0f ? static_cast<double>(sampleRate) : 44100.0;
-    double fc = std::exp2(static_cast<double>(cutoff));
-    fc = fc >= 1.0 ? std::min(fc, 0.49 * fs) : 1.0; // also catches a NaN cut-off
-    const double p = peak > 0.0f ? std::min(static_cast<double>(peak), 1.0) : 0.0;
-
-    Coefficients c;
-    if (response == GenericFilter::bandPass) {
-        const double w = std::min((1.0 - 0.5 * p) * fc * pi / fs, 1.0);
-        const double k = 1.0 / std::tan(w);
-        const double g = 1.0 / (k + 1.0);
-        c.b0 = static_cast<float>(g);
-        c.b1 = 0.0f;
-        c.b2 = static_cast<float>(-g);
-        c.a1 = static_cast<float>(-2.0 * std::cos(2.0 * pi * fc / fs) * g * k);
-        c.a2 = static_cast<float>((k - 1.0) * g);
-        return c;
-    }
-    double k = std::tan(pi * fc / fs);
-    const bool lowPass = response != GenericFilter::highPass;
-    if (lowPass)
-        k = 1.0 / k;
-    const double d = (std::numbers::sqrt2 - (std::numbers::sqrt2 - 0.02) * p) * k;
-    const double n = 1.0 / (k * k + d + 1.0);
-    c.b0 = static_cast<float>(n);
-    c.b2 = static_cast<float>(n);
-    c.a2 = static_cast<float>((1.0 - d + k * k) * n);
-    c.b1 = static_cast<float>(lowPass ? 2.0 * n : -2.0 * n);
-    c.a1 = static_cast<float>(lowPass ? 2.0 * (1.0 - k * k) * n : 2.0 * (k * k - 1.0) * n);
-    return c;
+    const Biquad c = designSection(response, finiteCutoff(cutoff), finitePeak(peak), sampleRate);
+    return {static_cast<float>(c.b0), static_cast<float>(c.b1), static_cast<float>(c.b2),
+            static_cast<float>(c.a1), static_cast<float>(c.a2)};
 }
 
-// Sections that join the cascade start from the history of the section
-// before them, as if they had passed its output through: a signal in the
-// pass band then continues without a jump instead of restarting from
-// silence (or from whatever the section held when it last ran).
+BiQuadFilter::Loop BiQuadFilter::designLoop(int response, float cutoff, float peak, float sampleRate)
+{
+    return realise(designSection(response, finiteCutoff(cutoff), finitePeak(peak), sampleRate));
+}
+
+// Sections that join the cascade start as if they had passed the output of
+// the section before them through unchanged: a signal in the pass band then
+// continues without a jump instead of restarting from silence (or from
+// whatever the section held when it last ran), and the section settles onto
+// its own response from there. Should the loop not allow that, the joining
+// section takes the states of the one before it.
 void BiQuadFilter::engageSections(int count)
 {
     for (int s = engaged; s < count; ++s) {
         const Section& before = sections[s - 1];
         Section& joining = sections[s];
-        joining.x1 = joining.y1 = before.y1;
-        joining.x2 = joining.y2 = before.y2;
+        if (!passThroughStates(designed, before.out1, before.out2, joining)) {
+            joining.band = before.band;
+            joining.low = before.low;
+        }
+        joining.out1 = before.out1;
+        joining.out2 = before.out2;
     }
     engaged = count;
 }
@@ -84,39 +207,37 @@ int BiQuadFilter::schedule(const float* cutoffs, const float* peaks, const float
                            bool constant)
 {
     const float rate = getGraph().getSampleRate();
-    Section& first = sections[0];
-    auto peakAt = [&](int i) { return peakMultiplier ? peaks[i] * peakMultiplier[i] : peaks[i]; };
+    auto cutoffAt = [&](int i) { return finiteCutoff(cutoffs[i]); };
+    auto peakAt = [&](int i) { return finitePeak(peakMultiplier ? peaks[i] * peakMultiplier[i] : peaks[i]); };
 
     // Designed at the start of every block; the design is only computed
     // again when something it depends on moved.
-    float designedCut = cutoffs[0];
-    float designedP = peakAt(0);
-    Coefficients current = first.c;
-    if (designedResponse != response || designedRate != rate ||
-        valueDiffers(first.designedCutoff, designedCut) || valueDiffers(first.designedPeak, designedP)) {
-        current = design(response, designedCut, designedP, rate);
+    float cut = cutoffAt(0);
+    float p = peakAt(0);
+    if (designedResponse != response || designedRate != rate || valueDiffers(designedCutoff, cut) ||
+        valueDiffers(designedPeak, p)) {
+        designed = designLoop(response, cut, p, rate);
         designedResponse = response;
         designedRate = rate;
+        designedCutoff = cut;
+        designedPeak = p;
     }
     int count = 0;
-    segments[static_cast<std::size_t>(count++)] = {0, current};
-    if (!(constant && !peakMultiplier)) {
-        for (int i = 1; i < n; ++i) {
-            if (i % segmentLength != 0 && std::fabs(cutoffs[i] - designedCut) <= segmentMove)
-                continue;
-            const float p = peakAt(i);
-            if (!valueDiffers(cutoffs[i], designedCut) && !valueDiffers(p, designedP))
-                continue;
-            designedCut = cutoffs[i];
-            designedP = p;
-            current = design(response, designedCut, designedP, rate);
-            segments[static_cast<std::size_t>(count++)] = {i, current};
-        }
-    }
-    for (Section& s : sections) {
-        s.c = current;
-        s.designedCutoff = designedCut;
-        s.designedPeak = designedP;
+    segments[static_cast<std::size_t>(count++)] = {0, designed};
+    if (constant && !peakMultiplier)
+        return count;
+    for (int i = 1; i < n; ++i) {
+        // A NaN fails this test and is looked at below.
+        if (i % segmentLength != 0 && std::fabs(cutoffs[i] - designedCutoff) <= segmentMove)
+            continue;
+        cut = cutoffAt(i);
+        p = peakAt(i);
+        if (!valueDiffers(cut, designedCutoff) && !valueDiffers(p, designedPeak))
+            continue;
+        designedCutoff = cut;
+        designedPeak = p;
+        designed = designLoop(response, cut, p, rate);
+        segments[static_cast<std::size_t>(count++)] = {i, designed};
     }
     return count;
 }
@@ -148,45 +269,40 @@ void BiQuadFilter::processChunk(const float* input, float* output, const float* 
         runCascade<4>(input, output, segmentCount, n);
 }
 
-// Direct form I, sample by sample through all sections, with the histories
-// in locals: the sections of neighbouring samples are independent chains
-// that the processor overlaps, where section after section over the block
-// would wait on one chain at a time.
+// Sample by sample through all sections, with the states in locals: the
+// sections of neighbouring samples are independent chains that the
+// processor overlaps, where section after section over the block would wait
+// on one chain at a time. Every 32 samples (and at every new segment) the
+// states are checked for denormal and non-finite values; the sections'
+// last two outputs are kept from the block's last two samples only.
 template <int S> void BiQuadFilter::runCascade(const float* input, float* output, int segmentCount, int n)
 {
-    float x1[S], x2[S], y1[S], y2[S];
+    float band[S], low[S], out1[S], out2[S];
     for (int s = 0; s < S; ++s) {
-        x1[s] = sections[s].x1;
-        x2[s] = sections[s].x2;
-        y1[s] = sections[s].y1;
-        y2[s] = sections[s].y2;
+        band[s] = sections[s].band;
+        low[s] = sections[s].low;
+        out1[s] = sections[s].out1;
+        out2[s] = sections[s].out2;
     }
     for (int k = 0; k < segmentCount; ++k) {
-        const Segment& seg = segments[static_cast<std::size_t>(k)];
         const int end = k + 1 < segmentCount ? segments[static_cast<std::size_t>(k) + 1].start : n;
-        const Coefficients c = seg.c;
-        for (int i = seg.start; i < end; ++i) {
-            float v = input[i];
+        const Loop c = segments[static_cast<std::size_t>(k)].loop;
+        for (int i = segments[static_cast<std::size_t>(k)].start; i < end;) {
+            const int stop = std::min(end, (i / flushInterval + 1) * flushInterval);
+            for (const int plain = std::min(stop, n - 2); i < plain; ++i)
+                output[i] = tick<S, false>(input[i], c, band, low, out1, out2);
+            for (; i < stop; ++i)
+                output[i] = tick<S, true>(input[i], c, band, low, out1, out2);
             for (int s = 0; s < S; ++s) {
-                float y = c.b0 * v + c.b1 * x1[s] + c.b2 * x2[s] - c.a1 * y1[s] - c.a2 * y2[s];
-                y = (y + antiDenormal) - antiDenormal;
-                x2[s] = x1[s];
-                x1[s] = v;
-                y2[s] = y1[s];
-                y1[s] = y;
-                v = y;
+                flush(band[s]);
+                flush(low[s]);
             }
-            output[i] = v;
         }
     }
     for (int s = 0; s < S; ++s) {
-        // A NaN or infinity that got in would otherwise stay in the
-        // recursion for good; the section starts again from silence.
-        if (!(finite(x1[s]) && finite(x2[s]) && finite(y1[s]) && finite(y2[s])))
-            x1[s] = x2[s] = y1[s] = y2[s] = 0.0f;
-        sections[s].x1 = x1[s];
-        sections[s].x2 = x2[s];
-        sections[s].y1 = y1[s];
-        sections[s].y2 = y2[s];
+        sections[s].band = band[s];
+        sections[s].low = low[s];
+        sections[s].out1 = std::isfinite(out1[s]) ? out1[s] : 0.0f;
+        sections[s].out2 = std::isfinite(out2[s]) ? out2[s] : 0.0f;
     }
 }

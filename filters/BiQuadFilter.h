@@ -16,12 +16,21 @@
 // are designed at the start of the block and again where a 32-sample
 // boundary or a cut-off move of more than a tenth of an octave finds a new
 // cut-off or peak.
+//
+// Each section runs as a loop of two trapezoidal integrators with exactly
+// the transfer function of the designed biquad (see Loop). Its states are
+// the integrators' contents, a band-pass and a low-pass level, which mean
+// the same whatever the coefficients: when the cut-off jumps far in one
+// sample (a square-wave LFO), the signal goes on from where it was. A
+// direct form would run its stored inputs and outputs through coefficients
+// they were never meant for and overshoot by 20 dB and more.
 class BiQuadFilter : public GenericFilter::FilterUnit {
 public:
     static constexpr int maxSections = 4;
     static constexpr int segmentLength = 32;
     static constexpr float segmentMove = 0.1f; // octaves
 
+    // The designed transfer function (b0 + b1/z + b2/z^2) / (1 + a1/z + a2/z^2).
     struct Coefficients {
         float b0 = 1.0f;
         float b1 = 0.0f;
@@ -30,14 +39,30 @@ public:
         float a2 = 0.0f;
     };
 
+    // One section as it runs: a loop of two trapezoidal integrators, a
+    // band-pass and a low-pass one, whose contents are the states. Per
+    // sample, with input x and the states before the sample:
+    //   y    = direct x + fromBand band + fromLow low
+    //   band = band + bandDecay band + coupling (x - low)
+    //   low  = low - lowGain low + coupling band + lowGain x
+    // Every state moves by a small step of its own, so the coefficients keep
+    // their precision at low cut-offs.
+    struct Loop {
+        float bandDecay = 0.0f;
+        float coupling = 0.0f;
+        float lowGain = 0.0f;
+        float direct = 1.0f;
+        float fromBand = 0.0f;
+        float fromLow = 0.0f;
+    };
+
     struct Section {
-        Coefficients c;
-        float designedCutoff = -1.0f;
-        float designedPeak = 0.0f;
-        float x1 = 0.0f;
-        float x2 = 0.0f;
-        float y1 = 0.0f;
-        float y2 = 0.0f;
+        float band = 0.0f;
+        float low = 0.0f;
+        // Its last two outputs, newest first: what a section that joins
+        // behind it continues from.
+        float out1 = 0.0f;
+        float out2 = 0.0f;
     };
 
     // Control thread, while building: sizes the segment list for the graph's block.
@@ -52,13 +77,15 @@ public:
     static int sectionCount(int slope) { return slope == 1 ? 1 : slope == 2 ? 2 : 4; }
     // One section for cut-off (log2 Hz) and peak (held within 0 .. 1).
     static Coefficients design(int response, float cutoff, float peak, float sampleRate);
+    // The loop with the same transfer function as design().
+    static Loop designLoop(int response, float cutoff, float peak, float sampleRate);
 
     const Section& getSection(int index) const { return sections[static_cast<std::size_t>(index)]; }
 
 private:
     struct Segment {
         int start;
-        Coefficients c;
+        Loop loop;
     };
 
     void processChunk(const float* input, float* output, const float* cutoffs, const float* peaks,
@@ -70,6 +97,9 @@ private:
     Section sections[maxSections];
     std::vector<Segment> segments;
     int engaged = 1; // sections that ran in the last block
+    Loop designed;
+    float designedCutoff = -1.0f;
+    float designedPeak = 0.0f;
     int designedResponse = -1;
     float designedRate = 0.0f;
 };

@@ -77,8 +77,8 @@ TEST(GenericFilter, AmountZeroBypassesWithoutRunningTheUnit)
         rig.graph.advance(256);
     }
     expectNoAllocations(scope);
-    EXPECT_EQ(rig.unit.getSection(0).y1, before.y1) << "the states stand still";
-    EXPECT_EQ(rig.unit.getSection(0).x1, before.x1);
+    EXPECT_EQ(rig.unit.getSection(0).low, before.low) << "the states stand still";
+    EXPECT_EQ(rig.unit.getSection(0).band, before.band);
 }
 
 TEST(GenericFilter, MutedIsSilentAndUnneededOutputIsNotComputed)
@@ -87,18 +87,18 @@ TEST(GenericFilter, MutedIsSilentAndUnneededOutputIsNotComputed)
     MuteSwitch mute;
     rig.filter.setMuteController(&mute);
     render(rig.graph, rig.filter, 256);
-    const float y1 = rig.unit.getSection(0).y1;
+    const float low = rig.unit.getSection(0).low;
 
     mute.muted = true;
     rig.graph.nextFrame();
     EXPECT_EQ(&rig.filter.pull(256), &rig.graph.getScratch());
     rig.graph.advance(256);
-    EXPECT_EQ(rig.unit.getSection(0).y1, y1);
+    EXPECT_EQ(rig.unit.getSection(0).low, low);
 
     mute.muted = false;
     rig.graph.nextFrame();
     rig.filter.pull(256, wave::Producer::OutputNotNeeded);
-    EXPECT_EQ(rig.unit.getSection(0).y1, y1);
+    EXPECT_EQ(rig.unit.getSection(0).low, low);
 }
 
 TEST(GenericFilter, PeakMultiplierCountsOnlyWithAutoMute)

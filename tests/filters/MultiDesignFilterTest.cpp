@@ -119,7 +119,7 @@ TEST(MultiDesignFilter, SwitchingToCleanAndBackKeepsBothStates)
     EXPECT_EQ(&pair.slot.getDesignFilter().characteristic(), &FilterCharacteristics::shared()[5]);
     render(pair.graph, pair.a, 1024);
     EXPECT_NE(design.bandState(0, 0), band);
-    EXPECT_EQ(pair.a.getCleanUnit().getSection(0).y1, section.y1) << "the clean unit waited";
+    EXPECT_EQ(pair.a.getCleanUnit().getSection(0).low, section.low) << "the clean unit waited";
 
     // A slot serves at most four filters.
     MultiDesignFilter c(pair.graph, pair.slot), d(pair.graph, pair.slot);
