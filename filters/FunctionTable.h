@@ -28,6 +28,9 @@ public:
     // Truncates the table position toward zero; used for the per-segment
     // coefficient lookups. Out-of-domain inputs wrap around the table.
     float lookup(float x) const;
+    // The same with x held inside the domain first, for functions that have
+    // settled at both ends (where a wrapped index would read the other end).
+    float lookupInside(float x) const { return lookup(x < lower ? lower : x > upper ? upper : x); }
 
     // Floors the table position, as the output clip stage does for four
     // values at a time (see StateVariableKernel.h); the scalar form exists

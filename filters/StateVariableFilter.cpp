@@ -10,11 +10,6 @@ using namespace svfkernel;
 
 namespace {
 
-// Cut-offs further out than this (log2 Hz) are clamped before the lookup;
-// the frequency table already saturates long before, and the clamp keeps the
-// table position well inside what an int holds.
-constexpr float cutoffLimit = 64.0f;
-
 template <class V>
 inline V pick(const LaneVector& v)
 {
@@ -266,7 +261,7 @@ void StateVariableFilter::computeCoefficients(const Lanes& lanes, int offset, fl
                 continue;
             }
             float cut = lanes.cutoff[l][at];
-            cut = isFinite(cut) ? std::clamp(cut, -cutoffLimit, cutoffLimit) : 0.0f;
+            cut = std::isnan(cut) ? 0.0f : cut;  // infinities hold at the table ends
             float peakValue = lanes.peak[l][at];
             if (lanes.peakMultiplier[l])
                 peakValue *= lanes.peakMultiplier[l][at];
@@ -278,10 +273,12 @@ void StateVariableFilter::computeCoefficients(const Lanes& lanes, int offset, fl
             seg.outputGain[l] = 1.0f / (drive * comp);
             seg.saturation[l] = settings.saturation;
 
-            const float f = tables->frequency.lookup(cut - log2Rate);
+            // A cut-off modulated far below or above the audio band keeps the
+            // filter closed or open; wrapped, it would read the other end.
+            const float f = tables->frequency.lookupInside(cut - log2Rate);
             const float limit = tables->dampingLimit.lookup(f);
             seg.f[l] = f;
-            seg.q[0][l] = std::min(limit, tables->damping.lookup(settings.resonanceAmount));
+            seg.q[0][l] = std::min(limit, tables->damping.lookupInside(settings.resonanceAmount));
             // The further stages only shape the slope: weak resonance, falling
             // from stage to stage.
             for (int s = 1; s < stages; ++s) {

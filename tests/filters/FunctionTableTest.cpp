@@ -57,6 +57,10 @@ TEST(FunctionTable, OutOfDomainInputsWrapAndTruncationDiffersFromFlooring)
     EXPECT_NEAR(t.lookupFloor(-0.1f), 1.0f, 1e-6f);
     // One period (4 steps) further on, the table repeats itself.
     EXPECT_NEAR(t.lookup(0.5f + 4.0f / 3.0f), t.lookup(0.5f), 1e-5f);
+    // Held inside the domain, the ends hold instead.
+    EXPECT_EQ(t.lookupInside(-0.1f), 0.0f);
+    EXPECT_EQ(t.lookupInside(1.0f + 4.0f / 3.0f), 1.0f);
+    EXPECT_NEAR(t.lookupInside(0.5f), 0.5f, 1e-6f);
     // Inputs no position can hold read as position 0 instead of undefined behaviour.
     EXPECT_TRUE(std::isfinite(t.lookup(std::numeric_limits<float>::quiet_NaN())));
     EXPECT_TRUE(std::isfinite(t.lookup(1e30f)));

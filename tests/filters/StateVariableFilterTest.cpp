@@ -1,3 +1,4 @@
+#include "filters/DesignFilter.h"
 #include "filters/DesignFilterStyle.h"
 #include "filters/StateVariableFilter.h"
 
@@ -8,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -206,6 +208,47 @@ TEST(StateVariableFilter, SegmentsOpenEveryThirtyTwoSamplesOrOnATenthOfAnOctave)
     filter.process(in.data(), out.data(), high.data(), zero.data(), nullptr, 100, true);
     EXPECT_FLOAT_EQ(filter.lastSegment(0).f[0], 0.95f);
     EXPECT_NEAR(filter.lastSegment(0).q[0][0], 2.0f / 0.95f - 0.95f, 1e-3f);  // the stability limit
+}
+
+// A cut-off modulated far outside the audio band holds the coefficient of
+// the table's nearest end: closed far below, open far above. (The tables
+// wrap their index, so an argument beyond the domain would read the other
+// end: a filter pushed 35 octaves down would open wide.) The same holds for
+// resonance amounts beyond the damping table.
+TEST(StateVariableFilter, CoefficientsHoldBeyondTheTablesDomains)
+{
+    const float rate = 44100.0f;
+    std::vector<float> in(64, 0.1f), out(64), peak(64, 0.0f);
+    auto coefficientAt = [&](float cutoff) {
+        StateVariableFilter filter(1024, rate);
+        const std::vector<float> cut(64, cutoff);
+        filter.process(in.data(), out.data(), cut.data(), peak.data(), nullptr, 64, true);
+        return filter.lastSegment(0).f[0];
+    };
+    const float lowest = coefficientAt(std::log2(rate) - 30.0f);
+    EXPECT_LT(lowest, 1e-8f);
+    EXPECT_EQ(coefficientAt(std::log2(rate) - 45.0f), lowest);
+    EXPECT_EQ(coefficientAt(-1e30f), lowest);
+    EXPECT_EQ(coefficientAt(std::log2(rate) + 27.0f), 0.95f);
+    EXPECT_EQ(coefficientAt(1e30f), 0.95f);
+    EXPECT_EQ(coefficientAt(std::numeric_limits<float>::infinity()), 0.95f);
+    EXPECT_EQ(coefficientAt(-std::numeric_limits<float>::infinity()), lowest);
+    EXPECT_EQ(coefficientAt(std::numeric_limits<float>::quiet_NaN()), coefficientAt(0.0f));
+
+    auto dampingFor = [&](float amount) {
+        DesignFilter::Style style("", 1.0f);
+        for (int r = 0; r < 11; ++r)
+            for (int c = 0; c < 11; ++c)
+                style.resonanceTable.setValue(r, c, amount);
+        style.resonanceTable.recomputeDifferences();
+        DesignFilter filter(style, 1024, rate);
+        const std::vector<float> cut(64, 8.0f);
+        filter.process(in.data(), out.data(), cut.data(), peak.data(), nullptr, 64, true);
+        return filter.lastSegment(0).q[0][0];
+    };
+    EXPECT_FLOAT_EQ(dampingFor(5.0f), 2.0f * (1.0f - std::sqrt(std::sqrt(5.0f))));
+    EXPECT_EQ(dampingFor(9.0f), dampingFor(5.0f));
+    EXPECT_EQ(dampingFor(-1.0f), 2.0f);
 }
 
 // The clip stage moves in whole steps of four samples: a segment's drive
