@@ -3,6 +3,7 @@
 #include "filters/BlockLoops.h"
 
 #include <algorithm>
+#include <cmath>
 
 using namespace blockloops;
 
@@ -49,7 +50,9 @@ template <bool WriteOutput> void FilterAnalyzer::follow(const float* x, float* o
         if constexpr (WriteOutput)
             out[i] = gate ? std::min(s * reciprocalThreshold, 1.0f) : 1.0f;
     }
-    state = s;
+    // A NaN or an infinity in the level would stay in the follower for good
+    // and hold the gain at 1 (or NaN): the silence detector starts again.
+    state = std::isfinite(s) ? s : 0.0f;
 }
 
 void FilterAnalyzer::processBlock(const wave::Block* input, wave::Block& output, int n, int flags)

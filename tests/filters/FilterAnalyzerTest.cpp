@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 TEST(FilterAnalyzer, SettlesOnTheLevelRelativeToTheThreshold)
 {
@@ -43,4 +44,22 @@ TEST(FilterAnalyzer, FollowsWithItsTimeConstant)
     EXPECT_GT(analyzer.getFollowerState(), before);
     graph.reset();
     EXPECT_EQ(analyzer.getFollowerState(), 0.0f);
+}
+
+TEST(FilterAnalyzer, ANonFiniteLevelDoesNotDisableTheDetector)
+{
+    // A NaN or an infinity in the input level (a broken plug-in before ours)
+    // must not stick in the follower: once the input is silent, the gain
+    // falls towards 0 again and auto-mute works.
+    for (const float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+        SCOPED_TRACE(bad);
+        wave::Graph graph;
+        std::vector<float> level(44100, 0.0f);
+        std::fill_n(level.begin() + 1000, 50, bad);
+        Playback in(graph, level);
+        FilterAnalyzer analyzer(graph, &in);
+        const auto out = render(graph, analyzer, 44100, 256);
+        EXPECT_LT(out.back(), 1e-3f);
+    }
 }
