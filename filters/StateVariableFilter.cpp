@@ -1,5 +1,6 @@
 #include "filters/StateVariableFilter.h"
 
+#include "filters/BlockLoops.h"
 #include "filters/StateVariableKernel.h"
 
 #include <algorithm>
@@ -341,34 +342,34 @@ void StateVariableFilter::runStagesWithTap(V* work, float comp)
 // The output stage advances in whole steps of four samples: a segment starts
 // where the previous one's last step ended, which may be past its own first
 // sample, and one that has been passed entirely is skipped.
-void StateVariableFilter::clipOneLane(float* work) const
+template <class Step>
+void StateVariableFilter::forEachClipStep(Step step) const
 {
-    const FunctionTable& curve = clip->table();
     int pos = 0;
     for (int k = 0; k < segmentCount; ++k) {
         const Segment& seg = segments[static_cast<size_t>(k)];
-        if (seg.end <= pos)
-            continue;
+        for (; pos < seg.end; pos += 4)
+            step(pos, seg);
+    }
+}
+
+void StateVariableFilter::clipOneLane(float* work) const
+{
+    const FunctionTable& curve = clip->table();
+    forEachClipStep([&](int pos, const Segment& seg) {
         const LaneVector drive = splat<LaneVector>(seg.drive[0]);
         const LaneVector gain = splat<LaneVector>(seg.outputGain[0]);
-        for (; pos < seg.end; pos += 4)
-            storeFour(work + pos, clipFour(loadFour(work + pos), drive, gain, curve));
-    }
+        blockloops::store(work + pos, clipFour(blockloops::load(work + pos), drive, gain, curve));
+    });
 }
 
 void StateVariableFilter::clipLanes(LaneVector* work) const
 {
     const FunctionTable& curve = clip->table();
-    int pos = 0;
-    for (int k = 0; k < segmentCount; ++k) {
-        const Segment& seg = segments[static_cast<size_t>(k)];
-        if (seg.end <= pos)
-            continue;
-        for (; pos < seg.end; pos += 4) {
-            for (int j = 0; j < 4; ++j)
-                work[pos + j] = clipFour(work[pos + j], seg.drive, seg.outputGain, curve);
-        }
-    }
+    forEachClipStep([&](int pos, const Segment& seg) {
+        for (int j = 0; j < 4; ++j)
+            work[pos + j] = clipFour(work[pos + j], seg.drive, seg.outputGain, curve);
+    });
 }
 
 template <class V>

@@ -187,6 +187,8 @@ private:
     template <class V, int S>
     void runStagesWithTap(V* work, float comp);
     void engageStages(LaneMask active, int stages);
+    template <class Step>
+    void forEachClipStep(Step step) const;
     void clipOneLane(float* work) const;
     void clipLanes(LaneVector* work) const;
 

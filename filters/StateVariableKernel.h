@@ -3,8 +3,6 @@
 #include "filters/FunctionTable.h"
 #include "filters/LaneVector.h"
 
-#include <cstring>
-
 // The arithmetic of the state-variable filter, written once over a lane type
 // V (float for one lane, LaneVector for four). Internal to the filter; kept
 // apart so that the orchestration in StateVariableFilter.cpp stays readable.
@@ -118,18 +116,6 @@ inline LaneVector clipFour(LaneVector y, LaneVector drive, LaneVector gain, cons
     const LaneVector a = {v[index[0]], v[index[1]], v[index[2]], v[index[3]]};
     const LaneVector b = {v[index[0] + 1], v[index[1] + 1], v[index[2] + 1], v[index[3] + 1]};
     return (a + (b - a) * weight) * gain;
-}
-
-inline LaneVector loadFour(const float* p)
-{
-    LaneVector v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storeFour(float* p, LaneVector v)
-{
-    std::memcpy(p, &v, sizeof v);
 }
 
 }  // namespace svfkernel
