@@ -34,3 +34,15 @@ private:
     float fallbackValue;
     wave::Block fallback;
 };
+
+// The shortcuts of the nodes that read control blocks: only a constant
+// block can be 0 or 1 throughout (within the float change test).
+inline bool isConstantZero(const ControlInput::Signal& g)
+{
+    return g.constant && g.samples[0] >= -1.1920929e-7f && g.samples[0] <= 1.1920929e-7f;
+}
+
+inline bool isConstantOne(const ControlInput::Signal& g)
+{
+    return g.constant && g.samples[0] >= 1.0f - 1.1920929e-7f && g.samples[0] <= 1.0f + 1.1920929e-7f;
+}

@@ -19,7 +19,7 @@ template <class Combine> void combineInto(float* out, const float* x, const floa
 } // namespace
 
 Mixer::Mixer(wave::Graph& graph, int numInputs, int op)
-    : wave::Source(graph), operation(this, std::clamp(op, 0, 4)), inputCount(this, 0)
+    : WeightedSource(graph), operation(this, std::clamp(op, 0, 4)), inputCount(this, 0)
 {
     inputCount = std::max(numInputs, 0);
 }
@@ -37,47 +37,9 @@ void Mixer::propertyChanged(PropertyBase& property)
             inputCount = 0;
             return;
         }
-        while (static_cast<int>(inputs.size()) < inputCount)
-            inputs.push_back(std::make_unique<WeightedInput>(getGraph(), 1.0f));
-        summing.reserve(inputs.size());
+        while (storedInputs() < inputCount)
+            addInput(1.0f);
     }
-}
-
-WeightedInput* Mixer::input(int index) const
-{
-    if (index < 0 || index >= static_cast<int>(inputs.size()))
-        return nullptr;
-    return inputs[static_cast<std::size_t>(index)].get();
-}
-
-void Mixer::setInput(int index, wave::Producer* audio)
-{
-    if (WeightedInput* in = input(index))
-        in->setSource(audio);
-}
-
-wave::Producer* Mixer::getInput(int index) const
-{
-    const WeightedInput* in = input(index);
-    return in ? in->getSource() : nullptr;
-}
-
-void Mixer::setGainSource(int index, wave::Producer* gain)
-{
-    if (WeightedInput* in = input(index))
-        in->setGainSource(gain);
-}
-
-void Mixer::setGain(int index, float gain, float timeMs)
-{
-    if (WeightedInput* in = input(index))
-        in->setGain(gain, timeMs);
-}
-
-float Mixer::getGain(int index) const
-{
-    const WeightedInput* in = input(index);
-    return in ? in->getGain() : 0.0f;
 }
 
 void Mixer::outputSilence()
@@ -91,9 +53,7 @@ int Mixer::process(wave::Block& target, int numSamples, int flags)
     if (flags & (OutputNotNeeded | NoConsumer))
         return numSamples;
     if (operation == sum) {
-        const int used = std::min<int>(inputCount, static_cast<int>(inputs.size()));
-        const WeightedSum::Result r = summing.run(std::span(inputs).first(static_cast<std::size_t>(used)),
-                                                  target, getGraph().getScratch(), numSamples);
+        const WeightedSum::Result r = weightedSum(inputCount, target, numSamples);
         setLastBlock(*r.block);
         setConstant(r.constant);
     } else {
@@ -109,7 +69,7 @@ void Mixer::processOther(wave::Block& target, int n, int op)
     const LaneVector one = splat<LaneVector>(1.0f);
     bool first = true;
     for (int i = 0; i < inputCount; ++i) {
-        WeightedInput& in = *inputs[static_cast<std::size_t>(i)];
+        WeightedInput& in = *input(i);
         if (!in.getSource())
             continue;
         const ControlInput::Signal g = in.pullGain(n);

@@ -1,12 +1,7 @@
 #pragma once
 
-#include "filters/WeightedInput.h"
+#include "filters/WeightedSource.h"
 #include "framework/Property.h"
-#include "wave/ParameterRamp.h"
-#include "wave/Source.h"
-
-#include <memory>
-#include <vector>
 
 // Combines any number of weighted inputs under one operation: a sum (the
 // routing's averaging), a difference, the largest magnitude (a level over
@@ -17,7 +12,7 @@
 // constantly 0 without pulling them, and when only one input contributes
 // with a constant gain of 1 the output is that input's own block, not a copy.
 // When no input contributes, the output is silence (the graph's scratch block).
-class Mixer : public wave::Source, public PropertyOwner {
+class Mixer : public WeightedSource, public PropertyOwner {
 public:
     enum Operation : int { sum = 0, subtract = 1, maximum = 2, product = 3, ratio = 4 };
 
@@ -32,13 +27,6 @@ public:
     Property<int> inputCount;
 
     int getInputCount() const { return inputCount; }
-    void setInput(int index, wave::Producer* audio);
-    wave::Producer* getInput(int index) const;
-    // A gain stream for the input; null returns it to its own smoothed gain.
-    void setGainSource(int index, wave::Producer* gain);
-    // Moves the input's own gain (see WeightedInput::setGain).
-    void setGain(int index, float gain, float timeMs = ParameterRamp::automaticTime);
-    float getGain(int index) const;
 
     // Audio thread. With OutputNotNeeded nothing is pulled or computed: the
     // node has no state, its gains glide on graph time, and inputs that must
@@ -47,13 +35,7 @@ public:
 
     void propertyChanged(PropertyBase& property) override;
 
-protected:
-    WeightedInput* input(int index) const;
-
 private:
     void processOther(wave::Block& target, int numSamples, int op);
     void outputSilence();
-
-    std::vector<std::unique_ptr<WeightedInput>> inputs;
-    WeightedSum summing;
 };

@@ -1,12 +1,7 @@
 #pragma once
 
-#include "filters/WeightedInput.h"
+#include "filters/WeightedSource.h"
 #include "framework/Property.h"
-#include "wave/ParameterRamp.h"
-#include "wave/Source.h"
-
-#include <memory>
-#include <vector>
 
 // Sends one of several inputs on, or a weighted sum of them while it moves
 // from one to another: the audition switch, the stereo / mid-side switch,
@@ -18,7 +13,8 @@
 // smoothed gain (or a linked gain stream); the selection glides the chosen
 // input's gain to 1 and the others to 0 with the automatic ramp time (20 ms
 // for a full switch), while the selection given at construction holds at once.
-class Router : public wave::Source, public PropertyOwner {
+// A gain set with setGain holds until the next selection.
+class Router : public WeightedSource, public PropertyOwner {
 public:
     // Control thread, while building.
     Router(wave::Graph& graph, int numInputs = 2, int selected = 0);
@@ -28,14 +24,7 @@ public:
     // changes) or control thread while building.
     Property<int> selection;
 
-    int getInputCount() const { return static_cast<int>(inputs.size()); }
-    void setInput(int index, wave::Producer* audio);
-    wave::Producer* getInput(int index) const;
-    // A gain stream for the input; null returns it to its own smoothed gain.
-    void setGainSource(int index, wave::Producer* gain);
-    // Moves one input's own gain; the next selection change overrides it.
-    void setGain(int index, float gain, float timeMs = ParameterRamp::automaticTime);
-    float getGain(int index) const;
+    int getInputCount() const { return storedInputs(); }
     // Selects an input with a ramp time of its own (0: at once).
     void select(int index, float timeMs);
 
@@ -45,9 +34,5 @@ public:
     void propertyChanged(PropertyBase& property) override;
 
 private:
-    WeightedInput* input(int index) const;
     void applySelection(float timeMs);
-
-    std::vector<std::unique_ptr<WeightedInput>> inputs;
-    WeightedSum summing;
 };

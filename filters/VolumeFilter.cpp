@@ -1,7 +1,6 @@
 #include "filters/VolumeFilter.h"
 
 #include "filters/BlockLoops.h"
-#include "filters/WeightedInput.h"
 
 using namespace blockloops;
 

@@ -4,10 +4,6 @@
 #include "wave/Consumer.h"
 #include "wave/FloatParameterSource.h"
 
-#include <memory>
-#include <span>
-#include <vector>
-
 // One input of a mixing node: an audio producer and the gain it is weighted
 // with. The gain is a linked gain producer or, while none is linked, the
 // input's own smoothed gain, so a node can glide an input in and out without
@@ -44,39 +40,4 @@ private:
     wave::Consumer audioLink;
     wave::Consumer gainLink;
     FloatParameterSource ownGain;
-};
-
-// The sign of a gain block for the shortcuts of the mixing nodes: only a
-// constant block can be 0 or 1 throughout.
-inline bool isConstantZero(const ControlInput::Signal& g)
-{
-    return g.constant && g.samples[0] >= -1.1920929e-7f && g.samples[0] <= 1.1920929e-7f;
-}
-
-inline bool isConstantOne(const ControlInput::Signal& g)
-{
-    return g.constant && g.samples[0] >= 1.0f - 1.1920929e-7f && g.samples[0] <= 1.0f + 1.1920929e-7f;
-}
-
-// The sum of weighted inputs shared by Mixer and Router. Inputs whose gain is
-// constantly 0 are left out without pulling their audio; a single input with
-// a constant gain of 1 is handed through as its own block; no contributing
-// input gives the silence block.
-class WeightedSum {
-public:
-    struct Result {
-        const wave::Block* block;
-        bool constant;
-    };
-
-    // Control thread: room for this many inputs, so run never allocates.
-    void reserve(std::size_t count);
-
-    // Audio thread. Uses the first `count` inputs (at most the reserved number).
-    Result run(std::span<const std::unique_ptr<WeightedInput>> inputs, wave::Block& target,
-               const wave::Block& silence, int numSamples);
-
-private:
-    std::vector<WeightedInput*> contributing;
-    std::vector<ControlInput::Signal> gains;
 };

@@ -1,0 +1,54 @@
+#include "filters/WeightedSource.h"
+
+#include "wave/Graph.h"
+
+#include <algorithm>
+
+void WeightedSource::addInput(float gain)
+{
+    inputs.push_back(std::make_unique<WeightedInput>(getGraph(), gain));
+    summing.reserve(inputs.size());
+}
+
+WeightedInput* WeightedSource::input(int index) const
+{
+    if (index < 0 || index >= storedInputs())
+        return nullptr;
+    return inputs[static_cast<std::size_t>(index)].get();
+}
+
+void WeightedSource::setInput(int index, wave::Producer* audio)
+{
+    if (WeightedInput* in = input(index))
+        in->setSource(audio);
+}
+
+wave::Producer* WeightedSource::getInput(int index) const
+{
+    const WeightedInput* in = input(index);
+    return in ? in->getSource() : nullptr;
+}
+
+void WeightedSource::setGainSource(int index, wave::Producer* gain)
+{
+    if (WeightedInput* in = input(index))
+        in->setGainSource(gain);
+}
+
+void WeightedSource::setGain(int index, float gain, float timeMs)
+{
+    if (WeightedInput* in = input(index))
+        in->setGain(gain, timeMs);
+}
+
+float WeightedSource::getGain(int index) const
+{
+    const WeightedInput* in = input(index);
+    return in ? in->getGain() : 0.0f;
+}
+
+WeightedSum::Result WeightedSource::weightedSum(int count, wave::Block& target, int numSamples)
+{
+    const auto used = static_cast<std::size_t>(std::clamp(count, 0, storedInputs()));
+    return summing.run(std::span(inputs).first(used), target, getGraph().getScratch(), numSamples);
+}
