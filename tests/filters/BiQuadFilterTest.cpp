@@ -371,3 +371,53 @@ TEST(BiQuadFilter, SectionsJoiningOnASlopeRaiseContinueTheSignal)
         }
     }
 }
+
+TEST(BiQuadFilter, SwitchingTheResponseWhileRunningDoesNotClick)
+{
+    // The sections' states are the same for every response; only the mix of
+    // the loop's outputs changes. A section switched between low-pass and
+    // high-pass at the same cut-off and peak (the same poles) therefore goes
+    // on exactly as one that had the new response all along. Every other
+    // switch, and steeper slopes whose later sections still carry the old
+    // response's signal, stay within the level of the held responses.
+    const int n = 8192, at = 5000;
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> spread(-0.5f, 0.5f);
+    std::vector<float> x(n);
+    for (float& v : x)
+        v = spread(random);
+    const std::vector<float> cut(n, std::log2(1000.0f)), p(n, 0.5f);
+    auto run = [&](int slope, int before, int after) {
+        wave::Graph graph(rate);
+        BiQuadFilter filter(graph);
+        filter.slope = static_cast<GenericFilter::Slope>(slope);
+        std::vector<float> y(n);
+        filter.response = static_cast<GenericFilter::Response>(before);
+        filter.process(x.data(), y.data(), cut.data(), p.data(), nullptr, at, true);
+        filter.response = static_cast<GenericFilter::Response>(after);
+        filter.process(x.data() + at, y.data() + at, cut.data(), p.data(), nullptr, n - at, true);
+        return std::vector<float>(y.begin() + at, y.end());
+    };
+    auto largest = [](const std::vector<float>& y) {
+        float m = 0.0f;
+        for (const float v : y)
+            m = std::max(m, std::fabs(v));
+        return m;
+    };
+    for (const auto& [before, after] : {std::pair{0, 1}, std::pair{1, 0}}) {
+        const auto switched = run(1, before, after);
+        const auto allAlong = run(1, after, after);
+        for (std::size_t i = 0; i < switched.size(); ++i)
+            ASSERT_NEAR(switched[i], allAlong[i], 1e-6f) << before << " -> " << after << " at " << i;
+    }
+    for (int slope = 1; slope <= 3; ++slope) {
+        for (int before = 0; before < 3; ++before) {
+            for (int after = 0; after < 3; ++after) {
+                const float held =
+                    std::max(largest(run(slope, before, before)), largest(run(slope, after, after)));
+                EXPECT_LE(largest(run(slope, before, after)), 1.25f * held)
+                    << "slope " << slope << ": " << before << " -> " << after;
+            }
+        }
+    }
+}
