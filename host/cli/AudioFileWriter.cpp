@@ -4,13 +4,19 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <system_error>
 
 namespace {
+
+// The most sample data a plain WAV file holds: its sizes are 32-bit byte
+// counts, and the header takes a little of them.
+constexpr std::int64_t wavDataLimit = 0xFFFFFFFFll - 4096;
 
 // Creates a new, empty file with a fresh hidden name beside target ("wx"
 // fails when the name exists, so an existing file is never taken over).
@@ -51,7 +57,7 @@ AudioFileWriter::~AudioFileWriter()
     discard();
 }
 
-bool AudioFileWriter::open(const std::string& path, int channels, int sampleRate)
+bool AudioFileWriter::open(const std::string& path, int channels, int sampleRate, std::int64_t expectedFrames)
 {
     target = path;
     std::error_code ec;
@@ -65,13 +71,24 @@ bool AudioFileWriter::open(const std::string& path, int channels, int sampleRate
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sampleRate;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    // A WAV file counts its bytes in 32 bits: past 4 GiB (3.1 hours of
+    // stereo at 48 kHz) the sizes wrap and readers see minutes of a long
+    // render. RF64 counts in 64 bits. A render known to fit gets a plain
+    // WAV file; one of unknown length gets RF64, which libsndfile turns
+    // into a (WAVE_FORMAT_EXTENSIBLE) WAV file when it stays small.
+    const std::int64_t bytesPerFrame = std::int64_t{4} * std::max(channels, 1);
+    const bool fits = expectedFrames >= 0 && expectedFrames <= wavDataLimit / bytesPerFrame;
+    info.format = (fits ? SF_FORMAT_WAV : SF_FORMAT_RF64) | SF_FORMAT_FLOAT;
     file = sf_open(temporary.c_str(), SFM_WRITE, &info);
     if (!file) {
         error = sndfileReason(sf_strerror(nullptr), "write error");
         discard();
         return false;
     }
+    if (!fits)
+        sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    frameLimit = fits ? wavDataLimit / bytesPerFrame : std::numeric_limits<std::int64_t>::max();
+    written = 0;
     return true;
 }
 
@@ -79,10 +96,15 @@ bool AudioFileWriter::write(const float* interleaved, int frames)
 {
     if (!file)
         return false;
+    if (frames > frameLimit - written) {
+        error = "more audio than the input announced, too much for a WAV file";
+        return false;
+    }
     if (sf_writef_float(file, interleaved, frames) != frames) {
         error = sndfileReason(sf_strerror(file), "write error");
         return false;
     }
+    written += frames;
     return true;
 }
 

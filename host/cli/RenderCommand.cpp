@@ -144,7 +144,7 @@ int runRenderCommand(std::span<const std::string_view> arguments)
 
     catchInterrupts();
     AudioFileWriter writer;
-    if (!writer.open(options.output, channels, reader->getSampleRate()))
+    if (!writer.open(options.output, channels, reader->getSampleRate(), reader->getFrames()))
         return fail("cannot write " + quoted(options.output) + ": " + writer.getError(), fileError);
 
     RenderProcessor processor(std::move(plugin), channels, std::move(feeder));
@@ -173,7 +173,8 @@ int runRenderCommand(std::span<const std::string_view> arguments)
     }
     if (!processor.getSideChainError().empty()) {
         writer.discard();
-        return fail("cannot read side chain " + quoted(options.sideChain) + ": " + processor.getSideChainError(),
+        return fail("cannot read side chain " + quoted(options.sideChain) + ": " +
+                        processor.getSideChainError(),
                     fileError);
     }
     if (!writer.commit())
