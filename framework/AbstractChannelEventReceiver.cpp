@@ -25,7 +25,7 @@ void AbstractChannelEventReceiver::polyPressure(int key, float value)
         l->polyPressure(key, value);
 }
 
-void AbstractChannelEventReceiver::controlChange(int controller, float value, int rawValue)
+void AbstractChannelEventReceiver::controlChange(int controller, int rawValue, float value)
 {
     if (controllerMap) {
         int pending = learnTarget.exchange(-1, std::memory_order_relaxed);
@@ -36,7 +36,7 @@ void AbstractChannelEventReceiver::controlChange(int controller, float value, in
             setParameterByMidi(id, value);
     }
     for (MidiListener* l : listeners) {
-        l->controlChange(controller, value, rawValue);
+        l->controlChange(controller, rawValue, value);
         if (controller == 1)
             l->modWheel(value);
     }

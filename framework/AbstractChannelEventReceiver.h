@@ -25,7 +25,7 @@ public:
     virtual void polyPressure(int key, float value);
     // Completes a pending learn, moves the learned parameter, then tells the
     // listeners (and, for controller 1, their mod wheel too).
-    virtual void controlChange(int controller, float value, int rawValue);
+    virtual void controlChange(int controller, int rawValue, float value);
     virtual void noteOff(int key, float velocity);
     virtual void noteOn(int key, float velocity);
     // Moves a learned parameter; nothing here.

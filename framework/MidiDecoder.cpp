@@ -50,7 +50,7 @@ void MidiDecoder::dispatch(int slot, int status, int data1, int data2)
         else if (data1 == 123)
             r->noteOff(0, 0.0f);
         else
-            r->controlChange(data1, value, data2);
+            r->controlChange(data1, data2, value);
         break;
     case 0xC0:
         r->programChange(bank, data1);

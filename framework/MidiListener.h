@@ -9,7 +9,7 @@ public:
     virtual ~MidiListener() = default;
     virtual void channelPressure(float) {}
     virtual void polyPressure(int /*note*/, float /*value*/) {}
-    virtual void controlChange(int /*controller*/, float /*value*/, int /*rawValue*/) {}
+    virtual void controlChange(int /*controller*/, int /*rawValue*/, float /*value*/) {}
     virtual void modWheel(float) {}
     virtual void noteOff(int /*note*/, float /*velocity*/) {}
     virtual void noteOn(int /*note*/, float /*velocity*/) {}

@@ -57,7 +57,7 @@ void MidiModSource::polyPressure(int, float value)
     store(aftertouchEntry, value);
 }
 
-void MidiModSource::controlChange(int controller, float value, int)
+void MidiModSource::controlChange(int controller, int, float value)
 {
     // Controllers own entries 0..127 only; the entries after them hold the
     // other inputs.

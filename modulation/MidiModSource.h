@@ -48,7 +48,7 @@ public:
 
     void channelPressure(float value) override;
     void polyPressure(int note, float value) override;
-    void controlChange(int controller, float value, int rawValue) override;
+    void controlChange(int controller, int rawValue, float value) override;
     void modWheel(float value) override;
     void noteOn(int note, float velocity) override;
     void pitchBend(float value) override;

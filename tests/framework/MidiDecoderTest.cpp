@@ -15,7 +15,7 @@ struct Log final : MidiListener {
     void add(const std::string& s) { calls.push_back(s); }
     void channelPressure(float v) override { add("pressure " + std::to_string(v)); }
     void polyPressure(int n, float v) override { add("poly " + std::to_string(n) + " " + std::to_string(v)); }
-    void controlChange(int c, float v, int raw) override
+    void controlChange(int c, int raw, float v) override
     {
         add("cc " + std::to_string(c) + " " + std::to_string(v) + " " + std::to_string(raw));
     }

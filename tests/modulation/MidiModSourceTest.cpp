@@ -72,7 +72,7 @@ TEST(MidiModSource, EachInputScalesItsMessages)
     // A controller number past 127 from a careless caller is no controller:
     // it must not land on the entries behind the controllers.
     for (int bad : {128, 129, 132, 500, -1})
-        s.controlChange(bad, -0.75f, 0);
+        s.controlChange(bad, 0, -0.75f);
     for (int entry = MidiModSource::modWheelEntry; entry < MidiModSource::entryCount; ++entry)
         EXPECT_NE(s.getStoredValue(entry), -0.75f) << entry;
     EXPECT_NEAR(rig.send({}), 64.0f / 127.0f, 1e-6f);
@@ -116,7 +116,7 @@ TEST(MidiModSource, ListeningAndRenderingAllocateNothing)
     MidiModSource s(graph);
     testsupport::AllocationScope scope;
     for (int block = 0; block < 50; ++block) {
-        s.controlChange(block % 128, 0.5f, 64);
+        s.controlChange(block % 128, 64, 0.5f);
         s.modWheel(static_cast<float>(block % 3) * 0.3f);
         s.noteOn(block, 0.7f);
         s.pitchBend(-0.25f);
