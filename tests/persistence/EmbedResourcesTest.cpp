@@ -3,6 +3,7 @@
 // themselves, read at run time.
 
 #include "resources/EmbeddedResources.h"
+#include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,6 @@
 namespace {
 
 const std::filesystem::path dataFolder = OSTRAND_TEST_DATA_DIR;
-
-std::string fileContent(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::string content;
-    char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        content.append(buffer, static_cast<std::size_t>(in.gcount()));
-    return content;
-}
 
 } // namespace
 
@@ -43,7 +34,7 @@ TEST(EmbedResources, EveryByteArrivesUnchangedUnderItsName)
     ASSERT_EQ(table.size(), std::size(expected));
     for (std::size_t i = 0; i < table.size(); ++i) {
         EXPECT_STREQ(table[i].name, expected[i].name);
-        std::string content = fileContent(dataFolder / expected[i].file);
+        std::string content = TemporaryHome::readFile(dataFolder / expected[i].file);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(table[i].data), table[i].size), content)
             << expected[i].file;
     }
