@@ -58,13 +58,15 @@ void perSample(benchmark::State& state, int samplesPerIteration)
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// range(0): slope. Two channels of one slot: one four-lane pass per frame.
-void sharedSlotPair(benchmark::State& state)
+// Two channels of noise through one filter each. On one slot they share a
+// four-lane pass per frame; on two slots each takes a pass with one lane.
+void twoChannels(benchmark::State& state, bool shareSlot)
 {
     wave::Graph graph(48000.0f);
     Noise left(graph, 1), right(graph, 2);
-    MultiDesignFilter::ParallelUnit slot(graph, FilterCharacteristics::shared());
-    MultiDesignFilter a(graph, slot, &left), b(graph, slot, &right);
+    MultiDesignFilter::ParallelUnit slotA(graph, FilterCharacteristics::shared());
+    MultiDesignFilter::ParallelUnit slotB(graph, FilterCharacteristics::shared());
+    MultiDesignFilter a(graph, slotA, &left), b(graph, shareSlot ? slotA : slotB, &right);
     setUp(a, 0, static_cast<int>(state.range(0)));
     setUp(b, 0, static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -76,23 +78,15 @@ void sharedSlotPair(benchmark::State& state)
     perSample(state, 2 * blockLength);
 }
 
-// The same two channels on two slots: two passes with one lane each.
+// range(0): slope.
+void sharedSlotPair(benchmark::State& state)
+{
+    twoChannels(state, true);
+}
+
 void separateSlots(benchmark::State& state)
 {
-    wave::Graph graph(48000.0f);
-    Noise left(graph, 1), right(graph, 2);
-    MultiDesignFilter::ParallelUnit slotA(graph, FilterCharacteristics::shared());
-    MultiDesignFilter::ParallelUnit slotB(graph, FilterCharacteristics::shared());
-    MultiDesignFilter a(graph, slotA, &left), b(graph, slotB, &right);
-    setUp(a, 0, static_cast<int>(state.range(0)));
-    setUp(b, 0, static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        graph.nextFrame();
-        benchmark::DoNotOptimize(a.pull(blockLength).data());
-        benchmark::DoNotOptimize(b.pull(blockLength).data());
-        graph.advance(blockLength);
-    }
-    perSample(state, 2 * blockLength);
+    twoChannels(state, false);
 }
 
 // A cut-off (log2 Hz) sweeping up and down between 100 Hz and 6.2 kHz at
