@@ -2,7 +2,7 @@
 // adds to a host block of the pass-through plug-in.
 #include "host/cli/MidiEventFeeder.h"
 #include "host/cli/MidiFile.h"
-#include "host/cli/PassThroughPlugin.h"
+#include "../../tests/host/PassThroughPlugin.h"
 #include "host/cli/RenderProcessor.h"
 #include "host/cli/TempoMap.h"
 

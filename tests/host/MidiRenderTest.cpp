@@ -3,9 +3,10 @@
 // the transport arrives before every block.
 #include "host/cli/MidiEventFeeder.h"
 #include "host/cli/MidiFile.h"
-#include "host/cli/PassThroughPlugin.h"
 #include "host/cli/RenderProcessor.h"
 #include "host/cli/TempoMap.h"
+
+#include "PassThroughPlugin.h"
 
 #include "framework/AbstractMusicEventReceiver.h"
 #include "framework/MidiListener.h"

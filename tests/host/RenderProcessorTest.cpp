@@ -13,7 +13,7 @@
 // The renderer's plug-in speaks for the product (the name settings and
 // folders are derived from) and copes with hosts that hand it the same
 // buffers for input and output, also crossed.
-TEST(PassThroughPlugin, KnowsTheProductAndProcessesInPlace)
+TEST(RenderProcessor, KnowsTheProductAndProcessesInPlace)
 {
     TemporaryHome home; // the plug-in's user settings go there
     RenderProcessor processor(2, 96000);
