@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/Property.h"
 #include "wave/Block.h"
 #include "wave/Consumer.h"
 
@@ -39,10 +40,11 @@ private:
 // block can be 0 or 1 throughout (within the float change test).
 inline bool isConstantZero(const ControlInput::Signal& g)
 {
-    return g.constant && g.samples[0] >= -1.1920929e-7f && g.samples[0] <= 1.1920929e-7f;
+    return g.constant && g.samples[0] >= -valueChangeEpsilon && g.samples[0] <= valueChangeEpsilon;
 }
 
 inline bool isConstantOne(const ControlInput::Signal& g)
 {
-    return g.constant && g.samples[0] >= 1.0f - 1.1920929e-7f && g.samples[0] <= 1.0f + 1.1920929e-7f;
+    return g.constant && g.samples[0] >= 1.0f - valueChangeEpsilon &&
+           g.samples[0] <= 1.0f + valueChangeEpsilon;
 }

@@ -1,11 +1,12 @@
 #include "modulation/EnvelopeFollower.h"
 
+#include "framework/Property.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr float outputScale = 1.0f / 60.0f;
-constexpr float epsilon = 1.1920929e-7f;
 // A level this close to the floor (in dB) is the floor. A release tail into
 // silence shrinks geometrically; without the cut it would end in subnormal
 // floats, which are slow on many processors wherever the caller does not
@@ -26,7 +27,7 @@ float EnvelopeFollower::Smoothing::coefficientFor(float seconds, float sampleRat
     // At least one sample; a NaN keeps the time in use.
     float a = seconds * sampleRate;
     a = a >= 1.0f ? std::min(a, 1.0e9f) : (a == a ? 1.0f : samples);
-    if (std::fabs(a - samples) > epsilon) {
+    if (valueDiffers(a, samples)) {
         samples = a;
         // After `samples` samples of a constant input the level has covered
         // 90 % of the distance: (1 - c)^A = 0.1.

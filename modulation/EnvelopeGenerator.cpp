@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr float epsilon = 1.1920929e-7f;
-
 // Times clamp into the usable range; a NaN or negative time is the shortest.
 float sanitizeTime(float t)
 {
@@ -104,7 +102,7 @@ void EnvelopeGenerator::reset()
 void EnvelopeGenerator::start()
 {
     startLevel = level;
-    decaySpan = std::max(1.0f - sustain - epsilon, 0.0f);
+    decaySpan = std::max(1.0f - sustain - valueChangeEpsilon, 0.0f);
     const int samples = static_cast<int>(static_cast<double>(attack) * sampleRate);
     attackSamplesLeft = (samples + 3) & ~3;
     attackPosition = decayPosition = releasePosition = 0.0;
@@ -140,8 +138,8 @@ void EnvelopeGenerator::readInputs(int k)
         decay = d;
         // From where the level is now towards the new sustain (or from the
         // top, while the attack still runs).
-        decaySpan = attackSamplesLeft > 0 ? std::max(1.0f - sustain - epsilon, 0.0f)
-                                          : std::max(std::fabs(level - sustain) - epsilon, 0.0f);
+        decaySpan = attackSamplesLeft > 0 ? std::max(1.0f - sustain - valueChangeEpsilon, 0.0f)
+                                          : std::max(std::fabs(level - sustain) - valueChangeEpsilon, 0.0f);
         decayPosition = 0.0;
     }
     if (valueDiffers(r, release)) {
@@ -224,7 +222,7 @@ void EnvelopeGenerator::renderStretch(float* out, int n)
         if (attackSamplesLeft > 0) {
             const int m = std::min(n, attackSamplesLeft);
             curves.attack.render(out, m, attackPosition, 1.0 / (sampleRate * static_cast<double>(attack)),
-                                 startLevel, 1.0f - startLevel - epsilon);
+                                 startLevel, 1.0f - startLevel - valueChangeEpsilon);
             attackSamplesLeft -= m;
             level = out[m - 1];
             out += m;
@@ -232,9 +230,9 @@ void EnvelopeGenerator::renderStretch(float* out, int n)
         }
         if (n > 0) {
             const double step = 1.0 / (sampleRate * static_cast<double>(decay));
-            if (level > sustain + epsilon)
+            if (level > sustain + valueChangeEpsilon)
                 curves.decay.render(out, n, decayPosition, step, sustain, decaySpan);
-            else if (level < sustain - epsilon)
+            else if (level < sustain - valueChangeEpsilon)
                 curves.rise.render(out, n, decayPosition, step, sustain - decaySpan, decaySpan);
             else
                 std::fill(out, out + n, sustain);

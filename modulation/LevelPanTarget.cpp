@@ -1,13 +1,12 @@
 #include "modulation/LevelPanTarget.h"
 
+#include "framework/Property.h"
 #include "modulation/ModulationKernels.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-constexpr float changeEpsilon = 1.1920929e-7f;
-
 // Milliseconds until the ramp reaches its target (0 when it has).
 float remainingMs(ParameterRamp& ramp)
 {
@@ -93,7 +92,8 @@ void LevelPanTarget::VoiceController::processAll(wave::Block** blocks, int numSa
     t.second.getRamp().advanceToPresent();
     const bool sourcesSettled = !t.first.getRamp().isRunning() && !t.second.getRamp().isRunning();
 
-    if (t.controllerB.isConstant() && std::fabs(b[0]) <= changeEpsilon && (modulated || sourcesSettled)) {
+    if (t.controllerB.isConstant() && std::fabs(b[0]) <= valueChangeEpsilon &&
+        (modulated || sourcesSettled)) {
         // No pan (or difference): both channels are A. The multi-producer
         // interface hands out mutable blocks; nobody writes through these.
         blocks[0] = blocks[1] = const_cast<wave::Block*>(&a);

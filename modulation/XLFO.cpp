@@ -6,8 +6,8 @@
 
 namespace {
 
-// The float change test (2^-23).
-constexpr double epsilon = 1.1920928955078125e-7;
+// The float change test, for the phase arithmetic in double.
+constexpr double epsilon = static_cast<double>(valueChangeEpsilon);
 
 // A phase this close below a step or half boundary counts as having reached
 // it. Tempo-synchronized steps often end exactly on a sample; the phase sum

@@ -35,7 +35,7 @@ void XLFOFreqController::setTempoAndPosition(double newTempo, double newPosition
 {
     // No tempo (0), or one that cannot be meant (negative, not finite):
     // 120, rather than a stalled or reversed XLFO.
-    tempo = newTempo > 1.1920929e-7 && std::isfinite(newTempo) ? newTempo : 120.0;
+    tempo = newTempo > static_cast<double>(valueChangeEpsilon) && std::isfinite(newTempo) ? newTempo : 120.0;
     if (std::isfinite(newPosition)) {
         position = newPosition;
         positionAt = getGraph().getPosition();
