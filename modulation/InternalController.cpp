@@ -1,44 +1,37 @@
 #include "modulation/InternalController.h"
 
-namespace {
-bool validSlot(int slot)
-{
-    return slot >= 0 && slot < ModulationMatrix::numSlots;
-}
-} // namespace
-
 bool InternalController::isBypassed(int slot)
 {
-    return validSlot(slot) && matrix.getSlot(slot).bypassed;
+    return ModulationMatrix::isSlot(slot) && matrix.getSlot(slot).bypassed;
 }
 
 bool InternalController::isInverted(int slot)
 {
-    return validSlot(slot) && matrix.getSlot(slot).inverted;
+    return ModulationMatrix::isSlot(slot) && matrix.getSlot(slot).inverted;
 }
 
 float InternalController::getLevel(int slot)
 {
-    if (!validSlot(slot))
+    if (!ModulationMatrix::isSlot(slot))
         return 0.0f;
     const int level = matrix.getSlot(slot).levelTarget;
-    return level >= 0 && level < ModulationMatrix::numTargets ? matrix.getTargetEntry(level).base : 0.0f;
+    return ModulationMatrix::isTarget(level) ? matrix.getTargetEntry(level).base : 0.0f;
 }
 
 int InternalController::getSource(int slot)
 {
-    return validSlot(slot) ? matrix.getSlot(slot).source : -1;
+    return ModulationMatrix::isSlot(slot) ? matrix.getSlot(slot).source : ModulationMatrix::none;
 }
 
 int InternalController::getTarget(int slot)
 {
-    return validSlot(slot) ? matrix.getSlot(slot).target : -1;
+    return ModulationMatrix::isSlot(slot) ? matrix.getSlot(slot).target : ModulationMatrix::none;
 }
 
 void InternalController::findSlotsUsingSource(int source, ModulationMatrix::SlotList& out)
 {
     out.clear();
-    if (source < 0 || source >= ModulationMatrix::numSources)
+    if (!ModulationMatrix::isSource(source))
         return;
     for (const ModulationMatrix::Slot* s : matrix.getSourceEntry(source).slots)
         out.push_back(s->index);
@@ -47,7 +40,7 @@ void InternalController::findSlotsUsingSource(int source, ModulationMatrix::Slot
 void InternalController::findSlotsOnTarget(int target, ModulationMatrix::SlotList& out)
 {
     out.clear();
-    if (target < 0 || target >= ModulationMatrix::numTargets)
+    if (!ModulationMatrix::isTarget(target))
         return;
     for (const ModulationMatrix::Slot* s : matrix.getTargetEntry(target).slots)
         out.push_back(s->index);

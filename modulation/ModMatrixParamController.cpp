@@ -94,7 +94,7 @@ void ModMatrixParamController::setLevel(int slot, float level)
 
 void ModMatrixParamController::setSource(int slot, int source)
 {
-    if (source < 0 || source >= ModulationMatrix::numSources)
+    if (!ModulationMatrix::isSource(source))
         source = ModulationMatrix::none;
     if (auto* s = set(slot))
         s->source.setValue(static_cast<float>(s->source.positionOf(source + 1)), 0);
@@ -102,7 +102,7 @@ void ModMatrixParamController::setSource(int slot, int source)
 
 void ModMatrixParamController::setTarget(int slot, int target)
 {
-    if (target < 0 || target >= ModulationMatrix::numTargets)
+    if (!ModulationMatrix::isTarget(target))
         target = ModulationMatrix::none;
     if (auto* s = set(slot))
         s->target.setValue(static_cast<float>(s->target.positionOf(target + 1)), 0);

@@ -179,12 +179,13 @@ public:
     float getSlotDepth(int slot) const;
     InternalController& getInternalController() const { return *internal; }
 
+    // Whether an index names a target, a slot or a source (none does not).
+    static constexpr bool isTarget(int t) { return t >= 0 && t < numTargets; }
+    static constexpr bool isSlot(int s) { return s >= 0 && s < numSlots; }
+    static constexpr bool isSource(int s) { return s >= 0 && s < numSources; }
+
 private:
     friend class GlobalModulationProducer;
-
-    bool isTarget(int t) const { return t >= 0 && t < numTargets; }
-    bool isSlot(int s) const { return s >= 0 && s < numSlots; }
-    bool isSource(int s) const { return s >= 0 && s < numSources; }
 
     // Brings validity, completeness, clamp flags and depths in line with
     // the slot records after a change of sources, targets or bypass.

@@ -3,21 +3,6 @@
 #include <climits>
 #include <utility>
 
-namespace {
-bool inSlots(int slot)
-{
-    return slot >= 0 && slot < ModulationMatrix::numSlots;
-}
-bool inTargets(int target)
-{
-    return target >= 0 && target < ModulationMatrix::numTargets;
-}
-bool inSources(int source)
-{
-    return source >= 0 && source < ModulationMatrix::numSources;
-}
-} // namespace
-
 ModulationMatrix::Controller::Controller(ModulationMatrix& owner) : matrix(owner) {}
 
 ModulationMatrix::Controller::~Controller() = default;
@@ -33,7 +18,7 @@ void ModulationMatrix::Controller::clearSlotLocked(int slot, SlotList* cleared, 
     // Each slot is emptied before the slots aimed at its level are visited,
     // so even a ring of slots modulating each other's levels ends; the depth
     // bound is a second line of defence.
-    if (!inSlots(slot) || depth > numSlots)
+    if (!isSlot(slot) || depth > numSlots)
         return;
     setSource(slot, none);
     setTarget(slot, none);
@@ -43,7 +28,7 @@ void ModulationMatrix::Controller::clearSlotLocked(int slot, SlotList* cleared, 
     if (cleared && !cleared->contains(slot))
         cleared->push_back(slot);
     const int level = matrix.getSlot(slot).levelTarget;
-    if (!inTargets(level))
+    if (!isTarget(level))
         return;
     SlotList nested;
     findSlotsOnTarget(level, nested);
@@ -58,7 +43,7 @@ void ModulationMatrix::Controller::clearSlotsOfSource(int source)
     findSlotsUsingSource(source, found);
     for (int slot : found)
         clearSlotLocked(slot, nullptr, 0);
-    if (!inSources(source))
+    if (!isSource(source))
         return;
     // Batches nest, so this stays one batch.
     for (int own : matrix.getSourceEntry(source).ownTargets)
@@ -100,7 +85,7 @@ void ModulationMatrix::Controller::sortSlots(int count, int* selected)
 
 void ModulationMatrix::Controller::swapSlots(int a, int b)
 {
-    if (!inSlots(a) || !inSlots(b) || a == b)
+    if (!isSlot(a) || !isSlot(b) || a == b)
         return;
     Lock lock(*this);
     const int sourceA = getSource(a), targetA = getTarget(a);
@@ -122,7 +107,7 @@ void ModulationMatrix::Controller::swapSlots(int a, int b)
     // lists are taken before either is changed.
     const int levelOfA = matrix.getSlot(a).levelTarget;
     const int levelOfB = matrix.getSlot(b).levelTarget;
-    if (!inTargets(levelOfA) || !inTargets(levelOfB))
+    if (!isTarget(levelOfA) || !isTarget(levelOfB))
         return;
     SlotList onA, onB;
     findSlotsOnTarget(levelOfA, onA);
@@ -136,7 +121,7 @@ void ModulationMatrix::Controller::swapSlots(int a, int b)
 void ModulationMatrix::Controller::connect(int slot, int source, int target, bool inverted, bool bypassed,
                                            float level)
 {
-    if (!inSlots(slot))
+    if (!isSlot(slot))
         return;
     Lock lock(*this);
     setSource(slot, source);
@@ -148,7 +133,7 @@ void ModulationMatrix::Controller::connect(int slot, int source, int target, boo
 
 void ModulationMatrix::Controller::addToClosure(int target)
 {
-    if (!inTargets(target) || inClosure[static_cast<std::size_t>(target)])
+    if (!isTarget(target) || inClosure[static_cast<std::size_t>(target)])
         return;
     inClosure[static_cast<std::size_t>(target)] = true;
     closure.push_back(target);
@@ -159,7 +144,7 @@ const ModulationMatrix::TargetList& ModulationMatrix::Controller::collectClosure
     for (int t : closure)
         inClosure[static_cast<std::size_t>(t)] = false;
     closure.clear();
-    if (!inSlots(slot))
+    if (!isSlot(slot))
         return closure;
 
     // Worklist form of the recursive visit: a slot contributes its level and
@@ -175,7 +160,7 @@ const ModulationMatrix::TargetList& ModulationMatrix::Controller::collectClosure
         const int j = pending[next++];
         addToClosure(matrix.getSlot(j).levelTarget);
         const int source = getSource(j);
-        if (inSources(source))
+        if (isSource(source))
             for (int own : matrix.getSourceEntry(source).ownTargets)
                 addToClosure(own);
         for (; scanned < closure.size(); ++scanned) {
@@ -193,10 +178,10 @@ const ModulationMatrix::TargetList& ModulationMatrix::Controller::collectClosure
 
 bool ModulationMatrix::Controller::isValidConnection(int slot)
 {
-    if (!inSlots(slot))
+    if (!isSlot(slot))
         return false;
     const int target = getTarget(slot);
-    if (!inTargets(matrix.getSlot(slot).levelTarget) || !inSources(getSource(slot)) || !inTargets(target) ||
+    if (!isTarget(matrix.getSlot(slot).levelTarget) || !isSource(getSource(slot)) || !isTarget(target) ||
         isBypassed(slot))
         return false;
     collectClosure(slot);
