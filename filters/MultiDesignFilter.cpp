@@ -24,10 +24,9 @@ MultiDesignFilter::~MultiDesignFilter() = default;
 
 void MultiDesignFilter::reset()
 {
-    // Every unit this filter may switch to, so that none keeps a state from
-    // before the reset.
-    slot.reset();
-    clean.reset();
+    // Every unit this filter may switch to (the slot's shared unit and the
+    // clean one are among them), so that none keeps a state from before the
+    // reset.
     for (const Characteristic& entry : entries) {
         if (entry.plainUnit)
             entry.plainUnit->reset();

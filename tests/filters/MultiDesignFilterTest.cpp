@@ -127,6 +127,19 @@ TEST(MultiDesignFilter, SwitchingToCleanAndBackKeepsBothStates)
 
     pair.a.characteristic = 99; // clamped to the last entry
     EXPECT_EQ(pair.a.characteristic.get(), 10);
+
+    // A reset while on the clean unit clears the shared lane it left as well.
+    ASSERT_NE(design.bandState(0, 0), 0.0f);
+    ASSERT_NE(pair.a.getCleanUnit().getSection(0).low, 0.0f);
+    pair.a.reset();
+    for (int stage = 0; stage < StateVariableFilter::maxStages; ++stage) {
+        EXPECT_EQ(design.bandState(stage, 0), 0.0f);
+        EXPECT_EQ(design.lowState(stage, 0), 0.0f);
+    }
+    for (int s = 0; s < BiQuadFilter::maxSections; ++s) {
+        EXPECT_EQ(pair.a.getCleanUnit().getSection(s).band, 0.0f);
+        EXPECT_EQ(pair.a.getCleanUnit().getSection(s).low, 0.0f);
+    }
 }
 
 namespace {
