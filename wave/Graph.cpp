@@ -103,16 +103,11 @@ void Graph::advance(int numSamples)
     // run list; nodes leave it when their parameter set is applied.
     for (std::size_t i = 0; i < runList.size(); ++i) {
         Producer& p = *runList[i];
-        // Whatever was produced this frame is skipped, linked or not: owners
-        // may pull a producer without a consumer link (a plug-in channel's
-        // output, a mixer reading its inputs), and a node must never advance
-        // its state twice in one frame.
-        if (p.frameStamp == frame)
-            continue;
-        const bool linked = p.linkedConsumers > 0;
-        p.producedBlock = p.targetBlock;
-        p.process(*p.targetBlock, numSamples, linked ? Producer::OutputNotNeeded : Producer::NoConsumer);
-        p.frameStamp = frame;
+        // The memoized pull skips whatever was produced this frame, linked or
+        // not: owners may pull a producer without a consumer link (a plug-in
+        // channel's output, a mixer reading its inputs), and a node must never
+        // advance its state twice in one frame.
+        p.pull(numSamples, p.linkedConsumers > 0 ? Producer::OutputNotNeeded : Producer::NoConsumer);
     }
     position += static_cast<std::uint32_t>(numSamples);
     for (auto& child : children)
