@@ -2,7 +2,6 @@
 
 #include "framework/FloatPluginParameter.h"
 #include "framework/IndexedPluginParameter.h"
-#include "framework/ParameterText.h"
 #include "framework/Property.h"
 
 #include <algorithm>
@@ -32,14 +31,6 @@ public:
         PropertyValue v = propertyValueFor(plain);
         for (P* p : properties)
             p->set(v);
-    }
-
-    std::string valueToText(float plain) const override
-    {
-        if constexpr (std::is_base_of_v<FloatPluginParameter, B>)
-            return formatNumber("%.15lg", static_cast<double>(plain));
-        else
-            return B::valueToText(plain);
     }
 
 protected:
