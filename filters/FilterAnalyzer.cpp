@@ -1,6 +1,6 @@
 #include "filters/FilterAnalyzer.h"
 
-#include "filters/BlockLoops.h"
+#include "wave/BlockLoops.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "filters/GenericFilter.h"
 
-#include "filters/BlockLoops.h"
+#include "wave/BlockLoops.h"
 
 GenericFilter::GenericFilter(wave::Graph& graph, wave::Producer* source)
     : wave::Filter(graph, source), cutoff(graph, defaultCutoff), amount(graph, defaultAmount),

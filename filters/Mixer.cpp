@@ -1,6 +1,6 @@
 #include "filters/Mixer.h"
 
-#include "filters/BlockLoops.h"
+#include "wave/BlockLoops.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "filters/StateVariableFilter.h"
 
-#include "filters/BlockLoops.h"
+#include "wave/BlockLoops.h"
 #include "filters/StateVariableKernel.h"
 
 #include <algorithm>

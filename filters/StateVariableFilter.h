@@ -1,7 +1,7 @@
 #pragma once
 
 #include "filters/FunctionTable.h"
-#include "filters/LaneVector.h"
+#include "wave/LaneVector.h"
 #include "framework/Property.h"
 
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "filters/FunctionTable.h"
-#include "filters/LaneVector.h"
+#include "wave/LaneVector.h"
 
 // The arithmetic of the state-variable filter, written once over a lane type
 // V (float for one lane, LaneVector for four). Internal to the filter; kept

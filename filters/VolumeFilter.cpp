@@ -1,6 +1,6 @@
 #include "filters/VolumeFilter.h"
 
-#include "filters/BlockLoops.h"
+#include "wave/BlockLoops.h"
 
 using namespace blockloops;
 

@@ -1,6 +1,6 @@
 #include "filters/WeightedSum.h"
 
-#include "filters/BlockLoops.h"
+#include "wave/BlockLoops.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 // The per-sample arithmetic of the modulation matrix, four samples per step
 // with the compiler's vector types (SSE on x86-64, NEON on ARM64).
 //
-// Every pointer must be 16-byte aligned, and the arrays must have room for n
-// rounded up to a multiple of 4: the kernels always work on whole groups of
-// four. wave::Block satisfies both (its storage is padded to a cache line).
+// The arrays must have room for n rounded up to a multiple of 4: the kernels
+// always work on whole groups of four (wave/BlockLoops.h). wave::Block has
+// that room (its storage is padded to a cache line).
 // Samples past n in a partial last group are computed from whatever the
 // arrays hold there and are never read as results.
 struct ModulationKernels {

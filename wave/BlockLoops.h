@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filters/LaneVector.h"
+#include "wave/LaneVector.h"
 
 #include <cstring>
 
