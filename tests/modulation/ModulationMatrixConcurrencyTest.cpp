@@ -22,8 +22,14 @@ TEST(ModulationMatrixConcurrency, EditorEditsWhileTheAudioThreadPulls)
     ModulationMatrix& matrix = *plugin.matrix;
     std::atomic<bool> editing{true};
     std::atomic<int> warnings{0};
+    std::atomic<int> blocks{0};
 
     std::thread editor([&] {
+        // The edits start once the audio thread has finished a block, so they
+        // overlap the blocks that follow however the two threads get
+        // scheduled (a slow first block could otherwise outlast them all).
+        while (blocks.load() == 0)
+            std::this_thread::yield();
         std::mt19937 rng(5);
         auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
         for (int round = 0; round < 3000; ++round) {
@@ -72,7 +78,6 @@ TEST(ModulationMatrixConcurrency, EditorEditsWhileTheAudioThreadPulls)
     });
 
     bool finite = true;
-    int blocks = 0;
     while (editing || blocks == 0) {
         plugin.runBlock();
         ++blocks;
