@@ -80,9 +80,7 @@ FilterRouting::RoutingElement& FilterRouting::addElement(wave::Filter& filter, D
     for (int j = 0; j <= slot; ++j)
         mixer.setInput(j + 1, &elements[static_cast<std::size_t>(j)]->router);
     building = true;
-    activeFilterCount.setOwner(nullptr);
-    activeFilterCount.set(getElementCount());
-    activeFilterCount.setOwner(this);
+    activeFilterCount.setQuietly(getElementCount());
     rewire();
     updateActive(0.0f);
     updateGains(0.0f);

@@ -18,9 +18,7 @@ void Router::select(int index, float timeMs)
     const int clamped = std::clamp(index, 0, getInputCount() - 1);
     // The property only notifies on a change; the gains must follow this
     // call's time even when the selection stays.
-    selection.setOwner(nullptr);
-    selection.set(clamped);
-    selection.setOwner(this);
+    selection.setQuietly(clamped);
     applySelection(timeMs);
 }
 

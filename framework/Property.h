@@ -84,6 +84,10 @@ public:
         return *this;
     }
 
+    // Stores the value without telling the owner: for an owner that sets
+    // its own property and does the follow-up work itself, in its own way.
+    void setQuietly(const T& newValue) { value = newValue; }
+
 private:
     T value;
 };
