@@ -22,7 +22,12 @@
 #include "modulation/Trigger.h"
 #include "modulation/XLFO.h"
 #include "modulation/XLFOFreqController.h"
-#include "persistence/UserSettingsStorage.h"
+#include "effect/LegacyPresetLoaders.h"
+#include "effect/SectionPresetKind.h"
+#include "persistence/PresetFile.h"
+#include "persistence/PresetLibrary.h"
+#include "persistence/PresetStorage.h"
+#include "persistence/SectionPresets.h"
 
 #include <algorithm>
 #include <mutex>
@@ -36,12 +41,12 @@ constexpr int outputGainTarget = 68;
 constexpr int outputPanTarget = 69;
 constexpr int mixTarget = 70;
 
-// The user settings and the MIDI controller map live in files; the first
-// plug-in built in a process installs the storage that reads and writes
-// them, unless the host put one of its own in place.
+// The user settings, the presets and the MIDI controller map live in
+// files; the first plug-in built in a process installs the storage that
+// reads and writes them, unless the host put one of its own in place.
 void installStorage()
 {
-    static UserSettingsStorage storage;
+    static PresetStorage storage;
     static std::once_flag once;
     std::call_once(once, [] {
         if (!PluginStorage::installed())
@@ -132,6 +137,9 @@ OstrandPlugin::OstrandPlugin(int channelCount, float sampleRate)
     registerComponents();
     setMidiStateParameter(&receiveMidi);
     applyAllParameters();
+    // The user's own starting point replaces the built-in defaults.
+    if (const PresetItem* start = PresetLibrary::shared().presets().findByName(defaultSettingName))
+        loadPreset(start->path);
 }
 
 OstrandPlugin::~OstrandPlugin()
@@ -336,6 +344,37 @@ void OstrandPlugin::initializeShared(const std::string& name)
     ModulationMatrixPlugin::initializeShared(name);
     // The ten characteristic tables, loaded once for every instance.
     FilterCharacteristics::shared();
+    setPresetFormatVersion(presetVersion);
+    // Section k is component kind k.
+    for (const SectionPresetKind& kind : sectionPresetKinds)
+        PresetLibrary::shared().registerSection(kind.extension, kind.folder);
+}
+
+bool OstrandPlugin::loadPreset(const std::string& path)
+{
+    if (!loadAnyGeneration(*this, presetFileSource(path)))
+        return false;
+    becomeCurrentPreset(path);
+    return true;
+}
+
+bool OstrandPlugin::addSource(ComponentKind kind)
+{
+    AbstractParameterSetList* list = nullptr;
+    switch (kind) {
+    case xlfoKind: list = &xlfos; break;
+    case egKind: list = &egs; break;
+    case efKind: list = &efs; break;
+    case midiKind: list = &midiSources; break;
+    default: break;
+    }
+    if (!list || list->getNumActive() >= list->getMaxActive())
+        return false;
+    Batch batch(*this);
+    const int added = list->getNumActive();
+    list->getNumActiveParameter().setValue(static_cast<float>(added + 1), 0);
+    ComponentPresetHandler(*this, kind, added).loadDefault();
+    return true;
 }
 
 std::unique_ptr<AbstractMusicEventReceiver> OstrandPlugin::createEventReceiver()

@@ -56,6 +56,10 @@ public:
     static constexpr int numEGs = 6;
     static constexpr int numEFs = 4;
     static constexpr int numMidiSources = 10;
+    // The version full presets are written with (version 1 held five EGs).
+    static constexpr int presetVersion = 2;
+    // The preset a new instance starts from when the user has one.
+    static constexpr const char* defaultSettingName = "Default Setting";
     // Component kinds, the grouping of section presets.
     enum ComponentKind { filterKind = 0, xlfoKind, egKind, efKind, midiKind, slotKind };
     // "Audition Signal" positions.
@@ -78,8 +82,13 @@ public:
     // position (quarter notes) reach the six step LFOs.
     void setTransport(double tempo, double position) override;
     std::unique_ptr<AbstractMusicEventReceiver> createEventReceiver() override;
-    // First instance: the base set-up, then the characteristic tables.
+    // First instance: the base set-up, the characteristic tables, the
+    // preset format version and the section preset kinds.
     void initializeShared(const std::string& name) override;
+    // A full preset of any generation this product wrote (the current one,
+    // then the earlier layouts, converted); on success it becomes the
+    // current preset.
+    bool loadPreset(const std::string& path) override;
     // Audio thread: after the channels, the envelope triggers' level
     // selection and the filter link groups.
     void applyParameter(int index) override;
@@ -100,6 +109,11 @@ public:
     // Control or editor thread: how many "Routing" positions the current
     // mode and number of filters offer.
     int getRoutingChoiceCount() const;
+
+    // Editor thread: makes one more source of a kind (xlfoKind, egKind,
+    // efKind, midiKind) active and gives it the section's "Default" preset
+    // when there is one. False when the list is full or the kind has none.
+    bool addSource(ComponentKind kind);
     bool isTwoChannel() const { return getChannelCount() == 2; }
     OstrandChannel& getOstrandChannel(int channel) const;
 

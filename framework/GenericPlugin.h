@@ -292,13 +292,14 @@ public:
 protected:
     // Calls the listener, guarded so setListener can wait for the call to end.
     void notifyListener(unsigned mask, int index);
+    // The file just loaded or saved is the current preset now: its name and
+    // place, unmodified; the adapter and the listener hear of it. For
+    // plug-ins that load presets their own way.
+    void becomeCurrentPreset(const std::string& path);
 
 private:
     void applyChange(int index, float value);
     void deliverEvent(const TimedEvent& event);
-    // The file just loaded or saved is the current preset now: its name and
-    // place, unmodified; the adapter and the listener hear of it.
-    void becomeCurrentPreset(const std::string& path);
 
     std::atomic<Adapter*> adapter{nullptr};
     std::vector<std::unique_ptr<Channel>> channels;

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 BinaryDataReader::BinaryDataReader(std::unique_ptr<std::istream> stream) : input(std::move(stream)) {}
 
@@ -42,5 +43,10 @@ float BinaryDataReader::readFloat()
 
 BinaryFileReader::BinaryFileReader(const std::string& fileName)
     : BinaryDataReader(std::make_unique<std::ifstream>(fileName, std::ios::binary))
+{
+}
+
+BinaryMemoryReader::BinaryMemoryReader(std::string_view bytes)
+    : BinaryDataReader(std::make_unique<std::istringstream>(std::string(bytes), std::ios::binary))
 {
 }

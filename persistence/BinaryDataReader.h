@@ -45,3 +45,9 @@ class BinaryFileReader : public BinaryDataReader {
 public:
     explicit BinaryFileReader(const std::string& fileName);
 };
+
+// A reader over a copy of bytes held in memory.
+class BinaryMemoryReader : public BinaryDataReader {
+public:
+    explicit BinaryMemoryReader(std::string_view bytes);
+};

@@ -22,6 +22,25 @@ Registered& registered()
     return instance;
 }
 
+// Tables added by static initialisers, before main and before any thread
+// looks anything up; afterwards only read.
+std::vector<std::span<const EmbeddedResource>>& addedTables()
+{
+    static std::vector<std::span<const EmbeddedResource>> tables;
+    return tables;
+}
+
+std::optional<std::span<const std::uint8_t>> findInTable(std::span<const EmbeddedResource> table,
+                                                         const std::string& key)
+{
+    auto found = std::lower_bound(table.begin(), table.end(), key, [](const EmbeddedResource& entry, const std::string& k) {
+        return std::strcmp(entry.name, k.c_str()) < 0;
+    });
+    if (found == table.end() || key != found->name)
+        return std::nullopt;
+    return std::span<const std::uint8_t>(found->data, found->size);
+}
+
 } // namespace
 
 std::string resourceKey(std::string_view name)
@@ -43,13 +62,17 @@ std::optional<std::span<const std::uint8_t>> findResource(std::string_view name)
         if (found != r.resources.end())
             return std::span<const std::uint8_t>(found->second);
     }
-    std::span<const EmbeddedResource> table = embeddedResources();
-    auto found = std::lower_bound(table.begin(), table.end(), key, [](const EmbeddedResource& entry, const std::string& k) {
-        return std::strcmp(entry.name, k.c_str()) < 0;
-    });
-    if (found == table.end() || key != found->name)
-        return std::nullopt;
-    return std::span<const std::uint8_t>(found->data, found->size);
+    if (auto bytes = findInTable(embeddedResources(), key))
+        return bytes;
+    for (std::span<const EmbeddedResource> table : addedTables())
+        if (auto bytes = findInTable(table, key))
+            return bytes;
+    return std::nullopt;
+}
+
+void addResourceTable(std::span<const EmbeddedResource> table)
+{
+    addedTables().push_back(table);
 }
 
 std::span<const std::uint8_t> loadResource(std::string_view name)

@@ -29,6 +29,15 @@ std::span<const std::uint8_t> loadResource(std::string_view name);
 // lower case ("One.fil" gives "one").
 std::string resourceKey(std::string_view name);
 
+struct EmbeddedResource;
+
+// Adds a table of resources compiled into a part of the program built after
+// this layer (the factory content, made by a tool that itself needs the
+// layers above): looked up after the module's own table, in the order
+// added. Called by static initialisers; the table must live as long as the
+// process.
+void addResourceTable(std::span<const EmbeddedResource> table);
+
 // Adds a resource at run time, ahead of the compiled-in ones of the same
 // name. For tests, which need resources of their own.
 void registerResource(std::string_view name, std::vector<std::uint8_t> bytes);
