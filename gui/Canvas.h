@@ -13,12 +13,6 @@ namespace gui {
 class Bitmap;
 class Text;
 
-// A point with fractions, for anti-aliased drawing (1x units).
-struct PointF {
-    float x = 0;
-    float y = 0;
-};
-
 enum class Align { Left, Center, Right };
 
 // Draws into the pixels of its owner (usually a bitmap). Callers speak in the

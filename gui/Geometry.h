@@ -14,6 +14,12 @@ struct Point {
     Point operator-(Point o) const { return {x - o.x, y - o.y}; }
 };
 
+// A point with fractions, for anti-aliased drawing (1x units).
+struct PointF {
+    float x = 0;
+    float y = 0;
+};
+
 // A rectangle from left/top (inclusive) to right/bottom (exclusive). An empty
 // rectangle (no area) is the neutral element of unite().
 struct Rect {

@@ -1,0 +1,245 @@
+// Knobs and the value model driven by synthetic mouse input with a clock the
+// test moves: the 200-pixel full range, fine and speed-sensitive drags, small
+// ranges, the wheel, the dial on the ring, and the modifier actions in both
+// the default table and the host's.
+#include "gui/Bitmap.h"
+#include "gui/HeadlessInterface.h"
+#include "gui/Knob.h"
+#include "gui/ModifierActions.h"
+#include "gui/RootControl.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+using namespace gui;
+
+namespace {
+
+// A knob at (100, 100) in a large window, with an image so that it drags.
+struct KnobRig {
+    HeadlessInterface ui{400, 400};
+    Bitmap image{40, 40};
+    Knob& knob;
+    int begins = 0, ends = 0, changes = 0, alternates = 0;
+
+    KnobRig() : knob(ui.root().add<Knob>(Rect::ofSize(100, 100, 40, 40), styleWithImage()))
+    {
+        knob.beginEdit.addHandler([this](NotifyEvent&) { ++begins; });
+        knob.endEdit.addHandler([this](NotifyEvent&) { ++ends; });
+        knob.valueChanged.addHandler([this](NotifyEvent&) { ++changes; });
+        knob.alternateAction.addHandler([this](NotifyEvent&) { ++alternates; });
+    }
+
+    Knob::Style styleWithImage()
+    {
+        Knob::Style s;
+        s.image = &image;
+        return s;
+    }
+
+    // Presses on the body, moves `pixels` upwards in steps of `step` pixels
+    // `ms` apart, and lets go.
+    void drag(int pixels, int step, int ms, int modifiers = 0)
+    {
+        RootControl& root = ui.root();
+        Point p{120, 120};
+        root.mouseDownAt(MouseButton::Left, p, Modifier::LeftButton | modifiers);
+        for (int moved = 0; moved < pixels; moved += step) {
+            ui.advance(static_cast<std::uint64_t>(ms));
+            p.y -= std::min(step, pixels - moved);
+            root.mouseMoveAt(p, Modifier::LeftButton | modifiers);
+        }
+        root.mouseUpAt(MouseButton::Left, p, modifiers);
+    }
+
+    // The point on the ring at `degrees` (0 at the top, clockwise), in window
+    // coordinates.
+    Point ringPoint(double degrees)
+    {
+        const double a = degrees * std::numbers::pi / 180.0;
+        const double r = 16.5;
+        return {100 + static_cast<int>(std::lround(20 + r * std::sin(a))),
+                100 + static_cast<int>(std::lround(20 - r * std::cos(a)))};
+    }
+};
+
+} // namespace
+
+TEST(ValueControl, BoundsPushEachOtherAndHoldTheValue)
+{
+    KnobRig rig;
+    Knob& k = rig.knob;
+    EXPECT_EQ(k.maximum, 4096);
+    k.maximum = 5;
+    k.minimum = 10;
+    EXPECT_EQ(k.maximum, 11);
+    EXPECT_EQ(k.value, 10);
+    k.maximum = 3;
+    EXPECT_EQ(k.minimum, 2);
+    EXPECT_EQ(k.value, 3);
+    k.value = 100;
+    EXPECT_EQ(k.value, 3);
+    // 0 -> 10 -> 3: two changes; setting 100 (held at 3) is none.
+    EXPECT_EQ(rig.changes, 2);
+}
+
+TEST(Knob, LinearDragCoversTheRangeIn200PixelsAndFineDragATenth)
+{
+    // Full rate: 10 pixels every 20 ms is faster than 0.1 pixel per ms.
+    KnobRig rig;
+    rig.drag(200, 10, 20);
+    EXPECT_EQ(rig.knob.value, 4096);
+    EXPECT_EQ(rig.begins, 1);
+    EXPECT_EQ(rig.ends, 1);
+    EXPECT_EQ(rig.knob.dragMode(), Knob::DragMode::Idle);
+
+    // Shift (fine in the default table): a tenth, 200 x 4096 / 200 x 0.1.
+    KnobRig fine;
+    fine.drag(200, 10, 20, Modifier::Shift);
+    EXPECT_EQ(fine.knob.value, 409);
+
+    // Slow: one pixel every 100 ms is 0.01 pixel per ms, so each pixel moves
+    // 4096 / 200 x (0.1 + 0.9 x 10 x 0.01) = 3.8912 steps.
+    KnobRig slow;
+    slow.drag(50, 1, 100);
+    EXPECT_EQ(slow.knob.value, static_cast<int>(50 * 4096 / 200.0 * 0.19));
+
+    // Without speed sensitivity the same slow drag runs at the full rate.
+    KnobRig plain;
+    plain.knob.speedSensitive = false;
+    plain.drag(50, 1, 100);
+    EXPECT_EQ(plain.knob.value, 1024);
+}
+
+TEST(Knob, SmallRangesStepEveryTwentyPixels)
+{
+    KnobRig rig;
+    rig.knob.maximum = 5;
+    RootControl& root = rig.ui.root();
+    root.mouseDownAt(MouseButton::Left, {120, 120}, Modifier::LeftButton);
+    std::vector<int> seen;
+    for (int y = 119; y >= 0; --y) {
+        rig.ui.advance(1);
+        root.mouseMoveAt({120, y}, Modifier::LeftButton);
+        seen.push_back(rig.knob.value);
+    }
+    root.mouseUpAt(MouseButton::Left, {120, 0}, 0);
+    // One step per 20 pixels, at 20, 40, ... and held at 5.
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i], std::min(5, static_cast<int>(i + 1) / 20)) << i;
+}
+
+TEST(Knob, WheelAddsRangeTimesAmountButNotDuringADrag)
+{
+    KnobRig rig;
+    RootControl& root = rig.ui.root();
+    root.wheelAt({120, 120}, 0, 120); // first notch: slow, 0.002 x 4096 = 8.192
+    EXPECT_EQ(rig.knob.value, 8);
+    rig.ui.advance(10);
+    root.wheelAt({120, 120}, 0, 120); // quick: 0.1 x 4096 + 0.192
+    EXPECT_EQ(rig.knob.value, 8 + 409);
+    rig.ui.advance(10);
+    root.wheelAt({120, 120}, Modifier::Shift, -120); // fine: -40.96 + 0.792
+    EXPECT_EQ(rig.knob.value, 8 + 409 - 40);
+    EXPECT_EQ(rig.begins, 3);
+
+    const int before = rig.knob.value;
+    root.mouseDownAt(MouseButton::Left, {120, 120}, Modifier::LeftButton);
+    root.wheelAt({120, 120}, 0, 120);
+    EXPECT_EQ(rig.knob.value, before);
+    root.mouseUpAt(MouseButton::Left, {120, 120}, 0);
+
+    // A small range collects the fractions of slow notches.
+    rig.knob.maximum = 5;
+    rig.knob.value = 0;
+    for (int i = 0; i < 3; ++i) {
+        rig.ui.advance(20); // 0.05 x 5 = 0.25 per notch
+        root.wheelAt({120, 120}, 0, 120);
+    }
+    EXPECT_EQ(rig.knob.value, 0);
+    rig.ui.advance(20);
+    root.wheelAt({120, 120}, 0, 120);
+    EXPECT_EQ(rig.knob.value, 1);
+}
+
+TEST(Knob, ResetAndAlternateInBothModifierTables)
+{
+    for (bool host : {false, true}) {
+        ModifierActions::useHostShortcuts(host);
+        const int reset = host ? Modifier::Alt : Modifier::Control;
+        const int fine = host ? Modifier::Control : Modifier::Shift;
+        const int alternate = host ? Modifier::Shift : Modifier::Alt;
+
+        KnobRig rig;
+        rig.knob.defaultValue = 2048;
+        rig.knob.value = 100;
+        // The reset click sets the default and starts no drag, bracketed
+        // by an edit.
+        rig.drag(100, 10, 20, reset);
+        EXPECT_EQ(rig.knob.value, 2048) << host;
+        EXPECT_EQ(rig.begins, 1);
+        EXPECT_EQ(rig.ends, 1);
+        // The other table's reset key is not a reset here.
+        rig.knob.value = 100;
+        rig.drag(0, 10, 20, host ? Modifier::Control : Modifier::Alt);
+        EXPECT_EQ(rig.knob.value, 100) << host;
+
+        // Fine drag with this table's fine key.
+        rig.knob.value = 0;
+        rig.drag(200, 10, 20, fine);
+        EXPECT_EQ(rig.knob.value, 409) << host;
+
+        // The alternate key raises the alternate action once per press;
+        // fine and alternate together do both.
+        rig.alternates = 0;
+        rig.drag(20, 10, 20, alternate);
+        EXPECT_EQ(rig.alternates, 1) << host;
+        EXPECT_FALSE(rig.knob.alternateActive());
+        rig.knob.value = 0;
+        rig.drag(200, 10, 20, fine | alternate);
+        EXPECT_EQ(rig.alternates, 2) << host;
+        EXPECT_EQ(rig.knob.value, 409) << host;
+        // Ctrl+Alt is in neither table: a plain drag.
+        EXPECT_EQ(ModifierActions::lookup(Modifier::Control | Modifier::Alt | Modifier::LeftButton), 0);
+    }
+    ModifierActions::useHostShortcuts(false);
+}
+
+TEST(Knob, TheRingTurnsLikeADial)
+{
+    KnobRig rig;
+    Knob& k = rig.knob;
+    k.maximum = 300; // one step per degree of the 300-degree arc from 210
+    RootControl& root = rig.ui.root();
+
+    // Hovering the ring is noticed; the body is not the ring.
+    root.mouseMoveAt({120, 120}, 0);
+    EXPECT_EQ(k.hoverZone(), Knob::Zone::Body);
+    root.mouseMoveAt(rig.ringPoint(215), 0);
+    EXPECT_EQ(k.hoverZone(), Knob::Zone::Ring);
+    root.mouseMoveAt(rig.ringPoint(180), 0); // the gap at the bottom
+    EXPECT_EQ(k.hoverZone(), Knob::Zone::Body);
+
+    // Pressed on the ring 5 degrees past the value's angle, the value turns
+    // as the mouse turns, across the top, and stops at the arc's ends.
+    root.mouseDownAt(MouseButton::Left, rig.ringPoint(215), Modifier::LeftButton);
+    EXPECT_EQ(k.dragMode(), Knob::DragMode::Rotary);
+    const std::pair<double, int> path[] = {{270, 55}, {330, 115}, {30, 175}, {90, 235}, {150, 295}, {170, 300},
+                                           {90, 235}, {0, 145},   {240, 25}, {200, 0}};
+    for (const auto& [degrees, expected] : path) {
+        root.mouseMoveAt(rig.ringPoint(degrees), Modifier::LeftButton);
+        EXPECT_NEAR(k.value, expected, 3) << degrees;
+    }
+    root.mouseUpAt(MouseButton::Left, rig.ringPoint(200), 0);
+
+    // A knob without an image does not drag; a click points it.
+    Knob& dial = rig.ui.root().add<Knob>(Rect::ofSize(200, 100, 40, 40));
+    dial.maximum = 300;
+    root.mouseDownAt(MouseButton::Left, {220, 108}, Modifier::LeftButton);
+    root.mouseMoveAt({220, 50}, Modifier::LeftButton);
+    EXPECT_EQ(dial.value, 0);
+    root.mouseUpAt(MouseButton::Left, {220, 108}, 0); // straight up: 150 degrees into the arc
+    EXPECT_EQ(dial.value, 150);
+}
