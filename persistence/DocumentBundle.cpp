@@ -1,12 +1,13 @@
 #include "persistence/DocumentBundle.h"
 
 #include "persistence/Folders.h"
-#include "persistence/posix/AtomicFile.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -88,6 +89,29 @@ std::optional<std::string> inflateExactly(std::span<const std::uint8_t> packed, 
     return complete ? std::optional<std::string>(std::move(out)) : std::nullopt;
 }
 
+// A new file, whole or not at all: written beside its place under a hidden
+// name and renamed. No flush to the disk: a hundred small files at first
+// start would otherwise take a second, and a file lost to a crash is simply
+// installed at the next start.
+bool writeNewFile(const std::string& file, const std::string& content)
+{
+    const auto slash = file.rfind('/');
+    const std::string partial = file.substr(0, slash + 1) + "." + file.substr(slash + 1) + ".partial";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        if (!out.flush()) {
+            std::remove(partial.c_str());
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(partial, file, error);
+    if (error)
+        std::filesystem::remove(partial, error);
+    return !error;
+}
+
 using Visit = std::function<void(const std::string&, const std::string&)>;
 
 // Walks the records of a folder body up to its closing record (or the end).
@@ -150,7 +174,7 @@ int DocumentBundle::extract(std::string_view folder, const std::string& destinat
         if (std::filesystem::exists(std::filesystem::symlink_status(file, error)))
             return;
         const auto slash = file.rfind('/');
-        if (ensureFolder(file.substr(0, slash)) && replaceFileAtomically(file, content))
+        if (ensureFolder(file.substr(0, slash)) && writeNewFile(file, content))
             ++written;
     });
     return written;

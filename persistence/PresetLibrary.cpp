@@ -40,15 +40,20 @@ int PresetLibrary::registerSection(const std::string& extension, const std::stri
     for (std::size_t i = 0; i < sections.size(); ++i)
         if (sections[i].name == name)
             return static_cast<int>(i);
-    auto manager = std::make_unique<PresetManager>(extension);
-    const std::string data = productDataFolder();
-    if (!data.empty()) {
-        const std::string folder = data + "Component Presets/" + name + "/";
-        ensureFolder(folder);
-        manager->setPath(folder);
-    }
-    sections.push_back({name, std::move(manager)});
+    sections.push_back({name, std::make_unique<PresetManager>(extension)});
     return static_cast<int>(sections.size()) - 1;
+}
+
+void PresetLibrary::prepareSectionFolders()
+{
+    const std::string data = productDataFolder();
+    if (data.empty())
+        return;
+    for (Section& s : sections) {
+        const std::string folder = data + "Component Presets/" + s.name + "/";
+        ensureFolder(folder);
+        s.manager->setPath(folder);
+    }
 }
 
 PresetManager* PresetLibrary::section(int index) const

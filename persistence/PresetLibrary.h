@@ -27,9 +27,12 @@ public:
     PresetManager& presets() { return *fullPresets; }
 
     // Registers a section; its index is the order of registration (the
-    // plug-in's component kind). Creates the section's folder with its
-    // parents and scans it. Registering a name again returns its index.
+    // plug-in's component kind). Registering a name again returns its index.
+    // Touches no folder: prepareSectionFolders does, for the storage.
     int registerSection(const std::string& extension, const std::string& name);
+    // Points every section at its folder in the product's data folder,
+    // creating it with its parents, and scans it.
+    void prepareSectionFolders();
     int getSectionCount() const { return static_cast<int>(sections.size()); }
     // Null for an index that names no section.
     PresetManager* section(int index) const;

@@ -10,6 +10,7 @@ void PresetStorage::readUserSettings(GenericPlugin& plugin)
     if (!MainPresetFolder::installed())
         MainPresetFolder::install(&library);
     UserSettingsStorage::readUserSettings(plugin);
+    library.prepareSectionFolders();
     library.installFactoryContent();
     library.addPreviousGenerationFolder();
 }

@@ -7,8 +7,10 @@
 //
 // The first instance of the process makes the library the settings' main
 // preset folder, reads the settings (which point the library at the
-// "PresetFolder"), installs the factory content without replacing anything
-// and adds the previous generation's folder.
+// "PresetFolder"), creates and scans the section folders, installs the
+// factory content without replacing anything and adds the previous
+// generation's folder. Without this storage (a build tool installs an inert
+// one) no preset folder is ever touched.
 class PresetStorage : public UserSettingsStorage {
 public:
     void readUserSettings(GenericPlugin& plugin) override;

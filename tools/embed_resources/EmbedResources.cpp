@@ -2,6 +2,13 @@
 // named byte array, plus the sorted table that EmbeddedResources.h declares.
 //
 //     ostrand_embed_resources OUTPUT.cpp FILE...
+//     ostrand_embed_resources --added OUTPUT.cpp FILE...
+//
+// The second form is for resources built by a tool that needs the layers
+// above the resource lookup (the factory content): instead of defining
+// embeddedResources() the source adds its table through addResourceTable
+// when the program starts, so it must be linked as objects (an OBJECT
+// library), never from an archive.
 //
 // Bytes go out inside string literals, which the compiler reads far faster
 // than a list of integer initialisers: printable ASCII as itself, everything
@@ -81,8 +88,13 @@ bool writeBytes(std::ostream& out, const std::filesystem::path& file, std::size_
 
 int main(int argc, char** argv)
 {
+    const bool added = argc > 1 && std::string(argv[1]) == "--added";
+    if (added) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::cerr << "usage: " << argv[0] << " OUTPUT.cpp FILE...\n";
+        std::cerr << "usage: " << argv[0] << " [--added] OUTPUT.cpp FILE...\n";
         return 2;
     }
     std::vector<Entry> entries;
@@ -109,8 +121,8 @@ int main(int argc, char** argv)
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         out << "// Generated at build time from the resources folder; do not edit.\n"
-               "#include \"resources/EmbeddedResources.h\"\n\n"
-               "namespace {\n";
+               "#include \"resources/EmbeddedResources.h\"\n"
+            << (added ? "#include \"persistence/Resource.h\"\n" : "") << "\nnamespace {\n";
         std::vector<std::size_t> sizes;
         for (std::size_t i = 0; i < entries.size(); ++i) {
             std::size_t size = 0;
@@ -126,10 +138,15 @@ int main(int argc, char** argv)
         out << "\nconst EmbeddedResource table[] = {\n";
         for (std::size_t i = 0; i < entries.size(); ++i)
             out << "    {" << stringLiteral(entries[i].name) << ", resource" << i << ", " << sizes[i] << "u},\n";
-        out << "    {nullptr, nullptr, 0u},\n};\n\n} // namespace\n\n"
-               "std::span<const EmbeddedResource> embeddedResources()\n{\n"
-               "    return {table, "
-            << entries.size() << "u};\n}\n";
+        if (added)
+            out << "    {nullptr, nullptr, 0u},\n};\n\n"
+                   "const bool tableAdded = (addResourceTable({table, "
+                << entries.size() << "u}), true);\n\n} // namespace\n";
+        else
+            out << "    {nullptr, nullptr, 0u},\n};\n\n} // namespace\n\n"
+                   "std::span<const EmbeddedResource> embeddedResources()\n{\n"
+                   "    return {table, "
+                << entries.size() << "u};\n}\n";
         out.close();
         if (!out) {
             std::cerr << "error: cannot write " << partial << "\n";

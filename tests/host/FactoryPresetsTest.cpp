@@ -1,0 +1,125 @@
+// The factory content as it ships: installed at first start without ever
+// replacing the user's files, and every factory preset loads and plays the
+// demo through the effect as finite, audible audio that no other factory
+// preset makes.
+#include "effect/FactoryPresets.h"
+#include "effect/LegacyPresetLoaders.h"
+#include "effect/OstrandPlugin.h"
+#include "host/cli/DemoSignal.h"
+#include "persistence/PresetLibrary.h"
+#include "persistence/ProductFolders.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Channels = std::vector<std::vector<float>>;
+
+// The first seconds of the demo through a fresh instance with the preset,
+// with a note, the modulation wheel, pitch bend, pressure and controller 74
+// at the start so MIDI-driven presets move too.
+Channels play(const FactoryPreset& preset, const std::vector<float>& demo, int frames)
+{
+    OstrandPlugin plugin(2, DemoSignal::defaultSampleRate);
+    EXPECT_TRUE(loadAnyGeneration(plugin, presetBytesSource(preset.bytes))) << preset.path;
+    plugin.applyQueuedChangesAtOnce();
+    for (const auto& [status, d1, d2] : {std::tuple{0x90, 60, 100}, {0xB0, 1, 100}, {0xE0, 0, 100},
+                                         {0xD0, 90, 0}, {0xB0, 74, 110}})
+        plugin.queueMidiEvent(0, status, d1, d2);
+    constexpr int block = 512;
+    Channels out(2, std::vector<float>(static_cast<std::size_t>(frames)));
+    std::vector<float> left(block), right(block);
+    double position = 0.0;
+    for (int done = 0; done < frames; done += block) {
+        const int n = std::min(block, frames - done);
+        for (int i = 0; i < n; ++i) {
+            left[static_cast<std::size_t>(i)] = demo[2 * static_cast<std::size_t>(done + i)];
+            right[static_cast<std::size_t>(i)] = demo[2 * static_cast<std::size_t>(done + i) + 1];
+        }
+        const float* in[] = {left.data(), right.data()};
+        float* outputs[] = {out[0].data() + done, out[1].data() + done};
+        plugin.setTransport(DemoSignal::tempo, position);
+        plugin.process(in, 2, outputs, 2, n);
+        position += n * DemoSignal::tempo / 60.0 / DemoSignal::defaultSampleRate;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(FactoryPresets, InstalledAtFirstStartWithoutReplacingTheUsersFiles)
+{
+    const std::string data = productDataFolder();
+    const std::string ef = data + "Component Presets/EF/Default.ef";
+    fs::create_directories(fs::path(ef).parent_path());
+    std::ofstream(ef) << "the user's own";
+
+    OstrandPlugin plugin;
+    PresetLibrary& library = PresetLibrary::shared();
+    const PresetManager& presets = library.presets();
+    std::set<std::string> folders;
+    for (const auto& child : presets.getChildren())
+        folders.insert(child->getDisplayName());
+    EXPECT_EQ(folders.size(), 11u);
+    EXPECT_TRUE(presets.getChildren().front()->isPinned());
+    EXPECT_NE(presets.findByName("Clean"), nullptr);
+    EXPECT_GE(presets.getFlatList().size(), 50u);
+    for (int kind = 0; kind < 5; ++kind)
+        EXPECT_NE(library.section(kind)->findByName("Default"), nullptr) << kind;
+    EXPECT_TRUE(library.section(OstrandPlugin::slotKind)->getFlatList().empty());
+
+    std::ifstream kept(ef);
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "the user's own");
+    // A second install finds everything in place and writes nothing.
+    EXPECT_EQ(library.installFactoryContent(), 0);
+}
+
+TEST(FactoryPresets, EveryPresetLoadsAndPlaysSomethingOfItsOwn)
+{
+    const OstrandPlugin defaults;
+    OstrandPlugin scratch;
+    const std::vector<FactoryPreset> presets = readFactoryPresets(scratch);
+    ASSERT_GE(presets.size(), 50u);
+    EXPECT_EQ(presets.front().folder, "Getting Started");
+    for (int i = 0; i < scratch.getParameterCount(); ++i)
+        EXPECT_EQ(scratch.getParameter(i)->getValue(), defaults.getParameter(i)->getValue()) << i;
+
+    DemoSignal demo;
+    const int frames = 3 * DemoSignal::defaultSampleRate;
+    std::vector<float> input(2 * static_cast<std::size_t>(frames));
+    ASSERT_EQ(demo.read(input.data(), frames), frames);
+
+    std::vector<Channels> outputs;
+    std::set<std::string> names;
+    for (const FactoryPreset& preset : presets) {
+        EXPECT_TRUE(names.insert(preset.name).second) << preset.name << " twice";
+        EXPECT_EQ(preset.values.size(), 666u) << preset.path;
+        outputs.push_back(play(preset, input, frames));
+        double energy = 0.0;
+        bool finite = true;
+        for (const auto& channel : outputs.back())
+            for (float s : channel) {
+                finite = finite && std::isfinite(s);
+                energy += static_cast<double>(s) * static_cast<double>(s);
+            }
+        EXPECT_TRUE(finite) << preset.path;
+        EXPECT_GT(std::sqrt(energy / (2.0 * frames)), 0.003) << preset.path << " is silent";
+    }
+    for (std::size_t a = 0; a < outputs.size(); ++a)
+        for (std::size_t b = a + 1; b < outputs.size(); ++b) {
+            double difference = 0.0;
+            for (int c = 0; c < 2; ++c)
+                for (std::size_t i = 0; i < outputs[a][static_cast<std::size_t>(c)].size(); ++i)
+                    difference = std::max(difference, static_cast<double>(std::fabs(outputs[a][c][i] - outputs[b][c][i])));
+            EXPECT_GT(difference, 1e-3) << presets[a].path << " and " << presets[b].path << " sound the same";
+        }
+}
