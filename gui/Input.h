@@ -21,12 +21,12 @@ inline constexpr int Keys = Shift | Alt | Control | Extra;
 
 enum class MouseButton { Left, Right, Middle };
 
-// Keys that are not text.
-enum class KeyCode { None, Backspace, Delete, Enter, Escape, Tab, Left, Right, Up, Down, Home, End, PageUp, PageDown };
+// Keys that are not text; Character: the key typed KeyEvent::text.
+enum class KeyCode { Character, Backspace, Delete, Enter, Escape, Tab, Left, Right, Up, Down, Home, End, PageUp, PageDown };
 
 // One key press: a special key, or the UTF-8 text it types.
 struct KeyEvent {
-    KeyCode code = KeyCode::None;
+    KeyCode code = KeyCode::Character;
     std::string text;
     int modifiers = 0;
 };

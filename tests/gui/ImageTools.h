@@ -66,8 +66,9 @@ struct RgbaImage {
 inline RgbaImage readWithImageMagick(const std::string& path)
 {
     RgbaImage image;
-    const std::string raw = path + ".rgba";
-    const std::string size = path + ".size";
+    ScratchFolder scratch;
+    const std::string raw = scratch / "pixels.rgba";
+    const std::string size = scratch / "size.txt";
     if (!run("convert '" + path + "' -depth 8 rgba:'" + raw + "'") ||
         !run("identify -format '%w %h' '" + path + "' > '" + size + "'"))
         return image;
