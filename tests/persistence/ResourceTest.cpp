@@ -17,19 +17,20 @@ std::vector<std::uint8_t> bytesOf(std::optional<std::span<const std::uint8_t>> s
 
 TEST(Resources, NamesCompareWithoutExtensionAndCase)
 {
-    registerResource("Knob.Large.png", {1, 2, 3});
-    for (const char* name : {"Knob.Large.png", "KNOB", "knob.png", "kNoB.fil"})
+    // A name no module image will ever take.
+    registerResource("TestKnob.Large.png", {1, 2, 3});
+    for (const char* name : {"TestKnob.Large.png", "TESTKNOB", "testknob.png", "tEsTkNoB.fil"})
         EXPECT_EQ(bytesOf(findResource(name)), (std::vector<std::uint8_t>{1, 2, 3})) << name;
-    for (const char* name : {"Kno", "Knobs", "", ".png", "Large"})
+    for (const char* name : {"TestKno", "TestKnobs", "", ".png", "Large"})
         EXPECT_FALSE(findResource(name)) << name;
     EXPECT_EQ(resourceKey("One.fil"), "one");
     EXPECT_EQ(resourceKey("SMOOTH"), "smooth");
 
     // Registering again replaces; removing makes it missing.
-    registerResource("KNOB", {9});
-    EXPECT_EQ(bytesOf(findResource("knob.png")), std::vector<std::uint8_t>{9});
-    unregisterResource("Knob.png");
-    EXPECT_FALSE(findResource("knob"));
+    registerResource("TESTKNOB", {9});
+    EXPECT_EQ(bytesOf(findResource("testknob.png")), std::vector<std::uint8_t>{9});
+    unregisterResource("TestKnob.png");
+    EXPECT_FALSE(findResource("testknob"));
 }
 
 TEST(Resources, MissingResourceThrowsWithItsMessage)
