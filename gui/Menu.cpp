@@ -222,11 +222,13 @@ private:
 
     void finish(int id)
     {
-        // The overlay goes first, so the callback finds the window as it was.
+        // Hidden at once, deleted when this event is done with.
+        if (!chosen)
+            return;
         auto done = std::move(chosen);
-        delete this;
-        if (done)
-            done(id);
+        chosen = nullptr;
+        userInterface().deleteLater(*this);
+        done(id);
     }
 
     Menu menu;

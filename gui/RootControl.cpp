@@ -7,6 +7,28 @@
 
 namespace gui {
 
+namespace {
+
+// Controls that asked to be deleted while an event was handled go when the
+// outermost dispatch is done with it.
+class Dispatch {
+public:
+    explicit Dispatch(UserInterface& ui) : owner(ui) { ++depth; }
+    ~Dispatch()
+    {
+        if (--depth == 0)
+            owner.deletePending();
+    }
+    Dispatch(const Dispatch&) = delete;
+    Dispatch& operator=(const Dispatch&) = delete;
+
+private:
+    UserInterface& owner;
+    static inline thread_local int depth = 0;
+};
+
+} // namespace
+
 RootControl::RootControl(UserInterface& ui, int width, int height, int scale)
     : Control(ui, Rect{0, 0, width, height}), factor(scale < 2 ? 1 : 2)
 {
@@ -48,6 +70,7 @@ void RootControl::track(Point point)
 
 void RootControl::mouseDownAt(MouseButton button, Point point, int modifiers)
 {
+    const Dispatch dispatch(userInterface());
     UserInterface& ui = userInterface();
     if (Control* c = ui.capturedControl()) {
         c->mouseDown(button, c->fromRoot(point), modifiers);
@@ -62,6 +85,7 @@ void RootControl::mouseDownAt(MouseButton button, Point point, int modifiers)
 
 void RootControl::mouseMoveAt(Point point, int modifiers)
 {
+    const Dispatch dispatch(userInterface());
     UserInterface& ui = userInterface();
     if (Control* c = ui.capturedControl()) {
         c->mouseMove(c->fromRoot(point), modifiers);
@@ -76,6 +100,7 @@ void RootControl::mouseMoveAt(Point point, int modifiers)
 
 void RootControl::mouseUpAt(MouseButton button, Point point, int modifiers)
 {
+    const Dispatch dispatch(userInterface());
     UserInterface& ui = userInterface();
     Control* c = ui.capturedControl();
     if (!c)
@@ -88,6 +113,7 @@ void RootControl::mouseUpAt(MouseButton button, Point point, int modifiers)
 
 void RootControl::wheelAt(Point point, int modifiers, int delta)
 {
+    const Dispatch dispatch(userInterface());
     UserInterface& ui = userInterface();
     const std::uint64_t now = ui.milliseconds();
     const float amount = wheelAmount(delta, now - lastWheel);
@@ -107,12 +133,14 @@ float RootControl::wheelAmount(int delta, std::uint64_t elapsed)
 
 void RootControl::mouseLeftWindow()
 {
+    const Dispatch dispatch(userInterface());
     if (!userInterface().capturedControl())
         userInterface().setControlUnderMouse(nullptr);
 }
 
 bool RootControl::keyDown(const KeyEvent& key)
 {
+    const Dispatch dispatch(userInterface());
     for (Control* c = userInterface().focusedControl(); c; c = c->parent())
         if (c->keyPressed(key))
             return true;

@@ -81,6 +81,7 @@ void UserInterface::runDueTimers()
     for (Timer* timer : snapshot)
         if (std::find(runningTimers.begin(), runningTimers.end(), timer) != runningTimers.end() && timer->due() <= now)
             timer->fire(now);
+    deletePending();
 }
 
 std::optional<std::uint64_t> UserInterface::nextTimerDue() const
@@ -148,6 +149,22 @@ void UserInterface::updateTimerElapsed()
         updateTimer->stop();
 }
 
+void UserInterface::deleteLater(Control& control)
+{
+    control.visible = false;
+    if (std::find(pendingDeletion.begin(), pendingDeletion.end(), &control) == pendingDeletion.end())
+        pendingDeletion.push_back(&control);
+}
+
+void UserInterface::deletePending()
+{
+    while (!pendingDeletion.empty()) {
+        Control* c = pendingDeletion.back();
+        pendingDeletion.pop_back();
+        delete c;
+    }
+}
+
 void UserInterface::registerComponent(Component& component) { components.insert(&component); }
 
 void UserInterface::unregisterComponent(Component& component) { components.erase(&component); }
@@ -163,6 +180,7 @@ void UserInterface::forgetControl(Control& control)
         setHintText("");
     }
     std::erase(updateQueue, &control);
+    std::erase(pendingDeletion, &control);
     std::replace(updating.begin(), updating.end(), &control, static_cast<Control*>(nullptr));
 }
 

@@ -83,9 +83,20 @@ public:
     // Queues a control for deferredUpdate() at the next turn of the queue.
     void queueUpdate(Control& control);
 
+    // Destroys the control once the current event or timer has been handled
+    // completely: a dialog can close itself from its own button's click.
+    // The control is hidden until then.
+    void deleteLater(Control& control);
+    void deletePending();
+
     void registerComponent(Component& component);
     void unregisterComponent(Component& component);
     std::size_t componentCount() const { return components.size(); }
+    // Whether a component is (still) registered here.
+    bool contains(const Component* component) const
+    {
+        return components.contains(const_cast<Component*>(component));
+    }
     // A control is going away: drop every reference to it.
     void forgetControl(Control& control);
 
@@ -113,6 +124,7 @@ private:
     std::vector<Listener*> listeners;
     std::vector<Control*> updateQueue;
     std::vector<Control*> updating;
+    std::vector<Control*> pendingDeletion;
     std::unique_ptr<Timer> hintTimer;
     std::unique_ptr<Timer> updateTimer;
     std::string pendingHint;

@@ -2,6 +2,7 @@
 
 #include "gui/BitmapFiler.h"
 #include "gui/Button.h"
+#include "gui/Dialogs.h"
 #include "gui/ImageControl.h"
 #include "gui/Label.h"
 #include "gui/Menu.h"
@@ -13,7 +14,7 @@ using namespace gui;
 
 namespace {
 
-enum MenuId { ShowHints = 1, ResetKnobs, Centre, Maximum, About };
+enum MenuId { ShowHints = 1, ResetKnobs, Centre, Maximum, Rename, ChooseFolder, About };
 
 } // namespace
 
@@ -23,7 +24,7 @@ DemoPanel::DemoPanel(RootControl& rootControl) : root(rootControl)
     logo = loadBitmap("Logo.png");
     root.userInterface().addListener(*this);
 
-    root.add<Label>(Rect::ofSize(16, 12, 260, 22), "Ostrand 2 toolkit", Font{"", 12, true});
+    title = &root.add<Label>(Rect::ofSize(16, 12, 260, 22), "Ostrand 2 toolkit", Font{"", 12, true});
     root.add<ImageControl>(Point{308, 10}, *logo);
     status = &root.add<Label>(Rect::ofSize(16, 36, 280, 18),
                               "Drag a knob, turn its ring, or use the wheel.", Font{"", 8});
@@ -83,6 +84,8 @@ void DemoPanel::openMenu()
         .addSubmenu("Set Knobs", knobs)
         .add("Reset Knobs", ResetKnobs)
         .addSeparator()
+        .add("Rename...", Rename)
+        .add("Choose Folder...", ChooseFolder)
         .add("About...", About);
     const Rect at = menuButton->frame();
     popupMenu(root, menu, {at.left, at.bottom}, [this](int id) {
@@ -97,8 +100,18 @@ void DemoPanel::openMenu()
         }
         if (id == ShowHints)
             ui.setHintsEnabled(!ui.hintsEnabled());
+        else if (id == Rename)
+            textEntryDialog(root, "A new title for this window:", title->text.get(), [this](std::optional<std::string> t) {
+                if (t)
+                    title->text = *t;
+            });
+        else if (id == ChooseFolder)
+            folderChooser(root, "Choose a folder", "/", [this](std::optional<std::string> f) {
+                status->text = f ? "Chosen: " + *f : "No folder chosen.";
+            });
         else if (id == About)
-            status->text = "Ostrand 2 toolkit viewer: knobs, text, images, menus.";
+            messageBox(root, "Ostrand 2 toolkit viewer: knobs, text, images, a menu and dialogs, all drawn "
+                             "inside the window.");
     });
 }
 

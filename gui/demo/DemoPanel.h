@@ -50,4 +50,5 @@ private:
     gui::Button* menuButton = nullptr;
     gui::Label* hintLine = nullptr;
     gui::Label* status = nullptr;
+    gui::Label* title = nullptr;
 };
