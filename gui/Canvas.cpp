@@ -279,8 +279,14 @@ void Canvas::fillPolygon(std::span<const PointF> points, Pixel colour)
         x0 = std::min(x0, device[i].x), y0 = std::min(y0, device[i].y);
         x1 = std::max(x1, device[i].x), y1 = std::max(y1, device[i].y);
     }
-    const Rect area = boundsOf(x0, y0, x1, y1).intersection(state.clip);
-    if (area.empty())
+    // Rows outside the clip do not matter, but every row is accumulated
+    // from the polygon's own left edge: an edge cut at the clip would move
+    // coverage within the row. (Bounded, for absurd coordinates.)
+    const Rect box = boundsOf(x0, y0, x1, y1);
+    const int reach = target.canvasWidth();
+    const Rect area = Rect{std::max(box.left, state.clip.left - reach), std::max(box.top, state.clip.top),
+                           std::min(box.right, state.clip.right + reach), std::min(box.bottom, state.clip.bottom)};
+    if (area.empty() || !area.intersects(state.clip))
         return;
     const int w = area.width(), h = area.height();
     std::vector<float> acc(static_cast<std::size_t>(w + 2) * h, 0.0f);

@@ -220,7 +220,7 @@ X11Interface::X11Interface(const Options& options)
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             EnterWindowMask | LeaveWindowMask | KeyPressMask | StructureNotifyMask;
     const unsigned w = static_cast<unsigned>(options.width * scale), h = static_cast<unsigned>(options.height * scale);
-    xWindow = XCreateWindow(xDisplay, parent, 0, 0, w, h, 0, DefaultDepth(xDisplay, screen), InputOutput,
+    xWindow = XCreateWindow(xDisplay, parent, options.x, options.y, w, h, 0, DefaultDepth(xDisplay, screen), InputOutput,
                             DefaultVisual(xDisplay, screen), CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask,
                             &attributes);
     xGc = XCreateGC(xDisplay, xWindow, 0, nullptr);

@@ -58,6 +58,8 @@ class X11Interface : public UserInterface {
 public:
     struct Options {
         unsigned long parent = 0; // the host's window; 0 for a top-level window
+        int x = 0;                // position in the parent, in pixels
+        int y = 0;
         int width = 640;          // in 1x units
         int height = 400;
         int scale = 0;            // 1 or 2; 0 asks the display (see detectScale)
