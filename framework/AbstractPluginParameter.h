@@ -45,6 +45,9 @@ public:
     // True for parameters whose positions carry names or a value list;
     // hosts show them as lists rather than as continuous controls.
     virtual bool isEnumerated() const { return false; }
+    // True for on/off parameters (two positions standing for false and
+    // true); hosts show them as switches.
+    virtual bool isBoolean() const { return false; }
     // The display that turns the plain value into the number and unit of
     // the text, for parameters that have one (null otherwise); text entry
     // and hosts that show units read it.

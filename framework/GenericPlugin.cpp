@@ -63,10 +63,11 @@ void GenericPlugin::parameterChanged(int index, float value, int flag)
         batchDirty.store(true, std::memory_order_release);
         return;
     }
-    if (!(flag & 1))
+    if (!(flag & changeFromHost))
         if (Adapter* a = getAdapter())
             a->parameterChanged(index);
-    notifyListener(valuesChangedMask, index);
+    if (!(flag & changeWithoutListener))
+        notifyListener(valuesChangedMask, index);
 }
 
 int GenericPlugin::addParameter(AbstractPluginParameter* parameter)

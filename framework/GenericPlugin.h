@@ -75,6 +75,12 @@ public:
     static constexpr unsigned valuesChangedMask = 0xFFFFFBFFu;
     static constexpr unsigned presetChangedMask = 0xFFFFFBFEu;
     static constexpr int initialEventCapacity = 2048;
+    // Bits of the flag a parameter passes along with a change.
+    // The host made the change: it is not reported back to the adapter.
+    static constexpr int changeFromHost = 1;
+    // The host adapter made the change on the audio thread, and the host
+    // tells its own editor view about it: no listener is called.
+    static constexpr int changeWithoutListener = 2;
 
     GenericPlugin();
     virtual ~GenericPlugin();
@@ -85,8 +91,9 @@ public:
 
     // Any thread, called by a parameter whose value changed: queues it for
     // the audio thread, marks the preset modified and tells the adapter
-    // (unless bit 0 of flag says the host made it) and the listener, or
-    // only records it while an update batch is open.
+    // (unless flag has changeFromHost) and the listener (unless it has
+    // changeWithoutListener), or only records it while an update batch is
+    // open.
     void parameterChanged(int index, float value, int flag) override;
     // Appends to the flat list; returns the parameter's index.
     int addParameter(AbstractPluginParameter* parameter) override;

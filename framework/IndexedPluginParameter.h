@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -101,6 +102,7 @@ public:
     }
 
     bool isEnumerated() const override { return true; }
+    bool isBoolean() const override { return std::is_same_v<T, bool>; }
 
     // Set-up, right after construction.
     void setRange(int min, int max)

@@ -50,6 +50,12 @@ TEST(GenericPlugin, HostChangesAreNotEchoedAndBatchesNotifyOnce)
     EXPECT_EQ(adapter.lastIndex, 1);
     EXPECT_EQ(listener.calls, 2);
 
+    // From the host adapter on the audio thread: the host tells its own
+    // view, so neither the adapter nor the listener hears of it here.
+    plugin.parameter(5).setValue(0.25f, GenericPlugin::changeFromHost | GenericPlugin::changeWithoutListener);
+    EXPECT_EQ(adapter.calls, 1);
+    EXPECT_EQ(listener.calls, 2);
+
     plugin.beginBatch();
     plugin.beginBatch();
     plugin.parameter(2).setValue(0.1f, 0);
@@ -77,6 +83,7 @@ TEST(GenericPlugin, HostChangesAreNotEchoedAndBatchesNotifyOnce)
     plugin.process(nullptr, 0, nullptr, 0, 16);
     EXPECT_FLOAT_EQ(plugin.applied(4), 0.3f);
     EXPECT_FLOAT_EQ(plugin.applied(0), 0.5f);
+    EXPECT_FLOAT_EQ(plugin.applied(5), 0.25f);
     plugin.setListener(nullptr);
 }
 
