@@ -257,6 +257,8 @@ public:
     // handlePendingProgramChange (the host adapter's idle or worker call).
     void requestProgramChange(int bank, int program);
     bool handlePendingProgramChange();
+    // Any thread: whether a program change waits for that call.
+    bool hasPendingProgramChange() const { return pendingProgram.load(std::memory_order_acquire) >= 0; }
 
     // --- Components (the grouping of section presets) ---
 
