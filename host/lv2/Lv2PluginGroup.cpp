@@ -1,0 +1,105 @@
+#include "host/lv2/Lv2PluginGroup.h"
+
+#include "framework/ApplicationInfo.h"
+#include "framework/GenericPlugin.h"
+#include "persistence/ProductFolders.h"
+
+#include <cctype>
+
+namespace {
+
+// Any sample rate serves for reading properties.
+constexpr float propertySampleRate = 48000.0f;
+
+std::string lowerCaseWord(const std::string& text)
+{
+    std::string word;
+    for (char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return word;
+}
+
+} // namespace
+
+Lv2PluginGroup::Lv2PluginGroup(Factory f) : factory(std::move(f))
+{
+    {
+        std::unique_ptr<GenericPlugin> plugin = factory(2, propertySampleRate);
+        audioInput = plugin->getInputMode() == 1;
+        channelCount = plugin->getNumChannels();
+        monoLayout = plugin->supportsMonoLayout();
+        sideChain = plugin->hasSideChain();
+        pluginKind = plugin->getPluginKind();
+        parameterCount = plugin->getParameterCount();
+    }
+    // The plug-in named the product while it initialised the framework.
+    const ApplicationInfo& info = ApplicationInfo::shared();
+    const std::string folderName = productFolderName(info);
+    makerName = ApplicationInfo::makerName;
+    majorVersion = info.majorVersion;
+    nameList = makerName + " " + folderName + "\n" + folderName;
+    baseUri = "urn:" + lowerCaseWord(makerName) + ":" + lowerCaseWord(folderName);
+
+    addType(Layout::Stereo);
+    if (audioInput && channelCount > 1)
+        addType(monoLayout ? Layout::Mono : Layout::MonoToStereo);
+}
+
+void Lv2PluginGroup::addType(Layout layout)
+{
+    EffectType type;
+    type.layout = layout;
+    const std::string fullName = nameList.substr(0, nameList.find('\n'));
+    const int inputs = layout == Layout::Stereo ? channelCount : 1;
+    const int outputs = layout == Layout::Mono ? 1 : channelCount;
+    switch (layout) {
+    case Layout::Stereo:
+        type.uri = baseUri;
+        type.name = fullName;
+        break;
+    case Layout::Mono:
+        type.uri = baseUri + ":mono";
+        type.name = fullName + " (Mono)";
+        break;
+    case Layout::MonoToStereo:
+        type.uri = baseUri + ":mono-to-stereo";
+        type.name = fullName + " (Mono to Stereo)";
+        break;
+    }
+    type.pluginChannels = layout == Layout::Mono ? 1 : channelCount;
+    type.ports.mainInputs = audioInput ? inputs : 0;
+    type.ports.outputs = outputs;
+    type.ports.sideChains = audioInput && sideChain ? inputs : 0;
+    type.ports.parameters = parameterCount;
+    types.push_back(type);
+}
+
+const Lv2PluginGroup::EffectType* Lv2PluginGroup::findType(const std::string& uri) const
+{
+    for (const EffectType& t : types)
+        if (t.uri == uri)
+            return &t;
+    return nullptr;
+}
+
+std::unique_ptr<GenericPlugin> Lv2PluginGroup::createPlugin(const EffectType& type, float sampleRate) const
+{
+    return factory(type.pluginChannels, sampleRate);
+}
+
+int Lv2PluginGroup::getCategoryCode() const
+{
+    if (!audioInput)
+        return 0x800;
+    switch (pluginKind) {
+    case 1:
+        return 0x800;
+    case 3:
+        return 0x10;
+    case 4:
+        return 0x2;
+    default:
+        return 0x2000;
+    }
+}
