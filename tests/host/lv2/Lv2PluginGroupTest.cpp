@@ -1,0 +1,90 @@
+// The group's effect types and the mono-to-stereo adapter, with a plug-in
+// that has no mono layout, driven through the module's C descriptors as a
+// host drives them.
+#include "../../persistence/TemporaryHome.h"
+#include "Lv2TestHost.h"
+#include "framework/GenericPlugin.h"
+#include "host/lv2/Lv2PluginDescriptors.h"
+#include "host/lv2/Lv2PluginGroup.h"
+#include "wave/Input.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Channel 0 hands on its main input, channel 1 its side-chain input.
+class SideChainProbe : public GenericPlugin {
+public:
+    SideChainProbe(float sampleRate)
+    {
+        initialize("Ostrand");
+        getGraph().setSampleRate(sampleRate);
+        auto* left = new Channel(*this);
+        left->setOutput(&left->getInput());
+        auto* right = new Channel(*this);
+        right->setOutput(&right->getSideChainInput());
+        applyAllParameters();
+    }
+    ~SideChainProbe() override { terminate(); }
+    std::string presetMagic() const override { return "MOsc"; }
+    bool hasSideChain() const override { return true; }
+};
+
+} // namespace
+
+TEST(Lv2PluginGroup, APluginWithoutMonoRunsMonoToStereoFromOneInput)
+{
+    TemporaryHome home;
+    const Lv2PluginGroup group([](int, float rate) { return std::make_unique<SideChainProbe>(rate); });
+    ASSERT_EQ(group.getTypes().size(), 2u);
+    const auto& stereo = group.getTypes()[0];
+    const auto& monoToStereo = group.getTypes()[1];
+    EXPECT_EQ(stereo.uri, "urn:merovance:ostrand2");
+    EXPECT_EQ(monoToStereo.uri, "urn:merovance:ostrand2:mono-to-stereo");
+    EXPECT_EQ(monoToStereo.pluginChannels, 2);
+    EXPECT_EQ(group.getNameList(), "Merovance Ostrand 2\nOstrand 2");
+
+    const Lv2PluginDescriptors descriptors(group);
+    EXPECT_EQ(descriptors.get(2), nullptr);
+    const LV2_Descriptor* d = descriptors.get(1);
+    ASSERT_NE(d, nullptr);
+    EXPECT_STREQ(d->URI, monoToStereo.uri.c_str());
+
+    // urid:map is required; everything else is optional.
+    const LV2_Feature* none[] = {nullptr};
+    EXPECT_EQ(d->instantiate(d, 48000.0, "", none), nullptr);
+    lv2test::UridMap urids;
+    const LV2_Feature map{LV2_URID__map, &urids.mapFeature};
+    const LV2_Feature* features[] = {&map, nullptr};
+    LV2_Handle h = d->instantiate(d, 48000.0, "", features);
+    ASSERT_NE(h, nullptr);
+
+    // in, out_l, out_r, sc, events, enabled.
+    const Lv2PortLayout& ports = monoToStereo.ports;
+    ASSERT_EQ(ports.portCount(), 6);
+    const int n = 300;
+    std::vector<float> in(n), side(n), left(n), right(n);
+    for (int i = 0; i < n; ++i) {
+        in[static_cast<std::size_t>(i)] = 0.001f * static_cast<float>(i);
+        side[static_cast<std::size_t>(i)] = -0.002f * static_cast<float>(i);
+    }
+    lv2test::EventSequence events(urids);
+    float enabled = 1.0f;
+    d->connect_port(h, 0, in.data());
+    d->connect_port(h, static_cast<std::uint32_t>(ports.firstOutput()), left.data());
+    d->connect_port(h, static_cast<std::uint32_t>(ports.firstOutput() + 1), right.data());
+    d->connect_port(h, static_cast<std::uint32_t>(ports.firstSideChain()), side.data());
+    d->connect_port(h, static_cast<std::uint32_t>(ports.eventsPort()), events.get());
+    d->connect_port(h, static_cast<std::uint32_t>(ports.enabledPort()), &enabled);
+    d->activate(h);
+    d->run(h, n);
+    EXPECT_EQ(left, in);
+    EXPECT_EQ(right, side);
+
+    // Without a side chain the main input stands in for it.
+    d->connect_port(h, static_cast<std::uint32_t>(ports.firstSideChain()), nullptr);
+    d->run(h, n);
+    EXPECT_EQ(left, in);
+    EXPECT_EQ(right, in);
+    d->cleanup(h);
+}

@@ -1,0 +1,370 @@
+// The plug-in in a small lilv host: every plug-in of the bundle against the
+// effect run directly through GenericPlugin::process with the same blocks,
+// settings, MIDI and transport, which it must equal sample for sample; in
+// place; bypassed; its state saved and restored.
+#include "../../effect/EffectHarness.h"
+#include "AllocationCounter.h"
+#include "Lv2TestHost.h"
+#include "framework/ParameterValueParser.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+
+using namespace effecttest;
+using namespace lv2test;
+
+namespace {
+
+constexpr double rate = 48000.0;
+const std::string stereoUri = "urn:merovance:ostrand2";
+const std::string monoUri = "urn:merovance:ostrand2:mono";
+
+// A setting as the host's port and as the parameter: the port symbol is
+// written out here, so a wrong symbol rule shows.
+struct Setting {
+    std::string symbol;
+    std::string name;
+    std::string value; // as a person writes it
+};
+
+const std::vector<Setting> resonantFilter = {
+    {"filter_1_freq", "Filter 1 Freq", "700 Hz"},     {"filter_1_peak", "Filter 1 Peak", "0.7"},
+    {"filter_1_characteristic", "Filter 1 Characteristic", "Tube"},
+    {"filter_1_slope", "Filter 1 Slope", "24"},      {"mix", "Mix", "80 %"},
+    {"output_gain", "Output Gain", "-3 dB"},
+};
+
+// Host and reference plug-in apply the same plain values.
+void apply(const std::vector<Setting>& settings, Instance& instance, GenericPlugin& reference)
+{
+    for (const Setting& s : settings) {
+        AbstractPluginParameter& p = parameter(reference, s.name);
+        const ParsedParameterValue v = parseParameterValue(p, s.value);
+        ASSERT_TRUE(v.ok) << s.name << ": " << v.error;
+        instance.set(s.symbol, v.plain);
+        p.setValue(v.plain, 0);
+    }
+}
+
+// The effect as a host with a steady 120 BPM transport would run it.
+class Reference {
+public:
+    explicit Reference(int channels) : plugin(std::make_unique<OstrandPlugin>(channels, static_cast<float>(rate))) {}
+
+    void run(const std::vector<Signal>& in, std::vector<Signal>& out, std::size_t offset, int n)
+    {
+        std::vector<const float*> inputs;
+        std::vector<float*> outputs;
+        for (std::size_t c = 0; c < in.size(); ++c) {
+            inputs.push_back(in[c].data() + offset);
+            outputs.push_back(out[c].data() + offset);
+        }
+        plugin->setTransport(tempo, position);
+        plugin->process(inputs.data(), static_cast<int>(inputs.size()), outputs.data(),
+                        static_cast<int>(outputs.size()), n);
+        position += speed * tempo / 60.0 * n / rate;
+    }
+
+    std::unique_ptr<OstrandPlugin> plugin;
+    double tempo = 120.0;
+    double position = 0.0;
+    double speed = 1.0;
+};
+
+std::vector<Signal> noiseChannels(std::size_t channels, int length, std::uint32_t seed)
+{
+    std::vector<Signal> s;
+    for (std::size_t c = 0; c < channels; ++c)
+        s.push_back(noise(length, seed + static_cast<std::uint32_t>(c)));
+    return s;
+}
+
+std::vector<const float*> pointers(const std::vector<Signal>& s)
+{
+    std::vector<const float*> p;
+    for (const Signal& x : s)
+        p.push_back(x.data());
+    return p;
+}
+
+std::vector<float*> pointers(std::vector<Signal>& s)
+{
+    std::vector<float*> p;
+    for (Signal& x : s)
+        p.push_back(x.data());
+    return p;
+}
+
+double worstDifference(const std::vector<Signal>& a, const std::vector<Signal>& b, std::size_t from = 0)
+{
+    double worst = 0.0;
+    for (std::size_t c = 0; c < a.size(); ++c)
+        worst = std::max(worst, maxDifference(a[c], b[c], from));
+    return worst;
+}
+
+} // namespace
+
+TEST(Lv2Plugin, AnyBlockLengthInPlaceOrNotSoundsAsTheEffectRunDirectly)
+{
+    // Longer than the announced maximum too: hosts may pass more.
+    const std::vector<int> blocks = {1, 17, 1024, 1500, 4096, 5000, 333};
+    const int length = std::accumulate(blocks.begin(), blocks.end(), 0);
+    Host host(4096);
+    for (const std::string& uri : {stereoUri, monoUri}) {
+        SCOPED_TRACE(uri);
+        Instance separate(host, uri);
+        Instance inPlace(host, uri);
+        const std::size_t channels = separate.audioOutputCount();
+        Reference reference(static_cast<int>(channels));
+        apply(resonantFilter, separate, *reference.plugin);
+        apply(resonantFilter, inPlace, *reference.plugin);
+        reference.plugin->applyQueuedChangesAtOnce();
+
+        const std::vector<Signal> in = noiseChannels(channels, length, 7);
+        std::vector<Signal> expected(channels, Signal(static_cast<std::size_t>(length)));
+        std::vector<Signal> out = expected;
+        std::vector<Signal> shared = in; // in and out of the in-place instance
+        std::size_t offset = 0;
+        std::size_t allocations = 0;
+        const std::vector<const float*> dry = pointers(in);
+        const std::vector<float*> wet = pointers(out);
+        const std::vector<float*> both = pointers(shared);
+        const std::vector<const float*> bothIn(both.begin(), both.end());
+        for (int n : blocks) {
+            reference.run(in, expected, offset, n);
+            testsupport::AllocationScope scope;
+            separate.run(dry, wet, offset, static_cast<std::uint32_t>(n));
+            inPlace.run(bothIn, both, offset, static_cast<std::uint32_t>(n));
+            allocations += scope.count();
+            offset += static_cast<std::size_t>(n);
+        }
+        EXPECT_EQ(worstDifference(out, expected), 0.0);
+        EXPECT_EQ(worstDifference(shared, expected), 0.0);
+        EXPECT_GT(worstDifference(out, in), 0.1); // the filter did something
+        if (testsupport::allocationCountingAvailable()) {
+            EXPECT_EQ(allocations, 0u);
+        }
+    }
+}
+
+TEST(Lv2Plugin, MidiAndTransportTakeEffectAtTheirFrames)
+{
+    // A step LFO locked to the bars sweeps filter 1, and a note restarts it.
+    const std::vector<Setting> sweep = {
+        {"num_active_xlfos", "Num Active XLFOs", "1"},
+        {"xlfo_1_sync_mode", "XLFO 1 Sync Mode", "1/2"},
+        {"xlfo_1_midi_trigger", "XLFO 1 MIDI Trigger", "On"},
+        {"xlfo_1_step_1_value", "XLFO 1 Step 1 Value", "1"},
+        {"xlfo_1_step_2_value", "XLFO 1 Step 2 Value", "-1"},
+        {"num_active_slots", "Num Active Slots", "1"},
+        {"slot_1_source", "Slot 1 Source", "XLFO 1"},
+        {"slot_1_target", "Slot 1 Target", "Filter 1 Freq"},
+        {"slot_1_level", "Slot 1 Level", "0.6"},
+    };
+    const double none = std::nan("");
+    Host host;
+    // Three blocks: a 6/8 bar at 140 eighths per minute (70 quarter notes)
+    // with a note at frame 300; a jump back to the start at frame 700; a
+    // stop. Then one more block, standing.
+    auto feed = [&](Instance& instance, int block) {
+        EventSequence& e = instance.getEvents();
+        if (block == 0) {
+            e.position(0, 140.0, 1.0, 3.0, 1.5, 6.0, 8.0);
+            e.midi(300, 0x90, 60, 100);
+        } else if (block == 1) {
+            e.position(700, none, none, 0.0, 0.0, none, none);
+        } else if (block == 2) {
+            e.position(0, none, 0.0, none, none, none, none);
+        }
+    };
+    const int n = 1024;
+    const std::vector<Signal> in = noiseChannels(2, 4 * n, 3);
+    auto render = [&](bool withEvents) {
+        Instance instance(host, stereoUri);
+        Reference unused(2);
+        apply(resonantFilter, instance, *unused.plugin);
+        apply(sweep, instance, *unused.plugin);
+        std::vector<Signal> out(2, Signal(in[0].size()));
+        for (int b = 0; b < 4; ++b) {
+            if (withEvents)
+                feed(instance, b);
+            instance.run(pointers(in), pointers(out), static_cast<std::size_t>(b * n), n);
+        }
+        return out;
+    };
+    const std::vector<Signal> hosted = render(true);
+
+    // The same, told to the effect directly: the transport in quarter notes
+    // ((3 bars * 6 + 1.5) eighths = 9.75 quarter notes), the note at its
+    // offset, the relocation as a block of its own.
+    Reference direct(2);
+    Instance settingsOnly(host, stereoUri);
+    apply(resonantFilter, settingsOnly, *direct.plugin);
+    apply(sweep, settingsOnly, *direct.plugin);
+    direct.plugin->applyQueuedChangesAtOnce();
+    std::vector<Signal> expected(2, Signal(in[0].size()));
+    direct.tempo = 70.0;
+    direct.position = 9.75;
+    direct.plugin->queueMidiEvent(300, 0x90, 60, 100);
+    direct.run(in, expected, 0, n);
+    direct.run(in, expected, n, 700);
+    direct.position = 0.0;
+    direct.run(in, expected, n + 700, n - 700);
+    direct.speed = 0.0;
+    direct.run(in, expected, 2 * n, n);
+    const double stopped = direct.position;
+    direct.run(in, expected, 3 * n, n);
+    EXPECT_DOUBLE_EQ(direct.position, stopped);
+
+    EXPECT_EQ(worstDifference(hosted, expected), 0.0);
+    EXPECT_GT(worstDifference(hosted, render(false)), 0.01);
+}
+
+TEST(Lv2Plugin, StateKeepsThePresetNameBesideThePortValues)
+{
+    Host host;
+    UridMap& urids = host.getUrids();
+    Instance original(host, stereoUri);
+    Reference unused(2);
+    apply(resonantFilter, original, *unused.plugin);
+    const auto* state = static_cast<const LV2_State_Interface*>(
+        lilv_instance_get_extension_data(original.get(), LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+
+    // A name longer than the 63 characters kept, as a host would restore it.
+    struct Store {
+        LV2_URID key = 0, type = 0;
+        std::string value;
+    } given, kept;
+    given.key = urids.map(stereoUri + "#presetName");
+    given.type = urids.map(LV2_ATOM__String);
+    given.value = std::string(70, 'x') + std::string(1, '\0');
+    auto retrieve = [](LV2_State_Handle h, std::uint32_t key, std::size_t* size, std::uint32_t* type,
+                       std::uint32_t* flags) -> const void* {
+        const auto& s = *static_cast<const Store*>(h);
+        if (key != s.key)
+            return nullptr;
+        *size = s.value.size();
+        *type = s.type;
+        *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+        return s.value.data();
+    };
+    auto store = [](LV2_State_Handle h, std::uint32_t key, const void* value, std::size_t size, std::uint32_t type,
+                    std::uint32_t) {
+        auto& s = *static_cast<Store*>(h);
+        s.key = key;
+        s.type = type;
+        s.value.assign(static_cast<const char*>(value), size);
+        return LV2_STATE_SUCCESS;
+    };
+    ASSERT_EQ(state->restore(original.get()->lv2_handle, retrieve, &given, 0, nullptr), LV2_STATE_SUCCESS);
+    ASSERT_EQ(state->save(original.get()->lv2_handle, store, &kept, 0, nullptr), LV2_STATE_SUCCESS);
+    EXPECT_EQ(kept.key, given.key);
+    EXPECT_EQ(kept.type, given.type);
+    EXPECT_EQ(kept.value, std::string(63, 'x') + std::string(1, '\0'));
+
+    // Through lilv, as a host saves a session and loads it into a new
+    // instance: the ports and the name come back, and the two sound alike.
+    const auto getPort = [](const char* symbol, void* self, std::uint32_t* size, std::uint32_t* type) -> const void* {
+        auto& i = *static_cast<Instance*>(self);
+        static float value;
+        value = i.get(symbol);
+        *size = sizeof value;
+        *type = 0;
+        return &value;
+    };
+    LilvState* session = lilv_state_new_from_instance(original.getPlugin(), original.get(), &urids.mapFeature,
+                                                      nullptr, nullptr, nullptr, nullptr, getPort, &original, 0,
+                                                      nullptr);
+    ASSERT_NE(session, nullptr);
+    char* text = lilv_state_to_string(host.getWorld(), &urids.mapFeature, &urids.unmapFeature, session,
+                                      "urn:test:session", nullptr);
+    lilv_state_free(session);
+    LilvState* loaded = lilv_state_new_from_string(host.getWorld(), &urids.mapFeature, text);
+    lilv_free(text);
+    ASSERT_NE(loaded, nullptr);
+
+    Instance restored(host, stereoUri);
+    const auto setPort = [](const char* symbol, void* self, const void* value, std::uint32_t size, std::uint32_t) {
+        if (size == sizeof(float))
+            static_cast<Instance*>(self)->set(symbol, *static_cast<const float*>(value));
+    };
+    lilv_state_restore(loaded, restored.get(), setPort, &restored, 0, nullptr);
+    lilv_state_free(loaded);
+    Store again;
+    state->save(restored.get()->lv2_handle, store, &again, 0, nullptr);
+    EXPECT_EQ(again.value, kept.value);
+    EXPECT_EQ(restored.getControls(), original.getControls());
+
+    const std::vector<Signal> in = noiseChannels(2, 2048, 11);
+    std::vector<Signal> a(2, Signal(2048));
+    std::vector<Signal> b = a;
+    original.run(pointers(in), pointers(a), 0, 2048);
+    restored.run(pointers(in), pointers(b), 0, 2048);
+    EXPECT_EQ(worstDifference(a, b), 0.0);
+}
+
+TEST(Lv2Plugin, BypassCrossfadesThenPassesTheInputAndTheEffectComesBackFresh)
+{
+    const std::size_t fade = 960; // 20 ms at 48 kHz
+    const int n = 500;            // blocks that do not line up with the fade
+    const int blocks = 24;
+    const std::size_t off = 8 * n;   // bypass switched on here
+    const std::size_t back = 16 * n; // and off again here
+    Host host;
+    Reference unused(2);
+    auto make = [&] {
+        auto i = std::make_unique<Instance>(host, stereoUri);
+        apply(resonantFilter, *i, *unused.plugin);
+        return i;
+    };
+    auto on = make();      // never bypassed
+    auto faded = make();   // bypassed from off to back
+    auto inPlace = make(); // the same, processed in place
+    const std::vector<Signal> in = noiseChannels(2, blocks * n, 5);
+    auto silence = [&] { return std::vector<Signal>(2, Signal(in[0].size())); };
+    std::vector<Signal> yOn = silence(), y = silence(), yNew = silence();
+    std::vector<Signal> shared = in;
+    const std::vector<float*> both = pointers(shared);
+    const std::vector<const float*> bothIn(both.begin(), both.end());
+    std::unique_ptr<Instance> fresh; // started where the effect comes back
+    for (int b = 0; b < blocks; ++b) {
+        const auto at = static_cast<std::size_t>(b * n);
+        if (at == off || at == back) {
+            faded->set("enabled", at == off ? 0.0f : 1.0f);
+            inPlace->set("enabled", at == off ? 0.0f : 1.0f);
+        }
+        if (at == back)
+            fresh = make();
+        on->run(pointers(in), pointers(yOn), at, n);
+        faded->run(pointers(in), pointers(y), at, n);
+        inPlace->run(bothIn, both, at, n);
+        if (fresh)
+            fresh->run(pointers(in), pointers(yNew), at, n);
+    }
+    for (std::size_t c = 0; c < 2; ++c) {
+        const Signal& x = in[c];
+        // A straight line from the effect to the input, then the input
+        // sample for sample, in place too.
+        for (std::size_t k = 0; k < back - off; ++k) {
+            const std::size_t i = off + k;
+            const float g = k < fade ? 1.0f - static_cast<float>(k + 1) / fade : 0.0f;
+            if (k < fade) {
+                ASSERT_NEAR(y[c][i], x[i] + g * (yOn[c][i] - x[i]), 1e-5f) << i;
+            } else {
+                ASSERT_EQ(y[c][i], x[i]) << i;
+            }
+            ASSERT_EQ(shared[c][i], y[c][i]) << i;
+        }
+        // Back on: a straight line from the input to an effect that starts
+        // from a reset graph, as a new instance does.
+        for (std::size_t i = back; i < y[c].size(); ++i) {
+            const float g = std::min(1.0f, static_cast<float>(i - back + 1) / fade);
+            ASSERT_NEAR(y[c][i], x[i] + g * (yNew[c][i] - x[i]), 1e-5f) << i;
+        }
+    }
+    EXPECT_GT(worstDifference(y, in, back + fade), 0.1);
+}

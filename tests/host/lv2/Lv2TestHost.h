@@ -1,0 +1,278 @@
+#pragma once
+
+// A small LV2 host on lilv, for the plug-in's tests: it loads the built
+// bundle, maps URIs, offers the options and the worker a real host offers,
+// and runs instances on buffers the test owns, with event sequences holding
+// MIDI and time:Position.
+
+#include <lilv/lilv.h>
+#include <lv2/atom/atom.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/core/lv2.h>
+#include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
+#include <lv2/state/state.h>
+#include <lv2/time/time.h>
+#include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lv2test {
+
+class UridMap {
+public:
+    LV2_URID map(const std::string& uri)
+    {
+        auto [it, added] = ids.try_emplace(uri, static_cast<LV2_URID>(uris.size() + 1));
+        if (added)
+            uris.push_back(uri);
+        return it->second;
+    }
+    const char* unmap(LV2_URID id) const { return id >= 1 && id <= uris.size() ? uris[id - 1].c_str() : nullptr; }
+
+    LV2_URID_Map mapFeature{this, [](LV2_URID_Map_Handle h, const char* uri) {
+                                return static_cast<UridMap*>(h)->map(uri);
+                            }};
+    LV2_URID_Unmap unmapFeature{this, [](LV2_URID_Unmap_Handle h, LV2_URID id) {
+                                    return static_cast<UridMap*>(h)->unmap(id);
+                                }};
+
+private:
+    std::map<std::string, LV2_URID> ids;
+    std::vector<std::string> uris;
+};
+
+// An atom sequence for the events port, written by hand as a host does.
+class EventSequence {
+public:
+    explicit EventSequence(UridMap& m, std::size_t bytes = 1 << 16)
+        : map(m), sequenceType(m.map(LV2_ATOM__Sequence)), storage(bytes / 8)
+    {
+        clear();
+    }
+
+    LV2_Atom_Sequence* get() { return reinterpret_cast<LV2_Atom_Sequence*>(storage.data()); }
+
+    void clear()
+    {
+        used = sizeof(LV2_Atom_Sequence);
+        header().atom.type = sequenceType;
+        header().body.unit = 0;
+        header().body.pad = 0;
+        sync();
+    }
+
+    void midi(std::int64_t frame, std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
+    {
+        const std::uint8_t bytes[3] = {status, data1, data2};
+        const std::size_t at = beginEvent(frame, map.map(LV2_MIDI__MidiEvent));
+        append(bytes, 3);
+        endAtom(at);
+    }
+
+    // A time:Position object with the fields given (NaN leaves one out).
+    void position(std::int64_t frame, double bpm, double speed, double bar, double barBeat, double beatsPerBar,
+                  double beatUnit)
+    {
+        const std::size_t at = beginEvent(frame, map.map(LV2_ATOM__Object));
+        const LV2_Atom_Object_Body body{0, map.map(LV2_TIME__Position)};
+        append(&body, sizeof body);
+        auto property = [&](const char* key, double value, bool integer) {
+            if (std::isnan(value))
+                return;
+            if (integer) {
+                const std::int64_t v = static_cast<std::int64_t>(value);
+                const LV2_Atom_Property_Body p{map.map(key), 0, {sizeof v, map.map(LV2_ATOM__Long)}};
+                append(&p, sizeof p);
+                append(&v, sizeof v);
+            } else {
+                const float v = static_cast<float>(value);
+                const LV2_Atom_Property_Body p{map.map(key), 0, {sizeof v, map.map(LV2_ATOM__Float)}};
+                append(&p, sizeof p);
+                append(&v, sizeof v);
+                pad();
+            }
+        };
+        property(LV2_TIME__beatsPerMinute, bpm, false);
+        property(LV2_TIME__speed, speed, false);
+        property(LV2_TIME__bar, bar, true);
+        property(LV2_TIME__barBeat, barBeat, false);
+        property(LV2_TIME__beatsPerBar, beatsPerBar, false);
+        property(LV2_TIME__beatUnit, beatUnit, true);
+        endAtom(at);
+    }
+
+private:
+    LV2_Atom_Sequence& header() { return *get(); }
+    char* bytes() { return reinterpret_cast<char*>(storage.data()); }
+    void sync() { header().atom.size = static_cast<std::uint32_t>(used - sizeof(LV2_Atom)); }
+    void append(const void* data, std::size_t size)
+    {
+        if (used + size > storage.size() * 8)
+            throw std::length_error("event sequence full");
+        std::memcpy(bytes() + used, data, size);
+        used += size;
+    }
+    void pad() { used = (used + 7) & ~std::size_t{7}; }
+    std::size_t beginEvent(std::int64_t frame, LV2_URID type)
+    {
+        LV2_Atom_Event event{};
+        event.time.frames = frame;
+        event.body.type = type;
+        append(&event, sizeof event);
+        return used - sizeof(LV2_Atom);
+    }
+    void endAtom(std::size_t at)
+    {
+        reinterpret_cast<LV2_Atom*>(bytes() + at)->size =
+            static_cast<std::uint32_t>(used - at - sizeof(LV2_Atom));
+        pad();
+        sync();
+    }
+
+    UridMap& map;
+    LV2_URID sequenceType;
+    std::vector<std::uint64_t> storage;
+    std::size_t used = 0;
+};
+
+// The world with the built bundle loaded, and the features a host offers.
+class Host {
+public:
+    explicit Host(int maxBlockLength = 4096)
+        : world(lilv_world_new()), maxBlock(maxBlockLength), nominalBlock(std::min(maxBlockLength, 1024))
+    {
+        LilvNode* bundle = lilv_new_file_uri(world, nullptr, OSTRAND_LV2_BUNDLE "/");
+        lilv_world_load_bundle(world, bundle);
+        lilv_node_free(bundle);
+        options[0] = {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__maxBlockLength), sizeof(std::int32_t),
+                      urids.map(LV2_ATOM__Int), &maxBlock};
+        options[1] = {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__nominalBlockLength),
+                      sizeof(std::int32_t), urids.map(LV2_ATOM__Int), &nominalBlock};
+        options[2] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+    }
+    ~Host() { lilv_world_free(world); }
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    const LilvPlugin* plugin(const std::string& uri) const
+    {
+        LilvNode* node = lilv_new_uri(world, uri.c_str());
+        const LilvPlugin* p = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), node);
+        lilv_node_free(node);
+        return p;
+    }
+
+    LilvWorld* getWorld() const { return world; }
+    UridMap& getUrids() { return urids; }
+    const LV2_Feature* const* getFeatures() const { return features; }
+
+private:
+    LilvWorld* world;
+    UridMap urids;
+    std::int32_t maxBlock;
+    std::int32_t nominalBlock;
+    LV2_Options_Option options[3];
+    LV2_Feature mapFeature{LV2_URID__map, &urids.mapFeature};
+    LV2_Feature unmapFeature{LV2_URID__unmap, &urids.unmapFeature};
+    LV2_Feature optionsFeature{LV2_OPTIONS__options, options};
+    const LV2_Feature* features[4] = {&mapFeature, &unmapFeature, &optionsFeature, nullptr};
+};
+
+// One instance and its ports. Audio ports are connected per run; control
+// values live here.
+class Instance {
+public:
+    Instance(Host& h, const std::string& uri, double rate = 48000.0)
+        : host(h), plugin(h.plugin(uri)), events(h.getUrids())
+    {
+        if (!plugin)
+            throw std::runtime_error("no plug-in " + uri);
+        instance = lilv_plugin_instantiate(plugin, rate, h.getFeatures());
+        if (!instance)
+            throw std::runtime_error("cannot instantiate " + uri);
+        const std::uint32_t n = lilv_plugin_get_num_ports(plugin);
+        controls.assign(n, 0.0f);
+        std::vector<float> defaults(n);
+        lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
+        LilvNode* control = lilv_new_uri(h.getWorld(), LV2_CORE__ControlPort);
+        LilvNode* audio = lilv_new_uri(h.getWorld(), LV2_CORE__AudioPort);
+        LilvNode* input = lilv_new_uri(h.getWorld(), LV2_CORE__InputPort);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
+            const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
+            indices[symbol] = i;
+            if (lilv_port_is_a(plugin, port, control)) {
+                controls[i] = defaults[i];
+                lilv_instance_connect_port(instance, i, &controls[i]);
+            } else if (lilv_port_is_a(plugin, port, audio)) {
+                (lilv_port_is_a(plugin, port, input) ? audioIns : audioOuts).push_back(i);
+            } else {
+                lilv_instance_connect_port(instance, i, events.get());
+            }
+        }
+        lilv_node_free(control);
+        lilv_node_free(audio);
+        lilv_node_free(input);
+        lilv_instance_activate(instance);
+    }
+    ~Instance()
+    {
+        lilv_instance_deactivate(instance);
+        lilv_instance_free(instance);
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    std::uint32_t port(const std::string& symbol) const
+    {
+        auto it = indices.find(symbol);
+        if (it == indices.end())
+            throw std::runtime_error("no port " + symbol);
+        return it->second;
+    }
+    void set(const std::string& symbol, float value) { controls[port(symbol)] = value; }
+    float get(const std::string& symbol) const { return controls[port(symbol)]; }
+
+    // Audio inputs in port order (main inputs, then side chains) and
+    // outputs, each read and written from offset on. A null input is left
+    // unconnected.
+    void run(const std::vector<const float*>& in, const std::vector<float*>& out, std::size_t offset,
+             std::uint32_t n)
+    {
+        for (std::size_t i = 0; i < audioIns.size(); ++i)
+            lilv_instance_connect_port(instance, audioIns[i],
+                                       i < in.size() && in[i] ? const_cast<float*>(in[i] + offset) : nullptr);
+        for (std::size_t i = 0; i < audioOuts.size(); ++i)
+            lilv_instance_connect_port(instance, audioOuts[i], out[i] + offset);
+        lilv_instance_run(instance, n);
+        events.clear();
+    }
+
+    EventSequence& getEvents() { return events; }
+    LilvInstance* get() const { return instance; }
+    const LilvPlugin* getPlugin() const { return plugin; }
+    std::size_t audioInputCount() const { return audioIns.size(); }
+    std::size_t audioOutputCount() const { return audioOuts.size(); }
+    const std::vector<float>& getControls() const { return controls; }
+
+private:
+    Host& host;
+    const LilvPlugin* plugin;
+    LilvInstance* instance = nullptr;
+    EventSequence events;
+    std::vector<float> controls;
+    std::map<std::string, std::uint32_t> indices;
+    std::vector<std::uint32_t> audioIns;
+    std::vector<std::uint32_t> audioOuts;
+};
+
+} // namespace lv2test

@@ -1,0 +1,178 @@
+// The built bundle in tools and hosts that nobody here wrote: lilv's lv2ls
+// and lv2info, sord_validate with the LV2 schemas, lv2file against
+// ostrand-render, and jalv on a JACK server with the dummy backend.
+#include "../../persistence/TemporaryHome.h"
+#include "../RenderRun.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string bundle = OSTRAND_LV2_BUNDLE;
+
+// Runs a shell command with the bundle (and the system's specifications)
+// on the LV2 search path; stdout and stderr together.
+std::string shell(const std::string& command, int* status = nullptr)
+{
+    const std::string path = fs::path(bundle).parent_path().string() + ":/usr/lib/lv2";
+    std::string output;
+    if (std::FILE* pipe = popen(("LV2_PATH='" + path + "' " + command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            output += buffer;
+        const int raw = pclose(pipe);
+        if (status)
+            *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return output;
+}
+
+// lv2info's description of each port, by symbol.
+std::map<std::string, std::string> portsOf(const std::string& info)
+{
+    std::map<std::string, std::string> ports;
+    const std::regex header("\n\tPort [0-9]+:\n");
+    const std::regex symbol("Symbol: +([a-z0-9_]+)");
+    std::sregex_token_iterator part(info.begin(), info.end(), header, -1), end;
+    for (++part; part != end; ++part) {
+        const std::string text = *part;
+        std::smatch m;
+        if (std::regex_search(text, m, symbol))
+            ports[m[1]] = text;
+    }
+    return ports;
+}
+
+class Lv2Tools : public rendertest::RenderFolder {};
+
+} // namespace
+
+TEST_F(Lv2Tools, LilvToolsSeeBothPluginsWithTheirPorts)
+{
+    const std::string list = shell("lv2ls");
+    EXPECT_NE(list.find("urn:merovance:ostrand2\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("urn:merovance:ostrand2:mono\n"), std::string::npos) << list;
+
+    struct Expected {
+        std::string uri;
+        std::vector<std::string> audio;
+        std::size_t count;
+    };
+    for (const Expected& e : {Expected{"urn:merovance:ostrand2", {"in_l", "in_r", "out_l", "out_r", "sc_l", "sc_r"}, 674},
+                              Expected{"urn:merovance:ostrand2:mono", {"in", "out", "sc"}, 671}}) {
+        SCOPED_TRACE(e.uri);
+        const std::string info = shell("lv2info " + e.uri);
+        EXPECT_NE(info.find("Class:             Filter Plugin"), std::string::npos);
+        EXPECT_NE(info.find("Required Features: http://lv2plug.in/ns/ext/urid#map"), std::string::npos);
+        const auto ports = portsOf(info);
+        EXPECT_EQ(ports.size(), e.count);
+        for (const std::string& s : e.audio)
+            EXPECT_NE(ports.at(s).find("AudioPort"), std::string::npos) << s;
+        EXPECT_NE(ports.at(e.audio.back()).find("isSideChain"), std::string::npos);
+        EXPECT_NE(ports.at("events").find("AtomPort"), std::string::npos);
+        EXPECT_NE(ports.at("enabled").find("Designation: http://lv2plug.in/ns/lv2core#enabled"), std::string::npos)
+            << ports.at("enabled");
+        // The parameters: range and default, switches, option lists.
+        const std::string& gain = ports.at("input_gain");
+        EXPECT_NE(gain.find("Minimum:     -36.000000"), std::string::npos) << gain;
+        EXPECT_NE(gain.find("Maximum:     36.000000"), std::string::npos);
+        EXPECT_NE(ports.at("filter_1_enabled").find("#toggled"), std::string::npos);
+        const std::string& response = ports.at("filter_1_response");
+        EXPECT_NE(response.find("#enumeration"), std::string::npos);
+        for (const char* option : {"0 = \"LP\"", "1 = \"HP\"", "2 = \"BP\""})
+            EXPECT_NE(response.find(option), std::string::npos) << option;
+        EXPECT_EQ(ports.count("eg_1triggering"), 1u);
+        EXPECT_EQ(ports.count("slot_24_target"), 1u);
+    }
+}
+
+TEST_F(Lv2Tools, TurtleValidatesAgainstTheLv2Schemas)
+{
+    // The exit status says little; the summary line says how many errors.
+    const std::string out =
+        shell("sord_validate $(find /usr/lib/lv2 -name '*.ttl') '" + bundle + "'/*.ttl");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("Found ([0-9]+) errors among ([0-9]+) files"))) << out;
+    EXPECT_EQ(m[1], "0") << out;
+    EXPECT_GT(std::stoi(m[2]), 3);
+}
+
+TEST_F(Lv2Tools, Lv2fileRendersAsOstrandRenderWithTheSameSettings)
+{
+    sox("-r 44100 -c 2 -n -e floating-point -b 32 " + path("noise.wav") + " synth 1.5 whitenoise gain -8");
+    // lv2file maps one file channel to every audio input, the side chain's
+    // too; the renderer uses the main input as side chain when it has none.
+    sox(path("noise.wav") + " -e floating-point -b 32 " + path("noise4.wav") + " remix 1 2 1 2");
+    const std::string ports = "-p filter_1_freq:0.6 -p filter_1_peak:0.65 -p filter_1_characteristic:3 "
+                              "-p filter_1_slope:2 -p routing_mode:2 -p mix:75 -p input_gain:4";
+    int status = -1;
+    const std::string out = shell("lv2file -b 512 -i " + path("noise4.wav") + " -o " + path("lv2file.wav") + " " +
+                                      ports + " urn:merovance:ostrand2",
+                                  &status);
+    ASSERT_EQ(status, 0) << out;
+    const rendertest::Outcome r =
+        rendertest::run("--quiet --block 512 --set 'Filter 1 Freq=0.6' --set 'Filter 1 Peak=0.65' "
+                        "--set 'Filter 1 Characteristic=3' --set 'Filter 1 Slope=2' --set 'Routing Mode=2' "
+                        "--set 'Mix=75' --set 'Input Gain=4' " +
+                        path("noise.wav") + " " + path("render.wav"));
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    const rendertest::Audio a = rendertest::readAudio(path("lv2file.wav"));
+    const rendertest::Audio b = rendertest::readAudio(path("render.wav"));
+    ASSERT_EQ(a.channels, 2);
+    ASSERT_EQ(a.samples.size(), b.samples.size());
+    double worst = 0.0;
+    double change = 0.0;
+    const rendertest::Audio in = rendertest::readAudio(path("noise.wav"));
+    for (std::size_t i = 0; i < a.samples.size(); ++i) {
+        worst = std::max(worst, static_cast<double>(std::fabs(a.samples[i] - b.samples[i])));
+        change = std::max(change, static_cast<double>(std::fabs(a.samples[i] - in.samples[i])));
+    }
+    EXPECT_LE(worst, 1e-6);
+    EXPECT_GT(change, 0.05);
+}
+
+TEST_F(Lv2Tools, JalvRunsThePluginOnAJackServerWithoutComplaint)
+{
+    // A JACK server of our own with the dummy backend (no sound hardware),
+    // jalv reading commands from a pipe that stays open for three seconds:
+    // it moves controls, bypasses and un-bypasses, lists the controls, and
+    // quits when the pipe closes.
+    const std::string server = "ostrand-test-" + std::to_string(::getpid());
+    const std::string commands = path("commands");
+    std::ofstream(path("jalv.sh")) <<
+        "export JACK_DEFAULT_SERVER=" << server << "\n"
+        "jackd --no-realtime -d dummy -r 48000 -p 256 >/dev/null 2>&1 &\n"
+        "server=$!\n"
+        "for i in $(seq 100); do [ -S /dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0 ] && break; sleep 0.1; done\n"
+        "mkfifo " << commands << "\n"
+        "( printf 'filter_1_freq = 0.4\\nfilter_1_peak = 0.8\\n'; sleep 1; printf 'enabled = 0\\n'; sleep 0.5\n"
+        "  printf 'enabled = 1\\n'; sleep 1; printf 'controls\\n'; sleep 0.5 ) > " << commands << " &\n"
+        "timeout 30 jalv urn:merovance:ostrand2 < " << commands << "\n"
+        "kill $server\n"
+        "wait $server\n";
+    const std::string out = shell("bash " + path("jalv.sh"));
+    EXPECT_NE(out.find("Plugin:       urn:merovance:ostrand2"), std::string::npos) << out.substr(0, 2000);
+    std::istringstream lines(out);
+    std::string line;
+    int controls = 0;
+    while (std::getline(lines, line)) {
+        std::string lower = line;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const char* word : {"error", "warn", "fail", "cannot", "unknown", "invalid"})
+            EXPECT_EQ(lower.find(word), std::string::npos) << line;
+        controls += line.find("filter_1_peak = 0.800000") != std::string::npos;
+    }
+    EXPECT_GE(controls, 1) << "the controls listing shows the value set";
+}
