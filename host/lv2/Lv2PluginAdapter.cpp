@@ -72,9 +72,8 @@ std::uint32_t bitsOf(float v)
 
 const void* feature(const LV2_Feature* const* features, const char* uri)
 {
-    // Every feature looked up here carries data. Entries without data are
-    // passed over before their URI is read: a host has been seen to pass
-    // one whose URI was never set.
+    // Every feature looked up here carries data; entries without data or
+    // URI are passed over unread.
     for (; features && *features; ++features)
         if ((*features)->data && (*features)->URI && std::strcmp((*features)->URI, uri) == 0)
             return (*features)->data;
