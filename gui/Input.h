@@ -24,7 +24,7 @@ enum class MouseButton { Left, Right, Middle };
 // Keys that are not text; Character: the key typed KeyEvent::text.
 enum class KeyCode { Character, Backspace, Delete, Enter, Escape, Tab, Left, Right, Up, Down, Home, End, PageUp, PageDown };
 
-// One key press: a special key, or the UTF-8 text it types.
+// One key press: a key that is not text, or the UTF-8 text it types.
 struct KeyEvent {
     KeyCode code = KeyCode::Character;
     std::string text;

@@ -35,7 +35,7 @@ DemoPanel::DemoPanel(RootControl& rootControl) : root(rootControl)
         const char* unit;
         int maximum, value, fallback;
         const char* hint;
-    } specs[] = {
+    } settings[] = {
         {"Freq", " %", 100, 25, 50, "Freq: drag up or down, Shift for fine steps, Ctrl-click for the default."},
         {"Peak", " %", 100, 60, 0, "Peak: the outer ring turns like a dial."},
         {"Steps", "", 5, 2, 0, "Steps: a small range moves one step per 20 pixels."},
@@ -45,16 +45,16 @@ DemoPanel::DemoPanel(RootControl& rootControl) : root(rootControl)
     for (int i = 0; i < 3; ++i) {
         const int x = 40 + i * 110;
         Knob& knob = root.add<Knob>(Rect::ofSize(x, 76, 40, 40), style);
-        knob.maximum = specs[i].maximum;
-        knob.defaultValue = specs[i].fallback;
-        knob.value = specs[i].value;
-        knob.hint = specs[i].hint;
-        Label& name = root.add<Label>(Rect::ofSize(x - 20, 120, 80, 16), specs[i].name, Font{"", 8, true});
+        knob.maximum = settings[i].maximum;
+        knob.defaultValue = settings[i].fallback;
+        knob.value = settings[i].value;
+        knob.hint = settings[i].hint;
+        Label& name = root.add<Label>(Rect::ofSize(x - 20, 120, 80, 16), settings[i].name, Font{"", 8, true});
         name.align = Align::Center;
         Label& value = root.add<Label>(Rect::ofSize(x - 20, 136, 80, 16), "", Font{"", 8});
         value.align = Align::Center;
         value.colour = rgba(232, 160, 48);
-        dials.push_back({&knob, &value, specs[i].name, specs[i].unit});
+        dials.push_back({&knob, &value, settings[i].name, settings[i].unit});
     }
     for (std::size_t i = 0; i < dials.size(); ++i) {
         showValue(dials[i]);
