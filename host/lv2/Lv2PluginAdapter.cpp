@@ -2,6 +2,7 @@
 
 #include "framework/AbstractPluginParameter.h"
 #include "framework/RealtimeThread.h"
+#include "persistence/PresetLibrary.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
@@ -346,9 +347,10 @@ LV2_State_Status Lv2PluginAdapter::restore(LV2_State_Retrieve_Function retrieve,
     const std::size_t length = std::find(text, text + limit, '\0') - text;
     PresetState& preset = plugin->getPresetState();
     preset.name.assign(text, length);
-    // TODO(presets): the place of the first preset with this name in the
-    // preset manager, once it exists; until then the name stands alone.
-    preset.location.clear();
+    // The place of the first preset of that name; a preset that is gone
+    // leaves the name without a place.
+    const PresetItem* item = PresetLibrary::shared().presets().findByName(preset.name);
+    preset.location = item ? item->path : std::string();
     plugin->notifyPresetChanged();
     return LV2_STATE_SUCCESS;
 }

@@ -27,21 +27,6 @@ const char* prefixes = "@prefix atom:  <http://lv2plug.in/ns/ext/atom#> .\n"
                        "@prefix urid:  <http://lv2plug.in/ns/ext/urid#> .\n"
                        "@prefix work:  <http://lv2plug.in/ns/ext/worker#> .\n\n";
 
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        if (c == '\n') {
-            out += "\\n";
-            continue;
-        }
-        out += c;
-    }
-    return out + "\"";
-}
-
 const char* pluginClass(int categoryCode)
 {
     switch (categoryCode) {
@@ -89,8 +74,8 @@ void audioPorts(std::string& out, int& index, const char* kind, const char* stem
         out += "    lv2:port [\n        a lv2:AudioPort , lv2:";
         out += kind;
         out += " ;\n        lv2:index " + std::to_string(index++) + " ;\n";
-        out += "        lv2:symbol " + quoted(lv2AudioPortSymbol(stem, c, count)) + " ;\n";
-        out += "        lv2:name " + quoted(lv2AudioPortName(stem, c, count));
+        out += "        lv2:symbol " + lv2TurtleString(lv2AudioPortSymbol(stem, c, count)) + " ;\n";
+        out += "        lv2:name " + lv2TurtleString(lv2AudioPortName(stem, c, count));
         if (sideChain)
             // The side-chain property has no prefix of its own in the
             // headers and schema files of every distribution; its full URI
@@ -105,8 +90,8 @@ void parameterPort(std::string& out, int index, const AbstractPluginParameter& p
 {
     out += "    lv2:port [\n        a lv2:InputPort , lv2:ControlPort ;\n";
     out += "        lv2:index " + std::to_string(index) + " ;\n";
-    out += "        lv2:symbol " + quoted(symbol) + " ;\n";
-    out += "        lv2:name " + quoted(p.getName()) + " ;\n";
+    out += "        lv2:symbol " + lv2TurtleString(symbol) + " ;\n";
+    out += "        lv2:name " + lv2TurtleString(p.getName()) + " ;\n";
     out += "        lv2:default " + lv2TurtleNumber(p.getValue()) + " ;\n";
     out += "        lv2:minimum " + lv2TurtleNumber(p.getMin()) + " ;\n";
     out += "        lv2:maximum " + lv2TurtleNumber(p.getMax());
@@ -132,7 +117,7 @@ void parameterPort(std::string& out, int index, const AbstractPluginParameter& p
         const int last = static_cast<int>(p.getMax());
         for (int position = first; position <= last; ++position) {
             out += position == first ? " ;\n        lv2:scalePoint " : " ,\n            ";
-            out += "[ rdfs:label " + quoted(p.valueToText(static_cast<float>(position))) +
+            out += "[ rdfs:label " + lv2TurtleString(p.valueToText(static_cast<float>(position))) +
                    " ; rdf:value " + std::to_string(position) + " ]";
         }
     }
@@ -145,9 +130,9 @@ void plugin(std::string& out, const Lv2PluginGroup& group, const Lv2PluginGroup:
     const Lv2PortLayout& ports = type.ports;
     out += "<" + type.uri + ">\n";
     out += "    a lv2:Plugin , doap:Project , " + std::string(pluginClass(group.getCategoryCode())) + " ;\n";
-    out += "    doap:name " + quoted(type.name) + " ;\n";
-    out += "    rdfs:comment " + quoted(group.getNameList()) + " ;\n";
-    out += "    doap:maintainer [ foaf:name " + quoted(group.getMakerName()) + " ] ;\n";
+    out += "    doap:name " + lv2TurtleString(type.name) + " ;\n";
+    out += "    rdfs:comment " + lv2TurtleString(group.getNameList()) + " ;\n";
+    out += "    doap:maintainer [ foaf:name " + lv2TurtleString(group.getMakerName()) + " ] ;\n";
     out += "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n";
     out += "    lv2:requiredFeature urid:map ;\n";
     out += "    lv2:optionalFeature lv2:hardRTCapable , opts:options , work:schedule ;\n";
@@ -192,6 +177,21 @@ void plugin(std::string& out, const Lv2PluginGroup& group, const Lv2PluginGroup:
 
 } // namespace
 
+std::string lv2TurtleString(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
 std::string lv2TurtleNumber(float value)
 {
     char buffer[32];
@@ -217,7 +217,15 @@ std::string lv2DescriptionFile(const Lv2PluginGroup::EffectType& type, const std
 std::string lv2ManifestTurtle(const Lv2PluginGroup& group, const std::string& binaryFile, const std::string& stem)
 {
     std::string out = "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
-                      "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
+                      "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                      "@prefix rdf:  <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+                      "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                      "@prefix xsd:  <http://www.w3.org/2001/XMLSchema#> .\n\n";
+    // The one property of the plug-ins' saved state (presets carry it too).
+    out += "<" + group.getUri() + "#presetName>\n    a rdf:Property ;\n"
+           "    rdfs:label \"preset name\" ;\n"
+           "    rdfs:comment \"The name of the preset the settings came from, at most 63 characters.\" ;\n"
+           "    rdfs:range xsd:string .\n\n";
     for (const Lv2PluginGroup::EffectType& type : group.getTypes()) {
         out += "<" + type.uri + ">\n    a lv2:Plugin ;\n";
         out += "    lv2:binary <" + binaryFile + "> ;\n";

@@ -16,7 +16,7 @@ class GenericPlugin;
 std::string lv2DescriptionFile(const Lv2PluginGroup::EffectType& type, const std::string& stem);
 
 // manifest.ttl: each plug-in of the group with its binary and the file
-// that describes it.
+// that describes it (presets are added with lv2PresetManifestTurtle).
 std::string lv2ManifestTurtle(const Lv2PluginGroup& group, const std::string& binaryFile,
                               const std::string& stem);
 
@@ -28,6 +28,9 @@ std::string lv2ManifestTurtle(const Lv2PluginGroup& group, const std::string& bi
 // std::runtime_error when two parameters have the same symbol.
 std::string lv2PluginTurtle(const Lv2PluginGroup& group, const Lv2PluginGroup::EffectType& type,
                             const GenericPlugin& plugin);
+
+// A string literal, with quotes, backslashes and line breaks escaped.
+std::string lv2TurtleString(const std::string& text);
 
 // How numbers are written: the shortest text that reads back as the same
 // float, always a Turtle decimal or double ("1.0", "0.248003907", "1e-05").

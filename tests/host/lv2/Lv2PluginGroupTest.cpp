@@ -4,6 +4,8 @@
 #include "../../persistence/TemporaryHome.h"
 #include "Lv2TestHost.h"
 #include "framework/GenericPlugin.h"
+#include "host/lv2/Lv2EffectGroup.h"
+#include "host/lv2/Lv2PluginAdapter.h"
 #include "host/lv2/Lv2PluginDescriptors.h"
 #include "host/lv2/Lv2PluginGroup.h"
 #include "wave/Input.h"
@@ -86,5 +88,49 @@ TEST(Lv2PluginGroup, APluginWithoutMonoRunsMonoToStereoFromOneInput)
     d->run(h, n);
     EXPECT_EQ(left, in);
     EXPECT_EQ(right, in);
+    d->cleanup(h);
+}
+
+TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetOrStandsAlone)
+{
+    TemporaryHome home;
+    const Lv2PluginDescriptors descriptors(effectPluginGroup());
+    const LV2_Descriptor* d = descriptors.get(0);
+    lv2test::UridMap urids;
+    const LV2_Feature map{LV2_URID__map, &urids.mapFeature};
+    const LV2_Feature* features[] = {&map, nullptr};
+    LV2_Handle h = d->instantiate(d, 48000.0, "", features);
+    ASSERT_NE(h, nullptr);
+    const auto* state = static_cast<const LV2_State_Interface*>(d->extension_data(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+
+    struct Name {
+        LV2_URID key, type;
+        std::string text;
+    };
+    auto retrieve = [](LV2_State_Handle handle, std::uint32_t key, std::size_t* size, std::uint32_t* type,
+                       std::uint32_t* flags) -> const void* {
+        const auto& n = *static_cast<const Name*>(handle);
+        if (key != n.key)
+            return nullptr;
+        *size = n.text.size() + 1;
+        *type = n.type;
+        *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+        return n.text.c_str();
+    };
+    const PresetState& preset = static_cast<Lv2PluginAdapter*>(h)->getPlugin().getPresetState();
+    const LV2_URID key = urids.map("urn:merovance:ostrand2#presetName");
+    const LV2_URID text = urids.map(LV2_ATOM__String);
+
+    // The first instance installed the factory presets in the user's folder.
+    Name known{key, text, "Dubstep Wobble"};
+    state->restore(h, retrieve, &known, 0, nullptr);
+    EXPECT_EQ(preset.name, "Dubstep Wobble");
+    EXPECT_TRUE(preset.location.ends_with("/Tempo Sync/Dubstep Wobble.mvp")) << preset.location;
+
+    Name gone{key, text, "A Preset Deleted Since"};
+    state->restore(h, retrieve, &gone, 0, nullptr);
+    EXPECT_EQ(preset.name, "A Preset Deleted Since");
+    EXPECT_EQ(preset.location, "");
     d->cleanup(h);
 }

@@ -305,6 +305,23 @@ TEST(Lv2Plugin, StateKeepsThePresetNameBesideThePortValues)
     original.run(pointers(in), pointers(a), 0, 2048);
     restored.run(pointers(in), pointers(b), 0, 2048);
     EXPECT_EQ(worstDifference(a, b), 0.0);
+
+    // A factory preset from the bundle, as a host's preset menu loads it:
+    // its values and its name.
+    LilvNode* uri = lilv_new_uri(host.getWorld(), (stereoUri + ":preset:Tempo%20Sync/Dubstep%20Wobble").c_str());
+    lilv_world_load_resource(host.getWorld(), uri); // its own file, as hosts load it
+    LilvState* preset = lilv_state_new_from_world(host.getWorld(), &urids.mapFeature, uri);
+    lilv_node_free(uri);
+    ASSERT_NE(preset, nullptr);
+    EXPECT_STREQ(lilv_state_get_label(preset), "Dubstep Wobble");
+    lilv_state_restore(preset, restored.get(), setPort, &restored, 0, nullptr);
+    lilv_state_free(preset);
+    state->save(restored.get()->lv2_handle, store, &again, 0, nullptr);
+    EXPECT_STREQ(again.value.c_str(), "Dubstep Wobble");
+    Reference wobble(2);
+    set(*wobble.plugin, "Filter 1 Freq=350 Hz");
+    EXPECT_EQ(restored.get("filter_1_freq"), parameter(*wobble.plugin, "Filter 1 Freq").getValue());
+    EXPECT_EQ(restored.get("num_active_xlfos"), 1.0f);
 }
 
 TEST(Lv2Plugin, BypassCrossfadesThenPassesTheInputAndTheEffectComesBackFresh)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -93,6 +94,16 @@ TEST_F(Lv2Tools, LilvToolsSeeBothPluginsWithTheirPorts)
             EXPECT_NE(response.find(option), std::string::npos) << option;
         EXPECT_EQ(ports.count("eg_1triggering"), 1u);
         EXPECT_EQ(ports.count("slot_24_target"), 1u);
+
+        // Every factory preset, in the host's preset list.
+        const std::size_t from = info.find("Presets:");
+        const std::string presets = info.substr(from, info.find("\n\n", from) - from);
+        std::size_t texts = 0;
+        for (const auto& f : fs::recursive_directory_iterator(OSTRAND_FACTORY_PRESETS))
+            texts += f.path().string().ends_with(".mvp.txt");
+        EXPECT_GT(texts, 50u);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(presets.begin(), presets.end(), '\n')), texts);
+        EXPECT_NE(presets.find("Dubstep Wobble\n"), std::string::npos);
     }
 }
 
@@ -100,46 +111,62 @@ TEST_F(Lv2Tools, TurtleValidatesAgainstTheLv2Schemas)
 {
     // The exit status says little; the summary line says how many errors.
     const std::string out =
-        shell("sord_validate $(find /usr/lib/lv2 -name '*.ttl') '" + bundle + "'/*.ttl");
+        shell("sord_validate $(find /usr/lib/lv2 -name '*.ttl') '" + bundle + "'/*.ttl '" + bundle + "'/presets/*.ttl");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(out, m, std::regex("Found ([0-9]+) errors among ([0-9]+) files"))) << out;
     EXPECT_EQ(m[1], "0") << out;
     EXPECT_GT(std::stoi(m[2]), 3);
 }
 
-TEST_F(Lv2Tools, Lv2fileRendersAsOstrandRenderWithTheSameSettings)
+TEST_F(Lv2Tools, Lv2fileRendersAsOstrandRenderWithTheSameSettingsOrFactoryPreset)
 {
     sox("-r 44100 -c 2 -n -e floating-point -b 32 " + path("noise.wav") + " synth 1.5 whitenoise gain -8");
     // lv2file maps one file channel to every audio input, the side chain's
     // too; the renderer uses the main input as side chain when it has none.
     sox(path("noise.wav") + " -e floating-point -b 32 " + path("noise4.wav") + " remix 1 2 1 2");
-    const std::string ports = "-p filter_1_freq:0.6 -p filter_1_peak:0.65 -p filter_1_characteristic:3 "
-                              "-p filter_1_slope:2 -p routing_mode:2 -p mix:75 -p input_gain:4";
-    int status = -1;
-    const std::string out = shell("lv2file -b 512 -i " + path("noise4.wav") + " -o " + path("lv2file.wav") + " " +
-                                      ports + " urn:merovance:ostrand2",
-                                  &status);
-    ASSERT_EQ(status, 0) << out;
-    const rendertest::Outcome r =
-        rendertest::run("--quiet --block 512 --set 'Filter 1 Freq=0.6' --set 'Filter 1 Peak=0.65' "
-                        "--set 'Filter 1 Characteristic=3' --set 'Filter 1 Slope=2' --set 'Routing Mode=2' "
-                        "--set 'Mix=75' --set 'Input Gain=4' " +
-                        path("noise.wav") + " " + path("render.wav"));
-    ASSERT_EQ(r.status, 0) << r.output;
-
-    const rendertest::Audio a = rendertest::readAudio(path("lv2file.wav"));
-    const rendertest::Audio b = rendertest::readAudio(path("render.wav"));
-    ASSERT_EQ(a.channels, 2);
-    ASSERT_EQ(a.samples.size(), b.samples.size());
-    double worst = 0.0;
-    double change = 0.0;
     const rendertest::Audio in = rendertest::readAudio(path("noise.wav"));
-    for (std::size_t i = 0; i < a.samples.size(); ++i) {
-        worst = std::max(worst, static_cast<double>(std::fabs(a.samples[i] - b.samples[i])));
-        change = std::max(change, static_cast<double>(std::fabs(a.samples[i] - in.samples[i])));
+    auto compare = [&](const std::string& lv2fileOptions, const std::string& renderOptions) {
+        int status = -1;
+        const std::string out = shell("lv2file -b 512 -i " + path("noise4.wav") + " -o " + path("lv2file.wav") +
+                                          " " + lv2fileOptions + " urn:merovance:ostrand2",
+                                      &status);
+        ASSERT_EQ(status, 0) << out;
+        const rendertest::Outcome r =
+            rendertest::run("--quiet --block 512 " + renderOptions + " " + path("noise.wav") + " " + path("render.wav"));
+        ASSERT_EQ(r.status, 0) << r.output;
+        const rendertest::Audio a = rendertest::readAudio(path("lv2file.wav"));
+        const rendertest::Audio b = rendertest::readAudio(path("render.wav"));
+        ASSERT_EQ(a.channels, 2);
+        ASSERT_EQ(a.samples.size(), b.samples.size());
+        double worst = 0.0;
+        double change = 0.0;
+        for (std::size_t i = 0; i < a.samples.size(); ++i) {
+            worst = std::max(worst, static_cast<double>(std::fabs(a.samples[i] - b.samples[i])));
+            change = std::max(change, static_cast<double>(std::fabs(a.samples[i] - in.samples[i])));
+        }
+        EXPECT_LE(worst, 1e-6);
+        EXPECT_GT(change, 0.05);
+    };
+    {
+        SCOPED_TRACE("control ports");
+        compare("-p filter_1_freq:0.6 -p filter_1_peak:0.65 -p filter_1_characteristic:3 -p filter_1_slope:2 "
+                "-p routing_mode:2 -p mix:75 -p input_gain:4",
+                "--set 'Filter 1 Freq=0.6' --set 'Filter 1 Peak=0.65' --set 'Filter 1 Characteristic=3' "
+                "--set 'Filter 1 Slope=2' --set 'Routing Mode=2' --set 'Mix=75' --set 'Input Gain=4'");
     }
-    EXPECT_LE(worst, 1e-6);
-    EXPECT_GT(change, 0.05);
+    {
+        // A factory preset from the host's preset list, against the text it
+        // was built from given to the renderer line by line.
+        SCOPED_TRACE("factory preset");
+        std::ifstream text(std::string(OSTRAND_FACTORY_PRESETS) + "/Tempo Sync/Dubstep Wobble.mvp.txt");
+        std::string line;
+        std::string settings;
+        while (std::getline(text, line))
+            if (!line.empty() && line[0] != '#')
+                settings += "--set '" + std::regex_replace(line, std::regex(" = "), "=") + "' ";
+        ASSERT_FALSE(settings.empty());
+        compare("-P 'Dubstep Wobble'", settings);
+    }
 }
 
 TEST_F(Lv2Tools, JalvRunsThePluginOnAJackServerWithoutComplaint)
