@@ -91,7 +91,7 @@ TEST(Lv2PluginGroup, APluginWithoutMonoRunsMonoToStereoFromOneInput)
     d->cleanup(h);
 }
 
-TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetOrStandsAlone)
+TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetAndOtherChangesWaitForTheView)
 {
     TemporaryHome home;
     const Lv2PluginDescriptors descriptors(effectPluginGroup());
@@ -132,5 +132,26 @@ TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetOrStandsAlone)
     state->restore(h, retrieve, &gone, 0, nullptr);
     EXPECT_EQ(preset.name, "A Preset Deleted Since");
     EXPECT_EQ(preset.location, "");
+
+    // Changes the host did not make wait, once each, for the editor's view
+    // to pass them on to the host's ports.
+    auto& adapter = *static_cast<Lv2PluginAdapter*>(h);
+    GenericPlugin& plugin = adapter.getPlugin();
+    auto taken = [&adapter] {
+        std::vector<int> indices;
+        adapter.takeChangedParameters([&indices](int i) { indices.push_back(i); });
+        return indices;
+    };
+    plugin.getParameter(100)->setValue(plugin.getParameter(100)->getMax(), 0);
+    plugin.getParameter(3)->setValue(0.5f, 0);
+    plugin.getParameter(4)->setValue(50.0f, GenericPlugin::changeFromHost);
+    EXPECT_EQ(taken(), (std::vector<int>{3, 100}));
+    EXPECT_TRUE(taken().empty());
+    {
+        // A preset load or an undo step: one report for all.
+        GenericPlugin::Batch batch(plugin);
+        plugin.getParameter(5)->setValue(3.0f, 0);
+    }
+    EXPECT_EQ(taken().size(), static_cast<std::size_t>(plugin.getParameterCount()));
     d->cleanup(h);
 }

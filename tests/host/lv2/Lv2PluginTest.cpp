@@ -5,6 +5,7 @@
 #include "../../effect/EffectHarness.h"
 #include "AllocationCounter.h"
 #include "Lv2TestHost.h"
+#include "effect/FactoryPresets.h"
 #include "framework/ParameterValueParser.h"
 
 #include <gtest/gtest.h>
@@ -221,6 +222,43 @@ TEST(Lv2Plugin, MidiAndTransportTakeEffectAtTheirFrames)
 
     EXPECT_EQ(worstDifference(hosted, expected), 0.0);
     EXPECT_GT(worstDifference(hosted, render(false)), 0.01);
+}
+
+TEST(Lv2Plugin, AProgramChangeLoadsItsPresetOnTheWorkerThread)
+{
+    Host host;
+    Instance instance(host, stereoUri);
+    const auto* worker = static_cast<const LV2_Worker_Interface*>(
+        lilv_instance_get_extension_data(instance.get(), LV2_WORKER__interface));
+    ASSERT_NE(worker, nullptr);
+    const std::vector<Signal> in = noiseChannels(2, 512, 1);
+    std::vector<Signal> out(2, Signal(512));
+    instance.run(pointers(in), pointers(out), 0, 256);
+    EXPECT_EQ(host.takeWorkRequests(), 0);
+    // Bank 0 (controllers 0 and 32), program 5: the sixth factory preset in
+    // menu order, which the first instance installed in the user's folder.
+    instance.getEvents().midi(10, 0xB0, 0, 0);
+    instance.getEvents().midi(10, 0xB0, 32, 0);
+    instance.getEvents().midi(20, 0xC0, 5, 0);
+    instance.run(pointers(in), pointers(out), 256, 256);
+    ASSERT_EQ(host.takeWorkRequests(), 1);
+    LV2_Handle handle = instance.get()->lv2_handle;
+    EXPECT_EQ(worker->work(handle, nullptr, nullptr, 1, "\0"), LV2_WORKER_SUCCESS);
+
+    Reference scratch(2);
+    const std::vector<FactoryPreset> factory = readFactoryPresets(*scratch.plugin);
+    ASSERT_GT(factory.size(), 5u);
+    const auto* state = static_cast<const LV2_State_Interface*>(
+        lilv_instance_get_extension_data(instance.get(), LV2_STATE__interface));
+    std::string name;
+    state->save(
+        handle,
+        [](LV2_State_Handle h, std::uint32_t, const void* value, std::size_t, std::uint32_t, std::uint32_t) {
+            *static_cast<std::string*>(h) = static_cast<const char*>(value);
+            return LV2_STATE_SUCCESS;
+        },
+        &name, 0, nullptr);
+    EXPECT_EQ(name, factory[5].name);
 }
 
 TEST(Lv2Plugin, StateKeepsThePresetNameBesideThePortValues)

@@ -175,6 +175,15 @@ public:
     UridMap& getUrids() { return urids; }
     const LV2_Feature* const* getFeatures() const { return features; }
 
+    // Worker requests the instances made in run; a test hands them to the
+    // instance's work() when it likes, as a host's worker thread would.
+    int takeWorkRequests()
+    {
+        const int n = workRequests;
+        workRequests = 0;
+        return n;
+    }
+
 private:
     LilvWorld* world;
     UridMap urids;
@@ -184,7 +193,13 @@ private:
     LV2_Feature mapFeature{LV2_URID__map, &urids.mapFeature};
     LV2_Feature unmapFeature{LV2_URID__unmap, &urids.unmapFeature};
     LV2_Feature optionsFeature{LV2_OPTIONS__options, options};
-    const LV2_Feature* features[4] = {&mapFeature, &unmapFeature, &optionsFeature, nullptr};
+    int workRequests = 0;
+    LV2_Worker_Schedule schedule{this, [](LV2_Worker_Schedule_Handle h, std::uint32_t, const void*) {
+                                     ++static_cast<Host*>(h)->workRequests;
+                                     return LV2_WORKER_SUCCESS;
+                                 }};
+    LV2_Feature scheduleFeature{LV2_WORKER__schedule, &schedule};
+    const LV2_Feature* features[5] = {&mapFeature, &unmapFeature, &optionsFeature, &scheduleFeature, nullptr};
 };
 
 // One instance and its ports. Audio ports are connected per run; control
