@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 const std::string bundle = OSTRAND_LV2_BUNDLE;
 
-// Runs a shell command with the bundle (and the system's specifications)
+// Runs a shell command with the bundle (and the system's LV2 schema bundles)
 // on the LV2 search path; stdout and stderr together.
 std::string shell(const std::string& command, int* status = nullptr)
 {
