@@ -1,6 +1,7 @@
 #include "persistence/PresetLibrary.h"
 
 #include "framework/ApplicationInfo.h"
+#include "framework/GenericPlugin.h"
 #include "persistence/DocumentBundle.h"
 #include "persistence/Folders.h"
 #include "persistence/ProductFolders.h"
@@ -102,4 +103,13 @@ void PresetLibrary::addPreviousGenerationFolder()
     const std::string folder = previousGenerationPresetFolder(ApplicationInfo::shared());
     if (!folder.empty())
         fullPresets->addFolder(previousGenerationFolderName, folder);
+}
+
+void PresetLibrary::restorePresetName(GenericPlugin& plugin, const std::string& name)
+{
+    PresetState& state = plugin.getPresetState();
+    const PresetItem* item = fullPresets->findByName(name);
+    state.name = name;
+    state.location = item ? item->path : std::string();
+    plugin.notifyPresetChanged();
 }

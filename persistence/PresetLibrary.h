@@ -49,6 +49,11 @@ public:
     // the number of files written.
     int installFactoryContent();
 
+    // The host restored a session that names the plug-in's preset: the
+    // name becomes the current preset's, with the place of the first full
+    // preset of that name (empty when there is none); the editor hears of it.
+    void restorePresetName(GenericPlugin& plugin, const std::string& name);
+
     // Adds the previous generation's preset folder, when it stored one,
     // as an additional folder (once per process).
     void addPreviousGenerationFolder();

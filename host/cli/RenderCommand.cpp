@@ -9,11 +9,14 @@
 #include "host/cli/DemoSignal.h"
 #include "host/cli/MidiEventFeeder.h"
 #include "host/cli/MidiFile.h"
+#include "host/cli/PresetCommands.h"
 #include "host/cli/ProgressBar.h"
 #include "host/cli/RenderLoop.h"
 #include "host/cli/RenderOptions.h"
 #include "host/cli/RenderProcessor.h"
 #include "host/cli/posix/Terminal.h"
+#include "persistence/PresetLibrary.h"
+#include "persistence/SectionPresets.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -54,6 +57,30 @@ bool applySettings(GenericPlugin& plugin, const std::vector<std::string>& settin
     return true;
 }
 
+// --preset, then the --set options, then --save-preset. False with the
+// message when one of them cannot be done.
+bool prepare(GenericPlugin& plugin, const RenderOptions& options, std::string& error)
+{
+    if (!options.preset.empty()) {
+        const std::string file = presetFileFor(options.preset);
+        if (file.empty()) {
+            error = "cannot load preset " + quoted(options.preset) + ": no such file, and no preset of that name";
+            return false;
+        }
+        if (!plugin.loadPreset(file)) {
+            error = "cannot load preset " + quoted(file) + ": " + presetLoadFailedMessage;
+            return false;
+        }
+    }
+    if (!applySettings(plugin, options.settings, error))
+        return false;
+    if (!options.savePreset.empty() && !plugin.savePreset(options.savePreset)) {
+        error = "cannot write preset " + quoted(options.savePreset);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int runRenderCommand(std::span<const std::string_view> arguments)
@@ -69,12 +96,21 @@ int runRenderCommand(std::span<const std::string_view> arguments)
         std::fputs(renderUsage().c_str(), stdout);
         return 0;
     }
-    if (options.listParameters) {
+    if (options.listPresets) {
+        auto plugin = RenderProcessor::createPlugin(2, DemoSignal::defaultSampleRate);
+        std::fputs(presetListing(PresetLibrary::shared().presets()).c_str(), stdout);
+        return 0;
+    }
+    const bool saveOnly = !options.savePreset.empty() && options.input.empty() && !options.outputGiven;
+    if (options.listParameters || saveOnly) {
         auto plugin = RenderProcessor::createPlugin(2, DemoSignal::defaultSampleRate);
         std::string error;
-        if (!applySettings(*plugin, options.settings, error))
+        if (!prepare(*plugin, options, error))
             return fail(error, usageError);
-        std::fputs(parameterListing(*plugin).c_str(), stdout);
+        if (options.listParameters)
+            std::fputs(parameterListing(*plugin).c_str(), stdout);
+        else if (!options.quiet)
+            std::printf("wrote preset %s\n", options.savePreset.c_str());
         return 0;
     }
 
@@ -104,7 +140,7 @@ int runRenderCommand(std::span<const std::string_view> arguments)
     std::string error;
     if (options.input.empty() && !applySettings(*plugin, ostrandDemoSetting(), error))
         return fail("the demo setting does not fit the plug-in: " + error, usageError);
-    if (!applySettings(*plugin, options.settings, error))
+    if (!prepare(*plugin, options, error))
         return fail(error, usageError);
     plugin->applyQueuedChangesAtOnce();
 

@@ -60,7 +60,7 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
         }
         const bool takesValue = name == "-o" || name == "--output" || name == "-b" || name == "--block" ||
                                 name == "--midi" || name == "--tempo" || name == "--set" ||
-                                name == "--sidechain";
+                                name == "--sidechain" || name == "--preset" || name == "--save-preset";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size()) {
                 result.error = "option " + std::string(name) + " needs a value";
@@ -115,8 +115,16 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
                 return result;
             }
             options.settings.emplace_back(value);
+        } else if (name == "--preset" || name == "--save-preset") {
+            if (value.empty()) {
+                result.error = "option " + std::string(name) + " needs a file name";
+                return result;
+            }
+            (name == "--preset" ? options.preset : options.savePreset) = value;
         } else if (name == "--list-parameters") {
             options.listParameters = true;
+        } else if (name == "--list-presets") {
+            options.listPresets = true;
         } else {
             result.error = "unknown option '" + std::string(arg) + "'";
             return result;
@@ -135,6 +143,7 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
         options.input = positional[0];
     if (positional.size() == 2)
         options.output = positional[1];
+    options.outputGiven = outputOption || positional.size() == 2;
     return result;
 }
 
@@ -154,7 +163,9 @@ std::string renderUsage()
            "  --midi FILE        play a Standard MIDI File (format 0 or 1) into the plug-in:\n"
            "                     every channel message of every track arrives at its own\n"
            "                     sample; system exclusive and meta events are not passed\n"
-           "                     on; events after the end of the audio are ignored\n"
+           "                     on; events after the end of the audio are ignored; a\n"
+           "                     program change loads preset bank * 128 + program of\n"
+           "                     --list-presets at the end of its block\n"
            "  --tempo BPM        the host tempo, 1 to 1000 (default 120): what the plug-in\n"
            "                     is told, and the pace of a MIDI file without tempo\n"
            "                     changes; the song position starts at 0 with the first\n"
@@ -169,15 +180,27 @@ std::string renderUsage()
            "                     ('Filter 1 Response=HP'), a plain value in the\n"
            "                     parameter's range, or a number with the unit shown\n"
            "                     ('Filter 1 Freq=1000 Hz', 'Input Gain=6 dB'); kHz\n"
-           "                     serves for Hz, s and ms for each other\n"
+           "                     serves for Hz, s and ms for each other. An option whose\n"
+           "                     text is a number is read as that option ('XLFO 1 Sync\n"
+           "                     Mode=1' is the option \"1\", one bar); a number with a\n"
+           "                     decimal point is a position ('XLFO 1 Sync Mode=1.0' is\n"
+           "                     position 1, \"16\")\n"
+           "  --preset FILE      load a full preset (.mvp, of any version) before the\n"
+           "                     --set options; a name without a folder that is no file\n"
+           "                     here is looked up among the presets (see --list-presets)\n"
+           "  --save-preset FILE write the settings, after --preset and --set, as a full\n"
+           "                     preset; without INPUT and OUTPUT nothing is rendered\n"
            "  --list-parameters  print every parameter (index, name, minimum, maximum,\n"
-           "                     default, current value), tab-separated, after the --set\n"
-           "                     options, and render nothing\n"
+           "                     default, current value), tab-separated, after --preset\n"
+           "                     and the --set options, and render nothing\n"
+           "  --list-presets     print every preset in the preset folders, factory presets\n"
+           "                     included, in bank/program order: the numbered name, its\n"
+           "                     folder and its file, tab-separated; render nothing\n"
            "  -q, --quiet        print nothing but errors\n"
            "  -h, --help         show this text\n"
            "\n"
            "Exit status: 0 on success, 2 when the arguments are wrong, a --set names no\n"
-           "parameter or gives an unusable value, the input, the side chain or the MIDI\n"
-           "file cannot be read or the output cannot be written (nothing is written\n"
-           "then).\n";
+           "parameter or gives an unusable value, the preset, the input, the side chain\n"
+           "or the MIDI file cannot be read or the output cannot be written (nothing is\n"
+           "written then).\n";
 }

@@ -9,13 +9,17 @@
 struct RenderOptions {
     std::string input; // empty: render the built-in demo
     std::string output = "out.wav";
+    bool outputGiven = false;   // OUTPUT or -o named one
     int blockSize = 512;  // samples per call into the plug-in
     std::string midiFile; // empty: no MIDI
     double tempo = 120.0; // beats per minute, unless the MIDI file has a tempo map
     bool tempoGiven = false;
     std::string sideChain;             // empty: the main input stands in
     std::vector<std::string> settings; // "NAME=VALUE", applied in order before processing
+    std::string preset;                // loaded before the --set options; empty: none
+    std::string savePreset;            // the state after --preset and --set is written here
     bool listParameters = false;       // print the parameters instead of rendering
+    bool listPresets = false;          // print the preset list instead of rendering
     bool quiet = false;
     bool help = false;
 
@@ -31,7 +35,8 @@ struct ParsedArguments {
 
 // Parses the arguments after the program name:
 //   [--block N] [--midi FILE] [--tempo BPM] [--sidechain FILE] [--set NAME=VALUE]...
-//   [--list-parameters] [-o FILE] [--quiet] [--help] [INPUT] [OUTPUT]
+//   [--preset FILE|NAME] [--save-preset FILE] [--list-parameters] [--list-presets]
+//   [-o FILE] [--quiet] [--help] [INPUT] [OUTPUT]
 ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments);
 
 // The text printed for --help.

@@ -234,6 +234,12 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesLoadPre
     EXPECT_TRUE(second.handlePendingProgramChange());
     EXPECT_EQ(text(second, "Mix"), "70.000 %");
     EXPECT_EQ(second.getPresetState().name, "Bright");
+    // A host restoring its session names the preset; the place follows.
+    PresetLibrary::shared().restorePresetName(second, "Default Setting");
+    EXPECT_EQ(second.getPresetState().location, presetFolder() + "Default Setting.mvp");
+    PresetLibrary::shared().restorePresetName(second, "Gone Since");
+    EXPECT_EQ(second.getPresetState().name, "Gone Since");
+    EXPECT_EQ(second.getPresetState().location, "");
     // A program beyond the list loads nothing.
     second.queueMidiEvent(0, 0xC0, 5, 0);
     render(second, {silence, silence});

@@ -182,3 +182,46 @@ TEST_F(EffectRender, NoteRestartsTheStepLfoAtItsExactSample)
     EXPECT_NEAR(out.at(3000), 0.01 * std::exp(-4.144653167389283), 1e-6);
     EXPECT_NEAR(out.at(3050 + 2000), 0.01 * opened, 1e-4);
 }
+
+TEST_F(EffectRender, PresetsFromTheCommandLine)
+{
+    const std::string settings = "--set 'Mix=40' --set 'Filter 1 Freq=700 Hz' --set 'Num Active Slots=1' "
+                                 "--set 'Slot 1 Source=EG 1' --set 'Slot 1 Target=Filter 1 Peak' --set 'EG 1 Attack=0.3 s' ";
+    // Saving alone renders nothing; loading what was saved reproduces every
+    // parameter.
+    Outcome r = run("--quiet --save-preset " + path("mine.mvp") + " " + settings);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(fs::file_size(path("mine.mvp")), 2676u);
+    EXPECT_EQ(files(), std::vector<std::string>{"mine.mvp"});
+    const Outcome expected = run("--list-parameters " + settings);
+    EXPECT_EQ(run("--list-parameters --preset " + path("mine.mvp")).output, expected.output);
+
+    // A factory preset by name, then --set on top of it.
+    r = run("--list-parameters --preset 'Dubstep Wobble' --set 'Mix=50'");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("\tFilter 1 Characteristic\t0\t10\t6\tRaw\n"), std::string::npos);
+    EXPECT_NE(r.output.find("\tMix\t0\t100\t100\t50.000 %\n"), std::string::npos);
+    // One of the first generation, converted.
+    r = run("--list-parameters --preset 'Acid Line'");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("\tSlot 1 Source\t0\t26\t0\tXLFO 1\n"), std::string::npos);
+
+    // The list: bank/program order, factory and own presets alike.
+    r = run("--list-presets");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.output.rfind("(0/0) ", 0), 0u);
+    EXPECT_NE(r.output.find("\tGetting Started\t"), std::string::npos);
+    EXPECT_NE(r.output.find(") Dubstep Wobble\tTempo Sync\t"), std::string::npos);
+    EXPECT_GE(std::count(r.output.begin(), r.output.end(), '\n'), 71);
+
+    // A preset that does not load stops everything with one line naming it.
+    std::ofstream(path("junk.mvp")) << "MO2l but not a preset";
+    sox("-n -r 48000 -c 1 " + path("in.wav") + " synth 0.1 sine 440");
+    for (const std::string& preset : {path("junk.mvp"), std::string("'No Such Preset'")}) {
+        r = run("--preset " + preset + " " + path("in.wav") + " " + path("out.wav"));
+        EXPECT_EQ(r.status, 2) << preset;
+        EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+        EXPECT_NE(r.output.find(preset == path("junk.mvp") ? "junk.mvp" : "No Such Preset"), std::string::npos);
+        EXPECT_FALSE(fs::exists(path("out.wav")));
+    }
+}

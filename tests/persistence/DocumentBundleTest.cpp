@@ -3,6 +3,7 @@
 // hostile bundles, which must never crash, write outside the destination or
 // replace a file.
 #include "DocumentBundleWriter.h"
+#include "fuzz/BundleChecks.h"
 #include "persistence/DocumentBundle.h"
 
 #include "TemporaryHome.h"
@@ -146,4 +147,19 @@ TEST(DocumentBundle, DamagedBundlesYieldOnlyWholeFilesInsideTheDestination)
         EXPECT_TRUE(files.empty() || files == (Files{{"ok.mvp", "good"}})) << n;
     }
     EXPECT_TRUE(read("MS/ISB/2" + b.substr(8), "FactoryPresets").empty());
+}
+
+// The regression corpus (tests/persistence/bundle-corpus): crafted bundles
+// and inputs the fuzzer found interesting. "ok-" files must yield files.
+TEST(DocumentBundle, CorpusReadsWithoutHarm)
+{
+    std::size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(OSTRAND_BUNDLE_CORPUS)) {
+        const std::string bytes = TemporaryHome::readFile(entry.path());
+        const int files = bundlechecks::offer({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+        const std::string name = entry.path().filename().string();
+        EXPECT_GE(files, name.starts_with("ok-") ? 1 : 0) << name;
+        ++seen;
+    }
+    EXPECT_GE(seen, 6u);
 }
