@@ -3,12 +3,18 @@
 //
 //     ostrand_embed_resources OUTPUT.cpp FILE...
 //     ostrand_embed_resources --added OUTPUT.cpp FILE...
+//     ostrand_embed_resources --function NAME OUTPUT.cpp FILE...
 //
 // The second form is for resources built by a tool that needs the layers
 // above the resource lookup (the factory content): instead of defining
 // embeddedResources() the source adds its table through addResourceTable
 // when the program starts, so it must be linked as objects (an OBJECT
 // library), never from an archive.
+//
+// The third form defines the table as `std::span<const EmbeddedResource>
+// NAME()` for a part of the program that adds it itself (with
+// addResourceTable) when it first needs it: the editor's images, which only
+// the modules that show an editor carry.
 //
 // Bytes go out inside string literals, which the compiler reads far faster
 // than a list of integer initialisers: printable ASCII as itself, everything
@@ -88,13 +94,20 @@ bool writeBytes(std::ostream& out, const std::filesystem::path& file, std::size_
 
 int main(int argc, char** argv)
 {
+    const char* program = argv[0];
     const bool added = argc > 1 && std::string(argv[1]) == "--added";
     if (added) {
         --argc;
         ++argv;
     }
+    std::string function = "embeddedResources";
+    if (!added && argc > 2 && std::string(argv[1]) == "--function") {
+        function = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 2) {
-        std::cerr << "usage: " << argv[0] << " [--added] OUTPUT.cpp FILE...\n";
+        std::cerr << "usage: " << program << " [--added | --function NAME] OUTPUT.cpp FILE...\n";
         return 2;
     }
     std::vector<Entry> entries;
@@ -144,7 +157,8 @@ int main(int argc, char** argv)
                 << entries.size() << "u}), true);\n\n} // namespace\n";
         else
             out << "    {nullptr, nullptr, 0u},\n};\n\n} // namespace\n\n"
-                   "std::span<const EmbeddedResource> embeddedResources()\n{\n"
+                   "std::span<const EmbeddedResource> "
+                << function << "()\n{\n"
                    "    return {table, "
                 << entries.size() << "u};\n}\n";
         out.close();
