@@ -57,6 +57,10 @@ public:
     // Asks the platform for the keyboard (a text field wants typing that
     // would otherwise go to the host).
     virtual void requestKeyboard() {}
+    // Opens a document or a web address with the program the desktop
+    // associates with it (a help file, the maker's web site). False when
+    // nothing could be started; without a desktop nothing is.
+    virtual bool openExternally(const std::string&) { return false; }
 
     // The control under the mouse; a change tells the old one the mouse
     // left, passes the new one's hint text on, and tells it the mouse

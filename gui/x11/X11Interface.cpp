@@ -11,8 +11,11 @@
 #include <X11/keysym.h>
 
 #include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -294,6 +297,34 @@ void X11Interface::requestKeyboard()
 {
     XSetInputFocus(xDisplay, xWindow, RevertToParent, CurrentTime);
     XFlush(xDisplay);
+}
+
+bool X11Interface::openExternally(const std::string& target)
+{
+    if (target.empty())
+        return false;
+    // Everything the children need is prepared before forking: between fork
+    // and exec only async-signal-safe calls are allowed. The middle child
+    // exits at once, so the opener is adopted by init and never becomes a
+    // zombie of the host.
+    std::string program = "xdg-open";
+    std::string argument = target;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    const pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        setsid();
+        if (fork() == 0) {
+            execvp(argv[0], argv);
+            _exit(127);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 int X11Interface::detectScale(Display* display)

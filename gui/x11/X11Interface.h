@@ -85,6 +85,9 @@ public:
 
     std::unique_ptr<Text> createText(const Font& font) override;
     void requestKeyboard() override;
+    // Through xdg-open, detached: the opener outlives neither the editor's
+    // wait nor the host's process table.
+    bool openExternally(const std::string& target) override;
 
     // 2 when the environment (OSTRAND_UI_SCALE, GDK_SCALE) or the X
     // resources (Xft.dpi of 144 or more) ask for a HiDPI screen, else 1.
