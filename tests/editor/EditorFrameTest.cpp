@@ -1,0 +1,186 @@
+// The editor frame: undo points at the end of gestures and after commands,
+// gestures a host sees, linked knobs, changes made elsewhere reaching the
+// controls, and the help hints with the one-time welcome.
+#include "EditorRig.h"
+
+#include "AllocationCounter.h"
+#include "editor/EditorButton.h"
+#include "editor/EditorTopBar.h"
+#include "editor/FilterPanel.h"
+#include "editor/HelpHintWindow.h"
+#include "editor/ParameterKnob.h"
+#include "framework/CompareStates.h"
+#include "framework/GlobalSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using editortest::EditorRig;
+
+namespace {
+
+// A knob's centre in window coordinates.
+gui::Point centreOf(const ParameterKnob& knob)
+{
+    const gui::Point origin = knob.toRoot({0, 0});
+    return {origin.x + static_cast<int>(knob.centre().x), origin.y + static_cast<int>(knob.centre().y)};
+}
+
+// Moves the mouse up by `pixels` in 10-pixel steps, quickly enough for the
+// full rate (a full range per 200 pixels).
+std::vector<gui::Point> upwards(gui::Point from, int pixels)
+{
+    std::vector<gui::Point> path;
+    for (int moved = 10; moved <= pixels; moved += 10)
+        path.push_back({from.x, from.y - moved});
+    return path;
+}
+
+struct OpeningRecorder : gui::HeadlessInterface {
+    using gui::HeadlessInterface::HeadlessInterface;
+    std::vector<std::string> opened;
+    bool openExternally(const std::string& target) override
+    {
+        opened.push_back(target);
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(EditorFrame, KnobGesturesReachTheHostAndTakeOneUndoStepOnlyWhenTheyChangeSomething)
+{
+    EditorRig rig;
+    ParameterKnob& peak = *rig.editor.filterPanel().peak;
+    FilterParameterSet& f1 = rig.filter(0);
+    const std::string index = std::to_string(f1.peak.getIndex());
+    const int undoBefore = rig.undoCount();
+
+    rig.click(centreOf(peak));
+    EXPECT_EQ(rig.host.gestures, (std::vector<std::string>{"begin " + index, "end " + index}));
+    EXPECT_EQ(rig.undoCount(), undoBefore);
+
+    rig.host.gestures.clear();
+    rig.drag(centreOf(peak), upwards(centreOf(peak), 100));
+    EXPECT_NEAR(f1.peak.getNormalized(), 0.5f, 1e-3f);
+    EXPECT_EQ(rig.host.gestures, (std::vector<std::string>{"begin " + index, "end " + index}));
+    EXPECT_EQ(rig.undoCount(), undoBefore + 1);
+
+    // Linked filters follow under Alt by the same share of their range, and
+    // the host hears a gesture on each.
+    rig.set(rig.plugin.filters.getNumActiveParameter(), 2.0f);
+    FilterParameterSet& f2 = rig.filter(1);
+    rig.set(f2.peak, 0.2f);
+    rig.set(f1.linked, 1.0f);
+    rig.set(f2.linked, 1.0f);
+    rig.host.gestures.clear();
+    rig.drag(centreOf(peak), upwards(centreOf(peak), 40), gui::Modifier::Alt);
+    EXPECT_NEAR(f1.peak.getNormalized(), 0.7f, 1e-3f);
+    EXPECT_NEAR(f2.peak.getNormalized(), 0.4f, 1e-3f);
+    const std::string other = std::to_string(f2.peak.getIndex());
+    EXPECT_EQ(rig.host.gestures,
+              (std::vector<std::string>{"begin " + index, "begin " + other, "end " + index, "end " + other}));
+    // Without Alt the linked filter stays.
+    rig.drag(centreOf(peak), upwards(centreOf(peak), 20));
+    EXPECT_NEAR(f1.peak.getNormalized(), 0.8f, 1e-3f);
+    EXPECT_NEAR(f2.peak.getNormalized(), 0.4f, 1e-3f);
+}
+
+TEST(EditorFrame, CompareSwitchesAreUndoStepsAndCopyIsNot)
+{
+    EditorRig rig;
+    FilterParameterSet& f1 = rig.filter(0);
+    rig.drag(centreOf(*rig.editor.filterPanel().peak), upwards(centreOf(*rig.editor.filterPanel().peak), 60));
+    const float inA = f1.peak.getValue();
+    const int undoBefore = rig.undoCount();
+
+    rig.click(rig.editor.topBar().compare.toRoot({5, 5}));
+    EXPECT_EQ(rig.plugin.getCompareStates()->getCurrent(), 1);
+    EXPECT_EQ(f1.peak.getValue(), 0.0f); // B still holds the state the editor opened with
+    EXPECT_EQ(rig.editor.filterPanel().peak->value, 0);
+    rig.click(rig.editor.topBar().compare.toRoot({5, 5}));
+    EXPECT_EQ(f1.peak.getValue(), inA);
+    EXPECT_EQ(rig.undoCount(), undoBefore + 2);
+
+    rig.click(rig.editor.topBar().copy.toRoot({5, 5}));
+    EXPECT_EQ(rig.undoCount(), undoBefore + 2);
+    rig.click(rig.editor.topBar().compare.toRoot({5, 5}));
+    EXPECT_EQ(f1.peak.getValue(), inA);
+}
+
+TEST(EditorFrame, ChangesMadeElsewhereShowAfterTheNextRefresh)
+{
+    EditorRig rig;
+    FilterParameterSet& f1 = rig.filter(0);
+    ParameterKnob& peak = *rig.editor.filterPanel().peak;
+
+    // The listener may run on the audio thread (a parameter moved by MIDI):
+    // it only marks, and allocates nothing.
+    {
+        testsupport::AllocationScope scope;
+        rig.editor.changed(GenericPlugin::valuesChangedMask, f1.peak.getIndex());
+        rig.editor.changed(GenericPlugin::presetChangedMask, 0);
+        EXPECT_EQ(scope.count(), 0u);
+    }
+
+    std::thread elsewhere([&] { f1.peak.setValue(0.25f, 0); });
+    elsewhere.join();
+    EXPECT_EQ(peak.value, 0);
+    rig.editor.refresh();
+    EXPECT_EQ(peak.value, 1024);
+
+    // The host set it without telling the listener.
+    f1.peak.setValue(0.75f, 1);
+    rig.editor.markChanged(f1.peak.getIndex());
+    rig.editor.refresh();
+    EXPECT_EQ(peak.value, 3072);
+
+    // Another filter's panel shows its own values.
+    rig.set(rig.plugin.filters.getNumActiveParameter(), 3.0f);
+    rig.set(rig.filter(2).peak, 0.5f);
+    rig.click(rig.editor.filterPanel().filterButtons[2]->toRoot({5, 5}));
+    EXPECT_EQ(rig.editor.activeFilter(), 2);
+    EXPECT_EQ(peak.value, 2048);
+}
+
+TEST(EditorFrame, HintsFollowTheSettingAndTheWelcomeShowsOnce)
+{
+    // After the first instance has read the user's settings.
+    OstrandPlugin plugin;
+    GlobalSettings& settings = GlobalSettings::shared();
+    settings.showWelcomeHint = true;
+    settings.showInteractiveHelp = false;
+    {
+        OpeningRecorder ui(640, 522);
+        OstrandInterface editor(ui, plugin);
+        EXPECT_TRUE(editor.hintWindow().visible);
+        EXPECT_EQ(editor.hintWindow().text(), OstrandInterface::welcomeText);
+        EXPECT_FALSE(settings.showWelcomeHint.get());
+
+        // Resting on a knob with hints off shows nothing; the welcome goes
+        // once the mouse moves on.
+        const gui::Point knob = centreOf(*editor.filterPanel().delay);
+        ui.root().mouseMoveAt(knob, 0);
+        ui.advance(2000);
+        EXPECT_FALSE(editor.hintWindow().visible);
+        editor.runHelpItem(GenericPluginInterface::HelpItem::interactiveHints);
+        EXPECT_TRUE(settings.showInteractiveHelp.get());
+        ui.root().mouseMoveAt({knob.x + 1, knob.y}, 0);
+        ui.root().mouseMoveAt({600, 480}, 0);
+        ui.root().mouseMoveAt(knob, 0);
+        ui.advance(1000);
+        EXPECT_FALSE(editor.hintWindow().visible);
+        ui.advance(600);
+        EXPECT_TRUE(editor.hintWindow().visible);
+        EXPECT_EQ(editor.hintWindow().text(), plugin.filters[0].delay.getHelpText());
+
+        editor.runHelpItem(GenericPluginInterface::HelpItem::webSite);
+        editor.runHelpItem(GenericPluginInterface::HelpItem::support);
+        EXPECT_EQ(ui.opened, (std::vector<std::string>{GenericPluginInterface::webSiteAddress,
+                                                       GenericPluginInterface::supportAddress}));
+    }
+    OpeningRecorder again(640, 522);
+    OstrandInterface second(again, plugin);
+    EXPECT_FALSE(second.hintWindow().visible);
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+// The effect's editor in a window without a display, with a plug-in whose
+// host side records what a host would see: gestures begun and ended, and
+// parameters reported changed. Tests feed it synthetic mouse input.
+#include "editor/FilterController.h"
+#include "editor/OstrandInterface.h"
+#include "effect/OstrandPlugin.h"
+#include "framework/UndoHistory.h"
+#include "gui/HeadlessInterface.h"
+#include "gui/Input.h"
+#include "gui/RootControl.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace editortest {
+
+// What the host hears, in order: "begin 8", "end 8".
+struct RecordingHost final : GenericPlugin::Adapter {
+    RecordingHost() = default;
+    RecordingHost(const RecordingHost&) = delete;
+    virtual ~RecordingHost() = default;
+    std::vector<std::string> gestures;
+    std::vector<int> changed;
+    void parameterChanged(int index) override { changed.push_back(index); }
+    void presetChanged() override {}
+    void beginGesture(int index) override { gestures.push_back("begin " + std::to_string(index)); }
+    void endGesture(int index) override { gestures.push_back("end " + std::to_string(index)); }
+};
+
+struct EditorRig {
+    OstrandPlugin plugin;
+    RecordingHost host;
+    gui::HeadlessInterface ui{640, 522};
+    OstrandInterface editor;
+
+    EditorRig() : editor(ui, (plugin.setAdapter(&host), plugin)) { editor.refresh(); }
+    ~EditorRig() { plugin.setAdapter(nullptr); }
+
+    gui::RootControl& root() { return ui.root(); }
+    FilterController& display() { return editor.display(); }
+    FilterParameterSet& filter(int n) { return plugin.filters[n]; }
+    int undoCount() { return plugin.getUndoHistory()->getUndoCount(); }
+
+    // A dot's position in window coordinates.
+    gui::Point dotAt(int n)
+    {
+        const gui::PointF p = display().dots()[static_cast<std::size_t>(n)].position;
+        const gui::Point origin = display().toRoot({0, 0});
+        return {origin.x + static_cast<int>(std::lround(p.x)), origin.y + static_cast<int>(std::lround(p.y))};
+    }
+
+    // Presses at `from`, moves through the points given, releases at the
+    // last one, with the modifier keys held throughout.
+    void drag(gui::Point from, std::vector<gui::Point> path, int keys = 0)
+    {
+        root().mouseMoveAt(from, keys);
+        root().mouseDownAt(gui::MouseButton::Left, from, gui::Modifier::LeftButton | keys);
+        gui::Point last = from;
+        for (gui::Point p : path) {
+            ui.advance(20);
+            root().mouseMoveAt(p, gui::Modifier::LeftButton | keys);
+            last = p;
+        }
+        root().mouseUpAt(gui::MouseButton::Left, last, keys);
+        editor.refresh();
+    }
+    void click(gui::Point at, int keys = 0) { drag(at, {}, keys); }
+
+    // Sets parameters as a preset or the host would, then lets the editor
+    // catch up.
+    void set(AbstractPluginParameter& p, float plain)
+    {
+        p.setValue(plain, 0);
+        editor.refresh();
+    }
+};
+
+} // namespace editortest
