@@ -16,7 +16,7 @@
 namespace xtest {
 
 // Output of a shell command.
-std::string capture(const std::string& command)
+inline std::string capture(const std::string& command)
 {
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
