@@ -1,0 +1,98 @@
+// ostrand-editor --snapshot against the reference pictures kept beside this
+// test, compared by ImageMagick: the default state, and four linked filters
+// from a factory preset with settings on top. Text and anti-aliasing are
+// deterministic on the build machine, so a few pixels of difference at most
+// are tolerated (a different FreeType may shift a glyph's edge).
+//
+// When the editor's look changes on purpose, write new references with
+//
+//     OSTRAND_UPDATE_REFERENCES=1 build/bin/editor_snapshot_tests
+//
+// look at them (tests/editor/reference/*.png), and commit them with the
+// change.
+#include "ImageTools.h"
+#include "VirtualDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+using namespace imagetools;
+using xtest::capture;
+
+namespace {
+
+const std::string editor = OSTRAND_EDITOR;
+const std::string references = OSTRAND_REFERENCES;
+
+bool updating() { return std::getenv("OSTRAND_UPDATE_REFERENCES") != nullptr; }
+
+// How many pixels of two images differ by more than 3 % in any channel;
+// -1 when ImageMagick cannot compare them (another size, a missing file).
+long differingPixels(const std::string& a, const std::string& b)
+{
+    const std::string out = capture("compare -metric AE -fuzz 3% '" + a + "' '" + b + "' null: 2>&1");
+    char* end = nullptr;
+    const double n = std::strtod(out.c_str(), &end);
+    return end == out.c_str() ? -1 : static_cast<long>(n);
+}
+
+void checkAgainstReference(const std::string& name, const std::string& arguments)
+{
+    ScratchFolder dir;
+    const std::string shot = dir / (name + ".png");
+    ASSERT_TRUE(run("env -u DISPLAY '" + editor + "' --snapshot '" + shot + "' " + arguments)) << arguments;
+    const std::string reference = references + "/" + name + ".png";
+    if (updating()) {
+        std::filesystem::copy_file(shot, reference, std::filesystem::copy_options::overwrite_existing);
+        GTEST_SKIP() << "wrote " << reference;
+    }
+    EXPECT_LE(differingPixels(shot, reference), 40) << name << " no longer looks like its reference";
+    EXPECT_GE(differingPixels(shot, reference), 0) << name;
+}
+
+} // namespace
+
+TEST(EditorSnapshot, DefaultStateMatchesItsReference) { checkAgainstReference("default", ""); }
+
+TEST(EditorSnapshot, FourLinkedFiltersMatchTheirReference)
+{
+    std::string arguments = "--preset 'Parallel Into Serial' --filter 3";
+    for (int n = 1; n <= 4; ++n)
+        arguments += " --set 'Filter " + std::to_string(n) + " Linked=Linked'";
+    arguments += " --set 'Filter 2 Pan=-0.5' --set 'Filter 3 Enabled=Disabled' --set 'Input Gain=6 dB'";
+    checkAgainstReference("four-linked-filters", arguments);
+}
+
+TEST(EditorSnapshot, DoubleScaleShowsTheSameEditor)
+{
+    // At scale 2 the picture is twice the size and, brought back to its
+    // own size, close to the plain one (text and lines are drawn at the full
+    // resolution, so they differ at the edges, but nothing moved).
+    ScratchFolder dir;
+    ASSERT_TRUE(run("env -u DISPLAY '" + editor + "' --snapshot '" + dir / "one.png" + "'"));
+    ASSERT_TRUE(run("env -u DISPLAY '" + editor + "' --snapshot '" + dir / "two.png" + "' --scale 2"));
+    const RgbaImage two = readWithImageMagick(dir / "two.png");
+    ASSERT_EQ(two.width, 1280);
+    ASSERT_EQ(two.height, 1044);
+    ASSERT_TRUE(run("convert '" + dir / "two.png" + "' -resize 50% '" + dir / "half.png" + "'"));
+    const std::string error = capture("compare -metric MAE '" + dir / "one.png" + "' '" + dir / "half.png" +
+                                      "' null: 2>&1");
+    // MAE prints "absolute (normalized)".
+    const auto open = error.find('(');
+    ASSERT_NE(open, std::string::npos) << error;
+    EXPECT_LT(std::strtod(error.c_str() + open + 1, nullptr), 0.02) << error;
+}
+
+TEST(EditorSnapshot, BadArgumentsAreRefusedWithAMessage)
+{
+    ScratchFolder dir;
+    const std::string out = dir / "x.png";
+    for (const std::string arguments : {"--preset 'No Such Preset'", "--set 'Filter 9 Freq=1'", "--scale 3",
+                                        "--frobnicate"}) {
+        EXPECT_FALSE(run("'" + editor + "' --snapshot '" + out + "' " + arguments)) << arguments;
+        EXPECT_FALSE(std::filesystem::exists(out)) << arguments;
+    }
+}
