@@ -5,6 +5,7 @@
 
 #include "effect/LegacyPresetLayouts.h"
 #include "effect/SectionPresetKind.h"
+#include "persistence/Folders.h"
 #include "persistence/PresetFile.h"
 #include "persistence/PresetLibrary.h"
 #include "persistence/SectionPresets.h"
@@ -216,7 +217,19 @@ TEST(OstrandPresets, EarlierGenerationsLoadAndAreConverted)
 
 TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesLoadPresets)
 {
+    // The previous generation's preset folder, as its settings name it,
+    // joins the list after the main tree.
+    const std::string old = userConfigFolder() + "old presets/";
+    TemporaryHome::writeFile(old + "Old Favourite.mvp", "");
+    TemporaryHome::writeFile(userConfigFolder() + "Merovance/Ostrand/1.0.settings",
+                             "merovance-settings 1\nsz \"PresetFolder\" \"" + old + "\"\n");
+
     OstrandPlugin first;
+    const PresetManager& presets = PresetLibrary::shared().presets();
+    ASSERT_EQ(presets.getAdditionalFolderCount(), 1);
+    EXPECT_EQ(presets.getAdditionalFolder(0).getDisplayName(), "V1 Preset Folder");
+    EXPECT_EQ(presets.getFlatList().back()->name, "Old Favourite");
+
     set(first, "Mix=40");
     ASSERT_TRUE(first.savePreset(presetFolder() + "Default Setting.mvp"));
     set(first, "Mix=70");
@@ -227,7 +240,8 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesLoadPre
     EXPECT_EQ(second.getPresetState().name, "Default Setting");
     EXPECT_FALSE(second.getPresetState().isModified());
 
-    // Program 0 is "Bright", the first in flat order.
+    // Program 0 is "Bright", the first in flat order (the old folder's
+    // preset comes last).
     const Signal silence(256, 0.0f);
     second.queueMidiEvent(0, 0xC0, 0, 0);
     render(second, {silence, silence});
