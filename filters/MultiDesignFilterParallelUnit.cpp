@@ -19,6 +19,7 @@ void MultiDesignFilter::ParallelUnit::setCharacteristic(int index)
 void MultiDesignFilter::ParallelUnit::prepareDesign()
 {
     design.setSampleRate(getGraph().getSampleRate());
+    design.setStreamPosition(getGraph().getPosition());
     design.response = static_cast<int>(response.get());
     design.slope = static_cast<int>(slope.get());
 }

@@ -1,27 +1,33 @@
 #pragma once
 
 #include "filters/FunctionTable.h"
+#include "filters/OversampledClip.h"
 #include "wave/LaneVector.h"
 #include "framework/Property.h"
 
+#include <cstdint>
 #include <vector>
 
 // The saturating state-variable filter: the classic two-integrator loop run
 // three times per sample with the input held (threefold oversampling), a
 // cubic term that softens the band-pass state of the first stage, hard
 // bounds on both states, up to three weakly damped further stages for the
-// steeper slopes, and an output stage that drives the result into an
-// arctangent clip curve and scales it back.
+// steeper slopes, and an output stage that drives the result into the clip
+// curve of the characteristic and scales it back (see OversampledClip: it
+// runs at four times the rate, and removes the DC that one-sided curves
+// make).
 //
 // One object filters up to four signals at once ("lanes"; one per owning
 // filter, e.g. the left and the right channel of one filter slot) with the
-// same packed arithmetic. The one-lane form runs the same template code
-// instantiated for float, so each lane of a four-lane run equals a one-lane
-// run of the same streams, as long as the segmentation is the same.
+// same packed arithmetic; a single signal runs as lane 0 of it.
 //
-// Coefficients change per segment, never per sample: a segment starts at
-// every 32nd sample and wherever the cut-off of an active lane has moved by
-// more than a tenth of an octave from the segment's start.
+// Coefficients change per segment, never per sample. Segments follow the
+// stream, not the blocks it arrives in: one starts at every 32nd sample of
+// the stream and wherever the cut-off of an active lane has moved by more
+// than a tenth of an octave from the segment's start, and a segment begun
+// in one block goes on into the next. So the host's block size never
+// changes the sound. Only what changes between blocks (a characteristic,
+// the slope, the rate, a lane joining) takes effect at a block's start.
 //
 // Everything runs on the audio thread except construction, which builds
 // the process-wide lookup tables on first use and sizes every buffer for
@@ -37,9 +43,9 @@
 //
 // Non-finite input: the states are checked once per segment; a lane whose
 // states are NaN or infinite is reset to 0, so the filter never stays dead
-// after a NaN or infinity in its input. A non-finite (or absurdly large,
-// beyond 1e6) value reaching the output stage leaves it as 0, so the output
-// is always finite and bounded by the clip curve times the output gain.
+// after a NaN or infinity in its input. The output stage reads non-finite
+// values as 0, so the output is always finite and bounded by the clip curve
+// times the output gain.
 class StateVariableFilter {
 public:
     static constexpr int maxStages = 4;
@@ -65,7 +71,8 @@ public:
     };
 
     // The output clip curve: atan(k x) / k for x >= 0 and atan(x) below, so
-    // positive half-waves are clipped more softly the smaller k is.
+    // positive half-waves are clipped more softly the smaller k is. Beyond
+    // the table's +-40 the curve holds its end values.
     class ClipTable {
     public:
         class ClipFunction : public FunctionTableFunction {
@@ -85,12 +92,16 @@ public:
         // called on the audio thread.
         void setShapeFactor(float k);
         float shapeFactor() const { return k; }
-        const FunctionTable& table() const { return curve; }
-        float operator()(float x) const { return curve.lookupFloor(x); }
+        const FunctionTable& table() const { return samples; }
+        const ClipCurve& curve() const { return shape; }
+        float operator()(float x) const { return shape.value(x); }
 
     private:
+        void build();
+
         float k;
-        FunctionTable curve;
+        FunctionTable samples;
+        ClipCurve shape;
     };
 
     // The three lookup tables every filter of the process shares.
@@ -150,8 +161,8 @@ public:
     int maxBlockLength() const { return maxFrames; }
 
     // One lane (lane 0 of the states). Input and output may be the same
-    // buffer. When constant is set and there is no multiplier, the whole
-    // block is one segment. Audio thread.
+    // buffer. constant: cut-off and peak hold one value over the block (and
+    // there is no multiplier), which spares the segment search. Audio thread.
     virtual void process(const float* input, float* output, const float* cutoff, const float* peak,
                          const float* peakMultiplier, int frameCount, bool constant);
     virtual bool supportsResponse(int) const { return true; }
@@ -160,6 +171,10 @@ public:
     virtual void reset();
     // Up to four lanes in one pass, segmented jointly. Audio thread.
     virtual void processLanes(const Lanes& lanes, int frameCount);
+    // The stream position of the next sample: an owner that skips blocks
+    // (all its lanes switched off) keeps the segments on the stream's grid.
+    // Without it the filter counts the samples it processed.
+    void setStreamPosition(std::uint32_t position) { streamPosition = position; }
     // Settings for one segment; the plain filter is the table-less one.
     virtual Settings computeSettings(float cutoff, float peak);
     // Input gain of the first stage, undone at the output.
@@ -175,22 +190,20 @@ public:
     float bandState(int stage, int lane) const { return band[stage][lane]; }
 
 protected:
-    void setClipTable(const ClipTable& table) { clip = &table; }
+    void setClipTable(const ClipTable& table)
+    {
+        clip = &table;
+        stale = true;
+    }
 
 private:
-    template <class V>
     void run(const Lanes& lanes, int offset, int frameCount);
-    int segment(const Lanes& lanes, int offset, int frameCount);
-    void computeCoefficients(const Lanes& lanes, int offset, float comp);
-    template <class V>
-    void runStages(V* work, float comp);
-    template <class V, int S>
-    void runStagesWithTap(V* work, float comp);
+    int segment(const Lanes& lanes, int offset, int frameCount, LaneMask active, int stages, float comp);
+    void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
+    void runStages(LaneVector* work, float comp);
+    template <int S>
+    void runStagesWithTap(LaneVector* work, float comp);
     void engageStages(LaneMask active, int stages);
-    template <class Step>
-    void forEachClipStep(Step step) const;
-    void clipOneLane(float* work) const;
-    void clipLanes(LaneVector* work) const;
 
     const SharedTables* tables;
     const ClipTable* clip;
@@ -203,10 +216,22 @@ private:
     LaneMask engaged = {1, 1, 1, 1};  // per lane: the stages that ran in its last block
     LaneVector lastInput = {};        // per lane: the first stage's input at that block's end
 
+    // The segment in force at the end of the last block, which the next
+    // block continues, and per lane the cut-off and (multiplied) peak it
+    // was computed from.
+    Segment current{};
+    LaneVector currentCutoff = {};
+    LaneVector currentPeak = {};
+    LaneMask valid = {};  // lanes `current` holds coefficients for
+    int currentStages = 0;
+    bool stale = true;  // the settings changed: recompute at the next block's start
+    std::uint32_t streamPosition = 0;
+
+    OversampledClip output;
+
     std::vector<Segment> segments;
     int segmentCount = 0;
     std::vector<LaneVector> laneWork;  // interleaved: one vector per sample
-    std::vector<float> oneLaneWork;
-    std::vector<float> zeros;    // input of inactive lanes
-    std::vector<float> discard;  // output of inactive lanes
+    std::vector<float> zeros;          // input of inactive lanes
+    std::vector<float> discard;        // output of inactive lanes
 };

@@ -93,29 +93,4 @@ inline void seedStage(LaneVector& low, LaneVector& band, const LaneVector& befor
     }
 }
 
-// The output clip stage for four values (four samples of one lane, or one
-// sample of four lanes): y = clip(y drive) gain. The table position is
-// floored with a truncating conversion corrected by one where it rounded up,
-// which gives the same integer as converting with round-down and leaves the
-// rounding mode alone. Values that are not finite, or beyond +-1e6, are read
-// as 0 so that the conversion stays defined and the output bounded; within
-// that range positions outside the table wrap, as every table lookup does.
-inline LaneVector clipFour(LaneVector y, LaneVector drive, LaneVector gain, const FunctionTable& table)
-{
-    LaneVector x = y * drive;
-    const LaneVector magnitude = x < 0.0f ? -x : x;
-    x = magnitude <= splat<LaneVector>(1.0e6f) ? x : splat<LaneVector>(0.0f);
-
-    const LaneVector t = x * table.reciprocalStep() - table.offsetFraction();
-    LaneMask whole = __builtin_convertvector(t, LaneMask);
-    whole += (__builtin_convertvector(whole, LaneVector) > t);  // true is -1
-    const LaneVector weight = t - __builtin_convertvector(whole, LaneVector);
-    const LaneMask index = (whole - table.offsetInteger()) & table.indexMask();
-
-    const float* v = table.data();
-    const LaneVector a = {v[index[0]], v[index[1]], v[index[2]], v[index[3]]};
-    const LaneVector b = {v[index[0] + 1], v[index[1] + 1], v[index[2] + 1], v[index[3] + 1]};
-    return (a + (b - a) * weight) * gain;
-}
-
 }  // namespace svfkernel

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <limits>
@@ -131,17 +132,20 @@ TEST(DesignFilter, FourLanesMatchOneLaneForEveryCharacteristicResponseAndSlope)
 }
 
 // Everywhere in its parameter space the filter stays finite and inside its
-// bounds: low-pass output within 10 / comp and band-pass within 1 / comp
-// (the clip curve never exceeds its input's magnitude), high-pass within
-// the clip curve's largest value times the largest output gain; states
-// within their clamps. Four lanes: silence, full-scale noise, a full-scale
+// bounds: the states within their clamps, and the output within what the
+// clip curve can give (low-pass 10 / comp, band-pass 1 / comp: the curve
+// never exceeds its argument's magnitude; high-pass the curve's largest
+// value times the largest output gain), with room for the output stage's
+// band limiting, which rounds a clamped, square-ish signal off with some
+// overshoot (a quarter), and for the DC blocker, which after a long
+// one-sided stretch swings up to twice as far. Four lanes: silence, full-scale noise, a full-scale
 // square, and noise with NaN and infinity bursts, which must recover.
 TEST(DesignFilter, StableAndBoundedAcrossRatesCharacteristicsSlopesAndResponses)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     for (double rate : {22050.0, 44100.0, 96000.0, 192000.0}) {
-        const size_t n = static_cast<size_t>(rate * (rate < 50000.0 ? 2.0 : 0.75));
+        const size_t n = static_cast<size_t>(rate * (rate < 50000.0 ? 1.0 : 0.4));
         std::vector<float> in[4] = {std::vector<float>(n, 0.0f), noise(n, 1.0f, 3), square(n, 97.0, rate),
                                     noise(n, 1.0f, 3)};
         for (size_t i = n / 4; i < n / 4 + 300; ++i)
@@ -186,7 +190,7 @@ TEST(DesignFilter, StableAndBoundedAcrossRatesCharacteristicsSlopesAndResponses)
                     });
                     const float bound =
                         (response == 0 ? 10.0f / comp : response == 1 ? tableMax / (0.1f * comp) : 1.0f / comp) *
-                        1.0001f;
+                        2.5f;
                     const std::string where = "rate " + std::to_string(rate) + " k " +
                                               std::to_string(style->clipShapeFactor.get()) + " slope " +
                                               std::to_string(slope) + " response " + std::to_string(response);
@@ -217,34 +221,36 @@ TEST(DesignFilter, StableAndBoundedAcrossRatesCharacteristicsSlopesAndResponses)
     }
 }
 
-// The recovery rule, exactly: a NaN poisons the states until the end of its
-// segment (the output there is silent); from the next segment on, the filter is a
-// freshly reset one.
+// The recovery rule: a NaN poisons the states until the end of its segment
+// (the output there is silent); from the next segment on, the filter is a
+// freshly reset one, apart from what its output stage still remembers of
+// the samples before: its band limiting forgets within a few dozen
+// samples, its DC blocker holds a small offset that fades over 30 ms.
 TEST(DesignFilter, NaNResetsTheLaneAtTheEndOfItsSegment)
 {
-    const DesignFilter::Style& one = FilterCharacteristics::shared()[0];
+    const DesignFilter::Style& raw = FilterCharacteristics::shared()[2];
     const size_t n = 512;
     std::vector<float> in = noise(n, 0.5f, 9), cut(n, 9.0f), peak(n, 0.6f), out(n), clean(n), fresh(n - 128);
     for (size_t i = 100; i < 110; ++i)
         in[i] = std::numeric_limits<float>::quiet_NaN();
-    DesignFilter undisturbed(one, 1024, 48000.0f);
+    DesignFilter undisturbed(raw, 1024, 48000.0f);
     undisturbed.slope = 2;
     undisturbed.process(in.data(), clean.data(), cut.data(), peak.data(), nullptr, 96, false);
-    DesignFilter filter(one, 1024, 48000.0f);
+    DesignFilter filter(raw, 1024, 48000.0f);
     filter.slope = 2;
     filter.process(in.data(), out.data(), cut.data(), peak.data(), nullptr, static_cast<int>(n), false);
     for (size_t i = 0; i < 96; ++i)
         ASSERT_EQ(out[i], clean[i]) << i;
-    // The output stage reads the poisoned samples as 0; its curve at 0 is
-    // the mean of the two table points around it, a few 1e-9.
-    for (size_t i = 100; i < 128; ++i)
-        ASSERT_LT(std::fabs(out[i]), 1e-6f) << i;
-    DesignFilter restarted(one, 1024, 48000.0f);
+    for (size_t i = 0; i < n; ++i)
+        ASSERT_TRUE(std::isfinite(out[i])) << i;
+    for (size_t i = 110; i < 128; ++i)
+        ASSERT_LT(std::fabs(out[i]), 0.05f) << i;  // the last samples before the NaN die away
+    DesignFilter restarted(raw, 1024, 48000.0f);
     restarted.slope = 2;
     restarted.process(in.data() + 128, fresh.data(), cut.data(), peak.data(), nullptr, static_cast<int>(n - 128),
                       false);
-    for (size_t i = 128; i < n; ++i)
-        ASSERT_EQ(out[i], fresh[i - 128]) << i;
+    for (size_t i = 128 + 64; i < n; ++i)
+        ASSERT_NEAR(out[i], fresh[i - 128], 2e-3f) << i;
 }
 
 // Resonance amounts above 1 oscillate without input; the band state stays
@@ -334,8 +340,8 @@ std::vector<float> renderWithSlopes(DesignFilter& filter, const std::vector<floa
 // The margin: the new cascade lags (low-pass) or leads (high-pass) the old
 // one by some 14 degrees per stage at three octaves, and the joining stages
 // catch up within a few samples; catching up a lead steepens a few steps by
-// up to a sixth (high-pass at peak 0), as does a resonant first stage for
-// low-pass. Faults show up as steps three to twenty-five times the reference.
+// up to a quarter (high-pass at peak 0, through the band-limited output
+// stage), a resonant first stage for low-pass by a sixth. Faults show up as steps three to twenty-five times the reference.
 TEST(DesignFilter, RaisingTheSlopeContinuesTheOutputWithoutAJump)
 {
     const float rate = 44100.0f;
@@ -358,7 +364,7 @@ TEST(DesignFilter, RaisingTheSlopeContinuesTheOutputWithoutAJump)
                                      << "k " << style->clipShapeFactor.get() << " response " << response
                                      << " amplitude " << amplitude << " peak " << peak << " slope " << from
                                      << " -> " << to);
-                        const float allowed = 1.2f * std::max(largestStep(render({{0, from}}), 2048, n),
+                        const float allowed = 1.3f * std::max(largestStep(render({{0, from}}), 2048, n),
                                                               largestStep(render({{0, to}}), 2048, n));
                         // Raised at a block boundary and inside a block; the
                         // joining stages never ran, or ran at the steeper
@@ -431,6 +437,7 @@ TEST(DesignFilter, FourLanesSeedJoiningStagesLaneByLane)
                 const size_t o = static_cast<size_t>(b * block);
                 std::vector<float> expected(static_cast<size_t>(block));
                 single.slope = slopeOfBlock[b];
+                single.setStreamPosition(static_cast<std::uint32_t>(o));  // it skips blocks
                 single.process(in[l].data() + o, expected.data(), cut[l].data() + o, peak[l].data() + o,
                                nullptr, block, false);
                 const auto lane = out[l].begin() + static_cast<std::ptrdiff_t>(o);

@@ -1,13 +1,12 @@
 #include "filters/FunctionTable.h"
 #include "filters/StateVariableFilter.h"
-#include "filters/StateVariableKernel.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <random>
 
 namespace {
 
@@ -83,7 +82,11 @@ TEST(FunctionTable, SharedCoefficientTablesHaveTheirSizesAndLimits)
     EXPECT_NEAR(tables.dampingLimit.lookup(0.9f), 2.0 / 0.9 - 0.9, 1e-3);
 }
 
-TEST(FunctionTable, ClipTableShapeAndVectorFlooringMatchTheScalarLookup)
+// The clip curve: atan shapes on both half-waves, held at its end values
+// beyond the table (it saturates: a wrapped index would flip the sign of a
+// loud signal), and an integral that follows the closed-form antiderivative
+// of atan, on which the output stage's anti-aliasing rests.
+TEST(FunctionTable, ClipCurveSaturatesAndIntegratesLikeTheArctangent)
 {
     StateVariableFilter::ClipTable clip(0.25f);
     EXPECT_NEAR(clip(4.0f), std::atan(0.25 * 4.0) / 0.25, 1e-4);  // soft positive half-wave
@@ -95,23 +98,25 @@ TEST(FunctionTable, ClipTableShapeAndVectorFlooringMatchTheScalarLookup)
     EXPECT_NEAR(clip(10.0f), std::atan(10.0), 1e-4);
     EXPECT_NE(clip(10.0f), before);
 
-    // The four-value clip stage floors with a corrected truncation; it must
-    // land on exactly the index std::floor gives, also where positions wrap.
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> wide(-300.0f, 300.0f);
-    const FunctionTable& table = clip.table();
-    for (int n = 0; n < 20000; ++n) {
-        LaneVector y;
-        for (int k = 0; k < 4; ++k)
-            y[k] = n < 100 ? static_cast<float>(n - 50) * 0.8f + 0.01f * k : wide(random);
-        const LaneVector out = svfkernel::clipFour(y, splat<LaneVector>(1.0f), splat<LaneVector>(2.0f), table);
-        for (int k = 0; k < 4; ++k)
-            ASSERT_EQ(out[k], table.lookupFloor(y[k]) * 2.0f) << y[k];
+    for (const double k : {0.1, 0.31709, 1.0}) {
+        clip.setShapeFactor(static_cast<float>(k));
+        const ClipCurve& curve = clip.curve();
+        auto antiderivative = [k](double x) {
+            return x >= 0.0 ? (x * std::atan(k * x) - std::log1p(k * k * x * x) / (2.0 * k)) / k
+                            : x * std::atan(x) - 0.5 * std::log1p(x * x);
+        };
+        float last = -std::numeric_limits<float>::infinity();
+        for (double x = -300.0; x <= 300.0; x += 0.37) {
+            const float y = clip(static_cast<float>(x));
+            ASSERT_GE(y, last) << "k " << k << " x " << x;  // never falls back: no wrap
+            last = y;
+            const double inside = std::clamp(x, -40.0, 40.0);
+            const double expected = antiderivative(inside) + (x - inside) * (x >= 0.0 ? std::atan(k * 40.0) / k
+                                                                                      : std::atan(-40.0));
+            ASSERT_NEAR(curve.integral(static_cast<float>(x)), expected, 2e-4 * std::max(1.0, std::fabs(expected)))
+                << "k " << k << " x " << x;
+        }
+        EXPECT_EQ(clip(1e30f), clip(40.0f));
+        EXPECT_EQ(clip(-std::numeric_limits<float>::infinity()), clip(-40.0f));
     }
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const LaneVector bad = svfkernel::clipFour(LaneVector{nan, inf, -inf, 1e7f}, splat<LaneVector>(1.0f),
-                                               splat<LaneVector>(1.0f), table);
-    for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(bad[k], table.lookupFloor(0.0f)) << k;
 }

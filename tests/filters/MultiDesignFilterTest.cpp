@@ -183,21 +183,33 @@ TEST(MultiDesignFilter, SwitchingWhileRunningKeepsTheStates)
             pair.a.characteristic = choices[k % 8];
             renderInto(out, pair.graph, pair.a, 1200, 400);
         }
-        EXPECT_LE(largestStep(out, 1, out.size()), sineStep * 1.1f);
+        // (From sample 64 on: the sine's abrupt start rings briefly.)
+        EXPECT_LE(largestStep(out, 64, out.size()), sineStep * 1.1f);
     }
     const int clean = 10;
     // The state-variable filter reads all responses from the same states: after
-    // a switch it continues exactly as a filter that had the new response all
-    // along. The same holds for fewer stages or sections, whose first ones
-    // run the same way at every slope.
+    // a switch it continues as a filter that had the new response all along,
+    // but for what its output stage remembers of the samples before: its
+    // band limiting forgets within a few dozen samples, its DC blocker
+    // holds the old signal's last step (fading over 30 ms), a hundredth of
+    // the sine here, where a reset state would be off by all of it. The same
+    // holds for fewer stages or sections, whose first ones run the same way
+    // at every slope; the clean filter has no output stage and is exact.
     const int at = 5000;
+    const int raw = 2;
+    auto near = [at](const std::vector<float>& a, const std::vector<float>& b) {
+        double worst = 0.0;
+        for (std::size_t i = at + 100; i < a.size(); ++i)
+            worst = std::max(worst, std::fabs(static_cast<double>(a[i]) - static_cast<double>(b[i])));
+        return worst;
+    };
+    EXPECT_LT(near(switched(raw, GenericFilter::lowPass, 1, at, [](auto& f) { f.response = GenericFilter::bandPass; }),
+                   switched(raw, GenericFilter::bandPass, 1, at, nothing)),
+              1e-4);
+    EXPECT_LT(near(switched(raw, GenericFilter::highPass, 3, at, [](auto& f) { f.slope = GenericFilter::slope12; }),
+                   switched(raw, GenericFilter::highPass, 1, at, nothing)),
+              1e-4);
     auto from = [at](const std::vector<float>& x) { return std::vector<float>(x.begin() + at, x.end()); };
-    EXPECT_EQ(from(switched(1, GenericFilter::lowPass, 1, at,
-                            [](auto& f) { f.response = GenericFilter::bandPass; })),
-              from(switched(1, GenericFilter::bandPass, 1, at, nothing)));
-    EXPECT_EQ(
-        from(switched(1, GenericFilter::highPass, 3, at, [](auto& f) { f.slope = GenericFilter::slope12; })),
-        from(switched(1, GenericFilter::highPass, 1, at, nothing)));
     EXPECT_EQ(from(switched(clean, GenericFilter::lowPass, 3, at,
                             [](auto& f) { f.slope = GenericFilter::slope12; })),
               from(switched(clean, GenericFilter::lowPass, 1, at, nothing)));

@@ -1,0 +1,272 @@
+#include "filters/OversampledClip.h"
+
+#include "filters/FunctionTable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <utility>
+
+namespace {
+
+// Transition bands of the two half-band stages, as fractions of their
+// higher rate: the first passes up to 0.417 and stops from 0.583 of the
+// base rate (20 and 28 kHz at 48 kHz: 49 dB); the second, at twice that,
+// only has to stop the images around the doubled rate (73 dB).
+constexpr double firstTransition = 1.0 / 12.0;
+constexpr double secondTransition = 0.3;
+
+// The curve saturates at +-40 (its table's ends); beyond +-64 the argument
+// is held, which keeps the integral's digits. The input is held within
+// +-1e6 only so that no state can overflow.
+constexpr float argumentLimit = 64.0f;
+constexpr float inputLimit = 1.0e6f;
+// Below this distance between two arguments the integral's difference has
+// lost too many digits (the integral reaches a few hundred at the table's
+// ends); the mean of the two curve values is exact there to 1e-5.
+constexpr float closeArguments = 1.0f / 64.0f;
+
+constexpr float dcCorner = 5.0f;  // Hz
+
+}  // namespace
+
+// --- ClipCurve -----------------------------------------------------------------
+
+void ClipCurve::build(const FunctionTable& table)
+{
+    const int points = table.pointCount();
+    const float* v = table.data();
+    low = table.lowerBound();
+    high = table.upperBound();
+    const double w = (static_cast<double>(high) - static_cast<double>(low)) / (points - 1);
+    width = static_cast<float>(w);
+    reciprocal = table.reciprocalStep();
+
+    // The integral of the linearly interpolated curve, summed in double and
+    // taken from 0, where the curve passes through 0, so that the values
+    // stay as small (and as precise) as the curve allows.
+    std::vector<double> integral(static_cast<std::size_t>(points), 0.0);
+    for (int i = 1; i < points; ++i)
+        integral[static_cast<std::size_t>(i)] =
+            integral[static_cast<std::size_t>(i) - 1] + 0.5 * w * (static_cast<double>(v[i - 1]) + static_cast<double>(v[i]));
+    const double p0 = -static_cast<double>(low) / w;
+    const int i0 = std::clamp(static_cast<int>(p0), 0, points - 2);
+    const double t0 = p0 - i0;
+    const double rise0 = static_cast<double>(v[i0 + 1]) - static_cast<double>(v[i0]);
+    const double atZero =
+        integral[static_cast<std::size_t>(i0)] + w * t0 * (static_cast<double>(v[i0]) + 0.5 * rise0 * t0);
+
+    // One interval per point: the last one, at the upper end, has no rise
+    // and is only ever read with weight 0.
+    intervals.assign(static_cast<std::size_t>(points), Interval{});
+    for (int i = 0; i < points; ++i) {
+        Interval& in = intervals[static_cast<std::size_t>(i)];
+        in.integral = static_cast<float>(integral[static_cast<std::size_t>(i)] - atZero);
+        in.value = v[i];
+        in.rise = i + 1 < points ? v[i + 1] - v[i] : 0.0f;
+    }
+}
+
+float ClipCurve::value(float x) const
+{
+    const float xc = std::clamp(x, low, high);
+    const float p = (xc - low) * reciprocal;
+    const int i = std::min(static_cast<int>(p), lastInterval());
+    const Interval& in = intervals[static_cast<std::size_t>(i)];
+    return in.value + in.rise * (p - static_cast<float>(i));
+}
+
+float ClipCurve::integral(float x) const
+{
+    const float xc = std::clamp(x, low, high);
+    const float p = (xc - low) * reciprocal;
+    const int i = std::min(static_cast<int>(p), lastInterval());
+    const Interval& in = intervals[static_cast<std::size_t>(i)];
+    const float t = p - static_cast<float>(i);
+    return in.integral + width * t * (in.value + 0.5f * in.rise * t) + (in.value + in.rise * t) * (x - xc);
+}
+
+// --- OversampledClip -------------------------------------------------------------
+
+OversampledClip::OversampledClip(int maxBlockLength)
+    : firstStage(firstTransition), secondStage(secondTransition),
+      doubled(2 * static_cast<std::size_t>(std::max(maxBlockLength, 1))),
+      quadrupled(4 * static_cast<std::size_t>(std::max(maxBlockLength, 1)))
+{
+    setSampleRate(44100.0f);
+}
+
+void OversampledClip::setSampleRate(float rate)
+{
+    dcPole = static_cast<float>(
+        std::exp(-2.0 * std::numbers::pi * static_cast<double>(dcCorner) / static_cast<double>(std::max(rate, 1000.0f))));
+}
+
+void OversampledClip::reset()
+{
+    memory = State{};
+    previousCurve = nullptr;
+}
+
+void OversampledClip::State::keepLanes(const State& before, LaneMask active)
+{
+    up1.keepLanes(before.up1, active);
+    up2.keepLanes(before.up2, active);
+    down2.keepLanes(before.down2, active);
+    down1.keepLanes(before.down1, active);
+    for (auto [now, then] : {std::pair{&previousDrive, &before.previousDrive},
+                             std::pair{&previousArgument, &before.previousArgument},
+                             std::pair{&previousIntegral, &before.previousIntegral},
+                             std::pair{&previousValue, &before.previousValue}, std::pair{&dcInput, &before.dcInput},
+                             std::pair{&dcOutput, &before.dcOutput}})
+        *now = select(active, *now, *then);
+}
+
+namespace {
+
+// The curve's integral and value at x, per lane.
+struct CurvePoint {
+    LaneVector integral;
+    LaneVector value;
+};
+
+// What the evaluation needs of the curve, in registers for the loop.
+struct CurveView {
+    LaneVector lower;
+    LaneVector upper;
+    LaneVector reciprocal;
+    LaneVector step;
+    const LaneVector* intervals;
+};
+
+inline CurveView view(const ClipCurve& curve)
+{
+    return {splat<LaneVector>(curve.lower()), splat<LaneVector>(curve.upper()),
+            splat<LaneVector>(curve.reciprocalStep()), splat<LaneVector>(curve.step()),
+            reinterpret_cast<const LaneVector*>(curve.data())};
+}
+
+inline CurvePoint evaluate(LaneVector x, const CurveView& curve)
+{
+    const LaneVector inside = x < curve.lower ? curve.lower : (x > curve.upper ? curve.upper : x);
+    const LaneVector p = (inside - curve.lower) * curve.reciprocal;
+    // p >= 0, so truncation floors; at the upper end the guard interval
+    // (rise 0) is read with weight 0.
+    const LaneMask i = __builtin_convertvector(p, LaneMask);
+    const LaneVector t = p - __builtin_convertvector(i, LaneVector);
+
+    // One aligned load per lane brings its interval's three numbers; a
+    // transpose sorts them into integral, value and rise across the lanes.
+    const LaneVector r0 = curve.intervals[i[0]];
+    const LaneVector r1 = curve.intervals[i[1]];
+    const LaneVector r2 = curve.intervals[i[2]];
+    const LaneVector r3 = curve.intervals[i[3]];
+    const LaneVector lo01 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5);
+    const LaneVector lo23 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
+    const LaneVector hi01 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
+    const LaneVector hi23 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+    const LaneVector start = __builtin_shufflevector(lo01, lo23, 0, 1, 4, 5);
+    const LaneVector value = __builtin_shufflevector(lo01, lo23, 2, 3, 6, 7);
+    const LaneVector rise = __builtin_shufflevector(hi01, hi23, 0, 1, 4, 5);
+
+    const LaneVector f = value + rise * t;
+    return {start + curve.step * t * (value + 0.5f * rise * t) + f * (x - inside), f};
+}
+
+// The mean of the curve between the previous argument and x, which then
+// becomes the previous one.
+inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& previous, CurvePoint& before)
+{
+    const CurvePoint here = evaluate(x, curve);
+    const LaneVector d = x - previous;
+    const LaneVector distance = d < 0.0f ? -d : d;
+    const LaneVector quotient = (here.integral - before.integral) / d;  // unused where d is small
+    const LaneVector mean = select(distance > closeArguments, quotient, 0.5f * (here.value + before.value));
+    previous = x;
+    before = here;
+    return mean;
+}
+
+}  // namespace
+
+// Stage by stage over the whole run, each loop with only its own states,
+// which then stay in registers (sample by sample through all stages they
+// would not fit, and the spilling doubled the cost).
+void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain,
+                          const ClipCurve& curve)
+{
+    const int n = end - begin;
+    if (n <= 0)
+        return;
+    LaneVector* x = work + begin;
+    LaneVector* twice = doubled.data();
+    LaneVector* fourfold = quadrupled.data();
+    const LaneVector limit = splat<LaneVector>(argumentLimit);
+    const LaneVector bound = splat<LaneVector>(inputLimit);
+    const auto c1 = firstStage;
+    const auto c2 = secondStage;
+
+    // Drive and gain act together at the fourfold rate, around the curve:
+    // applied on both sides of the rate changes they would meet the signal
+    // a few samples apart, and a new characteristic's drive would be undone
+    // with the old one's gain for those samples (a click).
+    auto in1 = memory.up1;
+    for (int i = 0; i < n; ++i) {
+        LaneVector v = x[i];
+        v = select(isFiniteMask(v), v, splat<LaneVector>(0.0f));
+        in1.run(clampKeepNaN(v, -bound, bound), c1, twice[2 * i], twice[2 * i + 1]);
+    }
+    memory.up1 = in1;
+
+    auto in2 = memory.up2;
+    for (int j = 0; j < 2 * n; ++j)
+        in2.run(twice[j], c2, fourfold[2 * j], fourfold[2 * j + 1]);
+    memory.up2 = in2;
+
+    const CurveView shape = view(curve);
+    LaneVector previous = memory.previousArgument;
+    CurvePoint before{memory.previousIntegral, memory.previousValue};
+    if (&curve != previousCurve || anyLane(drive != memory.previousDrive)) {
+        // Another drive or another curve: the previous point is read again as
+        // the new ones would have seen it, or the mean from there to the
+        // next argument would mix the old scale (or the old curve's
+        // integral) with the new one, a click at every change of segment.
+        previous = previous / memory.previousDrive * drive;
+        before = evaluate(previous, shape);
+        previousCurve = &curve;
+        memory.previousDrive = drive;
+    }
+    for (int m = 0; m < 4 * n; ++m) {
+        const LaneVector argument = clampKeepNaN(fourfold[m] * drive, -limit, limit);
+        fourfold[m] = curveMean(argument, shape, previous, before) * gain;
+    }
+    memory.previousArgument = previous;
+    memory.previousIntegral = before.integral;
+    memory.previousValue = before.value;
+
+    auto out2 = memory.down2;
+    for (int j = 0; j < 2 * n; ++j)
+        twice[j] = out2.run(fourfold[2 * j], fourfold[2 * j + 1], c2);
+    memory.down2 = out2;
+
+    auto out1 = memory.down1;
+    for (int i = 0; i < n; ++i)
+        x[i] = out1.run(twice[2 * i], twice[2 * i + 1], c1);
+    memory.down1 = out1;
+}
+
+void OversampledClip::blockDc(LaneVector* work, int begin, int end)
+{
+    LaneVector in = memory.dcInput;
+    LaneVector out = memory.dcOutput;
+    for (int s = begin; s < end; ++s) {
+        const LaneVector x = work[s];
+        out = x - in + dcPole * out;
+        in = x;
+        work[s] = out;
+    }
+    memory.dcInput = in;
+    // A state that is no longer finite (only a NaN can make it so, and the
+    // stage reads those as 0) starts again from silence.
+    memory.dcOutput = select(isFiniteMask(out), out, splat<LaneVector>(0.0f));
+}
