@@ -139,10 +139,11 @@ bool passThroughStates(const BiQuadFilter::Loop& c, float newest, float older, B
 // also shifted into its last two outputs. The state updates are grouped so
 // that a state reaches its next value in three dependent operations.
 template <int S, bool Keep>
-inline float tick(float x, const BiQuadFilter::Loop& c, float (&band)[S], float (&low)[S], float (&out1)[S],
-                  float (&out2)[S])
+inline float tick(float x, const BiQuadFilter::Loop& first, const BiQuadFilter::Loop& rest, float (&band)[S],
+                  float (&low)[S], float (&out1)[S], float (&out2)[S])
 {
     for (int s = 0; s < S; ++s) {
+        const BiQuadFilter::Loop& c = s == 0 ? first : rest;
         const float b = band[s];
         const float l = low[s];
         const float y = c.direct * x + c.fromBand * b + c.fromLow * l;
@@ -193,7 +194,7 @@ void BiQuadFilter::engageSections(int count)
     for (int s = engaged; s < count; ++s) {
         const Section& before = sections[s - 1];
         Section& joining = sections[s];
-        if (!passThroughStates(designed, before.out1, before.out2, joining)) {
+        if (!passThroughStates(designedRest, before.out1, before.out2, joining)) {
             joining.band = before.band;
             joining.low = before.low;
         }
@@ -203,41 +204,54 @@ void BiQuadFilter::engageSections(int count)
     engaged = count;
 }
 
+// Segments on the stream's grid, as in the saturating filter: sample i
+// looks at the streams when its stream position is a multiple of 32 or the
+// cut-off has moved more than a tenth of an octave from the one designed
+// for; a block that starts between those points goes on with the design in
+// force, so the block size never changes the output. The design is only
+// computed again when what it depends on really moved.
 int BiQuadFilter::schedule(const float* cutoffs, const float* peaks, const float* peakMultiplier, int n,
-                           bool constant)
+                           bool constant, std::uint32_t position)
 {
     const float rate = getGraph().getSampleRate();
     auto cutoffAt = [&](int i) { return finiteCutoff(cutoffs[i]); };
     auto peakAt = [&](int i) { return finitePeak(peakMultiplier ? peaks[i] * peakMultiplier[i] : peaks[i]); };
-
-    // Designed at the start of every block; the design is only computed
-    // again when something it depends on moved.
-    float cut = cutoffAt(0);
-    float p = peakAt(0);
-    if (designedResponse != response || designedRate != rate || valueDiffers(designedCutoff, cut) ||
-        valueDiffers(designedPeak, p)) {
+    auto onGrid = [&](int i) { return (position + static_cast<std::uint32_t>(i)) % segmentLength == 0; };
+    // A NaN counts as a move; cutoffAt reads it as 0.
+    auto moved = [&](int i) { return !(std::fabs(cutoffs[i] - designedCutoff) <= segmentMove); };
+    auto redesign = [&](int i) {
+        const float cut = cutoffAt(i);
+        const float p = peakAt(i);
+        const bool newCutoff = valueDiffers(cut, designedCutoff);
+        if (!newCutoff && !valueDiffers(p, designedPeak))
+            return false;
+        if (newCutoff)
+            designedRest = designLoop(response, cut, 0.0f, rate);
         designed = designLoop(response, cut, p, rate);
+        designedCutoff = cut;
+        designedPeak = p;
+        return true;
+    };
+
+    if (designedResponse != response || designedRate != rate) {
+        // Nothing designed yet, or for another response or rate.
         designedResponse = response;
         designedRate = rate;
-        designedCutoff = cut;
-        designedPeak = p;
+        designedCutoff = cutoffAt(0);
+        designedPeak = peakAt(0);
+        designed = designLoop(response, designedCutoff, designedPeak, rate);
+        designedRest = designLoop(response, designedCutoff, 0.0f, rate);
+    } else if (onGrid(0) || moved(0)) {
+        redesign(0);
     }
     int count = 0;
-    segments[static_cast<std::size_t>(count++)] = {0, designed};
-    if (constant && !peakMultiplier)
-        return count;
-    for (int i = 1; i < n; ++i) {
-        // A NaN fails this test and is looked at below.
-        if (i % segmentLength != 0 && std::fabs(cutoffs[i] - designedCutoff) <= segmentMove)
-            continue;
-        cut = cutoffAt(i);
-        p = peakAt(i);
-        if (!valueDiffers(cut, designedCutoff) && !valueDiffers(p, designedPeak))
-            continue;
-        designedCutoff = cut;
-        designedPeak = p;
-        designed = designLoop(response, cut, p, rate);
-        segments[static_cast<std::size_t>(count++)] = {i, designed};
+    segments[static_cast<std::size_t>(count++)] = {0, designed, designedRest};
+    // Streams that hold still can only bring something new at a grid point.
+    const bool still = constant && !peakMultiplier;
+    const int firstGrid = static_cast<int>((segmentLength - position % segmentLength) % segmentLength);
+    for (int i = still ? (firstGrid > 0 ? firstGrid : segmentLength) : 1; i < n; i += still ? segmentLength : 1) {
+        if ((still || onGrid(i) || moved(i)) && redesign(i))
+            segments[static_cast<std::size_t>(count++)] = {i, designed, designedRest};
     }
     return count;
 }
@@ -249,18 +263,19 @@ void BiQuadFilter::process(const float* input, float* output, const float* cutof
     for (int offset = 0; offset < frameCount; offset += chunk) {
         const int n = std::min(chunk, frameCount - offset);
         processChunk(input + offset, output + offset, cutoffs + offset, peaks + offset,
-                     peakMultiplier ? peakMultiplier + offset : nullptr, n, constant);
+                     peakMultiplier ? peakMultiplier + offset : nullptr, n, constant,
+                     getGraph().getPosition() + static_cast<std::uint32_t>(offset));
     }
 }
 
 void BiQuadFilter::processChunk(const float* input, float* output, const float* cutoffs, const float* peaks,
-                                const float* peakMultiplier, int n, bool constant)
+                                const float* peakMultiplier, int n, bool constant, std::uint32_t position)
 {
     if (n <= 0)
         return;
     const int count = sectionCount(slope);
     engageSections(count);
-    const int segmentCount = schedule(cutoffs, peaks, peakMultiplier, n, constant);
+    const int segmentCount = schedule(cutoffs, peaks, peakMultiplier, n, constant, position);
     if (count == 1)
         runCascade<1>(input, output, segmentCount, n);
     else if (count == 2)
@@ -286,13 +301,14 @@ template <int S> void BiQuadFilter::runCascade(const float* input, float* output
     }
     for (int k = 0; k < segmentCount; ++k) {
         const int end = k + 1 < segmentCount ? segments[static_cast<std::size_t>(k) + 1].start : n;
-        const Loop c = segments[static_cast<std::size_t>(k)].loop;
+        const Loop first = segments[static_cast<std::size_t>(k)].first;
+        const Loop rest = segments[static_cast<std::size_t>(k)].rest;
         for (int i = segments[static_cast<std::size_t>(k)].start; i < end;) {
             const int stop = std::min(end, (i / flushInterval + 1) * flushInterval);
             for (const int plain = std::min(stop, n - 2); i < plain; ++i)
-                output[i] = tick<S, false>(input[i], c, band, low, out1, out2);
+                output[i] = tick<S, false>(input[i], first, rest, band, low, out1, out2);
             for (; i < stop; ++i)
-                output[i] = tick<S, true>(input[i], c, band, low, out1, out2);
+                output[i] = tick<S, true>(input[i], first, rest, band, low, out1, out2);
             for (int s = 0; s < S; ++s) {
                 flush(band[s]);
                 flush(low[s]);

@@ -2,20 +2,25 @@
 
 #include "filters/GenericFilter.h"
 
+#include <cstdint>
 #include <vector>
 
-// The "Clean" filter: up to four identical second-order sections in series
-// (one for 12 dB/octave, two for 24, four for 48), linear and without
-// saturation. Low-pass and high-pass are bilinear-transform designs whose
+// The "Clean" filter: up to four second-order sections in series (one for
+// 12 dB/octave, two for 24, four for 48), linear and without saturation.
+// Only the first section takes the peak; the others stay at the peak-0
+// (Butterworth) damping, as the further stages of the saturating filter do.
+// Resonant sections multiplied together would multiply their gain at the
+// cut-off with the slope: at peak 1 each adds 34 dB, and four of them
+// turned full-scale noise into +105 dBFS. This way the peak means the same
+// at every slope, and at peak 0 nothing changes. Low-pass and high-pass are bilinear-transform designs whose
 // 1/Q falls from sqrt(2) at peak 0 (a Butterworth section) to 0.02 at
 // peak 1; band-pass has unit gain at the centre with a bandwidth term that
 // halves from peak 0 to peak 1. Cut-offs below 1 Hz are designed at 1 Hz,
 // those above 0.49 times the sample rate at that limit.
 //
-// Coefficients change per segment, as in the state-variable filter: they
-// are designed at the start of the block and again where a 32-sample
-// boundary or a cut-off move of more than a tenth of an octave finds a new
-// cut-off or peak.
+// Coefficients change per segment, as in the state-variable filter: where
+// the stream's 32-sample grid or a cut-off move of more than a tenth of an
+// octave finds a new cut-off or peak, whatever the host's blocks.
 //
 // Each section runs as a loop of two trapezoidal integrators with exactly
 // the transfer function of the designed biquad (see Loop). Its states are
@@ -83,21 +88,25 @@ public:
     const Section& getSection(int index) const { return sections[static_cast<std::size_t>(index)]; }
 
 private:
+    // The first section's loop and the one the further sections share.
     struct Segment {
         int start;
-        Loop loop;
+        Loop first;
+        Loop rest;
     };
 
     void processChunk(const float* input, float* output, const float* cutoffs, const float* peaks,
-                      const float* peakMultiplier, int n, bool constant);
-    int schedule(const float* cutoffs, const float* peaks, const float* peakMultiplier, int n, bool constant);
+                      const float* peakMultiplier, int n, bool constant, std::uint32_t position);
+    int schedule(const float* cutoffs, const float* peaks, const float* peakMultiplier, int n, bool constant,
+                 std::uint32_t position);
     void engageSections(int count);
     template <int S> void runCascade(const float* input, float* output, int segmentCount, int n);
 
     Section sections[maxSections];
     std::vector<Segment> segments;
     int engaged = 1; // sections that ran in the last block
-    Loop designed;
+    Loop designed;     // the first section, at the peak
+    Loop designedRest; // the further sections, at peak 0
     float designedCutoff = -1.0f;
     float designedPeak = 0.0f;
     int designedResponse = -1;
