@@ -23,6 +23,12 @@ void FilterAnalyzer::propertyChanged(PropertyBase&)
 // The follower s += (x - s) a is a first-order recursion; four steps of it
 // are written out so that four samples cost four vector multiply-adds:
 //   s[k] = b^(k+1) s + a (b^k x0 + b^(k-1) x1 + ... + x_k),   b = 1 - a.
+// The groups of four are those of the stream, not of the block: a block
+// that ends inside a group computes its first samples from the group's
+// start (the missing inputs count 0, which the coefficients of those
+// samples multiply by 0 anyway), and the next block completes the group.
+// So every sample comes out of the same arithmetic whatever the block
+// sizes, and so does the peak of every filter it feeds.
 template <bool WriteOutput> void FilterAnalyzer::follow(const float* x, float* out, int n, float a)
 {
     const float b = 1.0f - a;
@@ -36,23 +42,54 @@ template <bool WriteOutput> void FilterAnalyzer::follow(const float* x, float* o
     const LaneVector one = splat<LaneVector>(1.0f);
     const LaneVector scaleToGain = splat<LaneVector>(reciprocalThreshold);
     const bool gate = reciprocalThreshold > 0.0f;
+    auto gain = [&](LaneVector v) { return gate ? min(v * scaleToGain, one) : one; };
+    // A NaN or an infinity in the level would stay in the follower for good
+    // and hold the gain at 1 (or NaN): the silence detector starts again.
+    auto restart = [](float s) { return std::isfinite(s) ? s : 0.0f; };
 
-    float s = state;
+    float s = groupStart;
     int i = 0;
+    if (groupFilled > 0) {
+        const int from = groupFilled;
+        for (; groupFilled < 4 && i < n; ++groupFilled, ++i)
+            groupInputs[groupFilled] = x[i];
+        const LaneVector v = powers * s + c0 * groupInputs[0] + c1 * groupInputs[1] + c2 * groupInputs[2] +
+                             c3 * groupInputs[3];
+        if constexpr (WriteOutput) {
+            const LaneVector g = gain(v);
+            for (int k = from; k < groupFilled; ++k)
+                out[k - from] = g[k];
+        }
+        state = v[groupFilled - 1];
+        if (groupFilled < 4) {
+            groupStart = s;
+            return;
+        }
+        s = restart(v[3]);
+        groupFilled = 0;
+    }
     for (; i + 4 <= n; i += 4) {
         const LaneVector v = powers * s + c0 * x[i] + c1 * x[i + 1] + c2 * x[i + 2] + c3 * x[i + 3];
         if constexpr (WriteOutput)
-            store(out + i, gate ? min(v * scaleToGain, one) : one);
+            store(out + i, gain(v));
         s = v[3];
     }
-    for (; i < n; ++i) {
-        s += (x[i] - s) * a;
-        if constexpr (WriteOutput)
-            out[i] = gate ? std::min(s * reciprocalThreshold, 1.0f) : 1.0f;
+    s = restart(s);
+    state = s;
+    groupStart = s;
+    if (i < n) {
+        groupInputs = LaneVector{};
+        for (; i < n; ++i)
+            groupInputs[groupFilled++] = x[i];
+        const LaneVector v = powers * s + c0 * groupInputs[0] + c1 * groupInputs[1] + c2 * groupInputs[2] +
+                             c3 * groupInputs[3];
+        if constexpr (WriteOutput) {
+            const LaneVector g = gain(v);
+            for (int k = 0; k < groupFilled; ++k)
+                out[n - groupFilled + k] = g[k];
+        }
+        state = v[groupFilled - 1];
     }
-    // A NaN or an infinity in the level would stay in the follower for good
-    // and hold the gain at 1 (or NaN): the silence detector starts again.
-    state = std::isfinite(s) ? s : 0.0f;
 }
 
 void FilterAnalyzer::processBlock(const wave::Block* input, wave::Block& output, int n, int flags)

@@ -2,6 +2,7 @@
 
 #include "framework/Property.h"
 #include "wave/Filter.h"
+#include "wave/LaneVector.h"
 
 // The silence detector behind the automatic muting of self-oscillation. Its
 // input is a level (non-negative, e.g. the largest magnitude over the
@@ -24,7 +25,11 @@ public:
     // Audio thread. With OutputNotNeeded the follower still runs.
     void processBlock(const wave::Block* input, wave::Block& output, int numSamples, int flags) override;
     // Outside processing: the follower returns to 0.
-    void reset() override { state = 0.0f; }
+    void reset() override
+    {
+        state = groupStart = 0.0f;
+        groupFilled = 0;
+    }
 
     void propertyChanged(PropertyBase& property) override;
 
@@ -32,5 +37,8 @@ private:
     template <bool WriteOutput> void follow(const float* x, float* out, int numSamples, float a);
 
     float reciprocalThreshold = 0.0f;
-    float state = 0.0f;
+    float state = 0.0f;       // after the last sample
+    float groupStart = 0.0f;  // at the start of the stream's current group of four
+    int groupFilled = 0;      // samples of that group seen so far
+    LaneVector groupInputs = {};
 };

@@ -37,6 +37,17 @@ TEST(FilterAnalyzer, FollowsWithItsTimeConstant)
     }
     EXPECT_NEAR(out[479], 0.4 * (1.0 - std::exp(-1.0)), 2e-3);
 
+    // The four-sample steps are the stream's, not the block's: any block
+    // size gives the same samples.
+    for (const int block : {1, 3, 1000}) {
+        wave::Graph other(48000.0f);
+        Constant level(other, 0.004f);
+        FilterAnalyzer same(other, &level);
+        same.timeConstant = 10.0f;
+        same.threshold = 0.01f;
+        EXPECT_EQ(render(other, same, 4800, block), out) << block;
+    }
+
     // Output not needed: the follower still moves on; reset returns it to 0.
     const float before = analyzer.getFollowerState();
     graph.nextFrame();
