@@ -264,7 +264,7 @@ void BiQuadFilter::process(const float* input, float* output, const float* cutof
         const int n = std::min(chunk, frameCount - offset);
         processChunk(input + offset, output + offset, cutoffs + offset, peaks + offset,
                      peakMultiplier ? peakMultiplier + offset : nullptr, n, constant,
-                     getGraph().getPosition() + static_cast<std::uint32_t>(offset));
+                     getGraph().getPosition() - getGraph().getResetPosition() + static_cast<std::uint32_t>(offset));
     }
 }
 

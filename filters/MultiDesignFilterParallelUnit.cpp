@@ -19,7 +19,9 @@ void MultiDesignFilter::ParallelUnit::setCharacteristic(int index)
 void MultiDesignFilter::ParallelUnit::prepareDesign()
 {
     design.setSampleRate(getGraph().getSampleRate());
-    design.setStreamPosition(getGraph().getPosition());
+    // A reset starts a new stream: the segment grid restarts with it, as in
+    // a new instance.
+    design.setStreamPosition(getGraph().getPosition() - getGraph().getResetPosition());
     design.response = static_cast<int>(response.get());
     design.slope = static_cast<int>(slope.get());
 }

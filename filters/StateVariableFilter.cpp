@@ -169,6 +169,10 @@ void StateVariableFilter::reset()
         low[s] = band[s] = splat<LaneVector>(0.0f);
     lastInput = splat<LaneVector>(0.0f);
     output.reset();
+    // The next block computes its coefficients afresh and starts the
+    // segment grid again, as a new filter would.
+    stale = true;
+    streamPosition = 0;
 }
 
 StateVariableFilter::Settings StateVariableFilter::computeSettings(float, float peak)
