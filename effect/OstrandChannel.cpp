@@ -126,10 +126,9 @@ void OstrandChannel::applyRouting(int i)
     const bool modeChanged = i == -1 || i == owner.routingMode.getIndex();
     if (modeChanged) {
         const int side = mode == RoutingMode::MidSide ? midSideInput : directInput;
-        const float time = owner.getGraph().getPosition() != 0 ? ParameterRamp::automaticTime : 0.0f;
         if (side != inSide->selection.get() || side != outSide->selection.get()) {
-            inSide->select(side, time);
-            outSide->select(side, time);
+            inSide->select(side, ParameterRamp::automaticTime);
+            outSide->select(side, ParameterRamp::automaticTime);
         }
         wireCutoffs();
     }
@@ -143,10 +142,9 @@ void OstrandChannel::applyRouting(int i)
 
 void OstrandChannel::updateAmounts()
 {
-    // Like the routing's switches, the amounts jump until the first block
-    // has been processed, and glide with them afterwards.
-    const bool started = owner.getGraph().getPosition() != 0;
-    const float time = started ? ParameterRamp::automaticTime : 0.0f;
+    // They glide with the routing's switches (and end with them at a graph
+    // reset).
     for (int n = 0; n < numFilters; ++n)
-        amounts[static_cast<std::size_t>(n)]->setTarget(time, routing.getElement(n).isActive() ? 1.0f : 0.0f);
+        amounts[static_cast<std::size_t>(n)]->setTarget(ParameterRamp::automaticTime,
+                                                         routing.getElement(n).isActive() ? 1.0f : 0.0f);
 }

@@ -79,7 +79,6 @@ FilterRouting::RoutingElement& FilterRouting::addElement(wave::Filter& filter, D
     Mixer& mixer = *mixers.back();
     for (int j = 0; j <= slot; ++j)
         mixer.setInput(j + 1, &elements[static_cast<std::size_t>(j)]->router);
-    building = true;
     activeFilterCount.setQuietly(getElementCount());
     rewire();
     updateActive(0.0f);
@@ -119,9 +118,8 @@ void FilterRouting::propertyChanged(PropertyBase& property)
     } else {
         return;
     }
-    const float time = building ? 0.0f : ParameterRamp::automaticTime;
-    updateActive(time);
-    updateGains(time);
+    updateActive(ParameterRamp::automaticTime);
+    updateGains(ParameterRamp::automaticTime);
 }
 
 void FilterRouting::updateActive(float timeMs)
@@ -194,7 +192,6 @@ void FilterRouting::updateGains(float timeMs)
 
 void FilterRouting::processBlock(const wave::Block* input, wave::Block&, int n, int flags)
 {
-    building = false;
     if (getSource() != wiredInput)
         rewire();
     if (flags & (OutputNotNeeded | NoConsumer))
@@ -236,7 +233,6 @@ void FilterRouting::RoutingElement::propertyChanged(PropertyBase& property)
 {
     if (&property != &enabled)
         return;
-    const float time = owner.building ? 0.0f : ParameterRamp::automaticTime;
-    updateRouter(time);
-    owner.updateGains(time);
+    updateRouter(ParameterRamp::automaticTime);
+    owner.updateGains(ParameterRamp::automaticTime);
 }

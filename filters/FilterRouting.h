@@ -26,7 +26,9 @@ class DelayLine;
 //
 // Mixer k mixes the input and the first k + 1 elements; it feeds element
 // k + 1, and the last mixer is the output. Gains change only on property
-// notifications and glide there (the mixers' own smoothing).
+// notifications and glide there (the mixers' own smoothing); a graph reset
+// ends the glides, which is how settings made before processing take
+// effect at once.
 class FilterRouting : public wave::Filter, public PropertyOwner {
 public:
     static constexpr int configurationCount = 8;
@@ -92,7 +94,6 @@ private:
     std::vector<std::unique_ptr<Mixer>> mixers;
     wave::Producer* wiredInput = nullptr;
     int skipMask = 0;
-    bool building = true; // gains and routers move at once until processing starts
 };
 
 // One slot of the routing: filter, delay line and the bypass router.

@@ -203,6 +203,13 @@ void GenericPlugin::applyAllParameters()
     changeQueue.prepare(getParameterCount());
     for (int i = 0; i < getParameterCount(); ++i)
         applyChange(i, parameters[static_cast<std::size_t>(i)]->getValue());
+    // The one place where the values that the graph's nodes were built with
+    // give way at once: the reset ends every glide that applying the
+    // parameters started (ramps, switches, routing gains) at its target, so
+    // no node has to know whether processing has begun. Later changes glide;
+    // a host that wants them in force from its first block says so with
+    // applyQueuedChangesAtOnce.
+    reset();
     // Bringing the parameters to their defaults is not an edit.
     presetState.setModified(false);
 }

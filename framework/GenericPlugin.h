@@ -157,7 +157,8 @@ public:
     // compare states.
     void initialize(const std::string& name);
     // Applies every parameter's current value to the DSP, once, at the end
-    // of construction. Leaves the preset unmodified.
+    // of construction, and resets the graph so that those values hold from
+    // the first sample. Leaves the preset unmodified.
     void applyAllParameters();
     // Ends this instance's share of the process-wide objects; the last
     // instance writes the user settings and calls terminateShared. Called
