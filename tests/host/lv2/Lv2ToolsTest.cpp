@@ -111,8 +111,10 @@ TEST_F(Lv2Tools, TurtleValidatesAgainstTheLv2Schemas)
 {
     // The exit status says little; the summary line says how many errors.
     // The presets are all written by one function; two of them stand for
-    // the rest (all 71 take seconds).
-    const std::string out = shell("sord_validate $(find /usr/lib/lv2 -name '*.ttl') '" + bundle + "'/*.ttl $(ls '" +
+    // the rest (all 71 take seconds). The schemas are LV2's own (package
+    // lv2-dev): other plug-ins installed beside them bring errors of their
+    // own.
+    const std::string out = shell("sord_validate $(dpkg -L lv2-dev | grep '\\.ttl$') '" + bundle + "'/*.ttl $(ls '" +
                                   bundle + "'/presets/*.ttl | head -2)");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(out, m, std::regex("Found ([0-9]+) errors among ([0-9]+) files"))) << out;
