@@ -12,14 +12,18 @@ std::string userSettingsKeyPath(const ApplicationInfo& info)
 }
 
 void readUserSettings(const std::function<void(SettingSerializer&)>& serializeSettings, GlobalSettings& settings,
-                      const ApplicationInfo& info)
+                      const ApplicationInfo& info, const std::string& helpFileDefault)
 {
     std::string key = userSettingsKeyPath(info);
+    if (settings.helpFileName.empty())
+        settings.helpFileName = helpFileDefault;
     RegistryReader user(RegistryRoot::currentUser, key);
     serializeSettings(user);
     if (info.readMachineSettings) {
+        // A packager that puts the manual elsewhere says so in the machine
+        // store; otherwise the copy in the bundle is the one to open.
         RegistryReader machine(RegistryRoot::localMachine, key);
-        settings.helpFileName = machine.serializeString("HelpFileName", "", "");
+        settings.helpFileName = machine.serializeString("HelpFileName", helpFileDefault, helpFileDefault);
     }
 }
 

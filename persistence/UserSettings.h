@@ -15,10 +15,11 @@ std::string userSettingsKeyPath(const ApplicationInfo& info);
 
 // Start-up of the first instance: passes a reader of the user's store through
 // `serializeSettings`; then, when `info` says installer-written values count,
-// the help file name is taken from the machine-wide store (empty when that
-// has none, since the installer owns it).
+// the help file name is taken from the machine-wide store. Where neither
+// store names a help file, it is `helpFileDefault`: the manual that came
+// with the plug-in (see UserManual.h), or empty when there is none.
 void readUserSettings(const std::function<void(SettingSerializer&)>& serializeSettings, GlobalSettings& settings,
-                      const ApplicationInfo& info);
+                      const ApplicationInfo& info, const std::string& helpFileDefault = {});
 
 // Tear-down of the last instance: passes a writer of the user's store through
 // `serializeSettings`, so every setting is written back at once.

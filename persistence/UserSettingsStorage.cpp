@@ -4,12 +4,13 @@
 #include "framework/GenericPlugin.h"
 #include "framework/GlobalSettings.h"
 #include "persistence/MidiControllerMapFile.h"
+#include "persistence/UserManual.h"
 #include "persistence/UserSettings.h"
 
 void UserSettingsStorage::readUserSettings(GenericPlugin& plugin)
 {
     ::readUserSettings([&plugin](SettingSerializer& serializer) { plugin.serializeSettings(serializer); },
-                       GlobalSettings::shared(), ApplicationInfo::shared());
+                       GlobalSettings::shared(), ApplicationInfo::shared(), userManualPath());
 }
 
 void UserSettingsStorage::writeUserSettings(GenericPlugin& plugin)

@@ -17,6 +17,7 @@
 #include "host/cli/posix/Terminal.h"
 #include "persistence/PresetLibrary.h"
 #include "persistence/SectionPresets.h"
+#include "persistence/UserManual.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -93,7 +94,7 @@ int runRenderCommand(std::span<const std::string_view> arguments)
     }
     const RenderOptions& options = parsed.options;
     if (options.help) {
-        std::fputs(renderUsage().c_str(), stdout);
+        std::fputs((renderUsage() + userManualNote(userManualPath())).c_str(), stdout);
         return 0;
     }
     if (options.listPresets) {

@@ -204,3 +204,11 @@ std::string renderUsage()
            "or the MIDI file cannot be read or the output cannot be written (nothing is\n"
            "written then).\n";
 }
+
+std::string userManualNote(const std::string& manualPath)
+{
+    if (manualPath.empty())
+        return "\nThe user manual comes with the plug-in, in ostrand.lv2/manual/index.html: build\n"
+               "the plug-in (./dev build), or install it (./dev install), and ask again.\n";
+    return "\nThe user manual, for the plug-in and this program:\n  " + manualPath + "\n";
+}

@@ -41,3 +41,6 @@ ParsedArguments parseRenderArguments(std::span<const std::string_view> arguments
 
 // The text printed for --help.
 std::string renderUsage();
+// The line after it that says where the user manual is (`manualPath`, empty
+// when no copy was found).
+std::string userManualNote(const std::string& manualPath);

@@ -4,6 +4,7 @@
 #include "framework/GlobalSettings.h"
 #include "framework/SettingSerializer.h"
 #include "persistence/SettingsStore.h"
+#include "persistence/UserManual.h"
 
 #include "TemporaryHome.h"
 
@@ -64,26 +65,57 @@ TEST_F(UserSettings, WrittenAtTearDownAndReadAtStartUp)
     EXPECT_EQ(after.presetFolder, "/home/me/My Presets/");
 }
 
-TEST_F(UserSettings, HelpFileNameComesFromTheMachineStoreWhenAsked)
+TEST_F(UserSettings, HelpFileNameIsTheBundledManualUnlessTheMachineStoreNamesAnother)
 {
+    const std::string bundled = "/lv2/ostrand.lv2/manual/index.html";
     Subject user;
     user.settings.helpFileName = "/user/help.html";
     writeUserSettings(user.routine(), info);
 
-    // The installer owns the name: without a machine value it is empty.
+    // The installation owns the name: a user's old value does not count.
     Subject withoutMachine;
-    readUserSettings(withoutMachine.routine(), withoutMachine.settings, info);
-    EXPECT_EQ(withoutMachine.settings.helpFileName, "");
+    readUserSettings(withoutMachine.routine(), withoutMachine.settings, info, bundled);
+    EXPECT_EQ(withoutMachine.settings.helpFileName, bundled);
 
     TemporaryHome::writeFile(machineStore, "merovance-settings 1\nsz \"HelpFileName\" \"/usr/share/help.html\"\n");
     Subject withMachine;
-    readUserSettings(withMachine.routine(), withMachine.settings, info);
+    readUserSettings(withMachine.routine(), withMachine.settings, info, bundled);
     EXPECT_EQ(withMachine.settings.helpFileName, "/usr/share/help.html");
 
     info.readMachineSettings = false;
     Subject userOnly;
-    readUserSettings(userOnly.routine(), userOnly.settings, info);
+    readUserSettings(userOnly.routine(), userOnly.settings, info, bundled);
     EXPECT_EQ(userOnly.settings.helpFileName, "/user/help.html");
+    std::filesystem::remove(userStore);
+    Subject fresh;
+    readUserSettings(fresh.routine(), fresh.settings, info, bundled);
+    EXPECT_EQ(fresh.settings.helpFileName, bundled);
+}
+
+TEST_F(UserSettings, TheManualIsFoundBesideTheModuleThenInTheBuildThenOnTheLv2Path)
+{
+    const auto page = [&](const std::string& bundleFolder) {
+        return home.path(bundleFolder + "/ostrand.lv2/manual/index.html");
+    };
+    const std::string inBundle = home.path("plugins/ostrand.lv2/ostrand.so").string();
+    const std::string inBuild = home.path("build/bin/ostrand-render").string();
+    const std::string lv2Path = home.path("first").string() + "::" + home.path("second").string();
+    EXPECT_EQ(findUserManual(inBundle, lv2Path, home.path("home").string()), "");
+
+    TemporaryHome::writeFile(page("second"), "<html>");
+    EXPECT_EQ(findUserManual(inBuild, lv2Path, ""), page("second").string());
+    // Without LV2_PATH the user's own LV2 folder is searched.
+    TemporaryHome::writeFile(page("home/.lv2"), "<html>");
+    EXPECT_EQ(findUserManual(inBuild, "", home.path("home").string()), page("home/.lv2").string());
+
+    TemporaryHome::writeFile(page("build/lv2"), "<html>");
+    EXPECT_EQ(findUserManual(inBuild, lv2Path, ""), page("build/lv2").string());
+    TemporaryHome::writeFile(page("plugins"), "<html>");
+    EXPECT_EQ(findUserManual(inBundle, lv2Path, ""), page("plugins").string());
+    // A folder of that name is not the manual.
+    std::filesystem::remove(page("plugins"));
+    std::filesystem::create_directories(page("plugins"));
+    EXPECT_EQ(findUserManual(inBundle, lv2Path, ""), page("second").string());
 }
 
 TEST_F(UserSettings, PreviousGenerationPresetFolder)
