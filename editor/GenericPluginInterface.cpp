@@ -420,9 +420,9 @@ void GenericPluginInterface::showHint(const std::string& text)
     hints->show(text, anchor);
 }
 
-void GenericPluginInterface::openHelpMenu()
+gui::Menu GenericPluginInterface::helpMenu() const
 {
-    GlobalSettings& settings = GlobalSettings::shared();
+    const GlobalSettings& settings = GlobalSettings::shared();
     // Ids are the items' positions plus one.
     auto id = [](HelpItem item) { return static_cast<int>(item) + 1; };
     gui::Menu menu;
@@ -433,7 +433,12 @@ void GenericPluginInterface::openHelpMenu()
     menu.add("Merovance Support", id(HelpItem::support));
     menu.addSeparator();
     menu.add("About...", id(HelpItem::about));
-    gui::popupMenu(toolkit.root(), menu, bar->help.toRoot({0, bar->help.height()}), [this](int chosen) {
+    return menu;
+}
+
+void GenericPluginInterface::openHelpMenu()
+{
+    gui::popupMenu(toolkit.root(), helpMenu(), bar->help.toRoot({0, bar->help.height()}), [this](int chosen) {
         if (chosen > 0)
             runHelpItem(static_cast<HelpItem>(chosen - 1));
     });
@@ -475,7 +480,7 @@ void GenericPluginInterface::showMessage(const std::string& message) { gui::mess
 
 // --- MIDI ---
 
-void GenericPluginInterface::openMidiMenu()
+gui::Menu GenericPluginInterface::midiMenu() const
 {
     gui::Menu menu;
     const bool enabled = owner.getMidiState() == GenericPlugin::Enabled;
@@ -507,7 +512,12 @@ void GenericPluginInterface::openMidiMenu()
     menu.addSubmenu("Clear", std::move(clear), map != nullptr);
     menu.add("Revert", midiRevert);
     menu.add("Save", midiSave);
-    gui::popupMenu(toolkit.root(), menu, bar->midi.toRoot({0, bar->midi.height()}), [this](int id) {
+    return menu;
+}
+
+void GenericPluginInterface::openMidiMenu()
+{
+    gui::popupMenu(toolkit.root(), midiMenu(), bar->midi.toRoot({0, bar->midi.height()}), [this](int id) {
         MidiControllerMap* controllers = GenericPlugin::getSharedControllerMap();
         if (id == midiSwitch) {
             const int receive = owner.findParameter("Receive MIDI");

@@ -15,6 +15,7 @@
 #include <vector>
 
 namespace gui {
+struct Menu;
 class Control;
 class ImageControl;
 class NotifyEvent;
@@ -111,8 +112,14 @@ public:
     void openPresetsMenu();
     // The Help menu's items, in menu order.
     enum class HelpItem { topics, interactiveHints, webSite, support, about };
+    // The Help menu as its button opens it; an item's id is its HelpItem
+    // plus one.
+    gui::Menu helpMenu() const;
     void openHelpMenu();
     void runHelpItem(HelpItem item);
+    // The MIDI menu as its button opens it now (its Clear submenu lists the
+    // controllers learned so far).
+    gui::Menu midiMenu() const;
     void openMidiMenu();
     void showAbout();
     // A message in a box over the editor.
