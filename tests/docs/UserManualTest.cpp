@@ -1,0 +1,303 @@
+// The user manual (docs/manual) against the product it describes: every
+// parameter, option, modulation source and command of the editor's bar and
+// menus is named in it, taken from the code rather than from a list kept
+// here; the page passes tidy, every link and picture in it resolves, every
+// file of it is used, every editor picture is one the picture script makes,
+// and the build puts the manual into the plug-in's bundle, where the
+// renderer's --help points.
+#include "editor/EditorButton.h"
+#include "editor/EditorTopBar.h"
+#include "editor/OstrandInterface.h"
+#include "effect/OstrandPlugin.h"
+#include "framework/MidiControllerMap.h"
+#include "framework/MidiVirtualPluginParameter.h"
+#include "framework/PluginStorage.h"
+#include "gui/HeadlessInterface.h"
+#include "gui/Menu.h"
+#include "modulation/ModulationLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path manualFolder = OSTRAND_MANUAL_SOURCE;
+
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// The text a reader sees: comments and tags gone (inline elements join their
+// neighbours, every other tag separates words), entities decoded, blanks
+// collapsed.
+std::string visibleText(std::string html)
+{
+    html = std::regex_replace(html, std::regex("<!--[\\s\\S]*?-->"), " ");
+    html = std::regex_replace(html, std::regex("</?(var|b|i|em|strong|code|kbd|small|span|a|dfn|samp)\\b[^>]*>"),
+                              "");
+    html = std::regex_replace(html, std::regex("<[^>]*>"), " ");
+    for (const auto& [entity, character] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""},
+                                            {"&nbsp;", " "}, {"&amp;", "&"}})
+        html = std::regex_replace(html, std::regex(entity), character);
+    return std::regex_replace(html, std::regex("\\s+"), " ");
+}
+
+bool isWordCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// `phrase` as words of its own: not the middle of a longer word.
+bool mentions(const std::string& text, const std::string& phrase)
+{
+    for (std::size_t at = text.find(phrase); at != std::string::npos; at = text.find(phrase, at + 1)) {
+        const std::size_t end = at + phrase.size();
+        const bool startsClean = at == 0 || !isWordCharacter(phrase.front()) || !isWordCharacter(text[at - 1]);
+        const bool endsClean = end == text.size() || !isWordCharacter(phrase.back()) || !isWordCharacter(text[end]);
+        if (startsClean && endsClean)
+            return true;
+    }
+    return false;
+}
+
+// A name as the manual writes it for every instance: the first number is
+// "n", the second "m" ("XLFO 2 Step 5 Value" is "XLFO n Step m Value").
+std::string generic(const std::string& name)
+{
+    std::string out;
+    int numbers = 0;
+    for (std::size_t i = 0; i < name.size();) {
+        if (std::isdigit(static_cast<unsigned char>(name[i]))) {
+            out += numbers++ == 0 ? "n" : "m";
+            while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])))
+                ++i;
+        } else {
+            out += name[i++];
+        }
+    }
+    return out;
+}
+
+bool hasLetter(const std::string& s)
+{
+    for (char c : s)
+        if (std::isalpha(static_cast<unsigned char>(c)))
+            return true;
+    return false;
+}
+
+bool onlyDigits(const std::string& s)
+{
+    for (char c : s)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    return !s.empty();
+}
+
+void addMenu(std::set<std::string>& names, const gui::Menu& menu)
+{
+    for (const gui::Menu::Item& item : menu.items) {
+        if (item.separator)
+            continue;
+        // Submenu entries that name a learned controller are examples.
+        if (item.text.rfind("CC ", 0) != 0)
+            names.insert(item.text);
+        if (item.submenu)
+            addMenu(names, *item.submenu);
+    }
+}
+
+std::string missing(const std::string& text, const std::set<std::string>& names)
+{
+    std::string absent;
+    for (const std::string& name : names)
+        if (!mentions(text, name))
+            absent += "\n  " + name;
+    return absent;
+}
+
+struct Attribute {
+    std::string name;
+    std::string value;
+};
+
+std::vector<Attribute> linkAttributes(const std::string& html)
+{
+    std::vector<Attribute> found;
+    const std::regex attribute("\\b(href|src)=\"([^\"]*)\"");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), attribute); it != std::sregex_iterator(); ++it)
+        found.push_back({(*it)[1], (*it)[2]});
+    return found;
+}
+
+int run(const std::string& command, std::string* output = nullptr)
+{
+    std::string text;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        text += buffer;
+    const int status = pclose(pipe);
+    if (output)
+        *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(UserManual, NamesEveryParameterOptionSourceAndEditorCommand)
+{
+    // The plug-in reads and writes no user files here.
+    static PluginStorage inert;
+    PluginStorage::install(&inert);
+    OstrandPlugin plugin;
+    const std::string text = visibleText(readFile(manualFolder / "index.html"));
+
+    // Every parameter by the name hosts, presets and the renderer use, and
+    // every option a parameter offers.
+    std::set<std::string> parameters, options;
+    for (int i = 0; i < plugin.getParameterCount(); ++i) {
+        const AbstractPluginParameter* p = plugin.getParameter(i);
+        parameters.insert(generic(p->getName()));
+        if (!p->isEnumerated())
+            continue;
+        for (int v = static_cast<int>(p->getMin()); v <= static_cast<int>(p->getMax()); ++v) {
+            const std::string option = p->valueToText(static_cast<float>(v));
+            // Numbers (slopes, routing positions, controller numbers) are
+            // ranges, not names.
+            if (!onlyDigits(option))
+                options.insert(hasLetter(option) ? generic(option) : option);
+        }
+    }
+    for (int i = 0; const MidiVirtualPluginParameter* v = plugin.getVirtualParameter(GenericPlugin::firstVirtualIndex + i);
+         ++i)
+        parameters.insert(v->getName());
+    EXPECT_GT(parameters.size(), 50u);
+    EXPECT_EQ(missing(text, parameters), "") << "parameters the manual does not name";
+    EXPECT_EQ(missing(text, options), "") << "options the manual does not name";
+
+    // Every kind of modulation source.
+    std::set<std::string> sources;
+    for (const std::string& name : ModulationLayout::sourceNames())
+        sources.insert(generic(name));
+    EXPECT_EQ(sources.size(), 5u); // with "< Source >"
+    EXPECT_EQ(missing(text, sources), "") << "sources the manual does not name";
+
+    // The bar's buttons (by the name their hint gives them, else their
+    // caption) and the items of the Help and MIDI menus, with and without
+    // a learned controller and with MIDI switched off.
+    gui::HeadlessInterface ui(plugin.getEditorWidth(), plugin.getEditorHeight());
+    OstrandInterface editor(ui, plugin);
+    std::set<std::string> commands;
+    const std::regex buttonName("^The (.+?) button");
+    for (const gui::Control* control : editor.topBar().children()) {
+        const auto* button = dynamic_cast<const EditorButton*>(control);
+        if (!button)
+            continue;
+        std::smatch match;
+        const std::string hint = button->hint.get();
+        if (std::regex_search(hint, match, buttonName))
+            commands.insert(match[1]);
+        else if (!button->caption.get().empty())
+            commands.insert(button->caption.get());
+    }
+    EXPECT_GE(commands.size(), 9u) << "the bar has undo, redo, A/B, copy, three preset buttons, help and MIDI";
+    addMenu(commands, editor.helpMenu());
+    addMenu(commands, editor.midiMenu());
+    MidiControllerMap* map = GenericPlugin::getSharedControllerMap();
+    ASSERT_NE(map, nullptr);
+    map->assign(74, plugin.filters[0].freq.getIndex());
+    addMenu(commands, editor.midiMenu());
+    map->clearAll();
+    plugin.getParameter(plugin.findParameter("Receive MIDI"))->setValue(GenericPlugin::Disabled, 0);
+    plugin.applyQueuedChangesAtOnce();
+    addMenu(commands, editor.midiMenu());
+    EXPECT_TRUE(commands.count("Help Topics") && commands.count("Clear All") && commands.count("Enable"));
+    EXPECT_EQ(missing(text, commands), "") << "editor commands the manual does not name";
+
+    // The Presets button's hint sends the reader to a part of the manual by
+    // its title.
+    std::smatch reference;
+    const std::string presetsHint = editor.topBar().presets.hint.get();
+    ASSERT_TRUE(std::regex_search(presetsHint, reference, std::regex("see (.+?) in the help file")));
+    const std::string html = readFile(manualFolder / "index.html");
+    EXPECT_TRUE(std::regex_search(html, std::regex("<h[23] id=\"[^\"]+\">" + reference[1].str() + "</h[23]>")))
+        << "no section titled " << reference[1];
+}
+
+TEST(UserManual, IsValidAndEveryLinkAndPictureResolves)
+{
+    std::string report;
+    EXPECT_EQ(run("tidy -q -e '" + (manualFolder / "index.html").string() + "'", &report), 0) << report;
+
+    const std::string html = readFile(manualFolder / "index.html");
+    std::set<std::string> ids;
+    const std::regex idAttribute("\\bid=\"([^\"]+)\"");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), idAttribute); it != std::sregex_iterator(); ++it)
+        ids.insert((*it)[1]);
+
+    std::set<fs::path> used{manualFolder / "index.html"};
+    for (const Attribute& link : linkAttributes(html)) {
+        if (link.value.rfind("http", 0) == 0 || link.value.rfind("mailto:", 0) == 0)
+            continue;
+        const std::size_t hash = link.value.find('#');
+        const std::string file = link.value.substr(0, hash);
+        if (!file.empty()) {
+            const fs::path target = fs::weakly_canonical(manualFolder / file);
+            EXPECT_TRUE(fs::is_regular_file(target)) << link.name << "=\"" << link.value << "\" names no file";
+            EXPECT_EQ(target.string().rfind(fs::weakly_canonical(manualFolder).string(), 0), 0u)
+                << link.value << " lies outside the manual";
+            used.insert(target);
+        }
+        if (hash != std::string::npos) {
+            EXPECT_TRUE(file.empty() && ids.count(link.value.substr(hash + 1)))
+                << "\"" << link.value << "\" names no part of the page";
+        }
+    }
+
+    // Every file of the manual is used, every diagram is well-formed XML,
+    // and every picture of the editor is one the picture script makes.
+    const std::string script = readFile(OSTRAND_PICTURE_SCRIPT);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(manualFolder)) {
+        if (!entry.is_regular_file())
+            continue;
+        const fs::path file = fs::weakly_canonical(entry.path());
+        EXPECT_TRUE(used.count(file)) << file << " is not used by the manual";
+        if (file.extension() == ".svg") {
+            EXPECT_EQ(run("tidy -xml -q -e '" + file.string() + "'", &report), 0) << file << "\n" << report;
+        }
+        if (file.extension() == ".png") {
+            EXPECT_TRUE(std::regex_search(script, std::regex("_picture " + file.stem().string() + "\\b")))
+                << file.filename() << " is not made by " << OSTRAND_PICTURE_SCRIPT;
+        }
+    }
+}
+
+TEST(UserManual, TheBundleCarriesItAndTheRendererSaysWhere)
+{
+    const fs::path installed = fs::path(OSTRAND_LV2_BUNDLE) / "manual";
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(manualFolder)) {
+        if (!entry.is_regular_file())
+            continue;
+        const fs::path copy = installed / fs::relative(entry.path(), manualFolder);
+        EXPECT_TRUE(fs::is_regular_file(copy) && readFile(copy) == readFile(entry.path()))
+            << copy << " is not the manual's " << entry.path().filename();
+    }
+    std::string help;
+    ASSERT_EQ(run("'" OSTRAND_RENDER "' --help", &help), 0);
+    EXPECT_NE(help.find(fs::canonical(installed / "index.html").string()), std::string::npos) << help;
+}
