@@ -1,7 +1,9 @@
-// "Help Topics" in the editor's own window on a virtual display (Xvfb) opens
-// the manual that the build put into the plug-in's bundle: xdg-open is
-// replaced on PATH by a recorder, and the Help button and the menu's first
-// item are clicked through XTest (xdotool), as a user would.
+// Which manual "Help Topics" opens. In the editor's own window on a virtual
+// display (Xvfb) it opens the manual that the build put into the plug-in's
+// bundle: xdg-open is replaced on PATH by a recorder, and the Help button and
+// the menu's first item are clicked through XTest (xdotool), as a user
+// would. And a bundle installed elsewhere, loaded by a real LV2 host
+// (lv2file), names its own copy of the manual.
 #include "ImageTools.h"
 #include "VirtualDisplay.h"
 
@@ -96,4 +98,24 @@ TEST(HelpTopics, OpensTheManualInThePluginsBundleWithXdgOpen)
     ASSERT_TRUE(std::filesystem::exists(opened)) << "xdg-open was not run";
     const std::string manual = std::filesystem::canonical(OSTRAND_LV2_BUNDLE "/manual/index.html").string();
     EXPECT_EQ(readFile(opened), manual + "\n");
+}
+
+TEST(HelpTopics, AnInstalledBundleNamesItsOwnCopyOfTheManual)
+{
+    // Installed as ./dev install does it: the whole bundle in another LV2
+    // folder, which the host is told to search. Under a folder name of its
+    // own, so that only the module's own place leads to this copy.
+    ScratchFolder dir;
+    const std::filesystem::path installed = std::filesystem::path(dir / "lv2") / "ostrand-installed.lv2";
+    std::filesystem::create_directories(installed.parent_path());
+    std::filesystem::copy(OSTRAND_LV2_BUNDLE, installed, std::filesystem::copy_options::recursive);
+    ASSERT_TRUE(imagetools::run("sox -n -r 48000 -c 4 '" + dir / "in.wav" + "' trim 0 0.05"));
+    ASSERT_TRUE(imagetools::run("XDG_CONFIG_HOME='" + dir / "config" + "' LV2_PATH='" + dir / "lv2" +
+                                "' lv2file -i '" + dir / "in.wav" + "' -o '" + dir / "out.wav" +
+                                "' urn:merovance:ostrand2"));
+    // The last instance writes the settings back, the help file's name among
+    // them.
+    const std::string settings = readFile(dir / "config/Merovance/Ostrand/2.0.settings");
+    const std::string manual = std::filesystem::canonical(installed / "manual/index.html").string();
+    EXPECT_NE(settings.find("sz \"HelpFileName\" \"" + manual + "\"\n"), std::string::npos) << settings;
 }
