@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -16,9 +17,16 @@ public:
     // initialises the framework.
     static ApplicationInfo& shared()
     {
+        if (ApplicationInfo* other = adoptedInfo().load(std::memory_order_acquire))
+            return *other;
         static ApplicationInfo info;
         return info;
     }
+    // For a second module built from the same sources that works on this
+    // module's plug-ins (the editor's LV2 UI): from then on shared() answers
+    // with the other module's object, so both share one. Null returns to
+    // this module's own.
+    static void adopt(ApplicationInfo* other) { adoptedInfo().store(other, std::memory_order_release); }
 
     void setShortName(const std::string& name)
     {
@@ -35,6 +43,12 @@ public:
     bool readMachineSettings = true;
 
 private:
+    static std::atomic<ApplicationInfo*>& adoptedInfo()
+    {
+        static std::atomic<ApplicationInfo*> other{nullptr};
+        return other;
+    }
+
     std::string shortName;
     std::string fullName;
 };

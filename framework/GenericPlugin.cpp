@@ -377,6 +377,11 @@ MidiControllerMap* GenericPlugin::getSharedControllerMap()
     return sharedControllerMap.load(std::memory_order_acquire);
 }
 
+void GenericPlugin::adoptSharedControllerMap(MidiControllerMap* map)
+{
+    sharedControllerMap.store(map, std::memory_order_release);
+}
+
 std::unique_ptr<AbstractMusicEventReceiver> GenericPlugin::createEventReceiver()
 {
     return std::make_unique<DefaultEventReceiver>(*this);

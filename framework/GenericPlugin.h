@@ -295,6 +295,10 @@ public:
     // The controller map all instances share; null before the first
     // instance is initialised and after the last one ended.
     static MidiControllerMap* getSharedControllerMap();
+    // For a second module built from the same sources that shows the editor
+    // of this module's plug-ins (the LV2 UI): it works on their map.
+    // Only for a module that creates no plug-ins of its own.
+    static void adoptSharedControllerMap(MidiControllerMap* map);
 
     // Capacity of the change queue's node pool (grows off the audio thread).
     int getChangeQueueCapacity() const { return changeQueue.getCapacity(); }

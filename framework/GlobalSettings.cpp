@@ -2,11 +2,23 @@
 
 #include "framework/SettingSerializer.h"
 
+#include <atomic>
+
+namespace {
+
+std::atomic<GlobalSettings*> adopted{nullptr};
+
+} // namespace
+
 GlobalSettings& GlobalSettings::shared()
 {
+    if (GlobalSettings* other = adopted.load(std::memory_order_acquire))
+        return *other;
     static GlobalSettings settings;
     return settings;
 }
+
+void GlobalSettings::adopt(GlobalSettings* other) { adopted.store(other, std::memory_order_release); }
 
 namespace {
 

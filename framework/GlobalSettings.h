@@ -19,6 +19,11 @@ public:
 
     // The process-wide object.
     static GlobalSettings& shared();
+    // For a second module built from the same sources that works on this
+    // module's plug-ins (the editor's LV2 UI): from then on shared() answers
+    // with the other module's object, so both share one. Null returns to
+    // this module's own.
+    static void adopt(GlobalSettings* other);
 
     std::string helpFileName;
     Property<bool> savePresetItemEnabled{nullptr, false};

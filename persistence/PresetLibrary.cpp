@@ -8,17 +8,29 @@
 #include "persistence/Resource.h"
 #include "persistence/UserSettings.h"
 
+#include <atomic>
+
 namespace {
 
 const std::string noName;
 
 } // namespace
 
+namespace {
+
+std::atomic<PresetLibrary*> adopted{nullptr};
+
+} // namespace
+
 PresetLibrary& PresetLibrary::shared()
 {
+    if (PresetLibrary* other = adopted.load(std::memory_order_acquire))
+        return *other;
     static PresetLibrary library;
     return library;
 }
+
+void PresetLibrary::adopt(PresetLibrary* other) { adopted.store(other, std::memory_order_release); }
 
 PresetLibrary::PresetLibrary() : fullPresets(std::make_unique<PresetManager>(".mvp")) {}
 

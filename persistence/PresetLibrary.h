@@ -22,6 +22,11 @@ public:
     static constexpr const char* previousGenerationFolderName = "V1 Preset Folder";
 
     static PresetLibrary& shared();
+    // For a second module built from the same sources that works on this
+    // module's plug-ins (the editor's LV2 UI): from then on shared() answers
+    // with the other module's object, so both share one. Null returns to
+    // this module's own.
+    static void adopt(PresetLibrary* other);
 
     // Full presets (".mvp").
     PresetManager& presets() { return *fullPresets; }
