@@ -198,8 +198,14 @@ void GenericPluginInterface::refresh()
                 it->second->update();
         }
     }
-    if (all || !changedScratch.empty())
+    if (all || !changedScratch.empty()) {
+        // Changes the editor did not make (the host, automation, MIDI, an
+        // undo step) join the state the next undo returns to.
+        if (!pendingChange)
+            if (GenericPlugin::UndoHistory* history = owner.getUndoHistory())
+                history->updateCurrent();
         parametersChanged(all, changedScratch);
+    }
     if (preset)
         presetChanged();
     if (all || preset)
@@ -247,9 +253,10 @@ void GenericPluginInterface::toggleCompare()
 {
     if (GenericPlugin::CompareStates* compare = owner.getCompareStates())
         compare->toggle();
-    refresh();
-    // Switching between A and B can itself be undone.
+    // Switching between A and B can itself be undone: the step goes in
+    // before the controls catch up.
     takeUndoSnapshot();
+    refresh();
 }
 
 void GenericPluginInterface::copyCompare()
@@ -267,8 +274,8 @@ bool GenericPluginInterface::loadPreset(const std::string& path)
         showMessage(presetLoadFailedMessage);
         return false;
     }
-    refresh();
     takeUndoSnapshot();
+    refresh();
     return true;
 }
 

@@ -77,9 +77,11 @@ void OstrandInterface::removeFilter()
     if (list.getNumActive() <= list.getMinActive())
         return;
     list.removeSet(active);
+    // The step first: the refresh would take the removal for a change made
+    // elsewhere.
+    takeUndoSnapshot();
     refresh();
     setActiveFilter(std::min(active, list.getNumActive() - 1));
-    takeUndoSnapshot();
 }
 
 std::vector<int> OstrandInterface::linkedParameters(int filter, int which) const

@@ -47,6 +47,16 @@ void GenericPlugin::UndoHistory::redo()
     undoCount = std::min(undoCount + 1, size - 1);
 }
 
+void GenericPlugin::UndoHistory::updateCurrent()
+{
+    if (!holdsSnapshot)
+        return;
+    StateRecord& record = states[position];
+    const std::string name = record.name;
+    plugin.saveState(record);
+    record.name = name;
+}
+
 void GenericPlugin::UndoHistory::pushInitial()
 {
     if (position == 0 && undoCount == 0 && redoCount == 0)

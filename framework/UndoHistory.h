@@ -23,6 +23,11 @@ public:
     void redo();
     // The first snapshot, "Initial state", when the history is still empty.
     void pushInitial();
+    // Brings the current snapshot up to the plug-in's settings without
+    // taking a step: changes made outside the editor (the host, automation,
+    // MIDI) become part of the state an undo returns to, instead of being
+    // undone with the next edit.
+    void updateCurrent();
 
     bool canUndo() const { return undoCount > 0; }
     bool canRedo() const { return redoCount > 0; }
