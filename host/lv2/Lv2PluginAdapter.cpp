@@ -362,6 +362,18 @@ LV2_Worker_Status Lv2PluginAdapter::work()
     return LV2_WORKER_SUCCESS;
 }
 
+void Lv2PluginAdapter::beginGesture(int index)
+{
+    if (View* view = attachedView.load(std::memory_order_acquire))
+        view->beginGesture(index);
+}
+
+void Lv2PluginAdapter::endGesture(int index)
+{
+    if (View* view = attachedView.load(std::memory_order_acquire))
+        view->endGesture(index);
+}
+
 void Lv2PluginAdapter::parameterChanged(int index)
 {
     if (index < 0) {

@@ -43,6 +43,17 @@
 // destructor on the host's control thread; work on the host's worker thread.
 class Lv2PluginAdapter : public GenericPlugin::Adapter {
 public:
+    // The editor's view of this instance (the LV2 UI), which passes the
+    // editor's gestures on to the host.
+    class View {
+    public:
+        virtual void beginGesture(int index) = 0;
+        virtual void endGesture(int index) = 0;
+
+    protected:
+        ~View() = default;
+    };
+
     // The longest stretch run at once when the host does not say.
     static constexpr int defaultMaxBlock = 4096;
     static constexpr int maxChannels = 2;
@@ -73,12 +84,19 @@ public:
     // is kept here for the editor's view, which passes it on to the host.
     void parameterChanged(int index) override;
     void presetChanged() override {}
+    // The editor's gestures go to the attached view, if any; the editor
+    // makes them on the UI thread.
+    void beginGesture(int index) override;
+    void endGesture(int index) override;
+    // UI thread: the view that hears the gestures (null detaches).
+    void attachView(View* view) { attachedView.store(view, std::memory_order_release); }
 
     // Control or UI thread: hands each parameter changed since the last
     // call to fn(index), once.
     template <typename Fn> void takeChangedParameters(Fn&& fn);
 
     GenericPlugin& getPlugin() const { return *plugin; }
+    const Lv2PortLayout& getPorts() const { return ports; }
     int getMaxBlock() const { return maxBlock; }
 
     // The most characters of a preset name the state keeps.
@@ -92,7 +110,6 @@ protected:
 
     const float* audioInput(int i) const { return inputs[static_cast<std::size_t>(i)]; }
     const float* sideChainInput(int i) const { return sideChains[static_cast<std::size_t>(i)]; }
-    const Lv2PortLayout& getPorts() const { return ports; }
 
 private:
     struct Uris;
@@ -128,6 +145,8 @@ private:
     // overwrites them with the effect).
     std::vector<float> dryStore;
     std::atomic<bool> workScheduled{false};
+
+    std::atomic<View*> attachedView{nullptr};
 
     // One bit per parameter changed by the editor or MIDI.
     std::unique_ptr<std::atomic<std::uint64_t>[]> changed;

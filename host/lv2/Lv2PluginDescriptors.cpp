@@ -1,6 +1,7 @@
 #include "host/lv2/Lv2PluginDescriptors.h"
 
 #include "framework/GenericPlugin.h"
+#include "host/lv2/Lv2EditorLink.h"
 #include "host/lv2/Lv2PluginAdapter.h"
 #include "host/lv2/Lv2PluginAdapterMonoToStereo.h"
 
@@ -99,6 +100,8 @@ const void* extensionData(const char* uri)
         return &state;
     if (std::strcmp(uri, LV2_WORKER__interface) == 0)
         return &worker;
+    if (std::strcmp(uri, Lv2EditorLink::uri) == 0)
+        return &Lv2EditorLink::own();
     return nullptr;
 }
 

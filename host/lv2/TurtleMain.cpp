@@ -8,6 +8,7 @@
 #include "host/lv2/Lv2PluginGroup.h"
 #include "host/lv2/Lv2PresetTurtle.h"
 #include "host/lv2/Lv2Turtle.h"
+#include "host/lv2/Lv2UiTurtle.h"
 
 #include <cstdio>
 #include <exception>
@@ -60,7 +61,8 @@ int main(int argc, char** argv)
         std::filesystem::remove_all(dir + "presets");
         std::filesystem::create_directories(dir + "presets");
         if (!writeFile(dir + "manifest.ttl", lv2ManifestTurtle(group, "ostrand.so", "ostrand") +
-                                                 lv2PresetManifestTurtle(group, presets)))
+                                                 lv2PresetManifestTurtle(group, presets) +
+                                                 lv2UiTurtle(group, "ostrand_ui.so")))
             return 1;
         for (const Lv2PluginGroup::EffectType& type : group.getTypes()) {
             const auto plugin = group.createPlugin(type, 48000.0f);
