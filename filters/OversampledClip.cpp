@@ -175,13 +175,18 @@ inline CurvePoint evaluate(LaneVector x, const CurveView& curve)
 
 // The mean of the curve between the previous argument and x, which then
 // becomes the previous one.
-inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& previous, CurvePoint& before)
+inline LaneVector meanBetween(LaneVector x, const CurvePoint& here, LaneVector previous, const CurvePoint& before)
 {
-    const CurvePoint here = evaluate(x, curve);
     const LaneVector d = x - previous;
     const LaneVector distance = d < 0.0f ? -d : d;
     const LaneVector quotient = (here.integral - before.integral) / d;  // unused where d is small
-    const LaneVector mean = select(distance > closeArguments, quotient, 0.5f * (here.value + before.value));
+    return select(distance > closeArguments, quotient, 0.5f * (here.value + before.value));
+}
+
+inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& previous, CurvePoint& before)
+{
+    const CurvePoint here = evaluate(x, curve);
+    const LaneVector mean = meanBetween(x, here, previous, before);
     previous = x;
     before = here;
     return mean;
@@ -193,7 +198,7 @@ inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& pr
 // which then stay in registers (sample by sample through all stages they
 // would not fit, and the spilling doubled the cost).
 void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain,
-                          const ClipCurve& curve)
+                          const ClipCurve& curve, bool twoLanes)
 {
     const int n = end - begin;
     if (n <= 0)
@@ -236,9 +241,39 @@ void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive
         previousCurve = &curve;
         memory.previousDrive = drive;
     }
-    for (int m = 0; m < 4 * n; ++m) {
-        const LaneVector argument = clampKeepNaN(fourfold[m] * drive, -limit, limit);
-        fourfold[m] = curveMean(argument, shape, previous, before) * gain;
+    if (!twoLanes) {
+        for (int m = 0; m < 4 * n; ++m) {
+            const LaneVector argument = clampKeepNaN(fourfold[m] * drive, -limit, limit);
+            fourfold[m] = curveMean(argument, shape, previous, before) * gain;
+        }
+    } else {
+        // Only lanes 0 and 1 in use (a stereo or mono slot, as the effect
+        // always has): two fourfold samples share one vector, which halves
+        // the curve's work, the larger part of the stage. Element for
+        // element the arithmetic is the same. The lanes out of use get 0.
+        const LaneVector zero = {};
+        const LaneVector drive2 = __builtin_shufflevector(drive, drive, 0, 1, 0, 1);
+        const LaneVector gain2 = __builtin_shufflevector(gain, gain, 0, 1, 0, 1);
+        // The previous point of the pair's first sample sits in lanes 2, 3.
+        LaneVector last = __builtin_shufflevector(previous, previous, 0, 1, 0, 1);
+        CurvePoint lastPoint{__builtin_shufflevector(before.integral, before.integral, 0, 1, 0, 1),
+                             __builtin_shufflevector(before.value, before.value, 0, 1, 0, 1)};
+        for (int m = 0; m < 4 * n; m += 2) {
+            const LaneVector pair = __builtin_shufflevector(fourfold[m], fourfold[m + 1], 0, 1, 4, 5);
+            const LaneVector argument = clampKeepNaN(pair * drive2, -limit, limit);
+            const CurvePoint here = evaluate(argument, shape);
+            const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
+            const CurvePoint before2{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
+                                     __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
+            const LaneVector mean = meanBetween(argument, here, earlier, before2) * gain2;
+            fourfold[m] = __builtin_shufflevector(mean, zero, 0, 1, 4, 4);
+            fourfold[m + 1] = __builtin_shufflevector(mean, zero, 2, 3, 4, 4);
+            last = argument;
+            lastPoint = here;
+        }
+        previous = __builtin_shufflevector(last, zero, 2, 3, 4, 4);
+        before = {__builtin_shufflevector(lastPoint.integral, zero, 2, 3, 4, 4),
+                  __builtin_shufflevector(lastPoint.value, zero, 2, 3, 4, 4)};
     }
     memory.previousArgument = previous;
     memory.previousIntegral = before.integral;

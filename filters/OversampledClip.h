@@ -94,8 +94,10 @@ public:
 
     void setSampleRate(float rate);
     // Runs samples [begin, end) of the interleaved lanes in place; at most
-    // maxBlockLength of them.
-    void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve);
+    // maxBlockLength of them. twoLanes: only lanes 0 and 1 are in use (the
+    // others come out as 0), which halves the curve's work.
+    void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve,
+             bool twoLanes = false);
     // Removes the DC of samples [begin, end).
     void blockDc(LaneVector* work, int begin, int end);
     void reset();

@@ -401,9 +401,10 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
         work[i] = LaneVector{in[0][i], in[1][i], in[2][i], in[3][i]};
     runStages(work, comp);
     const ClipCurve& curve = clip->curve();
+    const bool twoLanes = !lanes.active[2] && !lanes.active[3];
     for (int k = 0; k < segmentCount; ++k) {
         const Segment& seg = segments[static_cast<size_t>(k)];
-        output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve);
+        output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve, twoLanes);
     }
     output.blockDc(work, 0, n);
     for (int i = 0; i < n; ++i) {

@@ -83,7 +83,8 @@ BENCHMARK(fourLanes)->ArgsProduct({{1, 2, 3}, {0, 1}})->ArgNames({"slope", "swep
 namespace {
 
 // The output stage alone, four lanes of noise at a drive that keeps the
-// clip curve busy (the anti-aliased curve runs at four times the rate).
+// clip curve busy (the anti-aliased curve runs at four times the rate);
+// state.range(0) 1: only two lanes in use, as in the effect.
 void outputStage(benchmark::State& state)
 {
     StateVariableFilter::ClipTable table(0.3f);
@@ -97,7 +98,7 @@ void outputStage(benchmark::State& state)
     const LaneVector drive = splat<LaneVector>(3.0f), gain = splat<LaneVector>(1.0f / 3.0f);
     for (auto _ : state) {
         work = input;
-        stage.run(work.data(), 0, blockLength, drive, gain, table.curve());
+        stage.run(work.data(), 0, blockLength, drive, gain, table.curve(), state.range(0) != 0);
         benchmark::DoNotOptimize(work.data());
     }
     state.counters["ns/sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * blockLength,
@@ -106,4 +107,4 @@ void outputStage(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(outputStage);
+BENCHMARK(outputStage)->Arg(0)->Arg(1)->ArgName("twoLanes");
