@@ -150,6 +150,10 @@ void ModulationMatrix::setBaseValue(int target, float value)
     entry.ramp.setTarget(ParameterRamp::automaticTime, value * entry.scale);
     if (entry.listener)
         entry.listener->update();
+    // Until the audio has computed the target, its base is what it holds.
+    const auto t = static_cast<std::size_t>(target);
+    if (t >= producers.size() || !producers[t]->hasRun())
+        targetValues[t].store(value * entry.scale, std::memory_order_relaxed);
 }
 
 void ModulationMatrix::setSlotSource(int slot, int source)
@@ -368,6 +372,11 @@ bool ModulationMatrix::isSlotComplete(int slot) const
     return isSlot(slot) && slots[static_cast<std::size_t>(slot)]->complete.load(std::memory_order_relaxed);
 }
 
+float ModulationMatrix::getTargetValue(int target) const
+{
+    return isTarget(target) ? targetValues[static_cast<std::size_t>(target)].load(std::memory_order_relaxed) : 0.0f;
+}
+
 float ModulationMatrix::getSlotDepth(int slot) const
 {
     if (!isSlot(slot) || !isTarget(slots[static_cast<std::size_t>(slot)]->levelTarget))
@@ -405,17 +414,21 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         acc = block.data();
         contributed = true;
     }
+    ran = true;
+    std::atomic<float>& published = matrix.targetValues[static_cast<std::size_t>(target)];
     if (!contributed) {
         // Nothing on the target (or nothing that counts): the base ramp's
         // block itself, no copy.
         setLastBlock(base);
         setConstant(entry.forwarder.isConstant());
+        published.store(base[numSamples - 1], std::memory_order_relaxed);
         return numSamples;
     }
     if (entry.clampEnabled)
         ModulationKernels::clamp(block.data(), entry.minimum, entry.maximum, numSamples);
     setLastBlock(block);
     setConstant(false);
+    published.store(block[numSamples - 1], std::memory_order_relaxed);
     return numSamples;
 }
 

@@ -177,6 +177,10 @@ public:
     // Target units a full level moves the slot's target by (negative when
     // inverted); 0 for a slot without a level target.
     float getSlotDepth(int slot) const;
+    // Any thread (the editor's knobs and filter display): the target's
+    // modulated value at the end of the last block that computed it, in
+    // target units; before any block, its base value.
+    float getTargetValue(int target) const;
     InternalController& getInternalController() const { return *internal; }
 
     // Whether an index names a target, a slot or a source (none does not).
@@ -207,6 +211,8 @@ private:
     std::vector<std::unique_ptr<GlobalTargetController>> controllers;
     std::vector<wave::Producer*> sourceOutputs;
     std::unique_ptr<InternalController> internal;
+    // Each target's last value as getTargetValue reports it.
+    std::array<std::atomic<float>, numTargets> targetValues{};
 };
 
 // Told when the base value of a target it listens to changed.
@@ -229,10 +235,13 @@ public:
     // computed in full, whatever the flags say.
     int process(wave::Block& block, int numSamples, int flags) override;
     int getTarget() const { return target; }
+    // Whether a block has been computed (on the thread that processes).
+    bool hasRun() const { return ran; }
 
 private:
     ModulationMatrix& matrix;
     int target;
+    bool ran = false;
 };
 
 // What consumers pull for a target: the GlobalModulationProducer's block and
