@@ -19,9 +19,10 @@ EditorTopBar::EditorTopBar(gui::Control& parent, int width, const EditorImages& 
       redo(add<EditorButton>(at(142, 24), std::string(), &images.redo)),
       compare(add<EditorButton>(at(176, 34), "A")), copy(add<EditorButton>(at(212, 42), "Copy")),
       previous(add<EditorButton>(at(264, 22), std::string(), &images.previous)),
-      presets(add<EditorButton>(at(288, 194), std::string())),
-      next(add<EditorButton>(at(484, 22), std::string(), &images.next)),
-      help(add<EditorButton>(at(518, 50), "Help")), midi(add<EditorButton>(at(572, 60), "MIDI"))
+      presets(add<EditorButton>(at(288, 176), std::string())),
+      next(add<EditorButton>(at(466, 22), std::string(), &images.next)),
+      help(add<EditorButton>(at(496, 42), "Help")), learn(add<EditorButton>(at(542, 60), "MIDI Learn")),
+      midi(add<EditorButton>(at(604, 30), "MIDI"))
 {
     undo.hint = "The Undo button undoes the last change you made to the plug-in, for example when adjusting a knob "
                 "or loading a preset.";
@@ -34,6 +35,10 @@ EditorTopBar::EditorTopBar(gui::Control& parent, int width, const EditorImages& 
     presets.hint = "The Presets button opens the presets menu, where you can open and save presets. For more "
                    "information, see Presets in the help file.";
     next.hint = "The Next Preset button selects the next preset in the presets menu.";
+    learn.hint = "The MIDI Learn button switches MIDI learn mode on and off. In learn mode, click a control, then "
+                 "move a knob or slider on your MIDI controller: from then on it moves that control.";
+    midi.hint = "The MIDI button opens the MIDI menu, which switches MIDI control on or off, clears learned "
+                "controllers, and saves or reverts the controller assignments.";
     presets.align = gui::Align::Left;
     presets.setFont(EditorStyle::valueFont());
     compare.setFont(EditorStyle::titleFont());

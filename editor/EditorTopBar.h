@@ -9,8 +9,8 @@ struct EditorImages;
 
 // The bar along the top of the editor, left to right: Undo, Redo, A/B,
 // Copy, Previous Preset, the Presets button (which shows the current
-// preset's name), Next Preset, Help and MIDI. The frame connects the
-// buttons to its commands and tells the bar what to show.
+// preset's name), Next Preset, Help, MIDI Learn and the MIDI menu. The
+// frame connects the buttons to its commands and tells the bar what to show.
 class EditorTopBar : public gui::Control {
 public:
     static constexpr int height = 34;
@@ -25,6 +25,7 @@ public:
     EditorButton& presets;
     EditorButton& next;
     EditorButton& help;
+    EditorButton& learn;
     EditorButton& midi;
 
     // What the bar shows: whether undo and redo can step, which A/B slot is

@@ -14,6 +14,7 @@
 #include "framework/UndoHistory.h"
 #include "gui/Dialogs.h"
 #include "gui/ImageControl.h"
+#include "gui/ValueControl.h"
 #include "gui/Menu.h"
 #include "gui/RootControl.h"
 #include "persistence/PresetLibrary.h"
@@ -99,6 +100,23 @@ ParameterBinding& GenericPluginInterface::bind(gui::ValueControl& control, int p
     ParameterBinding& binding = *bindings.back();
     bindingsByParameter.emplace(parameterIndex, &binding);
     return binding;
+}
+
+ParameterBinding* GenericPluginInterface::bindingOf(const gui::Control& control) const
+{
+    for (const auto& binding : bindings)
+        if (static_cast<const gui::Control*>(&binding->control()) == &control)
+            return binding.get();
+    return nullptr;
+}
+
+std::vector<ParameterBinding*> GenericPluginInterface::allBindings() const
+{
+    std::vector<ParameterBinding*> all;
+    all.reserve(bindings.size());
+    for (const auto& binding : bindings)
+        all.push_back(binding.get());
+    return all;
 }
 
 void GenericPluginInterface::beginEdit(int index) { owner.beginEdit(index); }

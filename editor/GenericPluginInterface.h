@@ -73,6 +73,11 @@ public:
     // Ties a control to a parameter (see ParameterBinding); the frame keeps
     // the binding for the life of the editor.
     ParameterBinding& bind(gui::ValueControl& control, int parameterIndex);
+    // The binding of a control (null when it has none), and all of them,
+    // for the parts that look at every control that stands for a parameter
+    // (modulation rings, MIDI learn).
+    ParameterBinding* bindingOf(const gui::Control& control) const;
+    std::vector<ParameterBinding*> allBindings() const;
     // A gesture on a parameter starts or ends, for the host.
     void beginEdit(int index);
     void endEdit(int index);

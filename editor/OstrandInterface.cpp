@@ -5,6 +5,7 @@
 #include "editor/HelpHintWindow.h"
 #include "editor/InputOutputPanels.h"
 #include "editor/RoutingPanel.h"
+#include "editor/modulation/ModulationInterface.h"
 #include "effect/OstrandPlugin.h"
 #include "framework/AbstractPluginParameter.h"
 
@@ -19,6 +20,8 @@ OstrandInterface::OstrandInterface(gui::UserInterface& ui, OstrandPlugin& plugin
     filters = &s.add<FilterPanel>(*this, plugin.filters);
     routing = &s.add<RoutingPanel>(*this);
     io = new InputOutputPanels(s, *this);
+    // Last: its rings and drag stage reach the knobs of every panel.
+    modulationView = &modulationArea().add<ModulationInterface>(*this);
     // The hints stay above the panels made after them.
     hintWindow().bringToFront();
 }
@@ -105,6 +108,7 @@ std::vector<int> OstrandInterface::linkedParameters(int filter, int which) const
 
 void OstrandInterface::parametersChanged(bool all, std::span<const int> indices)
 {
+    modulationView->parametersChanged(all, indices);
     // The display and the filter buttons follow the filters, the routing
     // picture also the number of filters and the mode.
     const int first = ostrand.filters.getNumActiveParameter().getIndex();

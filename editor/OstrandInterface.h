@@ -5,6 +5,7 @@
 class FilterController;
 class FilterPanel;
 class InputOutputPanels;
+class ModulationInterface;
 class OstrandPlugin;
 class RoutingPanel;
 
@@ -24,6 +25,7 @@ public:
     FilterPanel& filterPanel() const { return *filters; }
     RoutingPanel& routingPanel() const { return *routing; }
     InputOutputPanels& inputOutput() const { return *io; }
+    ModulationInterface& modulation() const { return *modulationView; }
 
     // The filter whose knobs the panel shows (0..3).
     int activeFilter() const { return active; }
@@ -52,5 +54,6 @@ private:
     FilterPanel* filters = nullptr;
     RoutingPanel* routing = nullptr;
     InputOutputPanels* io = nullptr;
+    ModulationInterface* modulationView = nullptr;
     int active = 0;
 };

@@ -73,6 +73,9 @@ int snapshot(const EditorOptions& options)
     OstrandPlugin plugin;
     if (!prepare(plugin, options))
         return 2;
+    // What the audio side works out from the settings (which slots are
+    // valid, how deep they reach) is shown as a running plug-in shows it.
+    plugin.applyQueuedChangesAtOnce();
     const int scale = options.scale == 2 ? 2 : 1;
     gui::HeadlessInterface ui(plugin.getEditorWidth(), plugin.getEditorHeight(), scale, freeTypeText);
     OstrandInterface editor(ui, plugin);

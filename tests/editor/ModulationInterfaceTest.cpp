@@ -1,0 +1,286 @@
+// The modulation area, fed synthetic input: cables dragged from a source's
+// jack to knobs (also knobs reached by hovering a source's or a filter's
+// button on the way), the limits and the two messages, the source bar's
+// selector, removing sources, the slot area's commands, and the rings and
+// dots that show modulation where the user looks.
+#include "ModulationRig.h"
+
+#include "editor/EditorButton.h"
+#include "editor/FilterController.h"
+#include "editor/FilterPanel.h"
+#include "editor/ParameterKnob.h"
+#include "editor/modulation/ModulatedFilterDots.h"
+#include "editor/modulation/ModulationDragStage.h"
+#include "editor/modulation/ModulationRing.h"
+#include "editor/modulation/ModulationScrollStrip.h"
+#include "editor/modulation/SlotController.h"
+#include "editor/modulation/SlotInterface.h"
+#include "editor/modulation/SourceDragButton.h"
+#include "editor/modulation/SourceInterface.h"
+#include "editor/modulation/SourceSelectionBar.h"
+#include "modulation/ModMatrixParamController.h"
+#include "modulation/ModulationMatrix.h"
+#include "modulation/ModulationSlotParameterSetList.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using editortest::ModulationRig;
+
+namespace {
+
+ModulationSlotParameterSet& slot(ModulationRig& rig, int i) { return (*rig.plugin.getSlotList())[i]; }
+int slotsInUse(ModulationRig& rig) { return rig.plugin.getSlotList()->getNumActive(); }
+
+// The source's jack, its panel brought into the strip first.
+gui::Point jackOf(ModulationRig& rig, int source)
+{
+    rig.area().showSource(source, false);
+    return ModulationRig::centreOf(rig.area().panelOf(source).dragButton());
+}
+
+} // namespace
+
+TEST(ModulationInterface, CablesDroppedOnKnobsMakeSlotsAndEverythingElseExplainsItself)
+{
+    ModulationRig rig;
+    rig.area().addSource(SourceController::xlfo);
+    rig.area().addSource(SourceController::eg);
+    const int undoBefore = rig.undoCount();
+    FilterPanel& filters = rig.editor.filterPanel();
+
+    // XLFO 1 onto Filter 1 Freq: a slot at the level a new connection
+    // starts with, its row sliding in, one undo step.
+    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*filters.freq));
+    ASSERT_EQ(slotsInUse(rig), 1);
+    EXPECT_EQ(slot(rig, 0).source.getSource(), 0);
+    EXPECT_EQ(slot(rig, 0).target.getTarget(), 0);
+    EXPECT_FLOAT_EQ(slot(rig, 0).level.getValue(), ModulationMatrixPlugin::newConnectionLevel);
+    EXPECT_EQ(rig.area().slots().listed(), std::vector<int>{0});
+    EXPECT_TRUE(rig.area().slots().row(0).arriving());
+    EXPECT_EQ(rig.undoCount(), undoBefore + 1);
+
+    // On the way to the knob, filter 2's button makes filter 2 the one
+    // whose knobs show: the slot goes to Filter 2 Freq.
+    rig.set(rig.plugin.filters.getNumActiveParameter(), 2.0f);
+    rig.dragBetween(jackOf(rig, 0), {ModulationRig::centreOf(*filters.filterButtons[1])},
+                    ModulationRig::centreOf(*filters.freq));
+    EXPECT_EQ(rig.editor.activeFilter(), 1);
+    ASSERT_EQ(slotsInUse(rig), 2);
+    EXPECT_EQ(slot(rig, 1).target.getTarget(), 4);
+
+    // Hovering EG 1's button brings its panel into the strip; its Attack
+    // takes the cable (target 34), and the slot's level knob another one.
+    SourceSelectionBar::SourceButton& egButton = *rig.area().bar().buttonFor(6);
+    const gui::Point egCentre = ModulationRig::centreOf(egButton);
+    rig.root().mouseMoveAt(jackOf(rig, 0), 0);
+    rig.root().mouseDownAt(gui::MouseButton::Left, jackOf(rig, 0), gui::Modifier::LeftButton);
+    rig.root().mouseMoveAt(egCentre, gui::Modifier::LeftButton);
+    rig.ui.advance(400);
+    gui::Control* attack = nullptr;
+    ModulationRig::visit(rig.area().panelOf(6), [&](gui::Control& c) {
+        if (auto* knob = dynamic_cast<ParameterKnob*>(&c); knob && knob->caption.get() == "ATTACK")
+            attack = knob;
+    });
+    ASSERT_NE(attack, nullptr);
+    rig.root().mouseMoveAt(ModulationRig::centreOf(*attack), gui::Modifier::LeftButton);
+    EXPECT_TRUE(rig.area().dragStage().snapped().has_value());
+    rig.root().mouseUpAt(gui::MouseButton::Left, ModulationRig::centreOf(*attack), 0);
+    rig.editor.refresh();
+    ASSERT_EQ(slotsInUse(rig), 3);
+    EXPECT_EQ(slot(rig, 2).source.getSource(), 0);
+    EXPECT_EQ(slot(rig, 2).target.getTarget(), 34);
+    rig.ui.advance(600);
+    rig.dragBetween(jackOf(rig, 6), {}, ModulationRig::centreOf(rig.area().slots().row(0).levelKnob()));
+    ASSERT_EQ(slotsInUse(rig), 4);
+    EXPECT_EQ(slot(rig, 3).target.getTarget(), ModulationMatrix::firstLevelTarget);
+
+    // A filter's button can only be hovered: a drop there explains so and
+    // changes nothing; so does a drop on a source's button.
+    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*filters.filterButtons[0]));
+    EXPECT_EQ(rig.message(), ModulationInterface::hoverOnlyMessage);
+    rig.dismissMessage();
+    EXPECT_EQ(rig.message(), "");
+    EXPECT_EQ(slotsInUse(rig), 4);
+    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*rig.area().bar().buttonFor(0)));
+    EXPECT_EQ(rig.message(), ModulationInterface::hoverOnlyMessage);
+    rig.dismissMessage();
+    // A drop on nothing in particular does nothing at all.
+    rig.dragBetween(jackOf(rig, 0), {}, {320, 150});
+    EXPECT_EQ(rig.message(), "");
+    EXPECT_EQ(slotsInUse(rig), 4);
+
+    // With every slot in use a drop changes nothing and says why.
+    rig.set(rig.plugin.getSlotList()->getNumActiveParameter(), 24.0f);
+    const int lastTarget = slot(rig, 23).target.getTarget();
+    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*filters.peak));
+    EXPECT_EQ(rig.message(), ModulationMatrixPlugin::noFreeSlotsMessage);
+    EXPECT_EQ(slotsInUse(rig), 24);
+    EXPECT_EQ(slot(rig, 23).target.getTarget(), lastTarget);
+}
+
+TEST(ModulationInterface, TheSelectorScrollsAfterFivePixelsAndOtherwiseClicksTheButtonUnderIt)
+{
+    ModulationRig rig;
+    rig.set(rig.plugin.xlfos.getNumActiveParameter(), 3.0f);
+    rig.set(rig.plugin.egs.getNumActiveParameter(), 2.0f);
+    ModulationScrollStrip& strip = rig.area().strip();
+    SourceSelectionBar& bar = rig.area().bar();
+    ASSERT_GT(strip.contentWidth(), strip.width());
+    strip.scrollTo(500, false);
+    const int start = strip.scroll();
+
+    // A press on the selector over XLFO 3's button that moves 4 pixels is
+    // a click on that button: XLFO 3's panel glides to the middle.
+    SourceSelectionBar::SourceButton& third = *bar.buttonFor(2);
+    const gui::Point at = bar.toRoot({third.frame().left + 3, bar.height() / 2});
+    ASSERT_EQ(rig.root().controlAt(at), &bar.selector());
+    rig.drag(at, {{at.x + 4, at.y}});
+    EXPECT_EQ(strip.scroll(), start);
+    rig.ui.advance(ModulationScrollStrip::glideTime + 40);
+    const SourceInterface& panel = rig.area().panelOf(2);
+    EXPECT_EQ(strip.scroll(), std::min(strip.maxScroll(), panel.position().x + panel.width() / 2 - strip.width() / 2));
+
+    // Five pixels and more drag: the strip moves by the movement times its
+    // width over the bar's, what the division leaves carried along.
+    strip.scrollTo(200, false);
+    const gui::Point grab = bar.selector().toRoot({4, 4});
+    rig.drag(grab, {{grab.x + 5, grab.y}, {grab.x + 10, grab.y}, {grab.x + 15, grab.y}, {grab.x + 23, grab.y}});
+    EXPECT_EQ(strip.scroll(), 200 + 23 * strip.contentWidth() / bar.usedWidth());
+    // The selector follows: its left edge is the scroll position scaled.
+    EXPECT_EQ(bar.selector().frame().left, static_cast<int>(std::lround(strip.scroll() * bar.scale())));
+}
+
+TEST(ModulationInterface, RemovingASourceClearsItsSlotsAndTheLaterSourceMovesIntoItsPlace)
+{
+    ModulationRig rig;
+    rig.set(rig.plugin.xlfos.getNumActiveParameter(), 2.0f);
+    for (int target : {0, 2, 3})
+        rig.plugin.addConnection(0, target);
+    rig.plugin.addConnection(1, 1);
+    rig.set(rig.plugin.xlfos[1].balance, 0.8f);
+    rig.editor.refresh();
+    EXPECT_EQ(rig.area().panelOf(0).slotsButton().caption.get(), "3 slots");
+
+    rig.click(ModulationRig::centreOf(rig.area().panelOf(0).removeButton()));
+    EXPECT_EQ(rig.plugin.xlfos.getNumActive(), 1);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(slot(rig, i).source.getSource(), -1) << "slot " << i;
+    // XLFO 2 is XLFO 1 now, with its settings and its slot.
+    EXPECT_EQ(slot(rig, 3).source.getSource(), 0);
+    EXPECT_FLOAT_EQ(rig.plugin.xlfos[0].balance.getValue(), 0.8f);
+    EXPECT_FALSE(rig.area().panelOf(1).isShown());
+
+    // The emptied slots do nothing, and say so.
+    rig.runAudio();
+    EXPECT_TRUE(rig.area().slots().row(0).warningShown());
+    EXPECT_FALSE(rig.area().slots().row(3).warningShown());
+}
+
+TEST(ModulationInterface, SlotAreaAddsSortsNarrowsAndRemoves)
+{
+    ModulationRig rig;
+    SlotController& slots = rig.area().slots();
+    rig.set(rig.plugin.xlfos.getNumActiveParameter(), 2.0f);
+    rig.plugin.addConnection(1, 2);
+    rig.plugin.addConnection(0, 16); // XLFO 1 on its own frequency: never valid
+    rig.plugin.addConnection(0, 0);
+    rig.runAudio();
+    EXPECT_TRUE(slots.row(1).warningShown());
+    EXPECT_FALSE(slots.row(0).warningShown());
+    // Bypassing is deliberate: no sign.
+    rig.set(slot(rig, 1).bypass, 1.0f);
+    rig.runAudio();
+    EXPECT_FALSE(slots.row(1).warningShown());
+
+    // Add Slot: an empty slot at the end, showing the empty texts.
+    rig.click(ModulationRig::centreOf(slots.addButton()));
+    ASSERT_EQ(slotsInUse(rig), 4);
+    rig.ui.advance(SlotInterface::arrivalTime);
+    EXPECT_EQ(slots.row(3).sourceButton().choiceText(), "< Source >");
+    EXPECT_EQ(slots.row(3).targetButton().choiceText(), "< Target >");
+    // Its target from the menu: the first entry after "< Target >" is
+    // Filter 1's submenu, whose third entry is Peak.
+    rig.click(ModulationRig::centreOf(slots.row(3).targetButton()));
+    rig.chooseFromMenu(1);
+    rig.chooseFromMenu(2);
+    EXPECT_EQ(slot(rig, 3).target.getTarget(), 2);
+
+    // Sort Slots groups by source, then target; empty sources last.
+    rig.click(ModulationRig::centreOf(slots.sortButton()));
+    std::vector<std::pair<int, int>> order;
+    for (int i = 0; i < slotsInUse(rig); ++i)
+        order.emplace_back(slot(rig, i).source.getSource(), slot(rig, i).target.getTarget());
+    EXPECT_EQ(order, (std::vector<std::pair<int, int>>{{0, 0}, {0, 16}, {1, 2}, {-1, 2}}));
+
+    // Narrowed to XLFO 1 by its panel's count, then all again.
+    rig.click(ModulationRig::centreOf(rig.area().panelOf(0).slotsButton()));
+    EXPECT_EQ(slots.listed(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(slots.contextBar().text(), "Slots connected to source XLFO 1");
+    rig.click(ModulationRig::centreOf(slots.row(0).targetButton()));
+    rig.chooseFromMenu(-1);
+    EXPECT_EQ(slots.contextBar().text(), "Slots connected to target Filter 1 Freq");
+    EXPECT_EQ(slots.listed(), (std::vector<int>{0}));
+    rig.click(ModulationRig::centreOf(slots.showAllButton()));
+    EXPECT_EQ(slots.listed().size(), 4u);
+
+    // Remove Slot takes the slot out; the later ones move up.
+    const int undoBefore = rig.undoCount();
+    rig.click(ModulationRig::centreOf(slots.row(0).removeButton()));
+    EXPECT_EQ(slotsInUse(rig), 3);
+    EXPECT_EQ(slot(rig, 0).target.getTarget(), 16);
+    EXPECT_EQ(rig.undoCount(), undoBefore + 1);
+}
+
+TEST(ModulationInterface, ModulatedKnobsShowTheirSweepAndTheDisplayTheLiveFilter)
+{
+    ModulationRig rig;
+    FilterParameterSet& f1 = rig.filter(0);
+    rig.set(f1.freq, f1.freq.denormalize(0.5f));
+    rig.set(rig.plugin.xlfos.getNumActiveParameter(), 1.0f);
+    // A square wave: one step up, one down, 20 Hz.
+    XLFOParameterSet& lfo = rig.plugin.xlfos[0];
+    rig.set(lfo.getSteps()[0].value, 1.0f);
+    rig.set(lfo.getSteps()[1].value, -1.0f);
+    rig.set(lfo.frequency, lfo.frequency.denormalize(0.9f));
+    rig.plugin.addConnection(0, 0, nullptr, 0.5f);
+    rig.runAudio(4);
+
+    ModulationRing* ring = nullptr;
+    for (ModulationRing* r : rig.area().rings())
+        if (r->parent() == rig.editor.filterPanel().freq)
+            ring = r;
+    ASSERT_NE(ring, nullptr);
+    // An XLFO at level 0.5 reaches 0.5 x 6.3 octaves either way of the
+    // base; the cut-off spans 2.2666 to 16.2064 in octaves.
+    const float reach = 0.5f * 6.3f / (16.2064f - 2.2666f);
+    ASSERT_TRUE(ring->sweep().modulated);
+    EXPECT_NEAR(ring->sweep().low, 0.5f - reach, 2e-3f);
+    EXPECT_NEAR(ring->sweep().high, 0.5f + reach, 2e-3f);
+    // The square wave is at one of its two values at the end of a block.
+    const float live = ring->sweep().live;
+    EXPECT_TRUE(std::fabs(live - (0.5f - reach)) < 2e-3f || std::fabs(live - (0.5f + reach)) < 2e-3f) << live;
+
+    // The display shows the filter where the modulation took it.
+    const ModulatedFilterDots* dots = nullptr;
+    for (gui::Control* c : rig.display().children())
+        if (auto* d = dynamic_cast<const ModulatedFilterDots*>(c))
+            dots = d;
+    ASSERT_NE(dots, nullptr);
+    ASSERT_TRUE(dots->isShown(0));
+    EXPECT_NEAR(dots->position(0).x, rig.display().positionOf(live, f1.peak.getNormalized()).x, 0.5f);
+
+    // An envelope at full level adds up to 10 octaves: the sweep is held
+    // at the top of the range.
+    rig.set(rig.plugin.egs.getNumActiveParameter(), 1.0f);
+    rig.plugin.addConnection(6, 0, nullptr, 1.0f);
+    rig.runAudio();
+    EXPECT_NEAR(ring->sweep().low, 0.5f - reach, 2e-3f);
+    EXPECT_FLOAT_EQ(ring->sweep().high, 1.0f);
+    // Without slots no ring and no second dot.
+    rig.plugin.getParamController()->clearSlotsOnTarget(0);
+    rig.runAudio();
+    EXPECT_FALSE(ring->sweep().modulated);
+    EXPECT_FALSE(dots->isShown(0));
+}
