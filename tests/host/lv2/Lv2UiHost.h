@@ -1,0 +1,236 @@
+#pragma once
+
+// A small LV2 UI host of our own for tests: lilv for the plug-in, the UI's
+// own descriptor from the bundle, Xlib for a parent window on a virtual
+// display, no toolkit from elsewhere. It drives the UI with idle calls, runs
+// the plug-in between them, moves the real pointer through XTest, and
+// records what the UI hands the host: port writes and touch grabs and
+// releases. Include gtest before this header: Xlib's macros (None, Bool,
+// Status) would trip over it.
+#include "Lv2TestHost.h"
+#include "VirtualDisplay.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <dlfcn.h>
+#include <lv2/data-access/data-access.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/ui/ui.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lv2uitest {
+
+using namespace lv2test;
+
+inline constexpr const char* pluginUri = "urn:merovance:ostrand2";
+
+// The display everything here uses, started once for the test program.
+inline const std::string& display()
+{
+    static xtest::VirtualDisplay server;
+    static const bool set = (::setenv("DISPLAY", server.name.c_str(), 1), true);
+    (void)set;
+    return server.name;
+}
+
+// The UI module of the built bundle.
+class UiModule {
+public:
+    UiModule() : handle(dlopen(OSTRAND_LV2_BUNDLE "/ostrand_ui.so", RTLD_NOW | RTLD_LOCAL))
+    {
+        if (!handle)
+            throw std::runtime_error(dlerror());
+        auto entry = reinterpret_cast<const LV2UI_Descriptor* (*)(std::uint32_t)>(dlsym(handle, "lv2ui_descriptor"));
+        descriptor = entry ? entry(0) : nullptr;
+    }
+    ~UiModule() { dlclose(handle); }
+    UiModule(const UiModule&) = delete;
+    UiModule& operator=(const UiModule&) = delete;
+
+    void* handle;
+    const LV2UI_Descriptor* descriptor = nullptr;
+};
+
+inline UiModule& uiModule()
+{
+    static UiModule module;
+    return module;
+}
+
+// One instance with its UI embedded in a parent window of the test's own.
+// Port writes land in the instance's control values, as a host would set
+// them, and every write and touch is logged: "write 17 0.5", "touch 17 on".
+class EmbeddedUi {
+public:
+    EmbeddedUi(Host& h, Instance& i, Display* x, int left = 0)
+        : host(h), instance(i), xDisplay(x)
+    {
+        parent = XCreateSimpleWindow(x, DefaultRootWindow(x), left, 0, 640, 522, 0, 0, 0);
+        XMapWindow(x, parent);
+        XSync(x, False);
+        extensionData = {lilv_instance_get_descriptor(instance.get())->extension_data};
+        touch = {this, [](LV2UI_Feature_Handle self, std::uint32_t port, bool grabbed) {
+                     static_cast<EmbeddedUi*>(self)->log.push_back("touch " + std::to_string(port) +
+                                                                   (grabbed ? " on" : " off"));
+                 }};
+        resize = {this, [](LV2UI_Feature_Handle self, int w, int hgt) {
+                      static_cast<EmbeddedUi*>(self)->size = {w, hgt};
+                      return 0;
+                  }};
+        parentFeature = {LV2_UI__parent, reinterpret_cast<void*>(parent)};
+        instanceFeature = {LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(instance.get())};
+        const LV2_Feature* const* hostFeatures = host.getFeatures();
+        std::vector<const LV2_Feature*> all{&parentFeature, &instanceFeature, &dataFeature, &touchFeature,
+                                            &resizeFeature};
+        for (const LV2_Feature* const* f = hostFeatures; *f; ++f)
+            all.push_back(*f);
+        all.push_back(nullptr);
+        const LV2UI_Descriptor* d = uiModule().descriptor;
+        ui = d->instantiate(d, pluginUri, OSTRAND_LV2_BUNDLE "/", write, this, &widget, all.data());
+        if (!ui)
+            return;
+        idleInterface = static_cast<const LV2UI_Idle_Interface*>(d->extension_data(LV2_UI__idleInterface));
+        // As hosts do: every control port's value, once, when the UI opens.
+        const std::vector<float>& controls = instance.getControls();
+        for (std::uint32_t port = 0; port < controls.size(); ++port)
+            d->port_event(ui, port, sizeof(float), 0, &controls[port]);
+    }
+    ~EmbeddedUi()
+    {
+        if (ui)
+            uiModule().descriptor->cleanup(ui);
+        XDestroyWindow(xDisplay, parent);
+        XSync(xDisplay, False);
+    }
+    EmbeddedUi(const EmbeddedUi&) = delete;
+    EmbeddedUi& operator=(const EmbeddedUi&) = delete;
+
+    bool open() const { return ui && idleInterface; }
+
+    // Idle calls with a block of the plug-in after each, for `ms`.
+    void spin(int ms = 120)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            idleInterface->idle(ui);
+            runBlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        } while (std::chrono::steady_clock::now() < end);
+    }
+
+    void runBlock()
+    {
+        std::vector<float> silence(256, 0.0f);
+        std::vector<float> left(256), right(256);
+        instance.run({silence.data(), silence.data(), silence.data(), silence.data()}, {left.data(), right.data()}, 0,
+                     256);
+    }
+
+    // The host sets a control itself and tells the UI.
+    void hostSets(const std::string& symbol, float value)
+    {
+        instance.set(symbol, value);
+        uiModule().descriptor->port_event(ui, instance.port(symbol), sizeof value, 0, &value);
+    }
+
+    // The pixel of the UI's window at (x, y), as 0xRRGGBB.
+    unsigned long pixel(int x, int y)
+    {
+        XImage* image = XGetImage(xDisplay, reinterpret_cast<Window>(widget), x, y, 1, 1, AllPlanes, ZPixmap);
+        const unsigned long p = image ? XGetPixel(image, 0, 0) & 0xffffff : 0;
+        if (image)
+            XDestroyImage(image);
+        return p;
+    }
+
+    std::vector<std::string> log;
+    std::pair<int, int> size{0, 0};
+
+private:
+    static void write(LV2UI_Controller self, std::uint32_t port, std::uint32_t bytes, std::uint32_t format,
+                      const void* buffer)
+    {
+        auto& me = *static_cast<EmbeddedUi*>(self);
+        if (format != 0 || bytes != sizeof(float))
+            return;
+        float value;
+        std::memcpy(&value, buffer, sizeof value);
+        me.instance.set(me.symbolOf(port), value);
+        char text[64];
+        std::snprintf(text, sizeof text, "write %u %.4f", port, static_cast<double>(value));
+        me.log.push_back(text);
+    }
+
+    std::string symbolOf(std::uint32_t port) const
+    {
+        const LilvPort* p = lilv_plugin_get_port_by_index(instance.getPlugin(), port);
+        return lilv_node_as_string(lilv_port_get_symbol(instance.getPlugin(), p));
+    }
+
+    Host& host;
+    Instance& instance;
+    Display* xDisplay;
+    Window parent = 0;
+    LV2_Extension_Data_Feature extensionData{};
+    LV2UI_Touch touch{};
+    LV2UI_Resize resize{};
+    LV2_Feature parentFeature{};
+    LV2_Feature instanceFeature{};
+    LV2_Feature dataFeature{LV2_DATA_ACCESS_URI, &extensionData};
+    LV2_Feature touchFeature{LV2_UI__touch, &touch};
+    LV2_Feature resizeFeature{LV2_UI__resize, &resize};
+    LV2UI_Handle ui = nullptr;
+    LV2UI_Widget widget = nullptr;
+    const LV2UI_Idle_Interface* idleInterface = nullptr;
+};
+
+// The real pointer, through XTest, in root coordinates.
+struct Pointer {
+    Display* x;
+    void keys(bool down, KeySym key) { XTestFakeKeyEvent(x, XKeysymToKeycode(x, key), down, 0); }
+    void move(int px, int py) { XTestFakeMotionEvent(x, -1, px, py, 0); XFlush(x); }
+    void button(bool down) { XTestFakeButtonEvent(x, 1, down, 0); XFlush(x); }
+};
+
+// The log entries that mention `port`, in order.
+inline std::vector<std::string> entriesFor(const std::vector<std::string>& log, std::uint32_t port)
+{
+    std::vector<std::string> out;
+    const std::string tag = " " + std::to_string(port) + " ";
+    for (const std::string& e : log)
+        if ((e + " ").find(tag) != std::string::npos)
+            out.push_back(e);
+    return out;
+}
+
+// The last value written to `port`, or NaN.
+inline float lastWrite(const std::vector<std::string>& log, std::uint32_t port)
+{
+    float value = NAN;
+    for (const std::string& e : entriesFor(log, port))
+        if (e.rfind("write", 0) == 0)
+            value = std::strtof(e.c_str() + e.rfind(' ') + 1, nullptr);
+    return value;
+}
+
+// A gesture as a host records it: grabbed first, released last, written in
+// between.
+inline void expectGesture(const std::vector<std::string>& log, std::uint32_t port)
+{
+    const std::vector<std::string> entries = entriesFor(log, port);
+    ASSERT_GE(entries.size(), 3u) << "port " << port;
+    EXPECT_EQ(entries.front(), "touch " + std::to_string(port) + " on");
+    EXPECT_EQ(entries.back(), "touch " + std::to_string(port) + " off");
+    for (std::size_t i = 1; i + 1 < entries.size(); ++i)
+        EXPECT_EQ(entries[i].rfind("write", 0), 0u) << entries[i];
+}
+
+} // namespace lv2uitest
