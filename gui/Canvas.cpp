@@ -211,6 +211,32 @@ void Canvas::blendCoverage(const Rect& area, const float* coverage, Pixel colour
     target.canvasChanged(r);
 }
 
+void Canvas::blendCoverage(const Rect& area, const float* coverage, const std::pair<int, int>* spans, Pixel colour)
+{
+    const Rect r = area.intersection(state.clip);
+    if (r.empty())
+        return;
+    const unsigned a = mul255(alphaOf(colour), state.alpha);
+    const Pixel c = withAlpha(colour, a);
+    Rect changed;
+    for (int y = r.top; y < r.bottom; ++y) {
+        const auto [first, last] = spans[y - area.top];
+        const int from = std::max(first, r.left), to = std::min(last, r.right);
+        if (from >= to)
+            continue;
+        const float* cov = coverage + static_cast<std::size_t>(y - area.top) * area.width() - area.left;
+        Pixel* out = target.canvasRow(y);
+        for (int x = from; x < to; ++x) {
+            const unsigned k = toByte(cov[x]);
+            if (k)
+                out[x] = blendOver(out[x], c, k);
+        }
+        changed = changed.unite({from, y, to, y + 1});
+    }
+    if (!changed.empty())
+        target.canvasChanged(changed);
+}
+
 void Canvas::drawLine(PointF from, PointF to, float width, Pixel colour)
 {
     const PointF points[] = {from, to};
@@ -233,8 +259,11 @@ void Canvas::strokePolyline(std::span<const PointF> points, float width, Pixel c
     if (area.empty())
         return;
     // Coverage per pixel is that of the nearest segment, so joints where
-    // segments overlap are not drawn twice.
+    // segments overlap are not drawn twice. Each row remembers which columns
+    // a segment reached: a long curve's bounding box is mostly empty, and
+    // only what it touched is blended.
     scratch.assign(static_cast<std::size_t>(area.width()) * area.height(), 0.0f);
+    rowSpans.assign(static_cast<std::size_t>(area.height()), {area.right, area.left});
     const std::size_t segments = device.size() > 1 ? device.size() - 1 : 1;
     for (std::size_t i = 0; i < segments; ++i) {
         const PointF a = device[i], b = device[std::min(i + 1, device.size() - 1)];
@@ -243,6 +272,8 @@ void Canvas::strokePolyline(std::span<const PointF> points, float width, Pixel c
                              .intersection(area);
         for (int y = box.top; y < box.bottom; ++y) {
             float* cov = scratch.data() + static_cast<std::size_t>(y - area.top) * area.width() - area.left;
+            auto& span = rowSpans[static_cast<std::size_t>(y - area.top)];
+            span = {std::min(span.first, box.left), std::max(span.second, box.right)};
             for (int x = box.left; x < box.right; ++x) {
                 const float d = distanceToSegment(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, a, b);
                 // A pixel wholly inside counts 1; the edge falls off over
@@ -252,7 +283,7 @@ void Canvas::strokePolyline(std::span<const PointF> points, float width, Pixel c
             }
         }
     }
-    blendCoverage(area, scratch.data(), colour);
+    blendCoverage(area, scratch.data(), rowSpans.data(), colour);
 }
 
 void Canvas::strokeArc(PointF centre, float radius, float startTurns, float extentTurns, float width, Pixel colour)

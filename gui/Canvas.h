@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace gui {
@@ -117,12 +118,16 @@ private:
     // Blends `coverage` (float 0..1 per pixel of `area`, in device pixels)
     // in `colour`.
     void blendCoverage(const Rect& area, const float* coverage, Pixel colour);
+    // Same, but only the columns from spans[row].first to spans[row].second
+    // (exclusive) of each row hold coverage; the rest is skipped.
+    void blendCoverage(const Rect& area, const float* coverage, const std::pair<int, int>* spans, Pixel colour);
     void drawBitmapPixels(const Bitmap& bitmap, const Rect& source, int deviceX, int deviceY, int zoom);
 
     Owner& target;
     int factor;
     State state;
     std::vector<float> scratch;
+    std::vector<std::pair<int, int>> rowSpans;
 };
 
 } // namespace gui

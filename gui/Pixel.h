@@ -41,6 +41,13 @@ inline Pixel blendOver(Pixel dst, Pixel src, unsigned cover = 255)
         return src | 0xff000000u;
     const unsigned da = alphaOf(dst);
     const unsigned inv = 255 - sa;
+    if (da == 255) {
+        // Over an opaque pixel (the window's picture, nearly always) the
+        // result stays opaque: the same sums as below, divided by the
+        // constant 255 instead of by the composite's alpha.
+        auto mix = [&](unsigned s, unsigned d) { return (s * sa + d * inv + 127) / 255; };
+        return rgba(mix(redOf(src), redOf(dst)), mix(greenOf(src), greenOf(dst)), mix(blueOf(src), blueOf(dst)), 255);
+    }
     const unsigned outA = sa + mul255(da, inv);
     if (outA == 0)
         return 0;
