@@ -31,7 +31,17 @@ enum PresetCommand {
     saveAsCommand,
     viewNumbersCommand,
     changeFolderCommand,
+    // Save As of section k's presets is sectionSaveAs + k.
+    sectionSaveAs = 10,
     firstPresetId = 100,
+    // Section k's presets take ids from (k + 1) * sectionIdRange up.
+    sectionIdRange = 100000,
+};
+
+// The menus of one openPresetsMenu call, to turn a chosen id into a file.
+struct PresetMenus {
+    PresetMenu full{firstPresetId};
+    std::vector<std::pair<int, PresetMenu>> sections;
 };
 
 enum MidiCommand { midiSwitch = 1, midiRevert, midiSave, midiClearAll, midiClearFirst = 100 };
@@ -331,7 +341,8 @@ void GenericPluginInterface::openPresetsMenu()
     const bool numbered = settings.viewProgramNumbersEnabled.get();
     const std::string& current = owner.getPresetState().location;
 
-    auto presets = std::make_shared<PresetMenu>(firstPresetId);
+    auto menus = std::make_shared<PresetMenus>();
+    PresetMenu* presets = &menus->full;
     gui::Menu menu = presets->build(manager, current, numbered);
     if (manager.getAdditionalFolderCount() > 0) {
         menu.addSeparator();
@@ -352,13 +363,40 @@ void GenericPluginInterface::openPresetsMenu()
     menu.add("View Bank/Program Numbers", viewNumbersCommand, numbered);
     menu.add("Change Preset Folder...", changeFolderCommand);
 
-    gui::popupMenu(toolkit.root(), menu, bar->presets.toRoot({0, bar->presets.height()}),
-                   [this, presets](int id) {
-                       if (presets->owns(id))
-                           loadPreset(presets->pathOf(id));
-                       else
-                           runPresetsMenuChoice(id);
-                   });
+    // The sections the plug-in has once (all filters, all slots), each with
+    // its preset tree and Save As; sections of which there are several (one
+    // per modulation source) have their menus on their own panels.
+    bool separated = false;
+    for (int kind = 0; kind < owner.getComponentKindCount(); ++kind) {
+        PresetManager* section = library.section(kind);
+        if (!section || owner.getComponentInstanceCount(kind) != 1)
+            continue;
+        section->rescan();
+        if (!separated)
+            menu.addSeparator();
+        separated = true;
+        menus->sections.emplace_back(kind, PresetMenu((kind + 1) * sectionIdRange));
+        gui::Menu sub = menus->sections.back().second.build(*section, {}, numbered);
+        sub.addSeparator();
+        sub.add("Save As...", sectionSaveAs + kind);
+        menu.addSubmenu(library.getSectionName(kind) + " Presets", std::move(sub));
+    }
+
+    gui::popupMenu(toolkit.root(), menu, bar->presets.toRoot({0, bar->presets.height()}), [this, menus](int id) {
+        if (menus->full.owns(id)) {
+            loadPreset(menus->full.pathOf(id));
+            return;
+        }
+        for (const auto& [kind, section] : menus->sections)
+            if (section.owns(id)) {
+                loadSectionPreset(kind, section.pathOf(id));
+                return;
+            }
+        if (id >= sectionSaveAs && id < firstPresetId)
+            saveSectionDialog(id - sectionSaveAs);
+        else
+            runPresetsMenuChoice(id);
+    });
 }
 
 void GenericPluginInterface::runPresetsMenuChoice(int id)
@@ -414,6 +452,38 @@ void GenericPluginInterface::saveAsDialog()
                                                  });
                              else
                                  write();
+                         });
+}
+
+bool GenericPluginInterface::loadSectionPreset(int kind, const std::string& path)
+{
+    ComponentPresetHandler handler(owner, kind, 0);
+    if (!handler.load(path)) {
+        showMessage(presetLoadFailedMessage);
+        return false;
+    }
+    takeUndoSnapshot();
+    refresh();
+    return true;
+}
+
+void GenericPluginInterface::saveSectionDialog(int kind)
+{
+    PresetManager* section = PresetLibrary::shared().section(kind);
+    if (!section)
+        return;
+    const std::string folder = section->getPath();
+    const std::string extension = section->getExtension();
+    gui::textEntryDialog(toolkit.root(), "Save the " + PresetLibrary::shared().getSectionName(kind) + " preset as:",
+                         std::string(), [this, kind, folder, extension](std::optional<std::string> name) {
+                             if (!name || name->empty())
+                                 return;
+                             std::string path = folder;
+                             if (!path.empty() && path.back() != '/')
+                                 path += '/';
+                             path += *name + extension;
+                             if (!ComponentPresetHandler(owner, kind, 0).save(path))
+                                 showMessage("The preset could not be saved to " + path + ".");
                          });
 }
 

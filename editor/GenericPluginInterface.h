@@ -114,6 +114,10 @@ public:
     bool loadPreset(const std::string& path);
     // Saves into the current preset's file; false when there is none.
     bool savePreset();
+    // Loads a section preset into the plug-in's one instance of component
+    // `kind` (all filters, all slots); the load-failure message when it
+    // does not load.
+    bool loadSectionPreset(int kind, const std::string& path);
     void openPresetsMenu();
     // The Help menu's items, in menu order.
     enum class HelpItem { topics, interactiveHints, webSite, support, about };
@@ -155,6 +159,7 @@ private:
     void takeChanges(bool& all, std::vector<int>& indices);
     void runPresetsMenuChoice(int id);
     void saveAsDialog();
+    void saveSectionDialog(int kind);
     void changePresetFolderDialog();
 
     gui::UserInterface& toolkit;
