@@ -1,4 +1,5 @@
 #include "GraphSignals.h"
+#include "RoutingChannel.h"
 
 #include "filters/DelayLine.h"
 #include "filters/FilterRouting.h"
@@ -8,29 +9,9 @@
 #include <array>
 #include <memory>
 
+using namespace routingtest;
+
 namespace {
-
-// A "filter" that only scales: each arrangement then yields a number that
-// tells which filters the signal went through, and how they were averaged.
-class GainFilter : public wave::Filter {
-public:
-    GainFilter(wave::Graph& graph, float g) : wave::Filter(graph), gain(g) {}
-    void processBlock(const wave::Block* input, wave::Block& output, int n, int) override
-    {
-        ++calls;
-        for (int i = 0; i < n; ++i)
-            output[i] = input ? (*input)[i] * gain : 0.0f;
-    }
-    float gain;
-    int calls = 0;
-};
-
-constexpr std::array<float, 4> gains = {2.0f, 3.0f, 5.0f, 7.0f};
-
-int bit(int filter)
-{
-    return 1 << (filter + 1);
-}
 
 // The arrangement evaluated directly from its masks, for an input of 1.
 // A bypassed filter is a duplicate when it has a parallel sibling (same
@@ -100,45 +81,6 @@ struct Reference {
         }
         return mean(masks[4], signals, skip);
     }
-};
-
-struct Channel {
-    explicit Channel(bool withDelays = false)
-    {
-        for (int k = 0; k < 4; ++k) {
-            filters[static_cast<std::size_t>(k)] =
-                std::make_unique<GainFilter>(graph, gains[static_cast<std::size_t>(k)]);
-            if (withDelays)
-                delays[static_cast<std::size_t>(k)] = std::make_unique<DelayLine>(graph);
-            routing.addElement(*filters[static_cast<std::size_t>(k)],
-                               delays[static_cast<std::size_t>(k)].get());
-        }
-    }
-
-    void set(int index, int count, int enabledMask)
-    {
-        routing.routingIndex = index;
-        routing.activeFilterCount = count;
-        for (int k = 0; k < 4; ++k)
-            routing.getElement(k).enabled = ((enabledMask >> k) & 1) != 0;
-    }
-
-    // Settings made before processing: the graph reset ends their glides,
-    // as the plug-in's does.
-    void setAtOnce(int index, int count, int enabledMask)
-    {
-        set(index, count, enabledMask);
-        graph.reset();
-    }
-
-    float settledOutput(int samples = 64) { return render(graph, routing, samples, 64).back(); }
-
-    // The filters and delay lines outlive the routing that links them.
-    wave::Graph graph;
-    Constant input{graph, 1.0f};
-    std::array<std::unique_ptr<GainFilter>, 4> filters;
-    std::array<std::unique_ptr<DelayLine>, 4> delays;
-    FilterRouting routing{graph, &input};
 };
 
 } // namespace
