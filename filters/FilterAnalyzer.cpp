@@ -98,9 +98,13 @@ void FilterAnalyzer::processBlock(const wave::Block* input, wave::Block& output,
     const float t = timeConstant;
     const float a = t > 0.0f ? std::min(1000.0f / (fs * t), 1.0f) : 1.0f;
     const float* x = input ? input->data() : getGraph().getScratch().data();
-    if (flags & (OutputNotNeeded | NoConsumer))
+    if (flags & (OutputNotNeeded | NoConsumer)) {
         follow<false>(x, nullptr, n, a);
-    else
-        follow<true>(x, output.data(), n, a);
-    setConstant(false);
+        setConstant(false);
+        return;
+    }
+    follow<true>(x, output.data(), n, a);
+    // While the input is loud the gain stays at 1 for whole blocks: said so,
+    // the filters take their peak once instead of at every segment.
+    setConstant(holdsOneValue(output.data(), n));
 }

@@ -59,7 +59,10 @@ void GenericFilter::gather(const wave::Block* input, int n)
     inputSamples = input ? input->data() : getGraph().getScratch().data();
     cutoffSignal = cutoff.pull(n);
     peakSignal = peak.pull(n);
-    multiplierSamples = autoMute && peakMultiplier.isLinked() ? peakMultiplier.pull(n).samples : nullptr;
+    const ControlInput::Signal multiplier =
+        autoMute && peakMultiplier.isLinked() ? peakMultiplier.pull(n) : ControlInput::Signal{nullptr, true};
+    multiplierSamples = multiplier.samples;
+    multiplierConstant = multiplier.constant;
     streamsConstant = cutoffSignal.constant && peakSignal.constant;
     amountSignal = amount.pull(n);
     enabled = !isConstantZero(amountSignal);

@@ -85,6 +85,9 @@ public:
     const float* lanePeak() const { return peakSignal.samples; }
     const float* lanePeakMultiplier() const { return multiplierSamples; }
     bool laneConstant() const { return streamsConstant; }
+    bool laneCutoffConstant() const { return cutoffSignal.constant; }
+    // The peak, times the multiplier when there is one, holds one value.
+    bool lanePeakConstant() const { return peakSignal.constant && multiplierConstant; }
     // The unit has written this frame's filtered samples into laneOutput().
     void markFiltered() { filteredFrame = getGraph().getFrame(); }
 
@@ -107,6 +110,7 @@ private:
     ControlInput::Signal peakSignal{};
     ControlInput::Signal amountSignal{};
     const float* multiplierSamples = nullptr;
+    bool multiplierConstant = true;
     bool streamsConstant = false;
     bool enabled = true;
     bool muted = false;

@@ -41,7 +41,8 @@ void MultiDesignFilter::ParallelUnit::processAllOwners(int frameCount)
         lanes.cutoff[l] = owner->laneCutoff();
         lanes.peak[l] = owner->lanePeak();
         lanes.peakMultiplier[l] = owner->lanePeakMultiplier();
-        lanes.constant[l] = owner->laneConstant();
+        lanes.cutoffConstant[l] = owner->laneCutoffConstant();
+        lanes.peakConstant[l] = owner->lanePeakConstant();
         lanes.active[l] = true;
         any = true;
     }

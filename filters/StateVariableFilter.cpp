@@ -28,10 +28,14 @@ inline void resetNonFinite(LaneVector (&low)[S], LaneVector (&band)[S])
 
 // The first stage (with the input gain and the cubic term) and the further
 // stages of every sample run in one loop: the stages of neighbouring samples
-// are independent chains, which the processor overlaps.
+// are independent chains, which the processor overlaps. Every stage without
+// a cubic term in this segment (the further ones always, the first one in
+// the lanes that do not saturate) takes its three passes in one step. Which
+// form a lane runs depends on its own settings alone, so each lane gives
+// what it would give by itself.
 template <int S, int T>
 void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
-                  LaneVector* bandStates, float comp)
+                  LaneVector* bandStates, float comp, LaneMask active)
 {
     using V = LaneVector;
     V low[S];
@@ -46,15 +50,44 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         const StateVariableFilter::Segment& seg = segs[k];
         const V f = seg.f;
         const V c = seg.saturation;
-        V q[S];
-        for (int s = 0; s < S; ++s)
-            q[s] = seg.q[s];
+        LinearWeights w[S];
+        for (int s = 1; s < S; ++s)
+            w[s] = linearWeights(f, seg.q[s]);
 
-        for (int i = seg.start; i < seg.end; ++i) {
-            V y = stageSample<V, T, true>(low[0], band[0], work[i] * gain, f, q[0], c);
-            for (int s = 1; s < S; ++s)
-                y = stageSample<V, T, false>(low[s], band[s], y, f, q[s], c);
-            work[i] = y;
+        const LaneMask linear = active & (c == 0.0f);
+        const V q0 = seg.q[0];
+        if (!anyLane(linear)) {
+            for (int i = seg.start; i < seg.end; ++i) {
+                V y = stageSample<V, T, true>(low[0], band[0], work[i] * gain, f, q0, c);
+                for (int s = 1; s < S; ++s)
+                    y = linearStageSample<T>(low[s], band[s], y, w[s]);
+                work[i] = y;
+            }
+        } else if (!anyLane(active & ~linear)) {
+            w[0] = linearWeights(f, q0);
+            for (int i = seg.start; i < seg.end; ++i) {
+                V y = work[i] * gain;
+                for (int s = 0; s < S; ++s)
+                    y = linearStageSample<T>(low[s], band[s], y, w[s]);
+                work[i] = y;
+            }
+        } else {
+            // Lanes of both kinds: the first stage both ways, each lane
+            // keeping its own.
+            w[0] = linearWeights(f, q0);
+            for (int i = seg.start; i < seg.end; ++i) {
+                const V u = work[i] * gain;
+                V lowLinear = low[0];
+                V bandLinear = band[0];
+                const V yLinear = linearStageSample<T>(lowLinear, bandLinear, u, w[0]);
+                V y = stageSample<V, T, true>(low[0], band[0], u, f, q0, c);
+                y = select(linear, yLinear, y);
+                low[0] = select(linear, lowLinear, low[0]);
+                band[0] = select(linear, bandLinear, band[0]);
+                for (int s = 1; s < S; ++s)
+                    y = linearStageSample<T>(low[s], band[s], y, w[s]);
+                work[i] = y;
+            }
         }
         resetNonFinite<S>(low, band);
     }
@@ -189,7 +222,8 @@ void StateVariableFilter::process(const float* input, float* out, const float* c
     lanes.cutoff[0] = cutoff;
     lanes.peak[0] = peak;
     lanes.peakMultiplier[0] = peakMultiplier;
-    lanes.constant[0] = constant;
+    lanes.cutoffConstant[0] = constant;
+    lanes.peakConstant[0] = constant && !peakMultiplier;
     lanes.active[0] = true;
     processLanes(lanes, frameCount);
 }
@@ -258,6 +292,8 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
         }
     };
     const auto onGrid = [&](int i) { return (streamPosition + static_cast<std::uint32_t>(i)) % segmentLength == 0; };
+    // The first sample of the block that lies on the stream's grid.
+    const int grid = static_cast<int>((segmentLength - streamPosition % segmentLength) % segmentLength);
 
     Segment& first = segments[0];
     first = current;
@@ -276,9 +312,12 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
             neutral(first, l);
     }
 
+    bool steadyCutoffs = true;
     bool allConstant = true;
-    for (int l = 0; l < laneCount; ++l)
-        allConstant = allConstant && (!active[l] || (lanes.constant[l] && !lanes.peakMultiplier[l]));
+    for (int l = 0; l < laneCount; ++l) {
+        steadyCutoffs = steadyCutoffs && (!active[l] || lanes.cutoffConstant[l]);
+        allConstant = allConstant && (!active[l] || (lanes.cutoffConstant[l] && lanes.peakConstant[l]));
+    }
 
     int count = 1;
     auto begin = [&](int i) {
@@ -295,9 +334,14 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
         bool same = true;
         for (int l = 0; l < laneCount; ++l)
             same = same && (!active[l] || (cutoffAt(l, 0) == currentCutoff[l] && peakAt(l, 0) == currentPeak[l]));
-        const int grid = static_cast<int>((segmentLength - streamPosition % segmentLength) % segmentLength);
         if (!same && grid > 0 && grid < n)
             begin(grid);
+    } else if (steadyCutoffs) {
+        // A cut-off that holds still never moves from a segment's start
+        // after the first sample: only the grid opens segments (the peak
+        // may differ at each of them).
+        for (int i = grid > 0 ? grid : segmentLength; i < n; i += segmentLength)
+            begin(i);
     } else {
         for (int i = 1; i < n; ++i) {
             if (onGrid(i) || moved(i))
@@ -340,26 +384,26 @@ void StateVariableFilter::engageStages(LaneMask active, int stages)
     }
 }
 
-void StateVariableFilter::runStages(LaneVector* work, float comp)
+void StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active)
 {
     const int stages = stageCount(slope);
     if (stages == 1)
-        runStagesWithTap<1>(work, comp);
+        runStagesWithTap<1>(work, comp, active);
     else if (stages == 2)
-        runStagesWithTap<2>(work, comp);
+        runStagesWithTap<2>(work, comp, active);
     else
-        runStagesWithTap<4>(work, comp);
+        runStagesWithTap<4>(work, comp, active);
 }
 
 template <int S>
-void StateVariableFilter::runStagesWithTap(LaneVector* work, float comp)
+void StateVariableFilter::runStagesWithTap(LaneVector* work, float comp, LaneMask active)
 {
     if (response == 0)
-        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, comp);
+        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, comp, active);
     else if (response == 1)
-        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, comp);
+        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, comp, active);
     else
-        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, comp);
+        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, comp, active);
 }
 
 void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
@@ -399,7 +443,7 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
     LaneVector* work = laneWork.data();
     for (int i = 0; i < n; ++i)
         work[i] = LaneVector{in[0][i], in[1][i], in[2][i], in[3][i]};
-    runStages(work, comp);
+    runStages(work, comp, active);
     const ClipCurve& curve = clip->curve();
     const bool twoLanes = !lanes.active[2] && !lanes.active[3];
     for (int k = 0; k < segmentCount; ++k) {

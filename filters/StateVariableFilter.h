@@ -129,7 +129,11 @@ public:
         const float* cutoff[laneCount] = {};          // log2 Hz per sample
         const float* peak[laneCount] = {};            // 0..1 per sample
         const float* peakMultiplier[laneCount] = {};  // optional, null: none
-        bool constant[laneCount] = {};                // cut-off and peak constant over the block
+        // One value over the whole block: the cut-off, and the peak (times
+        // the multiplier, when there is one). A steady cut-off spares the
+        // search for moves; a steady peak as well, the segments of the grid.
+        bool cutoffConstant[laneCount] = {};
+        bool peakConstant[laneCount] = {};
         bool active[laneCount] = {};
     };
 
@@ -200,9 +204,9 @@ private:
     void run(const Lanes& lanes, int offset, int frameCount);
     int segment(const Lanes& lanes, int offset, int frameCount, LaneMask active, int stages, float comp);
     void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
-    void runStages(LaneVector* work, float comp);
+    void runStages(LaneVector* work, float comp, LaneMask active);
     template <int S>
-    void runStagesWithTap(LaneVector* work, float comp);
+    void runStagesWithTap(LaneVector* work, float comp, LaneMask active);
     void engageStages(LaneMask active, int stages);
 
     const SharedTables* tables;

@@ -3,6 +3,8 @@
 #include "filters/FunctionTable.h"
 #include "wave/LaneVector.h"
 
+#include <utility>
+
 // The arithmetic of the state-variable filter, written once over a lane type
 // V (float for one lane, LaneVector for four). Internal to the filter; kept
 // apart so that the orchestration in StateVariableFilter.cpp stays readable.
@@ -55,6 +57,77 @@ inline V stageSample(V& lowState, V& bandState, V u, V f, V q, V c)
         return h;  // not bounded
     else
         return b;
+}
+
+// Without the cubic term the three passes of a stage are affine in the
+// states and the input: each of the new low and band states, and the
+// high-pass value, is a weighted sum of the old low state, the old band
+// state and the input plus a constant (what the anti-denormal offsets leave).
+// So one step of three multiply-adds replaces the three passes, whose
+// dependent chain is several times longer; only the rounding differs. The
+// weights are found in double precision by running the passes on unit
+// states and input, once per segment. Each state is updated by what it
+// gains (its own weight less 1), as the passes do: at low cut-offs its
+// weight lies within 1e-4 of 1, and rounded to a float it would move the
+// filter's poles audibly.
+struct LinearWeights {
+    LaneVector low[4];   // the low state's gain: times low (less 1), band, input; constant
+    LaneVector band[4];  // the band state's: times low, band (less 1), input; constant
+    LaneVector high[4];  // the high-pass value: times low, band, input; constant
+};
+
+inline LinearWeights linearWeights(LaneVector f, LaneVector q)
+{
+    LinearWeights w;
+    for (int lane = 0; lane < laneCount; ++lane) {
+        const double fl = f[lane];
+        const double ql = q[lane];
+        const double eps = antiDenormal;
+        // The passes of stageSample without the cubic term and the bounds.
+        auto passes = [&](double l, double b, double u, double& high) {
+            l = l + fl * (b - eps);
+            b = b + fl * (u - ql * b - l);
+            l = l + fl * b;
+            b = b + fl * (u - ql * b - l);
+            l = l + fl * b;
+            high = u - ql * b - l;
+            b = b + fl * high + eps;
+            return std::pair{l, b};
+        };
+        double h0, hl, hb, hu;
+        const auto [l0, b0] = passes(0.0, 0.0, 0.0, h0);
+        const auto [ll, bl] = passes(1.0, 0.0, 0.0, hl);
+        const auto [lb, bb] = passes(0.0, 1.0, 0.0, hb);
+        const auto [lu, bu] = passes(0.0, 0.0, 1.0, hu);
+        const double lows[4] = {(ll - l0) - 1.0, lb - l0, lu - l0, l0};
+        const double bands[4] = {bl - b0, (bb - b0) - 1.0, bu - b0, b0};
+        const double highs[4] = {hl - h0, hb - h0, hu - h0, h0};
+        for (int k = 0; k < 4; ++k) {
+            w.low[k][lane] = static_cast<float>(lows[k]);
+            w.band[k][lane] = static_cast<float>(bands[k]);
+            w.high[k][lane] = static_cast<float>(highs[k]);
+        }
+    }
+    return w;
+}
+
+// One sample through one stage without the cubic term, in one step (see
+// LinearWeights); the same bounds and output taps as stageSample.
+template <int T>
+inline LaneVector linearStageSample(LaneVector& lowState, LaneVector& bandState, LaneVector u, const LinearWeights& w)
+{
+    const LaneVector l = lowState;
+    const LaneVector b = bandState;
+    const LaneVector nl = l + ((w.low[0] * l + w.low[1] * b) + (w.low[2] * u + w.low[3]));
+    const LaneVector nb = b + ((w.band[0] * l + w.band[1] * b) + (w.band[2] * u + w.band[3]));
+    bandState = clampKeepNaN(nb, splat<LaneVector>(-1.0f), splat<LaneVector>(1.0f));
+    lowState = clampKeepNaN(nl, splat<LaneVector>(-10.0f), splat<LaneVector>(10.0f));
+    if constexpr (T == lowTap)
+        return lowState;
+    else if constexpr (T == highTap)
+        return w.high[0] * l + w.high[1] * b + (w.high[2] * u + w.high[3]);
+    else
+        return bandState;
 }
 
 // The states a stage takes when the slope is raised and it joins the

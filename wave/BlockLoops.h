@@ -42,6 +42,20 @@ inline LaneVector max(LaneVector a, LaneVector b)
     return a > b ? a : b;
 }
 
+// Whether the n samples at p all equal the first.
+inline bool holdsOneValue(const float* p, int n)
+{
+    const LaneVector first = splat<LaneVector>(p[0]);
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+        if (anyLane(load(p + i) != first))
+            return false;
+    for (; i < n; ++i)
+        if (p[i] != p[0])
+            return false;
+    return true;
+}
+
 // out = in · g
 inline void multiply(float* out, const float* in, const float* g, int n)
 {

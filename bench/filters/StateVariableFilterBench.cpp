@@ -63,7 +63,7 @@ void fourLanes(benchmark::State& state)
         lanes.output[l] = s.output[l].data();
         lanes.cutoff[l] = s.cutoff.data();
         lanes.peak[l] = s.peak.data();
-        lanes.constant[l] = !swept;
+        lanes.cutoffConstant[l] = lanes.peakConstant[l] = !swept;
         lanes.active[l] = true;
     }
     for (auto _ : state) {
