@@ -46,6 +46,8 @@ public:
         for (int k = 0; k <= N; ++k)
             s[k] = select(active, s[k], before.s[k]);
     }
+    // The states, for a run that keeps them in another arrangement meanwhile.
+    std::array<LaneVector, N + 1>& states() { return s; }
 
 private:
     std::array<LaneVector, N + 1> s = {};
@@ -89,6 +91,8 @@ public:
         branchA.keepLanes(before.branchA, active);
         branchB.keepLanes(before.branchB, active);
     }
+    AllpassChain<Coefficients<C>::inA>& a() { return branchA; }
+    AllpassChain<Coefficients<C>::inB>& b() { return branchB; }
 
 private:
     AllpassChain<Coefficients<C>::inA> branchA;
@@ -118,6 +122,9 @@ public:
         branchB.keepLanes(before.branchB, active);
         pendingOdd = select(active, pendingOdd, before.pendingOdd);
     }
+    AllpassChain<Coefficients<C>::inA>& a() { return branchA; }
+    AllpassChain<Coefficients<C>::inB>& b() { return branchB; }
+    LaneVector& pending() { return pendingOdd; }
 
 private:
     AllpassChain<Coefficients<C>::inA> branchA;

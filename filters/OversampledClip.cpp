@@ -196,13 +196,18 @@ inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& pr
 
 // Stage by stage over the whole run, each loop with only its own states,
 // which then stay in registers (sample by sample through all stages they
-// would not fit, and the spilling doubled the cost).
+// would not fit, and the spilling doubled the cost). With lanes 0 and 1
+// alone in use, see runTwoLanes.
 void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain,
                           const ClipCurve& curve, bool twoLanes)
 {
     const int n = end - begin;
     if (n <= 0)
         return;
+    if (twoLanes) {
+        runTwoLanes(work + begin, n, drive, gain, curve);
+        return;
+    }
     LaneVector* x = work + begin;
     LaneVector* twice = doubled.data();
     LaneVector* fourfold = quadrupled.data();
@@ -229,51 +234,12 @@ void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive
     memory.up2 = in2;
 
     const CurveView shape = view(curve);
+    readPrevious(drive, curve);
     LaneVector previous = memory.previousArgument;
     CurvePoint before{memory.previousIntegral, memory.previousValue};
-    if (&curve != previousCurve || anyLane(drive != memory.previousDrive)) {
-        // Another drive or another curve: the previous point is read again as
-        // the new ones would have seen it, or the mean from there to the
-        // next argument would mix the old scale (or the old curve's
-        // integral) with the new one, a click at every change of segment.
-        previous = previous / memory.previousDrive * drive;
-        before = evaluate(previous, shape);
-        previousCurve = &curve;
-        memory.previousDrive = drive;
-    }
-    if (!twoLanes) {
-        for (int m = 0; m < 4 * n; ++m) {
-            const LaneVector argument = clampKeepNaN(fourfold[m] * drive, -limit, limit);
-            fourfold[m] = curveMean(argument, shape, previous, before) * gain;
-        }
-    } else {
-        // Only lanes 0 and 1 in use (a stereo or mono slot, as the effect
-        // always has): two fourfold samples share one vector, which halves
-        // the curve's work, the larger part of the stage. Element for
-        // element the arithmetic is the same. The lanes out of use get 0.
-        const LaneVector zero = {};
-        const LaneVector drive2 = __builtin_shufflevector(drive, drive, 0, 1, 0, 1);
-        const LaneVector gain2 = __builtin_shufflevector(gain, gain, 0, 1, 0, 1);
-        // The previous point of the pair's first sample sits in lanes 2, 3.
-        LaneVector last = __builtin_shufflevector(previous, previous, 0, 1, 0, 1);
-        CurvePoint lastPoint{__builtin_shufflevector(before.integral, before.integral, 0, 1, 0, 1),
-                             __builtin_shufflevector(before.value, before.value, 0, 1, 0, 1)};
-        for (int m = 0; m < 4 * n; m += 2) {
-            const LaneVector pair = __builtin_shufflevector(fourfold[m], fourfold[m + 1], 0, 1, 4, 5);
-            const LaneVector argument = clampKeepNaN(pair * drive2, -limit, limit);
-            const CurvePoint here = evaluate(argument, shape);
-            const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
-            const CurvePoint before2{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
-                                     __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
-            const LaneVector mean = meanBetween(argument, here, earlier, before2) * gain2;
-            fourfold[m] = __builtin_shufflevector(mean, zero, 0, 1, 4, 4);
-            fourfold[m + 1] = __builtin_shufflevector(mean, zero, 2, 3, 4, 4);
-            last = argument;
-            lastPoint = here;
-        }
-        previous = __builtin_shufflevector(last, zero, 2, 3, 4, 4);
-        before = {__builtin_shufflevector(lastPoint.integral, zero, 2, 3, 4, 4),
-                  __builtin_shufflevector(lastPoint.value, zero, 2, 3, 4, 4)};
+    for (int m = 0; m < 4 * n; ++m) {
+        const LaneVector argument = clampKeepNaN(fourfold[m] * drive, -limit, limit);
+        fourfold[m] = curveMean(argument, shape, previous, before) * gain;
     }
     memory.previousArgument = previous;
     memory.previousIntegral = before.integral;
@@ -288,6 +254,155 @@ void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive
     for (int i = 0; i < n; ++i)
         x[i] = out1.run(twice[2 * i], twice[2 * i + 1], c1);
     memory.down1 = out1;
+}
+
+void OversampledClip::readPrevious(LaneVector drive, const ClipCurve& curve)
+{
+    if (&curve == previousCurve && !anyLane(drive != memory.previousDrive))
+        return;
+    // Another drive or another curve: the previous point is read again as
+    // the new ones would have seen it, or the mean from there to the next
+    // argument would mix the old scale (or the old curve's integral) with
+    // the new one, a click at every change of segment.
+    memory.previousArgument = memory.previousArgument / memory.previousDrive * drive;
+    const CurvePoint before = evaluate(memory.previousArgument, view(curve));
+    memory.previousIntegral = before.integral;
+    memory.previousValue = before.value;
+    previousCurve = &curve;
+    memory.previousDrive = drive;
+}
+
+namespace {
+
+// Lanes 0, 1 of a and of b, in that order.
+inline LaneVector lowHalves(LaneVector a, LaneVector b)
+{
+    return __builtin_shufflevector(a, b, 0, 1, 4, 5);
+}
+
+// Lanes 2, 3 of a, in lanes 0, 1 (and again in 2, 3).
+inline LaneVector highHalf(LaneVector a)
+{
+    return __builtin_shufflevector(a, a, 2, 3, 2, 3);
+}
+
+inline LaneVector lowHalf(LaneVector a)
+{
+    return __builtin_shufflevector(a, a, 0, 1, 0, 1);
+}
+
+// One allpass section over packed lanes, as AllpassChain::run does it for
+// each: y = (a x + last input) - a last output.
+inline LaneVector allpass(LaneVector x, LaneVector a, LaneVector& lastIn, LaneVector& lastOut)
+{
+    const LaneVector y = (a * x + lastIn) - a * lastOut;
+    lastIn = x;
+    lastOut = y;
+    return y;
+}
+
+}  // namespace
+
+// The stage for lanes 0 and 1 alone (a stereo or a mono slot, as the
+// effect always has), sample by sample through every stage in one loop.
+// Two lanes fill half a vector, so each vector carries both branches of a
+// half-band filter ({left, right} of branch A, then of branch B), or two
+// fourfold samples of both lanes for the curve: half the vectors of the
+// four-lane form, and only as many states as fit the registers. Element
+// for element the arithmetic is that of the four-lane form, so both give
+// the same samples. Lanes 2 and 3 come out as garbage; their owner puts
+// them back (keepLanes).
+void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve)
+{
+    const LaneVector limit = splat<LaneVector>(argumentLimit);
+    const LaneVector bound = splat<LaneVector>(inputLimit);
+    const LaneVector zero = {};
+    const LaneVector half = splat<LaneVector>(0.5f);
+    // Coefficients: the first section of branch A in lanes 0, 1 and of
+    // branch B in lanes 2, 3; branch A's second section of the first stage.
+    const LaneVector first = {firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]};
+    const LaneVector firstSecond = splat<LaneVector>(firstStage.a[1]);
+    const LaneVector second = {secondStage.a[0], secondStage.a[0], secondStage.b[0], secondStage.b[0]};
+    const CurveView shape = view(curve);
+    readPrevious(drive, curve);
+    const LaneVector drive2 = lowHalf(drive);
+    const LaneVector gain2 = lowHalf(gain);
+
+    // The states, packed: [k] is the last input of section k, [k + 1] its
+    // last output; A's in lanes 0, 1, B's in lanes 2, 3.
+    auto& u1a = memory.up1.a().states();
+    auto& u1b = memory.up1.b().states();
+    auto& u2a = memory.up2.a().states();
+    auto& u2b = memory.up2.b().states();
+    auto& d2a = memory.down2.a().states();
+    auto& d2b = memory.down2.b().states();
+    auto& d1a = memory.down1.a().states();
+    auto& d1b = memory.down1.b().states();
+    LaneVector up1In = lowHalves(u1a[0], u1b[0]), up1Mid = lowHalves(u1a[1], u1b[1]), up1Out = u1a[2];
+    LaneVector up2In = lowHalves(u2a[0], u2b[0]), up2Out = lowHalves(u2a[1], u2b[1]);
+    LaneVector down2In = lowHalves(d2a[0], d2b[0]), down2Out = lowHalves(d2a[1], d2b[1]);
+    LaneVector down1In = lowHalves(d1a[0], d1b[0]), down1Mid = lowHalves(d1a[1], d1b[1]), down1Out = d1a[2];
+    LaneVector pending2 = memory.down2.pending();
+    LaneVector pending1 = memory.down1.pending();
+    // The curve's previous point, in lanes 2, 3 as if it ended a pair.
+    LaneVector last = lowHalf(memory.previousArgument);
+    CurvePoint lastPoint{lowHalf(memory.previousIntegral), lowHalf(memory.previousValue)};
+
+    // Two fourfold samples of both lanes through the curve and down to one
+    // sample at twice the rate (in lanes 0, 1).
+    auto curveAndDown = [&](LaneVector pair) {
+        const LaneVector argument = clampKeepNaN(pair * drive2, -limit, limit);
+        const CurvePoint here = evaluate(argument, shape);
+        const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
+        const CurvePoint before{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
+                                __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
+        const LaneVector y = meanBetween(argument, here, earlier, before) * gain2;
+        last = argument;
+        lastPoint = here;
+        // Down: A reads the even sample, B the odd one of the pair before.
+        const LaneVector r = allpass(lowHalves(y, pending2), second, down2In, down2Out);
+        pending2 = highHalf(y);
+        return half * (r + highHalf(r));
+    };
+
+    for (int i = 0; i < n; ++i) {
+        LaneVector v = x[i];
+        v = select(isFiniteMask(v), v, zero);
+        v = lowHalf(clampKeepNaN(v, -bound, bound));
+        // Up to twice the rate: branch A (two sections) gives the even
+        // sample, B (one) the odd one.
+        const LaneVector oldMid = up1Mid;
+        const LaneVector s1 = allpass(v, first, up1In, up1Mid);
+        const LaneVector s2 = (firstSecond * s1 + oldMid) - firstSecond * up1Out;
+        up1Out = s2;
+        const LaneVector twice = __builtin_shufflevector(s2, s1, 0, 1, 6, 7);
+        // Up to four times: each sample at twice the rate gives a pair.
+        const LaneVector evenPair = allpass(lowHalf(twice), second, up2In, up2Out);
+        const LaneVector d0 = curveAndDown(evenPair);
+        const LaneVector oddPair = allpass(highHalf(twice), second, up2In, up2Out);
+        const LaneVector d1 = curveAndDown(oddPair);
+        // Down to the base rate, as the first stage up but mirrored.
+        const LaneVector in = lowHalves(d0, pending1);
+        pending1 = lowHalf(d1);
+        const LaneVector oldDownMid = down1Mid;
+        const LaneVector t1 = allpass(in, first, down1In, down1Mid);
+        const LaneVector t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
+        down1Out = t2;
+        x[i] = half * (t2 + highHalf(t1));
+    }
+
+    // Back into the lanes' own arrangement (lanes 2, 3 are put back by the owner).
+    u1a[0] = up1In, u1a[1] = up1Mid, u1a[2] = up1Out;
+    u1b[0] = highHalf(up1In), u1b[1] = highHalf(up1Mid);
+    u2a[0] = up2In, u2a[1] = up2Out, u2b[0] = highHalf(up2In), u2b[1] = highHalf(up2Out);
+    d2a[0] = down2In, d2a[1] = down2Out, d2b[0] = highHalf(down2In), d2b[1] = highHalf(down2Out);
+    d1a[0] = down1In, d1a[1] = down1Mid, d1a[2] = down1Out;
+    d1b[0] = highHalf(down1In), d1b[1] = highHalf(down1Mid);
+    memory.down2.pending() = pending2;
+    memory.down1.pending() = pending1;
+    memory.previousArgument = highHalf(last);
+    memory.previousIntegral = highHalf(lastPoint.integral);
+    memory.previousValue = highHalf(lastPoint.value);
 }
 
 void OversampledClip::blockDc(LaneVector* work, int begin, int end)

@@ -94,8 +94,8 @@ public:
 
     void setSampleRate(float rate);
     // Runs samples [begin, end) of the interleaved lanes in place; at most
-    // maxBlockLength of them. twoLanes: only lanes 0 and 1 are in use (the
-    // others come out as 0), which halves the curve's work.
+    // maxBlockLength of them. twoLanes: only lanes 0 and 1 matter (faster;
+    // lanes 2 and 3 come out as garbage, for the owner to put back).
     void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve,
              bool twoLanes = false);
     // Removes the DC of samples [begin, end).
@@ -107,6 +107,9 @@ public:
     void keepLanes(const State& before, LaneMask active) { memory.keepLanes(before, active); }
 
 private:
+    void readPrevious(LaneVector drive, const ClipCurve& curve);
+    void runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve);
+
     halfband::Coefficients<3> firstStage;
     halfband::Coefficients<2> secondStage;
     State memory;
