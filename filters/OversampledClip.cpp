@@ -304,15 +304,16 @@ inline LaneVector allpass(LaneVector x, LaneVector a, LaneVector& lastIn, LaneVe
 }  // namespace
 
 // The stage for lanes 0 and 1 alone (a stereo or a mono slot, as the
-// effect always has), sample by sample through every stage in one loop.
-// Two lanes fill half a vector, so each vector carries both branches of a
-// half-band filter ({left, right} of branch A, then of branch B), or two
-// fourfold samples of both lanes for the curve: half the vectors of the
-// four-lane form, and only as many states as fit the registers. Element
-// for element the arithmetic is that of the four-lane form, so both give
-// the same samples. Lanes 2 and 3 come out as garbage; their owner puts
-// them back (keepLanes).
-void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve)
+// effect always has). Two lanes fill half a vector, so each vector carries
+// both branches of a half-band filter ({left, right} of branch A, then of
+// branch B), or two fourfold samples of both lanes for the curve: half the
+// vectors of the four-lane form. Three loops (up, curve, down), so that
+// each keeps its states in registers. Element for element the arithmetic
+// is that of the four-lane form, so both give the same samples. Lanes 2
+// and 3 come out as garbage; their owner puts them back (keepLanes).
+// Processors with AVX2 run a copy in its encoding (three operands, no
+// register copies; the same arithmetic, so the same samples).
+__attribute__((target_clones("avx2", "default"), flatten)) void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve)
 {
     const LaneVector limit = splat<LaneVector>(argumentLimit);
     const LaneVector bound = splat<LaneVector>(inputLimit);
@@ -348,23 +349,7 @@ void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVe
     LaneVector last = lowHalf(memory.previousArgument);
     CurvePoint lastPoint{lowHalf(memory.previousIntegral), lowHalf(memory.previousValue)};
 
-    // Two fourfold samples of both lanes through the curve and down to one
-    // sample at twice the rate (in lanes 0, 1).
-    auto curveAndDown = [&](LaneVector pair) {
-        const LaneVector argument = clampKeepNaN(pair * drive2, -limit, limit);
-        const CurvePoint here = evaluate(argument, shape);
-        const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
-        const CurvePoint before{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
-                                __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
-        const LaneVector y = meanBetween(argument, here, earlier, before) * gain2;
-        last = argument;
-        lastPoint = here;
-        // Down: A reads the even sample, B the odd one of the pair before.
-        const LaneVector r = allpass(lowHalves(y, pending2), second, down2In, down2Out);
-        pending2 = highHalf(y);
-        return half * (r + highHalf(r));
-    };
-
+    LaneVector* pairs = quadrupled.data();  // two per sample: fourfold samples 4i, 4i + 1 and 4i + 2, 4i + 3
     for (int i = 0; i < n; ++i) {
         LaneVector v = x[i];
         v = select(isFiniteMask(v), v, zero);
@@ -377,13 +362,34 @@ void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVe
         up1Out = s2;
         const LaneVector twice = __builtin_shufflevector(s2, s1, 0, 1, 6, 7);
         // Up to four times: each sample at twice the rate gives a pair.
-        const LaneVector evenPair = allpass(lowHalf(twice), second, up2In, up2Out);
-        const LaneVector d0 = curveAndDown(evenPair);
-        const LaneVector oddPair = allpass(highHalf(twice), second, up2In, up2Out);
-        const LaneVector d1 = curveAndDown(oddPair);
+        pairs[2 * i] = allpass(lowHalf(twice), second, up2In, up2Out);
+        pairs[2 * i + 1] = allpass(highHalf(twice), second, up2In, up2Out);
+    }
+
+    for (int j = 0; j < 2 * n; ++j) {
+        const LaneVector argument = clampKeepNaN(pairs[j] * drive2, -limit, limit);
+        const CurvePoint here = evaluate(argument, shape);
+        const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
+        const CurvePoint before{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
+                                __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
+        pairs[j] = meanBetween(argument, here, earlier, before) * gain2;
+        last = argument;
+        lastPoint = here;
+    }
+
+    for (int i = 0; i < n; ++i) {
+        // Down to twice the rate: A reads the even sample of a pair, B the
+        // odd one of the pair before.
+        const LaneVector y0 = pairs[2 * i];
+        const LaneVector r0 = allpass(lowHalves(y0, pending2), second, down2In, down2Out);
+        const LaneVector y1 = pairs[2 * i + 1];
+        const LaneVector r1 = allpass(lowHalves(y1, highHalf(y0)), second, down2In, down2Out);
+        pending2 = highHalf(y1);
+        const LaneVector d0 = half * (r0 + highHalf(r0));
+        const LaneVector d1 = half * (r1 + highHalf(r1));
         // Down to the base rate, as the first stage up but mirrored.
         const LaneVector in = lowHalves(d0, pending1);
-        pending1 = lowHalf(d1);
+        pending1 = d1;
         const LaneVector oldDownMid = down1Mid;
         const LaneVector t1 = allpass(in, first, down1In, down1Mid);
         const LaneVector t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 // Four single-precision lanes in one register, written with the compiler's
 // vector extension so the same source compiles to SSE on x86-64 and NEON on
 // ARM64. The filter kernels are templates over the lane type: instantiated
@@ -28,6 +32,13 @@ inline V splat(float x)
 template <class V>
 inline V clampKeepNaN(V x, V lo, V hi)
 {
+#if defined(__SSE__)
+    // The processor's min and max answer exactly these comparisons (the
+    // second operand where one is NaN), in one instruction each instead of
+    // a comparison and a blend.
+    if constexpr (sizeof(V) == sizeof(LaneVector))
+        return _mm_max_ps(lo, _mm_min_ps(hi, x));
+#endif
     x = x > hi ? hi : x;
     return x < lo ? lo : x;
 }
