@@ -147,16 +147,72 @@ bool RootControl::keyDown(const KeyEvent& key)
     return false;
 }
 
+void RootControl::invalidate(const Rect& area)
+{
+    Control::invalidate(area);
+    const Rect r = area.intersection({0, 0, width(), height()});
+    // Not taken (the tree is being taken down, or the root is hidden).
+    if (r.empty() || dirtyRect().intersection(r) != r)
+        return;
+    absorb(r);
+    while (dirtyList.size() > maxDirtyAreas) {
+        // The two whose union adds the least area become one.
+        auto size = [](const Rect& a) { return static_cast<long>(a.width()) * a.height(); };
+        std::size_t best = 0, other = 1;
+        long least = -1;
+        for (std::size_t i = 0; i < dirtyList.size(); ++i)
+            for (std::size_t j = i + 1; j < dirtyList.size(); ++j) {
+                const long added = size(dirtyList[i].unite(dirtyList[j])) - size(dirtyList[i]) - size(dirtyList[j]);
+                if (least < 0 || added < least) {
+                    least = added;
+                    best = i;
+                    other = j;
+                }
+            }
+        const Rect merged = dirtyList[best].unite(dirtyList[other]);
+        dirtyList.erase(dirtyList.begin() + static_cast<std::ptrdiff_t>(other));
+        dirtyList.erase(dirtyList.begin() + static_cast<std::ptrdiff_t>(best));
+        absorb(merged);
+    }
+}
+
+void RootControl::absorb(Rect area)
+{
+    // Areas that overlap or nearly touch are painted as one.
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (auto it = dirtyList.begin(); it != dirtyList.end(); ++it)
+            if (it->inset(-2).intersects(area)) {
+                area = area.unite(*it);
+                dirtyList.erase(it);
+                grew = true;
+                break;
+            }
+    }
+    dirtyList.push_back(area);
+}
+
+std::vector<Rect> RootControl::paintDirtyAreas()
+{
+    takeDirtyRect();
+    std::vector<Rect> painting;
+    painting.swap(dirtyList);
+    for (Rect& area : painting) {
+        Canvas canvas(pixels, factor);
+        canvas.clipTo(area);
+        paintTree(canvas);
+        area = area.scaled(factor);
+    }
+    pixels.takeDirtyRect();
+    return painting;
+}
+
 Rect RootControl::paintDirty()
 {
-    const Rect area = takeDirtyRect().intersection({0, 0, width(), height()});
-    if (area.empty())
-        return {};
-    Canvas canvas(pixels, factor);
-    canvas.clipTo(area);
-    paintTree(canvas);
-    pixels.takeDirtyRect();
-    return area.scaled(factor);
+    Rect all;
+    for (const Rect& area : paintDirtyAreas())
+        all = all.unite(area);
+    return all;
 }
 
 void RootControl::paint(Canvas& canvas) { canvas.fillRect({0, 0, width(), height()}, background); }

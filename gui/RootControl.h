@@ -3,7 +3,9 @@
 #include "gui/Bitmap.h"
 #include "gui/Control.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace gui {
 
@@ -45,8 +47,19 @@ public:
     // held in -1..1. Quick turns move further per notch.
     static float wheelAmount(int delta, std::uint64_t elapsed);
 
-    // Paints the dirty part of the tree into the surface and returns that
-    // part in the surface's pixels (empty when nothing was dirty).
+    // The area to paint is kept in a few separate rectangles (merged when
+    // they touch, or when there would be more than maxDirtyAreas), so
+    // changes far apart, a meter and a knob, do not repaint all between
+    // them. The union is kept as well (dirtyRect).
+    static constexpr std::size_t maxDirtyAreas = 6;
+    using Control::invalidate;
+    void invalidate(const Rect& area) override;
+    const std::vector<Rect>& dirtyAreas() const { return dirtyList; }
+
+    // Paints the dirty areas of the tree into the surface and returns them
+    // in the surface's pixels (none when nothing was dirty).
+    std::vector<Rect> paintDirtyAreas();
+    // The same, returning their union (empty when nothing was dirty).
     Rect paintDirty();
 
     void paint(Canvas& canvas) override;
@@ -56,8 +69,11 @@ protected:
 
 private:
     void track(Point point);
+    // Adds an area, merging it with those it touches.
+    void absorb(Rect area);
 
     Bitmap pixels;
+    std::vector<Rect> dirtyList;
     int factor;
     std::uint64_t lastWheel = 0;
 };

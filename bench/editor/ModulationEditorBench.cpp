@@ -7,8 +7,11 @@
 #include "effect/OstrandPlugin.h"
 #include "gui/HeadlessInterface.h"
 #include "gui/x11/FreeTypeText.h"
+#include "modulation/XLFOParameterSet.h"
 
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 namespace {
 
@@ -50,5 +53,39 @@ void BM_ModulationTick(benchmark::State& state)
         area.tick();
 }
 BENCHMARK(BM_ModulationTick)->Unit(benchmark::kMicrosecond);
+
+// One frame of the editor while an XLFO sweeps Filter 1's Freq and Peak:
+// a block of audio moves the live values, the timer's turn reads them, and
+// the window repaints what changed (the source's level, two knob rings, the
+// display's live dot).
+void BM_ModulatedFrame(benchmark::State& state)
+{
+    OstrandPlugin plugin;
+    plugin.xlfos.getNumActiveParameter().setValue(1.0f, 0);
+    XLFOParameterSet& lfo = plugin.xlfos[0];
+    lfo.getSteps()[0].value.setValue(1.0f, 0);
+    lfo.getSteps()[1].value.setValue(-1.0f, 0);
+    lfo.getSteps()[0].glide.setValue(1.0f, 0);
+    lfo.getSteps()[1].glide.setValue(1.0f, 0);
+    lfo.frequency.setValue(0.6f, 0);
+    plugin.addConnection(0, 0);
+    plugin.addConnection(0, 2);
+    plugin.applyQueuedChangesAtOnce();
+    gui::HeadlessInterface ui(plugin.getEditorWidth(), plugin.getEditorHeight(), static_cast<int>(state.range(0)),
+                              freeType);
+    OstrandInterface editor(ui, plugin);
+    ui.render();
+    std::vector<float> in(1920), left(in.size()), right(in.size());
+    const float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {left.data(), right.data()};
+    for (auto _ : state) {
+        state.PauseTiming();
+        plugin.process(inputs, 2, outputs, 2, static_cast<int>(in.size()));
+        state.ResumeTiming();
+        editor.modulation().tick();
+        benchmark::DoNotOptimize(ui.render());
+    }
+}
+BENCHMARK(BM_ModulatedFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -197,13 +197,22 @@ void X11Control::handleEvent(XEvent& event)
 
 void X11Control::present()
 {
-    const Rect painted = paintDirty();
-    const Rect area = painted.unite(exposed).intersection({0, 0, surface().width(), surface().height()});
+    // Each painted area on its own: a meter and a knob far apart do not
+    // send all the pixels between them.
+    std::vector<Rect> areas = paintDirtyAreas();
+    if (!exposed.empty())
+        areas.push_back(exposed);
     exposed = {};
-    if (area.empty())
-        return;
-    image->copy(surface(), area, owner.windowId(), owner.gc());
-    XFlush(owner.display());
+    bool copied = false;
+    for (const Rect& painted : areas) {
+        const Rect area = painted.intersection({0, 0, surface().width(), surface().height()});
+        if (area.empty())
+            continue;
+        image->copy(surface(), area, owner.windowId(), owner.gc());
+        copied = true;
+    }
+    if (copied)
+        XFlush(owner.display());
 }
 
 X11Interface::X11Interface(const Options& options)

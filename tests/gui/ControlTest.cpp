@@ -279,6 +279,17 @@ TEST(ControlPainting, OnlyTheDirtyAreaIsRepainted)
         EXPECT_NEAR(static_cast<int>(greenOf(mixed)), (255 * 128 + greenOf(bg) * 127) / 255, 1);
         EXPECT_NEAR(static_cast<int>(redOf(mixed)), redOf(bg) * 127 / 255, 1);
 
+        // Changes on both sides repaint both, and not what lies between.
+        ui.root().surface().row(20 * scale)[50 * scale] = rgba(1, 2, 3);
+        left.fill = rgba(255, 255, 0);
+        right.fill = rgba(0, 0, 255);
+        left.invalidate();
+        right.invalidate();
+        EXPECT_EQ(ui.root().paintDirtyAreas(),
+                  (std::vector<Rect>{Rect{10, 10, 40, 40}.scaled(scale), Rect{60, 10, 90, 40}.scaled(scale)}));
+        EXPECT_EQ(surface.pixelAt(50 * scale, 20 * scale), rgba(1, 2, 3));
+        EXPECT_EQ(surface.pixelAt(20 * scale, 20 * scale), rgba(255, 255, 0));
+
         // Hiding a control repaints what was under it.
         left.visible = false;
         ui.render();
