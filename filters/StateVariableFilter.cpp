@@ -246,10 +246,13 @@ void StateVariableFilter::computeLane(Segment& seg, int l, float cut, float peak
 
     // A cut-off modulated far below or above the audio band keeps the
     // filter closed or open; wrapped, it would read the other end.
-    const float f = tables->frequency.lookupInside(cut - log2Rate);
+    // Past self-oscillation (negative damping) the loop runs slow by up to
+    // a fourth; the coefficient is raised so that it sings at the cut-off.
+    const float q = tables->damping.lookupInside(settings.resonanceAmount);
+    const float f = tables->tuning.tuned(tables->frequency.lookupInside(cut - log2Rate), q, settings.saturation);
     const float limit = tables->dampingLimit.lookup(f);
     seg.f[l] = f;
-    seg.q[0][l] = std::min(limit, tables->damping.lookupInside(settings.resonanceAmount));
+    seg.q[0][l] = std::min(limit, q);
     // The further stages only shape the slope: weak resonance, falling
     // from stage to stage.
     for (int s = 1; s < stages; ++s) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filters/FunctionTable.h"
+#include "filters/OscillationTuning.h"
 #include "filters/OversampledClip.h"
 #include "wave/LaneVector.h"
 #include "framework/Property.h"
@@ -104,12 +105,13 @@ public:
         ClipCurve shape;
     };
 
-    // The three lookup tables every filter of the process shares.
+    // The lookup tables every filter of the process shares.
     struct SharedTables {
         FunctionTable frequency;
         FunctionTable dampingLimit;
         FunctionTable damping;
-        ClipTable plainClip;  // used until a characteristic supplies its own
+        OscillationTuning tuning;  // keeps self-oscillation at the cut-off
+        ClipTable plainClip;       // used until a characteristic supplies its own
     };
     // Built once, thread-safely, on first use; lives until the library unloads.
     static const SharedTables& sharedTables();

@@ -1,7 +1,9 @@
 // Cost of the state-variable filter per sample, for one lane and for four
 // lanes in one pass, at each slope, with a constant cut-off (one segment per
 // block) and a swept one (0.003 octave per sample, a fast envelope: a new
-// segment every 32 samples, each with its own table lookups).
+// segment every 32 samples, each with its own table lookups); and four
+// swept lanes of a self-oscillating characteristic (Extreme at Peak 1),
+// whose segments also look up how far to raise the loop's coefficient.
 #include "filters/DesignFilter.h"
 #include "filters/FilterCharacteristics.h"
 #include "filters/OversampledClip.h"
@@ -18,7 +20,7 @@ constexpr int blockLength = 256;
 struct Streams {
     std::vector<float> input[4], output[4], cutoff, peak;
 
-    explicit Streams(bool swept)
+    explicit Streams(bool swept, float peakValue = 0.6f)
     {
         std::mt19937 random(5);
         std::uniform_real_distribution<float> d(-0.5f, 0.5f);
@@ -29,7 +31,7 @@ struct Streams {
                 v = d(random);
         }
         cutoff.resize(blockLength);
-        peak.assign(blockLength, 0.6f);
+        peak.assign(blockLength, peakValue);
         for (int i = 0; i < blockLength; ++i)
             cutoff[static_cast<size_t>(i)] = swept ? 7.0f + 0.003f * static_cast<float>(i) : 10.0f;
     }
@@ -51,12 +53,14 @@ void oneLane(benchmark::State& state)
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// range(2) 1: Extreme at Peak 1 instead of the first characteristic at 0.6.
 void fourLanes(benchmark::State& state)
 {
-    DesignFilter filter(FilterCharacteristics::shared()[0], 1024, 48000.0f);
+    const bool oscillating = state.range(2) != 0;
+    DesignFilter filter(FilterCharacteristics::shared()[oscillating ? 5 : 0], 1024, 48000.0f);
     filter.slope = static_cast<int>(state.range(0));
     const bool swept = state.range(1) != 0;
-    Streams s(swept);
+    Streams s(swept, oscillating ? 1.0f : 0.6f);
     StateVariableFilter::Lanes lanes;
     for (int l = 0; l < 4; ++l) {
         lanes.input[l] = s.input[l].data();
@@ -78,7 +82,10 @@ void fourLanes(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(oneLane)->ArgsProduct({{1, 2, 3}, {0, 1}})->ArgNames({"slope", "swept"});
-BENCHMARK(fourLanes)->ArgsProduct({{1, 2, 3}, {0, 1}})->ArgNames({"slope", "swept"});
+BENCHMARK(fourLanes)
+    ->ArgsProduct({{1, 2, 3}, {0, 1}, {0}})
+    ->Args({1, 1, 1})
+    ->ArgNames({"slope", "swept", "oscillating"});
 
 namespace {
 
