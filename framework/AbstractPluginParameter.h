@@ -11,10 +11,11 @@ class ValueDisplay;
 // 0..1 value of hosts and controls. All values cross this interface as
 // float, enumerations as their position.
 //
-// Threads: parameters are set on the host's control thread and the editor's
-// thread (and by MIDI on the audio thread); they take no lock. The audio
-// thread never reads them: it gets each new value through the plug-in's
-// change queue and hands it to updateProperties.
+// Threads: parameters are set on any thread (the host's control thread, the
+// editor's thread, the audio thread for MIDI and for hosts that apply their
+// controls there) and read on any; the value is an atomic and nothing locks.
+// The owner queues the index of every change; the audio thread then reads
+// the current value and hands it to updateProperties.
 class AbstractPluginParameter {
 public:
     // Registers the parameter with its owner, which fixes its index.
@@ -39,8 +40,8 @@ public:
     // Clamps, stores and reports a real change to the owner. Bit 0 of flag
     // marks a value that came from the host.
     virtual void setValue(float plain, int flag) = 0;
-    // Audio thread: pushes a value taken from the change queue into the
-    // DSP objects bound to this parameter.
+    // Audio thread: pushes the value the parameter holds into the DSP
+    // objects bound to this parameter.
     virtual void updateProperties(float plain);
     // True for parameters whose positions carry names or a value list;
     // hosts show them as lists rather than as continuous controls.

@@ -35,9 +35,13 @@ void FloatPluginParameter::setValue(float plain, int flag)
     if (std::isnan(plain))
         return;
     plain = std::clamp(plain, minimum, maximum);
-    if (!valueDiffers(plain, value))
-        return;
-    value = plain;
+    // Writers on several threads: each change that really happens is
+    // reported once, by the thread that made it.
+    float current = value.load(std::memory_order_relaxed);
+    do {
+        if (!valueDiffers(plain, current))
+            return;
+    } while (!value.compare_exchange_weak(current, plain, std::memory_order_acq_rel, std::memory_order_relaxed));
     notifyOwner(plain, flag);
 }
 

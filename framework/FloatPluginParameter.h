@@ -2,8 +2,11 @@
 
 #include "framework/AbstractPluginParameter.h"
 
+#include <atomic>
+
 // A continuous parameter: a plain float in [min, max]. Freshly built it has
-// the range 0..1, default 0 and value 0.
+// the range 0..1, default 0 and value 0. The value is an atomic: any thread
+// may set it while others (the audio thread among them) read it.
 class FloatPluginParameter : public AbstractPluginParameter {
 public:
     FloatPluginParameter(GenericParameterOwner* owner, std::string name, int kind = 0);
@@ -14,7 +17,7 @@ public:
     float getDefault() const override { return defaultValue; }
     float getMax() const override { return maximum; }
     float getMin() const override { return minimum; }
-    float getValue() const override { return value; }
+    float getValue() const override { return value.load(std::memory_order_acquire); }
     void setValue(float plain, int flag) override;
 
     // Set-up, right after construction. The range may be given in either
@@ -26,5 +29,5 @@ private:
     float defaultValue = 0.0f;
     float maximum = 1.0f;
     float minimum = 0.0f;
-    float value = 0.0f;
+    std::atomic<float> value{0.0f};
 };

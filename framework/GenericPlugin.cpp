@@ -44,7 +44,7 @@ std::string fileStem(const std::string& path)
 
 } // namespace
 
-GenericPlugin::GenericPlugin() : eventQueue(initialEventCapacity) {}
+GenericPlugin::GenericPlugin() : eventQueue(eventCapacity) {}
 
 GenericPlugin::~GenericPlugin()
 {
@@ -55,19 +55,67 @@ GenericPlugin::~GenericPlugin()
 
 // --- Parameter traffic ---
 
-void GenericPlugin::parameterChanged(int index, float value, int flag)
+void GenericPlugin::parameterChanged(int index, float, int flag)
 {
-    changeQueue.push(index, value);
-    presetState.markModified();
-    if (batchDepth.load(std::memory_order_acquire) != 0) {
-        batchDirty.store(true, std::memory_order_release);
+    changeQueue.push(index);
+    markModified();
+    if (RealtimeThreadScope::isCurrent()) {
+        if (!(flag & changeFromHost))
+            unreportedToAdapter.push(index);
+        if (!(flag & changeWithoutListener))
+            unreportedToListener.push(index);
         return;
     }
+    if (batchDepth.load(std::memory_order_seq_cst) != 0) {
+        batchDirty.store(true, std::memory_order_seq_cst);
+        // The batch may have closed between the two lines, after its closer
+        // looked for changes: then whoever takes the flag reports.
+        if (batchDepth.load(std::memory_order_seq_cst) == 0 && batchDirty.exchange(false, std::memory_order_seq_cst))
+            report(-1, 0);
+        return;
+    }
+    report(index, flag);
+}
+
+void GenericPlugin::report(int index, int flag)
+{
     if (!(flag & changeFromHost))
         if (Adapter* a = getAdapter())
             a->parameterChanged(index);
     if (!(flag & changeWithoutListener))
         notifyListener(valuesChangedMask, index);
+}
+
+void GenericPlugin::markModified()
+{
+    if (presetState.markModified() && !RealtimeThreadScope::isCurrent())
+        presetState.publish();
+}
+
+void GenericPlugin::deliverPendingNotifications()
+{
+    if (RealtimeThreadScope::isCurrent() || delivering.test_and_set(std::memory_order_acquire))
+        return;
+    presetState.publish();
+    auto deliver = [this](ParameterChangeQueue& unreported, std::atomic<bool>& all, auto&& tell) {
+        int count = 0;
+        bool everything = all.exchange(false, std::memory_order_acq_rel);
+        unreported.drain([&](int index) {
+            if (!everything && ++count <= maxDeferredReports)
+                tell(index);
+            else
+                everything = true;
+        });
+        if (everything)
+            tell(-1);
+    };
+    deliver(unreportedToAdapter, allUnreportedToAdapter, [this](int index) {
+        if (Adapter* a = getAdapter())
+            a->parameterChanged(index);
+    });
+    deliver(unreportedToListener, allUnreportedToListener,
+            [this](int index) { notifyListener(valuesChangedMask, index); });
+    delivering.clear(std::memory_order_release);
 }
 
 int GenericPlugin::addParameter(AbstractPluginParameter* parameter)
@@ -93,22 +141,25 @@ int GenericPlugin::findParameter(const std::string& name) const
 
 void GenericPlugin::beginBatch()
 {
-    batchDepth.fetch_add(1, std::memory_order_acq_rel);
+    batchDepth.fetch_add(1, std::memory_order_seq_cst);
 }
 
 void GenericPlugin::endBatch()
 {
     // An unbalanced end is ignored rather than leaving the counter negative.
-    int depth = batchDepth.load(std::memory_order_acquire);
+    int depth = batchDepth.load(std::memory_order_seq_cst);
     do {
         if (depth <= 0)
             return;
-    } while (!batchDepth.compare_exchange_weak(depth, depth - 1, std::memory_order_acq_rel));
-    if (depth != 1 || !batchDirty.exchange(false, std::memory_order_acq_rel))
+    } while (!batchDepth.compare_exchange_weak(depth, depth - 1, std::memory_order_seq_cst));
+    if (depth != 1 || !batchDirty.exchange(false, std::memory_order_seq_cst))
         return;
-    if (Adapter* a = getAdapter())
-        a->parameterChanged(-1);
-    notifyListener(valuesChangedMask, -1);
+    if (RealtimeThreadScope::isCurrent()) {
+        allUnreportedToAdapter.store(true, std::memory_order_release);
+        allUnreportedToListener.store(true, std::memory_order_release);
+        return;
+    }
+    report(-1, 0);
 }
 
 void GenericPlugin::notifyListener(unsigned mask, int index)
@@ -165,16 +216,17 @@ void GenericPlugin::setParameterByMidi(int index, float normalized)
             return;
         p->setValue(p->denormalize(normalized), 0);
     }
-    presetState.markModified();
+    markModified();
 }
 
 // --- Audio thread ---
 
-void GenericPlugin::applyChange(int index, float value)
+void GenericPlugin::applyChange(int index)
 {
     AbstractPluginParameter* p = getParameter(index);
     if (!p)
         return;
+    const float value = p->getValue();
     p->updateProperties(value);
     if (p == midiStateParameter)
         midiState.store(static_cast<int>(value), std::memory_order_relaxed);
@@ -189,7 +241,9 @@ void GenericPlugin::applyParameter(int index)
 
 void GenericPlugin::applyQueuedChanges()
 {
-    changeQueue.drain([this](int index, float value) { applyChange(index, value); });
+    beginApplyingChanges();
+    changeQueue.drain([this](int index) { applyChange(index); });
+    endApplyingChanges();
 }
 
 void GenericPlugin::applyQueuedChangesAtOnce()
@@ -200,9 +254,11 @@ void GenericPlugin::applyQueuedChangesAtOnce()
 
 void GenericPlugin::applyAllParameters()
 {
-    changeQueue.prepare(getParameterCount());
+    prepareQueues();
+    beginApplyingChanges();
     for (int i = 0; i < getParameterCount(); ++i)
-        applyChange(i, parameters[static_cast<std::size_t>(i)]->getValue());
+        applyChange(i);
+    endApplyingChanges();
     // The one place where the values that the graph's nodes were built with
     // give way at once: the reset ends every glide that applying the
     // parameters started (ramps, switches, routing gains) at its target, so
@@ -212,6 +268,13 @@ void GenericPlugin::applyAllParameters()
     reset();
     // Bringing the parameters to their defaults is not an edit.
     presetState.setModified(false);
+}
+
+void GenericPlugin::prepareQueues()
+{
+    changeQueue.prepare(getParameterCount());
+    unreportedToAdapter.prepare(getParameterCount());
+    unreportedToListener.prepare(getParameterCount());
 }
 
 void GenericPlugin::setInputs(const float* const* buffers, int count, int numSamples)
@@ -253,40 +316,70 @@ void GenericPlugin::process(const float* const* inputs, int inputCount, float* c
     if (getInputMode() == 1)
         setInputs(inputs, inputCount, numSamples);
 
-    const int blockSize = graph.getBlockSize();
     int position = 0;
     TimedEvent event;
+    bool holding = false; // event was taken from the queue but is not due yet
     // Events queued while this block runs may keep coming; taking no more
     // than the pool holds bounds the block's work. The rest wait for the next.
     int eventBudget = eventQueue.getCapacity();
-    while (position < numSamples) {
-        const bool taken = eventBudget > 0 && eventQueue.pop(event);
-        eventBudget -= taken ? 1 : 0;
-        const int end = taken && event.offset < static_cast<std::uint32_t>(numSamples)
-                            ? static_cast<int>(event.offset)
-                            : numSamples;
-        while (position < end) {
-            const int length = std::min(blockSize, end - position);
-            graph.nextFrame();
-            getOutputs(outputPointers, outputCount, length);
-            graph.advance(length);
-            for (int i = 0; i < outputCount; ++i) {
-                float* target = outputs[i];
-                if (!target)
-                    continue;
-                if (outputPointers[i])
-                    std::memcpy(target + position, outputPointers[i],
-                                sizeof(float) * static_cast<std::size_t>(length));
-                else
-                    std::fill_n(target + position, length, 0.0f);
+    for (;;) {
+        int next = numSamples;
+        bool delivered = false;
+        for (;;) {
+            if (!holding) {
+                if (eventBudget == 0 || !eventQueue.pop(event))
+                    break;
+                --eventBudget;
+                holding = true;
             }
-            position += length;
-        }
-        if (taken)
+            const int due = dueOffset(event, numSamples);
+            if (due > position) {
+                next = due;
+                break;
+            }
             deliverEvent(event);
+            holding = false;
+            delivered = true;
+        }
+        // What the events changed sounds from here on.
+        if (delivered)
+            applyQueuedChanges();
+        if (position >= numSamples)
+            break;
+        runGraph(outputs, outputCount, position, next);
+        position = next;
     }
-    for (; eventBudget > 0 && eventQueue.pop(event); --eventBudget)
-        deliverEvent(event);
+    publishBlockState();
+}
+
+int GenericPlugin::dueOffset(const TimedEvent& event, int numSamples)
+{
+    const int offset = static_cast<int>(std::min(event.offset, static_cast<std::uint32_t>(numSamples)));
+    const int kind = static_cast<int>(event.message & 0xF0);
+    if (kind == 0x80 || kind == 0x90)
+        return offset;
+    return offset - offset % eventSegment;
+}
+
+void GenericPlugin::runGraph(float* const* outputs, int outputCount, int from, int to)
+{
+    const int blockSize = graph.getBlockSize();
+    for (int position = from; position < to;) {
+        const int length = std::min(blockSize, to - position);
+        graph.nextFrame();
+        getOutputs(outputPointers, outputCount, length);
+        graph.advance(length);
+        for (int i = 0; i < outputCount; ++i) {
+            float* target = outputs[i];
+            if (!target)
+                continue;
+            if (outputPointers[i])
+                std::memcpy(target + position, outputPointers[i], sizeof(float) * static_cast<std::size_t>(length));
+            else
+                std::fill_n(target + position, length, 0.0f);
+        }
+        position += length;
+    }
 }
 
 void GenericPlugin::deliverEvent(const TimedEvent& event)
@@ -303,10 +396,9 @@ bool GenericPlugin::queueMidiEvent(int offset, int status, int data1, int data2)
                          static_cast<std::uint32_t>(data1 & 0xFF) << 8 |
                          static_cast<std::uint32_t>(data2 & 0xFF) << 16,
                      static_cast<std::uint32_t>(std::max(offset, 0)), 3};
-    const bool audioThread = RealtimeThreadScope::isCurrent();
-    if (eventQueue.push(event, !audioThread))
+    if (eventQueue.push(event))
         return true;
-    if (!audioThread)
+    if (!RealtimeThreadScope::isCurrent())
         return false;
     deliverEvent(event);
     return true;
@@ -339,7 +431,7 @@ void GenericPlugin::initialize(const std::string& name)
     midiDecoder.setRouting(eventReceiver.get());
     undoHistory = std::make_unique<UndoHistory>(*this);
     compareStates = std::make_unique<CompareStates>(*this);
-    changeQueue.prepare(getParameterCount());
+    prepareQueues();
 }
 
 void GenericPlugin::initializeShared(const std::string&)

@@ -31,10 +31,13 @@ struct StateRecord;
 // receiver, the undo history and the A/B states, and it is where parameter
 // changes from the host, the editor, MIDI and presets meet.
 //
-// The audio thread never reads a parameter object. A change is stored in the
-// parameter at once (so the host and the editor read it back immediately),
-// queued in a lock-free queue and applied to the DSP at the start of the
-// next block. MIDI events travel the same way with their sample offsets.
+// A parameter holds the one true value: any thread may set it (its value is
+// an atomic), and what is queued for the audio thread is only "parameter i
+// changed". The audio thread applies the parameter's current value to the
+// DSP at the start of the next block, or at once when the change came from
+// MIDI during the block, so the audio always ends on the value the
+// parameter holds, whoever wrote it last. MIDI events travel to the audio
+// thread through a lock-free queue with their sample offsets.
 //
 // A concrete plug-in, in its constructor: creates its parameters and lists
 // (which fixes the host indices), calls initialize(name), builds its graph
@@ -44,8 +47,13 @@ struct StateRecord;
 // only the base versions, releasing too little and writing too few settings.
 //
 // Threads: process and everything it reaches run on the host's audio thread
-// and never allocate, lock or wait. Parameters are set on the control and
-// editor threads (and by MIDI on the audio thread). The rest is called on the
+// and never allocate, lock or wait. Parameters are set on any thread: the
+// control and editor threads, and the audio thread (MIDI, or a host adapter
+// that applies its control ports in its audio callback inside a
+// RealtimeThreadScope); setting one allocates nothing once the plug-in is
+// built. The adapter and the listener are told of a change on the thread
+// that made it, unless that is the audio thread: those changes wait for
+// deliverPendingNotifications on another thread. The rest is called on the
 // control or editor thread.
 class GenericPlugin : public GenericParameterOwner {
 public:
@@ -74,13 +82,20 @@ public:
     // clear when the current preset's name or place changed.
     static constexpr unsigned valuesChangedMask = 0xFFFFFBFFu;
     static constexpr unsigned presetChangedMask = 0xFFFFFBFEu;
-    static constexpr int initialEventCapacity = 2048;
     // Bits of the flag a parameter passes along with a change.
     // The host made the change: it is not reported back to the adapter.
     static constexpr int changeFromHost = 1;
     // The host adapter made the change on the audio thread, and the host
     // tells its own editor view about it: no listener is called.
     static constexpr int changeWithoutListener = 2;
+    // MIDI events that can wait for the audio thread at once.
+    static constexpr int eventCapacity = 4096;
+    // Non-note MIDI events are due at the start of the segment of this many
+    // samples they fall in.
+    static constexpr int eventSegment = 32;
+    // More deferred changes than this are reported as one change of all
+    // parameters (index -1).
+    static constexpr int maxDeferredReports = 16;
 
     GenericPlugin();
     virtual ~GenericPlugin();
@@ -93,7 +108,9 @@ public:
     // the audio thread, marks the preset modified and tells the adapter
     // (unless flag has changeFromHost) and the listener (unless it has
     // changeWithoutListener), or only records it while an update batch is
-    // open.
+    // open. On the audio thread the adapter and the listener are told later
+    // (see deliverPendingNotifications). The value is not used: the audio
+    // thread reads the parameter's own.
     void parameterChanged(int index, float value, int flag) override;
     // Appends to the flat list; returns the parameter's index.
     int addParameter(AbstractPluginParameter* parameter) override;
@@ -117,8 +134,9 @@ public:
     // initialize, which loads the map for the first instance.
     virtual void loadMidiControllerMap();
     virtual void saveMidiControllerMap();
-    // Control thread, outside processing (bypass switched on): clears the
-    // state of the graph's nodes.
+    // Clears the state of the graph's nodes. Costs little enough for the
+    // audio thread, where an adapter calls it between two blocks when the
+    // host switches the plug-in to bypass; never during process.
     virtual void reset();
     // Forgets every controller association, then loads the file again.
     virtual void revertMidiControllerMap();
@@ -170,10 +188,17 @@ public:
 
     // One host block: applies the queued changes, reads the inputs, runs the
     // graph in sub-blocks of at most the graph's block size that also end
-    // at every MIDI event's offset, delivering each event at its offset.
-    // At most 16 outputs are written; outputs without a channel get silence.
+    // where MIDI events are due, delivering each there: a note at its own
+    // offset, any other message (which moves parameters and modulation
+    // values, whose coefficients change per 32-sample segment anyway) at
+    // the start of the segment it falls in, so a dense controller stream
+    // does not cut the block into single samples. Changes that the events
+    // made are applied before the next sub-block runs. At most 16 outputs
+    // are written; outputs without a channel get silence.
     void process(const float* const* inputs, int inputCount, float* const* outputs, int outputCount,
                  int numSamples);
+    // Audio thread: every parameter changed since the last call brings its
+    // current value to the DSP. At most one pass over the parameters.
     void applyQueuedChanges();
 
     // Control thread, while no block is being processed: before the host
@@ -203,7 +228,9 @@ public:
     void setParameterByMidi(int index, float normalized);
 
     // Update batches group many changes into one notification (index -1)
-    // to the adapter and the listener when the outermost batch closes.
+    // to the adapter and the listener when the outermost batch closes. A
+    // change made on another thread while the batch closes is reported
+    // either with the batch or on its own, never lost.
     void beginBatch();
     void endBatch();
     class Batch {
@@ -233,12 +260,18 @@ public:
     void setListener(Listener* listener);
     Listener* getListener() const { return listener.load(std::memory_order_acquire); }
 
+    // Any thread but the audio thread, regularly (the editor's timer, the
+    // adapter's idle or worker call): tells the adapter and the listener of
+    // the changes made on the audio thread since the last call, and brings
+    // the preset state's `modified` property up to its flag. Returns at
+    // once when another thread is delivering.
+    void deliverPendingNotifications();
+
     // Any thread: queues a MIDI message for the audio thread at a sample
-    // offset of the next host block. On the audio thread (inside a
-    // RealtimeThreadScope, as adapters call it from their audio callback) it
-    // never allocates; if the event pool is exhausted there, the message is
-    // decoded at once instead of waiting. False only when 65535 events wait
-    // undelivered because process is not being called.
+    // offset of the next host block. Never allocates or locks. When
+    // eventCapacity events wait already, a call on the audio thread (inside
+    // a RealtimeThreadScope, as adapters call it from their audio callback)
+    // decodes the message at once; elsewhere it returns false.
     bool queueMidiEvent(int offset, int status, int data1, int data2);
 
     // Whether the host delivers separate side-chain buffers; without them
@@ -300,8 +333,6 @@ public:
     // Only for a module that creates no plug-ins of its own.
     static void adoptSharedControllerMap(MidiControllerMap* map);
 
-    // Capacity of the change queue's node pool (grows off the audio thread).
-    int getChangeQueueCapacity() const { return changeQueue.getCapacity(); }
 
 protected:
     // Calls the listener, guarded so setListener can wait for the call to end.
@@ -311,9 +342,30 @@ protected:
     // plug-ins that load presets their own way.
     void becomeCurrentPreset(const std::string& path);
 
+    // Audio thread, around every application of queued changes: a plug-in
+    // that derives something from many parameters at once (the modulation
+    // matrix's slot structure) collects the changes and derives once, when
+    // the last of them has been applied.
+    virtual void beginApplyingChanges() {}
+    virtual void endApplyingChanges() {}
+    // Audio thread, at the end of every host block: the place to store, in
+    // atomics, what the editor and the host read of the audio side (levels,
+    // applied states), once per block.
+    virtual void publishBlockState() {}
+
 private:
-    void applyChange(int index, float value);
+    void applyChange(int index);
+    // Sizes the change queues for the parameters there are.
+    void prepareQueues();
     void deliverEvent(const TimedEvent& event);
+    // The sample offset in the current block at which an event is due.
+    static int dueOffset(const TimedEvent& event, int numSamples);
+    void runGraph(float* const* outputs, int outputCount, int from, int to);
+    // Tells the adapter (unless the host made the change) and the listener
+    // (unless the change asks not to).
+    void report(int index, int flag);
+    // Raises the preset state's flag; off the audio thread also publishes it.
+    void markModified();
 
     std::atomic<Adapter*> adapter{nullptr};
     std::vector<std::unique_ptr<Channel>> channels;
@@ -334,6 +386,13 @@ private:
     int numChannels = 2;
     const float* outputPointers[maxOutputs] = {};
     ParameterChangeQueue changeQueue;
+    // Changes made on the audio thread that the adapter and the listener
+    // have not been told of yet; the flags stand for "all parameters".
+    ParameterChangeQueue unreportedToAdapter;
+    ParameterChangeQueue unreportedToListener;
+    std::atomic<bool> allUnreportedToAdapter{false};
+    std::atomic<bool> allUnreportedToListener{false};
+    std::atomic_flag delivering;
     std::vector<AbstractPluginParameter*> parameters;
     std::atomic<int> batchDepth{0};
     std::atomic<bool> batchDirty{false};
@@ -348,10 +407,9 @@ private:
 class GenericPlugin::Adapter {
 public:
     // A parameter changed (index -1: all of them); read values with getValue.
-    // Called on the thread that made the change, which is the audio thread
-    // for a parameter moved by a learned MIDI controller: an implementation
-    // must then neither allocate nor lock (record the index and pass it on
-    // from the host's own callback).
+    // Called on the thread that made the change, or for a change made on the
+    // audio thread (MIDI) on the thread that calls
+    // deliverPendingNotifications; never on the audio thread.
     virtual void parameterChanged(int index) = 0;
     // A preset was loaded or saved.
     virtual void presetChanged() = 0;
@@ -363,9 +421,9 @@ protected:
     ~Adapter() = default;
 };
 
-// Editor side of a plug-in. Called on the thread that made the change,
-// which may be the audio thread for changes made by MIDI; there it must
-// neither allocate nor lock (mark what changed and redraw from a timer).
+// Editor side of a plug-in. Called on the thread that made the change, or
+// for a change made on the audio thread on the thread that calls
+// deliverPendingNotifications; never on the audio thread.
 class GenericPlugin::Listener {
 public:
     virtual void changed(unsigned mask, int index) = 0;

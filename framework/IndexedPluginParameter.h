@@ -4,6 +4,7 @@
 #include "framework/ParameterText.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <type_traits>
@@ -14,7 +15,8 @@
 // T (an enum, int or bool). Without a value table position p is the value
 // itself; with one, position p stands for table[p - first]. Positions may
 // carry option names ("LP,HP,BP"), and (limit, key) pairs can restrict the
-// usable positions depending on another setting's value.
+// usable positions depending on another setting's value. The current
+// position is an atomic: any thread may set it while others read it.
 template <typename T> class IndexedPluginParameter : public AbstractPluginParameter {
 public:
     IndexedPluginParameter(GenericParameterOwner* owner, std::string name, int kind = 0)
@@ -88,16 +90,21 @@ public:
     float getDefault() const override { return static_cast<float>(positionOf(defaultValue)); }
     float getMax() const override { return static_cast<float>(maxPosition); }
     float getMin() const override { return static_cast<float>(minPosition); }
-    float getValue() const override { return static_cast<float>(positionOf(current)); }
+    float getValue() const override { return static_cast<float>(position.load(std::memory_order_acquire)); }
 
     void setValue(float plain, int flag) override
     {
         if (std::isnan(plain))
             return;
-        int p = std::clamp(toInt(plain), minPosition, maxPosition);
-        if (p == positionOf(current))
-            return;
-        current = valueAt(p);
+        const int p = std::clamp(toInt(plain), minPosition, maxPosition);
+        // The position of the value p stands for: with a table that lists a
+        // value twice, its first place.
+        const int stored = positionOf(valueAt(p));
+        int now = position.load(std::memory_order_relaxed);
+        do {
+            if (p == now)
+                return;
+        } while (!position.compare_exchange_weak(now, stored, std::memory_order_acq_rel, std::memory_order_relaxed));
         notifyOwner(static_cast<float>(p), flag);
     }
 
@@ -111,16 +118,19 @@ public:
         maxPosition = std::max(min, max);
     }
     void setDefaultValue(T value) { defaultValue = value; }
-    void setDefault(float position)
+    void setDefault(float p)
     {
-        defaultValue = valueAt(std::clamp(toInt(position), minPosition, maxPosition));
+        defaultValue = valueAt(std::clamp(toInt(p), minPosition, maxPosition));
     }
-    // The table must outlive the parameter (normally a static array).
+    // The table must outlive the parameter (normally a static array). The
+    // current value stays; its position is looked up in the new table.
     void setValueTable(const T* values, int count, int firstPosition)
     {
+        const T value = getTypedValue();
         table = count > 0 ? values : nullptr;
         tableCount = table ? count : 0;
         tableFirst = firstPosition;
+        position.store(positionOf(value), std::memory_order_release);
     }
     void setOptions(const std::string& commaSeparated) { names = splitOptionList(commaSeparated); }
     // Restricts the usable positions for keys up to key to end at limit.
@@ -132,7 +142,7 @@ public:
     }
 
     const std::vector<std::string>& getOptionNames() const { return names; }
-    T getTypedValue() const { return current; }
+    T getTypedValue() const { return valueAt(position.load(std::memory_order_acquire)); }
     T getTypedDefault() const { return defaultValue; }
     // The value of T that position p stands for (clamped to the table).
     T valueAt(int p) const
@@ -211,6 +221,6 @@ private:
     std::vector<std::string> names;
     std::vector<std::pair<int, int>> limits; // (limit, key), ascending key
 
-protected:
-    T current{};
+    // The position of the current value (its first place in the table).
+    std::atomic<int> position{0};
 };

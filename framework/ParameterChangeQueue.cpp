@@ -1,73 +1,82 @@
 #include "framework/ParameterChangeQueue.h"
 
-#include "framework/RealtimeThread.h"
-
 #include <algorithm>
-#include <cstring>
-
-static_assert(sizeof(std::atomic<std::uint32_t>) + sizeof(ParameterChangeQueue::Change) == 12,
-              "a change node is one link word and the pair");
+#include <bit>
 
 void ParameterChangeQueue::prepare(int parameterCount)
 {
-    queue.reserve(std::max(minimumCapacity, nodesPerParameter * parameterCount));
-    if (parameterCount <= overflowSize)
+    if (parameterCount <= size)
         return;
-    // Only grown before processing starts (the plug-in calls this while it
-    // is built), so the audio thread never sees the table change.
-    auto values = std::make_unique<std::atomic<std::uint32_t>[]>(static_cast<std::size_t>(parameterCount));
-    auto pendingFlags =
-        std::make_unique<std::atomic<std::uint8_t>[]>(static_cast<std::size_t>(parameterCount));
-    for (int i = 0; i < parameterCount; ++i) {
-        values[i].store(0, std::memory_order_relaxed);
-        pendingFlags[i].store(0, std::memory_order_relaxed);
+    const auto count = static_cast<std::size_t>(parameterCount);
+    const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(count, 2));
+    auto flags = std::make_unique<std::atomic<std::uint8_t>[]>(count);
+    auto ring = std::make_unique<Cell[]>(capacity);
+    for (std::size_t i = 0; i < capacity; ++i)
+        ring[i].sequence.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
+    // Nothing else runs yet: flags already raised go into the new ring in
+    // index order.
+    std::uint32_t position = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool raised = i < static_cast<std::size_t>(size) && pending[i].load(std::memory_order_relaxed);
+        flags[i].store(raised ? 1 : 0, std::memory_order_relaxed);
+        if (raised) {
+            ring[position].index.store(static_cast<std::int32_t>(i), std::memory_order_relaxed);
+            ring[position].sequence.store(position + 1, std::memory_order_relaxed);
+            ++position;
+        }
     }
-    for (int i = 0; i < overflowSize; ++i) {
-        values[i].store(overflowValues[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
-        pendingFlags[i].store(overflowPending[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
-    }
-    overflowValues = std::move(values);
-    overflowPending = std::move(pendingFlags);
-    overflowSize = parameterCount;
+    pending = std::move(flags);
+    cells = std::move(ring);
+    mask = static_cast<std::uint32_t>(capacity - 1);
+    head = 0;
+    tail.store(position, std::memory_order_release);
+    size = parameterCount;
 }
 
-void ParameterChangeQueue::push(int index, float value)
+void ParameterChangeQueue::push(int index)
 {
-    if (index >= 0 && index < overflowSize && overflowPending[index].load(std::memory_order_acquire)) {
-        pushOverflow(index, value);
+    if (index < 0 || index >= size)
         return;
+    // Only the writer that raises the flag queues the index; the others'
+    // values are read by the drain that lowers it.
+    if (pending[static_cast<std::size_t>(index)].exchange(1, std::memory_order_acq_rel))
+        return;
+    std::uint32_t position = tail.load(std::memory_order_relaxed);
+    for (;;) {
+        Cell& cell = cells[position & mask];
+        const std::uint32_t sequence = cell.sequence.load(std::memory_order_acquire);
+        const auto lap = static_cast<std::int32_t>(sequence - position);
+        if (lap == 0) {
+            if (tail.compare_exchange_weak(position, position + 1, std::memory_order_relaxed)) {
+                cell.index.store(index, std::memory_order_relaxed);
+                cell.sequence.store(position + 1, std::memory_order_release);
+                return;
+            }
+        } else if (lap < 0) {
+            overflowed.store(true, std::memory_order_release);
+            return;
+        } else {
+            position = tail.load(std::memory_order_relaxed);
+        }
     }
-    const bool mayGrow = !RealtimeThreadScope::isCurrent();
-    if (queue.push({index, value}, mayGrow))
-        return;
-    if (pushOverflow(index, value))
-        return;
-    // No table slot (a parameter added after the plug-in was prepared): off
-    // the audio thread the pool can still grow, below its limit.
-    if (mayGrow)
-        queue.push({index, value}, true);
 }
 
-bool ParameterChangeQueue::pushOverflow(int index, float value)
+bool ParameterChangeQueue::pop(int& index)
 {
-    if (index < 0 || index >= overflowSize)
+    if (!cells)
         return false;
-    overflowValues[index].store(toBits(value), std::memory_order_relaxed);
-    overflowPending[index].store(1, std::memory_order_release);
-    overflowed.store(true, std::memory_order_release);
+    Cell& cell = cells[head & mask];
+    if (cell.sequence.load(std::memory_order_acquire) != head + 1)
+        return false;
+    index = cell.index.load(std::memory_order_relaxed);
+    cell.sequence.store(head + mask + 1, std::memory_order_release);
+    ++head;
     return true;
 }
 
-std::uint32_t ParameterChangeQueue::toBits(float v)
+bool ParameterChangeQueue::hasPending() const
 {
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
-
-float ParameterChangeQueue::fromBits(std::uint32_t bits)
-{
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
+    if (overflowed.load(std::memory_order_acquire))
+        return true;
+    return cells && cells[head & mask].sequence.load(std::memory_order_acquire) == head + 1;
 }

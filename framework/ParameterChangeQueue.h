@@ -1,76 +1,83 @@
 #pragma once
 
-#include "framework/LockFreeQueue.h"
-
 #include <atomic>
 #include <cstdint>
 #include <memory>
 
-// The road of parameter changes to the audio thread: a lock-free queue of
-// (index, value) pairs, 12 bytes per node with the link, drained at the
-// start of every block.
+// The road of parameter changes to the audio thread. What travels is only
+// "parameter i changed": the value stays in the parameter, whose current
+// value the audio thread reads when it applies the change. So whatever the
+// number of writers and however their stores and pushes interleave, the
+// audio ends on the value the parameter holds.
 //
-// Capacity rule: the pool holds at least four changes per parameter and
-// never fewer than 4096, so four full preset loads or undo steps fit between
-// two blocks without a new node; threads other than the audio thread top it
-// up whenever a quarter or less is free. Nothing is ever dropped: when a
-// change finds no node (the audio thread may not allocate, or the pool has
-// reached its 65535-node limit because nobody processes), it goes to an
-// overflow table with one slot per parameter that keeps the latest value.
-// While a parameter has a value waiting there, its later changes go there
-// too, so the audio thread, which applies the queue first and the table
-// after it, always ends with the latest value.
+// Each parameter has a pending flag; the writer that raises it also puts the
+// index into a ring, in the order of first changes. A parameter is in the
+// ring at most once, so a ring as large as the parameter count can never
+// overflow and never has to grow: push neither allocates nor locks, on any
+// thread. (Should a push ever find the ring full all the same, the flag
+// still holds the change and the next drain looks at every flag.)
+//
+// The ring is a bounded multi-producer queue whose cells carry a sequence
+// number: a producer claims a position by compare-and-swap and publishes
+// the cell by advancing its sequence; the consumer takes a cell only once it
+// is published, and hands it back for the next lap.
 class ParameterChangeQueue {
 public:
-    struct Change {
-        std::int32_t index;
-        float value;
-    };
+    ParameterChangeQueue() = default;
+    ParameterChangeQueue(const ParameterChangeQueue&) = delete;
+    ParameterChangeQueue& operator=(const ParameterChangeQueue&) = delete;
 
-    static constexpr int minimumCapacity = 4096;
-    static constexpr int nodesPerParameter = 4;
-
-    ParameterChangeQueue() : queue(minimumCapacity) {}
-
-    // Off the audio thread, once the plug-in knows its parameter count:
-    // sizes the pool and the overflow table.
+    // Off the audio thread, before processing starts (the plug-in calls it
+    // while it is built): room for parameters 0..parameterCount-1. Flags
+    // raised before are kept.
     void prepare(int parameterCount);
 
-    // Any thread; allocates only off the audio thread (see RealtimeThreadScope).
-    void push(int index, float value);
+    // Any thread, after the parameter stored its new value. Wait-free but
+    // for the claim of a ring position; never allocates. Indices outside
+    // the prepared range are ignored (nothing could apply them).
+    void push(int index);
 
-    // Audio thread: hands every waiting change to apply(index, value), in
-    // the order they were made. At most as many changes as the pool holds
-    // are taken: changes that keep arriving meanwhile wait for the next
-    // block instead of holding the audio thread here. The overflow table is
-    // only read once the queue is empty, so its values stay the latest.
+    // Audio thread: calls apply(index) for every parameter changed since
+    // its last drain, in the order of first changes, after lowering its
+    // flag (so a change made while apply runs is pushed again, not lost).
+    // At most as many indices as there are parameters are taken: a
+    // parameter changed over and over meanwhile waits for the next drain
+    // instead of holding the audio thread here.
     template <typename Apply> void drain(Apply&& apply)
     {
-        Change change;
-        int budget = queue.getCapacity();
-        for (; budget > 0 && queue.pop(change); --budget)
-            apply(change.index, change.value);
-        if (budget == 0 && queue.hasPending())
-            return;
+        int budget = size;
+        int index;
+        while (budget > 0 && pop(index)) {
+            --budget;
+            // Reading the flag's last write makes the value stored before
+            // it visible to apply.
+            pending[static_cast<std::size_t>(index)].exchange(0, std::memory_order_acq_rel);
+            apply(index);
+        }
         if (!overflowed.exchange(false, std::memory_order_acq_rel))
             return;
-        for (int i = 0; i < overflowSize; ++i) {
-            if (overflowPending[i].exchange(0, std::memory_order_acq_rel))
-                apply(i, fromBits(overflowValues[i].load(std::memory_order_relaxed)));
-        }
+        for (int i = 0; i < size; ++i)
+            if (pending[static_cast<std::size_t>(i)].exchange(0, std::memory_order_acq_rel))
+                apply(i);
     }
 
-    int getCapacity() const { return queue.getCapacity(); }
-    int getFreeCount() const { return queue.getFreeCount(); }
+    // Whether a change waits (audio thread; a push under way may be missed).
+    bool hasPending() const;
+    int getCapacity() const { return size; }
 
 private:
-    static std::uint32_t toBits(float v);
-    static float fromBits(std::uint32_t bits);
-    bool pushOverflow(int index, float value);
+    struct Cell {
+        std::atomic<std::uint32_t> sequence{0};
+        std::atomic<std::int32_t> index{-1};
+    };
 
-    LockFreeQueue<Change> queue;
-    std::unique_ptr<std::atomic<std::uint32_t>[]> overflowValues;
-    std::unique_ptr<std::atomic<std::uint8_t>[]> overflowPending;
-    int overflowSize = 0;
+    bool pop(int& index);
+
+    int size = 0;
+    std::uint32_t mask = 0;
+    std::unique_ptr<std::atomic<std::uint8_t>[]> pending;
+    std::unique_ptr<Cell[]> cells;
+    alignas(64) std::atomic<std::uint32_t> tail{0};
+    alignas(64) std::uint32_t head = 0;
     std::atomic<bool> overflowed{false};
 };

@@ -21,7 +21,7 @@ void BM_ChangeQueuePushPop(benchmark::State& state)
     Change c{};
     for (auto _ : state) {
         for (int i = 0; i < 64; ++i)
-            queue.push({i, 0.5f}, false);
+            queue.push({i, 0.5f});
         while (queue.pop(c))
             benchmark::DoNotOptimize(c);
     }
@@ -41,7 +41,7 @@ void BM_ChangeQueueProducers(benchmark::State& state)
         threads.emplace_back([&] {
             int i = 0;
             while (!stop.load(std::memory_order_relaxed))
-                if (!queue.push({i++, 1.0f}, false))
+                if (!queue.push({i++, 1.0f}))
                     std::this_thread::yield();
         });
     long received = 0;

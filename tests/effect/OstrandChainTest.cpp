@@ -4,6 +4,7 @@
 #include "EffectHarness.h"
 
 #include "effect/OstrandChannel.h"
+#include "framework/MidiControllerMap.h"
 
 #include <cmath>
 
@@ -162,4 +163,33 @@ TEST(OstrandChain, AutoMuteSilencesSelfOscillationWithoutInput)
     }
     EXPECT_GT(tails[0], 0.01) << "rings on without auto-mute";
     EXPECT_LT(tails[1], 1e-4) << "silent with auto-mute";
+}
+
+// A controller learned for "Output Gain" moves to 0 (-36 dB) at sample 0 of
+// one large host block: that block itself glides down and ends on the new
+// gain, in closed form.
+TEST(OstrandChain, ALearnedControllerActsInTheBlockItArrivesIn)
+{
+    auto p = effect(2, {"Filter 1 Enabled=Disabled"});
+    MidiControllerMap& map = *GenericPlugin::getSharedControllerMap();
+    map.assign(20, p->findParameter("Output Gain"));
+    constexpr int block = 8192;
+    const Signal left = sine(block, 440.0), right = sine(block, 660.0);
+    p->queueMidiEvent(0, 0xB0, 20, 0);
+    const auto out = render(*p, {left, right}, block);
+    map.clearAll();
+    // The gain target spans 0.0158 .. 63.1 (±36 dB) linearly: dropping from
+    // 1 is a small move of its range, which glides slowly.
+    const double gain = std::pow(10.0, -36.0 / 20.0);
+    const double move = (1.0 - gain) / (1.0 / gain - gain);
+    const double glideMs = 20.0 + 130.0 * std::pow((0.3 - move) * 3.3333333, 2.0);
+    const auto settled = static_cast<std::size_t>(glideMs * rate / 1000.0) + 1;
+    ASSERT_LT(settled, static_cast<std::size_t>(block));
+    for (int c = 0; c < 2; ++c) {
+        const Signal& in = c == 0 ? left : right;
+        EXPECT_NEAR(out[static_cast<std::size_t>(c)][0], in[0], 1e-6);
+        for (std::size_t i = settled; i < block; ++i)
+            ASSERT_NEAR(out[static_cast<std::size_t>(c)][i], gain * static_cast<double>(in[i]), 1e-6)
+                << "channel " << c << ", sample " << i;
+    }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -60,4 +61,81 @@ TEST(GenericPluginConcurrency, NoChangeIsLostWhileProcessRuns)
     EXPECT_EQ(plugin.getBatchDepth(), 0);
     EXPECT_GT(adapter.calls, 0);
     plugin.setAdapter(nullptr);
+}
+
+namespace {
+// Lets a writer stop right after a parameter stored its value and before
+// the plug-in hears of it, until another writer's whole change went by:
+// the interleaving in which the last value stored and the last change
+// announced belong to different writers. Adds an enumeration of three
+// positions bound to a property.
+class InterleavingPlugin final : public TestPlugin {
+public:
+    InterleavingPlugin() : TestPlugin(1), choice(this, "Choice")
+    {
+        choice.setRange(0, 2);
+        choice.bindProperty(appliedChoice);
+        applyAllParameters();
+    }
+    void parameterChanged(int index, float value, int flag) override
+    {
+        if (holdHere) {
+            holdHere = false;
+            held = true;
+            while (!overtaken)
+                std::this_thread::yield();
+        }
+        TestPlugin::parameterChanged(index, value, flag);
+    }
+    static inline thread_local bool holdHere = false;
+    std::atomic<bool> held{false};
+    std::atomic<bool> overtaken{false};
+    PropPluginParameter<int> choice;
+    Property<int> appliedChoice;
+};
+} // namespace
+
+// Two threads set the same parameter 100,000 times each while the audio
+// thread processes, and their last writes overtake each other as above.
+// Once they are done, one more block must leave the DSP side on exactly the
+// value the parameter holds. Then the same for an enumeration.
+TEST(GenericPluginConcurrency, TwoWritersOfOneParameterLeaveTheAudioOnItsValue)
+{
+    constexpr int writes = 100000;
+    InterleavingPlugin plugin;
+    // set(k) for k < writes are the racing writes; set(writes) and
+    // set(writes + 1) the last ones, values no other write uses.
+    auto race = [&](auto&& set) {
+        plugin.held = false;
+        plugin.overtaken = false;
+        std::atomic<int> done{0};
+        std::thread first([&] {
+            for (int k = 0; k < writes; k += 2)
+                set(k);
+            InterleavingPlugin::holdHere = true;
+            set(writes);
+            ++done;
+        });
+        std::thread second([&] {
+            for (int k = 1; k < writes; k += 2)
+                set(k);
+            for (int wait = 0; !plugin.held && wait < 10000; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            set(writes + 1);
+            plugin.overtaken = true;
+            ++done;
+        });
+        while (done < 2)
+            plugin.process(nullptr, 0, nullptr, 0, 64);
+        first.join();
+        second.join();
+        plugin.process(nullptr, 0, nullptr, 0, 64);
+        EXPECT_TRUE(plugin.held);
+    };
+    race([&](int k) {
+        plugin.parameter(0).setValue(k < writes ? static_cast<float>(k % 500) / 1000.0f : 0.25f * (k - writes + 3), 0);
+    });
+    EXPECT_EQ(plugin.applied(0), plugin.parameter(0).getValue());
+    race([&](int k) { plugin.choice.setValue(k < writes ? static_cast<float>(k & 1) : static_cast<float>(2 - (k - writes) * 2), 0); });
+    EXPECT_EQ(plugin.appliedChoice.get(), static_cast<int>(plugin.choice.getValue()));
 }

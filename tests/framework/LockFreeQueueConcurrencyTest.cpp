@@ -23,7 +23,7 @@ TEST(LockFreeQueueConcurrency, ManyProducersOneConsumer)
     for (int p = 0; p < producers; ++p)
         threads.emplace_back([&, p] {
             for (int i = 0; i < perProducer; ++i)
-                while (!queue.push({p, i}, (i & 1) != 0))
+                while (!queue.push({p, i}))
                     std::this_thread::yield();
         });
     std::vector<int> next(producers, 0);
