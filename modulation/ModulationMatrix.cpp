@@ -33,6 +33,7 @@ ModulationMatrix::ModulationMatrix(wave::Graph& graph)
         slot->index = i;
         slot->levelTarget = firstLevelTarget + i;
         slot->matrix = this;
+        slotDepths[static_cast<std::size_t>(i)].store(1.0f, std::memory_order_relaxed);
         slots.push_back(std::move(slot));
     }
     internal = std::make_unique<InternalController>(*this);
@@ -120,6 +121,8 @@ void ModulationMatrix::setSlotLevelTarget(int slot, int target)
     if (!isSlot(slot))
         return;
     slots[static_cast<std::size_t>(slot)]->levelTarget = isTarget(target) ? target : none;
+    slotDepths[static_cast<std::size_t>(slot)].store(
+        isTarget(target) ? targets[static_cast<std::size_t>(target)]->scale : 0.0f, std::memory_order_relaxed);
     reevaluate();
 }
 
@@ -170,7 +173,7 @@ void ModulationMatrix::setSlotSource(int slot, int source)
     s.source = source;
     if (isSource(source))
         sources[static_cast<std::size_t>(source)].slots.push_back(&s);
-    reevaluate();
+    structureChanged();
 }
 
 void ModulationMatrix::setSlotTarget(int slot, int target)
@@ -187,7 +190,7 @@ void ModulationMatrix::setSlotTarget(int slot, int target)
     s.target = target;
     if (isTarget(target))
         targets[static_cast<std::size_t>(target)]->slots.push_back(&s);
-    reevaluate();
+    structureChanged();
 }
 
 void ModulationMatrix::setSlotBypassed(int slot, bool bypassed)
@@ -195,7 +198,7 @@ void ModulationMatrix::setSlotBypassed(int slot, bool bypassed)
     if (!isSlot(slot) || slots[static_cast<std::size_t>(slot)]->bypassed == bypassed)
         return;
     slots[static_cast<std::size_t>(slot)]->bypassed = bypassed;
-    reevaluate();
+    structureChanged();
 }
 
 void ModulationMatrix::setSlotInverted(int slot, bool inverted)
@@ -203,7 +206,7 @@ void ModulationMatrix::setSlotInverted(int slot, bool inverted)
     if (!isSlot(slot) || slots[static_cast<std::size_t>(slot)]->inverted == inverted)
         return;
     slots[static_cast<std::size_t>(slot)]->inverted = inverted;
-    updateDepths();
+    depthsChanged();
 }
 
 void ModulationMatrix::setSlotLevel(int slot, float level)
@@ -219,6 +222,33 @@ void ModulationMatrix::setSlotLevel(int slot, float level)
 // until then (LFO 1 on EG 1's attack, then EG 1 on LFO 1's rate): both are
 // in the loop, so both must lose validity, not only the one just changed.
 // With 24 slots the full pass is cheap, and it leaves no order dependence.
+
+void ModulationMatrix::structureChanged()
+{
+    if (holds > 0)
+        structureDue = true;
+    else
+        reevaluate();
+}
+
+void ModulationMatrix::depthsChanged()
+{
+    if (holds > 0)
+        depthsDue = true;
+    else
+        updateDepths();
+}
+
+void ModulationMatrix::releaseDerivation()
+{
+    if (holds == 0 || --holds > 0)
+        return;
+    if (structureDue)
+        reevaluate();
+    else if (depthsDue)
+        updateDepths();
+    structureDue = depthsDue = false;
+}
 
 void ModulationMatrix::reevaluate()
 {
@@ -303,6 +333,7 @@ void ModulationMatrix::applyDepth(int slot, int depth, std::array<bool, numSlots
 
     TargetEntry& level = *targets[static_cast<std::size_t>(s.levelTarget)];
     level.scale = d;
+    slotDepths[static_cast<std::size_t>(slot)].store(d, std::memory_order_relaxed);
     level.minimum = d > 0.0f ? 0.0f : d;
     level.maximum = d > 0.0f ? d : 0.0f;
     level.ramp.setLimits(level.minimum, level.maximum);
@@ -379,9 +410,7 @@ float ModulationMatrix::getTargetValue(int target) const
 
 float ModulationMatrix::getSlotDepth(int slot) const
 {
-    if (!isSlot(slot) || !isTarget(slots[static_cast<std::size_t>(slot)]->levelTarget))
-        return 0.0f;
-    return targets[static_cast<std::size_t>(slots[static_cast<std::size_t>(slot)]->levelTarget)]->scale;
+    return isSlot(slot) ? slotDepths[static_cast<std::size_t>(slot)].load(std::memory_order_relaxed) : 0.0f;
 }
 
 // --- The target signal ---

@@ -34,6 +34,11 @@ class InternalController;
 // called on the control thread, but only while the audio thread does not
 // process this matrix (while building, in tests, or offline). Nothing that
 // runs on the audio thread allocates.
+//
+// Cost. A change of a slot's source, target, bypass or invert re-derives the
+// validity, completeness, clamping and depth of all slots. The plug-in
+// holds the derivation while it applies a block's worth of parameter
+// changes, so a preset load, a slot sort or a storm of edits derives once.
 class ModulationMatrix : public wave::Component {
 public:
     static constexpr int numSources = 26;
@@ -161,6 +166,12 @@ public:
     // The base value of the slot's level target.
     void setSlotLevel(int slot, float level);
 
+    // While held (the holds nest), slot changes are only noted; the last
+    // release derives once what they changed. Whoever holds must release
+    // before the next block is pulled.
+    void holdDerivation() { ++holds; }
+    void releaseDerivation();
+
     // --- Reading ---
 
     const Slot& getSlot(int slot) const;
@@ -174,8 +185,8 @@ public:
     // loops and fully set, and whether its signal path exists as well.
     bool isSlotValid(int slot) const;
     bool isSlotComplete(int slot) const;
-    // Target units a full level moves the slot's target by (negative when
-    // inverted); 0 for a slot without a level target.
+    // Any thread: target units a full level moves the slot's target by
+    // (negative when inverted); 0 for a slot without a level target.
     float getSlotDepth(int slot) const;
     // Any thread (the editor's knobs and filter display): the target's
     // modulated value at the end of the last block that computed it, in
@@ -192,7 +203,10 @@ private:
     friend class GlobalModulationProducer;
 
     // Brings validity, completeness, clamp flags and depths in line with
-    // the slot records after a change of sources, targets or bypass.
+    // the slot records after a change of sources, targets or bypass; or
+    // notes that it is due while the derivation is held.
+    void structureChanged();
+    void depthsChanged();
     void reevaluate();
     void updateValidity();
     void updateCompleteness();
@@ -213,6 +227,11 @@ private:
     std::unique_ptr<InternalController> internal;
     // Each target's last value as getTargetValue reports it.
     std::array<std::atomic<float>, numTargets> targetValues{};
+    // Each slot's depth as getSlotDepth reports it, for readers on any thread.
+    std::array<std::atomic<float>, numSlots> slotDepths{};
+    int holds = 0;
+    bool structureDue = false;
+    bool depthsDue = false;
 };
 
 // Told when the base value of a target it listens to changed.

@@ -53,6 +53,18 @@ ModulationMatrixPlugin::ModulationMatrixPlugin() : references(std::make_unique<R
 
 ModulationMatrixPlugin::~ModulationMatrixPlugin() = default;
 
+void ModulationMatrixPlugin::beginApplyingChanges()
+{
+    if (ModulationMatrix* matrix = getModulationMatrix())
+        matrix->holdDerivation();
+}
+
+void ModulationMatrixPlugin::endApplyingChanges()
+{
+    if (ModulationMatrix* matrix = getModulationMatrix())
+        matrix->releaseDerivation();
+}
+
 float ModulationMatrixPlugin::getSourceLevel(int)
 {
     return 0.0f;

@@ -55,6 +55,12 @@ public:
     int addConnection(int source, int target, std::string* message = nullptr,
                       float level = newConnectionLevel);
 
+protected:
+    // The matrix derives its slot structure once per application of
+    // changes, not once per slot parameter.
+    void beginApplyingChanges() override;
+    void endApplyingChanges() override;
+
 private:
     class References;
 
