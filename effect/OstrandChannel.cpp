@@ -26,8 +26,11 @@ OstrandChannel::OstrandChannel(OstrandPlugin& effect, int channelIndex)
     for (int n = 0; n < numFilters; ++n) {
         const auto i = static_cast<std::size_t>(n);
         amounts[i] = std::make_unique<FloatParameterSource>(graph, n == 0 ? 1.0f : 0.0f);
-        delays[i] = std::make_unique<DelayLine>(graph);
-        delays[i]->delay.setSource(&matrix.getTargetController(4 * n + 3));
+        // The delay target is clamped to the Delay parameter's range, so the
+        // line needs room for that much and no more.
+        const int delayTarget = 4 * n + 3;
+        delays[i] = std::make_unique<DelayLine>(graph, matrix.getTargetEntry(delayTarget).maximum);
+        delays[i]->delay.setSource(&matrix.getTargetController(delayTarget));
         filters[i] = std::make_unique<MultiDesignFilter>(graph, effect.getFilterSlot(n));
         MultiDesignFilter& f = *filters[i];
         f.peak.setSource(&matrix.getTargetController(4 * n + 2));

@@ -11,12 +11,22 @@ namespace {
 constexpr double fadeDecibelSpan = 1.8; // decades of amplitude: 36 dB
 const double linearPartScale = std::exp(-3.73018784447434) * 10.0;
 // Below this distance (ms) the smoother counts as settled on its input.
-constexpr float settledMs = 1e-5f;
+constexpr double settledMs = 1e-5;
+// Samples kept clear between the oldest sample a read may reach and the
+// block being written: the interpolating read's second point and rounding.
+constexpr int guardSamples = 2;
+
+int ringSizeFor(const wave::Graph& graph, float longestDelayMs)
+{
+    const double samples = std::ceil(std::max(static_cast<double>(longestDelayMs), 0.0) *
+                                     static_cast<double>(graph.getSampleRate()) * 0.001);
+    return static_cast<int>(samples) + graph.getBlockSize() + guardSamples;
+}
 } // namespace
 
-DelayLine::DelayLine(wave::Graph& graph, wave::Producer* source)
+DelayLine::DelayLine(wave::Graph& graph, float longestDelay, wave::Producer* source)
     : wave::Consumer(source), wave::Producer(graph), delay(graph, 0.0f), readMode(nullptr, crossfading),
-      size((bufferSpanSamples / graph.getBlockSize() + 1) * graph.getBlockSize()), lastMode(crossfading)
+      size(ringSizeFor(graph, longestDelay)), lastMode(crossfading), longestDelayMs(std::max(longestDelay, 0.0f))
 {
     ring.assign(static_cast<std::size_t>(size), 0.0f);
     delays.assign(static_cast<std::size_t>(graph.getBlockSize()), 0.0f);
@@ -41,8 +51,9 @@ void DelayLine::updateRate()
     samplesPerMs = static_cast<double>(fs) * 0.001;
     fadeLength = std::max(static_cast<int>(samplesPerMs * static_cast<double>(fadeTimeMs)), 1);
     fadeStep = std::pow(10.0, -fadeDecibelSpan / fadeLength);
-    // Keep a block and a guard sample clear of the write position.
-    maxDelayMs = static_cast<float>((size - getGraph().getBlockSize() - 2) / samplesPerMs);
+    // Keep a block and the guard clear of the write position.
+    const auto fits = static_cast<float>((size - getGraph().getBlockSize() - guardSamples) / samplesPerMs);
+    maxDelayMs = std::min(longestDelayMs, fits);
     const double w = std::min(static_cast<double>(smoothingHz) / static_cast<double>(fs), 1.0);
     smoothCoefficient = static_cast<float>(std::min(2.0 * std::sin(std::numbers::pi * w), 0.95));
 }
@@ -65,24 +76,27 @@ void DelayLine::write(const float* in, int n)
 // and the whole block reads one delay.
 bool DelayLine::smooth(const ControlInput::Signal& d, int n)
 {
-    const float f = smoothCoefficient;
+    const double f = smoothCoefficient;
     if (d.constant) {
-        const float x = clampDelay(d.samples[0]);
+        const double x = clampDelay(d.samples[0]);
         if (std::fabs(x - smoothLow) < settledMs && std::fabs(smoothBand) < settledMs * f) {
             smoothLow = x;
-            smoothBand = 0.0f;
-            delays[0] = x;
+            smoothBand = 0.0;
+            delays[0] = static_cast<float>(x);
             delayConstant = true;
             return false;
         }
     }
-    float low = smoothLow;
-    float band = smoothBand;
+    // In double: a step of f × band is far below a float's resolution near
+    // the end of a glide, which would stall the delay short of its value
+    // (by a sample at 50 ms).
+    double low = smoothLow;
+    double band = smoothBand;
     for (int i = 0; i < n; ++i) {
-        const float x = clampDelay(d.samples[d.constant ? 0 : i]);
+        const double x = clampDelay(d.samples[d.constant ? 0 : i]);
         low += f * band;
-        band += f * (x - low - 2.0f * band);
-        delays[static_cast<std::size_t>(i)] = clampDelay(low);
+        band += f * (x - low - 2.0 * band);
+        delays[static_cast<std::size_t>(i)] = clampDelay(static_cast<float>(low));
     }
     smoothLow = low;
     smoothBand = band;
@@ -192,10 +206,10 @@ int DelayLine::process(wave::Block& target, int n, int flags)
     if (smootherJumps) {
         smootherJumps = false;
         smoothLow = clampDelay(d.samples[0]);
-        smoothBand = 0.0f;
+        smoothBand = 0.0;
     }
     const bool atRest =
-        d.constant && clampDelay(d.samples[0]) == 0.0f && smoothLow == 0.0f && smoothBand == 0.0f;
+        d.constant && clampDelay(d.samples[0]) == 0.0f && smoothLow == 0.0 && smoothBand == 0.0;
     const bool headsAtZero =
         !headsSet || readMode != crossfading || (heads[0] == blockStart && heads[1] == blockStart);
     if (atRest && headsAtZero) {

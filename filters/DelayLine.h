@@ -7,7 +7,7 @@
 
 #include <vector>
 
-// The short delay behind each filter (0 to 30 ms in the effect). The delay
+// The short delay behind each filter (0 to 50 ms in the effect). The delay
 // time arrives as a stream in milliseconds and is smoothed by a critically
 // damped 5 Hz low-pass, so modulation and automation glide. The line reads
 // either with linear interpolation (follows every change, pitching the
@@ -16,22 +16,25 @@
 // delay follows its value in steps without clicks and without pitch
 // artefacts. The effect uses crossfading, which is set at construction.
 //
-// The ring buffer holds (floor(960000 / block size) + 1) blocks and is
-// allocated and zeroed at construction; the input is written before it is
-// read in the same pull, so a delay of 0 reads the block just written. With
-// no delay at all (delay constantly 0 and the smoother at rest) the input
-// block itself is handed on.
+// The ring buffer holds the longest delay the owner asks for at the graph's
+// sample rate plus one block, and nothing more: every sample of it can be
+// heard again, so a reset that clears it all costs only what the line can
+// play back (about 14 KB for 50 ms at 48 kHz), little enough for the audio
+// thread. Delay values beyond the longest are held at it. The input is
+// written before it is read in the same pull, so a delay of 0 reads the
+// block just written. With no delay at all (delay constantly 0 and the
+// smoother at rest) the input block itself is handed on.
 class DelayLine : public wave::Consumer, public wave::Producer {
 public:
     enum ReadMode : int { interpolating = 0, crossfading = 1 };
 
     static constexpr float fadeTimeMs = 85.0f;
     static constexpr float smoothingHz = 5.0f;
-    static constexpr int bufferSpanSamples = 960000;
 
-    // Control thread, while building. Puts itself into the reset list; the
-    // owner decides whether it also belongs in the run list.
-    explicit DelayLine(wave::Graph& graph, wave::Producer* source = nullptr);
+    // Control thread, while building, once the graph has its sample rate:
+    // room for delays up to longestDelayMs. Puts itself into the reset
+    // list; the owner decides whether it also belongs in the run list.
+    DelayLine(wave::Graph& graph, float longestDelayMs, wave::Producer* source = nullptr);
 
     // Delay time in milliseconds; 0 until a producer is linked. Values are
     // held within 0 and getMaximumDelay().
@@ -40,15 +43,17 @@ public:
     Property<int> readMode;
 
     int getBufferSize() const { return size; }
-    // The longest delay the buffer serves at the current rate, in ms.
+    // The longest delay served, in ms: the one asked for, or less should
+    // the graph's rate have risen since the line was built.
     float getMaximumDelay() const { return maxDelayMs; }
     // The smoothed delay time after the last block, in ms.
-    float getSmoothedDelay() const { return smoothLow; }
+    float getSmoothedDelay() const { return static_cast<float>(smoothLow); }
 
     // Audio thread. With OutputNotNeeded the input is still written, the
     // smoother and the read heads still move; no output is computed.
     int process(wave::Block& target, int numSamples, int flags) override;
-    // Outside processing: empties the buffer and clears the read heads. The
+    // Between blocks, on any thread that owns the graph then (the audio
+    // thread included): empties the buffer and clears the read heads. The
     // smoother jumps to the delay it reads next instead of gliding there, as
     // every ramp of the graph ends at a reset: after a bypass, or when a
     // host restores settings before playing, the delay holds from the first
@@ -74,8 +79,8 @@ private:
     bool delayConstant = true; // delays[] holds one value throughout
 
     // The smoother: a state-variable low-pass, critically damped.
-    float smoothLow = 0.0f;
-    float smoothBand = 0.0f;
+    double smoothLow = 0.0;
+    double smoothBand = 0.0;
     float smoothCoefficient = 0.0f;
     bool smootherJumps = false; // the next block starts the smoother on its input
 
@@ -90,5 +95,6 @@ private:
     double samplesPerMs = 0.0; // double: 10 ms at 44.1 kHz must be 441 samples, not 440
     int fadeLength = 1;
     double fadeStep = 1.0; // per-sample factor of the exponential part
+    float longestDelayMs;
     float maxDelayMs = 0.0f;
 };

@@ -20,12 +20,13 @@ std::vector<float> ramp(int count)
 
 } // namespace
 
-TEST(DelayLine, WithoutDelayHandsTheInputBlockOn)
+TEST(DelayLine, WithoutDelayHandsTheInputBlockOnAndHoldsLongDelaysAtTheLongest)
 {
     wave::Graph graph;
-    Playback in(graph, sine(4096, 1000.0f, 0.5f));
-    DelayLine line(graph, &in);
-    EXPECT_EQ(line.getBufferSize(), 938 * 1024) << "(floor(960000 / 1024) + 1) blocks";
+    graph.setSampleRate(static_cast<float>(rate));
+    const auto signal = ramp(rate * 2);
+    Playback in(graph, signal);
+    DelayLine line(graph, 50.0f, &in);
 
     testsupport::AllocationScope scope;
     for (int frame = 0; frame < 8; ++frame) {
@@ -35,6 +36,13 @@ TEST(DelayLine, WithoutDelayHandsTheInputBlockOn)
         graph.advance(512);
     }
     expectNoAllocations(scope);
+
+    // Asked for 80 ms, the line settles on its longest, 50 ms: 2205 samples.
+    line.delay.setDefault(80.0f);
+    std::vector<float> out(8 * 512);
+    renderInto(out, graph, line, rate * 2 - 8 * 512, 500);
+    for (std::size_t i = out.size() - 1000; i < out.size(); ++i)
+        ASSERT_EQ(out[i], signal[i - 2205]) << i;
 }
 
 TEST(DelayLine, CrossfadesToANewDelayWithoutADiscontinuity)
@@ -42,7 +50,7 @@ TEST(DelayLine, CrossfadesToANewDelayWithoutADiscontinuity)
     wave::Graph graph;
     const auto signal = sine(rate * 3, 300.0f, 0.5f);
     Playback in(graph, signal);
-    DelayLine line(graph, &in);
+    DelayLine line(graph, 50.0f, &in);
     std::vector<float> out;
     out.reserve(signal.size());
 
@@ -75,7 +83,7 @@ TEST(DelayLine, FadesFollowTheEightyFiveMillisecondLaw)
     // one Do, so each fade exposes its gain curve g.
     wave::Graph graph;
     Playback in(graph, ramp(rate * 2));
-    DelayLine line(graph, &in);
+    DelayLine line(graph, 50.0f, &in);
     line.delay.setDefault(25.0f);
     const auto out = render(graph, line, rate * 2, 441);
     const int fadeLength = static_cast<int>(44.1 * 85.0); // 3748
@@ -105,7 +113,7 @@ TEST(DelayLine, InterpolatingReadFollowsFractionalDelays)
 {
     wave::Graph graph;
     Playback in(graph, ramp(rate * 2));
-    DelayLine line(graph, &in);
+    DelayLine line(graph, 50.0f, &in);
     line.readMode = DelayLine::interpolating;
     line.delay.setDefault(2.5f); // 110.25 samples
     const auto out = render(graph, line, rate * 2, 500);
@@ -121,7 +129,7 @@ TEST(DelayLine, KeepsWritingWhenItsOutputIsNotNeededAndEmptiesOnReset)
     wave::Graph graph;
     const auto signal = ramp(rate);
     Playback in(graph, signal);
-    DelayLine line(graph, &in);
+    DelayLine line(graph, 50.0f, &in);
     line.delay.setDefault(5.0f); // 220 samples
     auto out = render(graph, line, rate / 2, 256);
 
@@ -149,7 +157,7 @@ TEST(DelayLine, AfterAResetTheDelayHoldsFromTheFirstSample)
     wave::Graph graph;
     const auto signal = ramp(rate);
     Playback in(graph, signal);
-    DelayLine line(graph, &in);
+    DelayLine line(graph, 50.0f, &in);
     line.delay.setDefault(12.0f); // 529 samples at 44.1 kHz
     graph.reset();
     const auto out = render(graph, line, rate, 512);

@@ -250,7 +250,7 @@ TEST(MultiDesignFilter, TwoRoutedChannelsProcessEveryCharacteristicWithoutAlloca
         p.input = std::make_unique<Playback>(graph, sine(rate, c ? 330.0f : 110.0f, 0.5f));
         p.routing = std::make_unique<FilterRouting>(graph, p.input.get());
         for (int k = 0; k < 4; ++k) {
-            p.delays.push_back(std::make_unique<DelayLine>(graph));
+            p.delays.push_back(std::make_unique<DelayLine>(graph, 50.0f));
             p.filters.push_back(
                 std::make_unique<MultiDesignFilter>(graph, *slots[static_cast<std::size_t>(k)]));
             p.filters.back()->cutoff.setDefault(8.0f + static_cast<float>(k));

@@ -41,7 +41,7 @@ struct Channel {
             filters[static_cast<std::size_t>(k)] =
                 std::make_unique<GainFilter>(graph, gains[static_cast<std::size_t>(k)]);
             if (withDelays)
-                delays[static_cast<std::size_t>(k)] = std::make_unique<DelayLine>(graph);
+                delays[static_cast<std::size_t>(k)] = std::make_unique<DelayLine>(graph, 50.0f);
             routing.addElement(*filters[static_cast<std::size_t>(k)],
                                delays[static_cast<std::size_t>(k)].get());
         }
