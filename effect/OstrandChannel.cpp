@@ -92,7 +92,7 @@ void OstrandChannel::wireCutoffs()
     // In Stereo mode each channel runs the filter's frequency moved by the
     // filter's pan (left down, right up, or the other way); in the split
     // modes every channel has filters of its own and the pan plays no part.
-    const bool panned = twoChannels && owner.getAppliedRoutingMode() == RoutingMode::Stereo;
+    const bool panned = twoChannels && owner.routingModeState.get() == RoutingMode::Stereo;
     ModulationMatrix& matrix = *owner.getModulationMatrix();
     for (int n = 0; n < numFilters; ++n) {
         wave::Producer* cutoff = panned ? static_cast<wave::Producer*>(&owner.getFrequencyPan(n).getOutput(index))
@@ -125,7 +125,7 @@ void OstrandChannel::parameterChanged(int i)
 
 void OstrandChannel::applyRouting(int i)
 {
-    const RoutingMode mode = owner.getAppliedRoutingMode();
+    const RoutingMode mode = owner.routingModeState.get();
     const bool modeChanged = i == -1 || i == owner.routingMode.getIndex();
     if (modeChanged) {
         const int side = mode == RoutingMode::MidSide ? midSideInput : directInput;
@@ -135,12 +135,12 @@ void OstrandChannel::applyRouting(int i)
         }
         wireCutoffs();
     }
-    const FilterAssignment a = FilterAssignment::forChannel(mode, owner.getAppliedRouting(),
-                                                            owner.getAppliedFilterCount(), index, true);
+    const FilterAssignment a =
+        FilterAssignment::forChannel(mode, owner.routingState.get(), owner.filterCountState.get(), index, true);
     routing.activeFilterCount = a.filterCount;
     routing.routingIndex = a.configuration;
     for (int n = 0; n < numFilters; ++n)
-        routing.getElement(n).enabled = owner.isFilterEnabled(n) && a.uses[n];
+        routing.getElement(n).enabled = owner.enabledState[static_cast<std::size_t>(n)].get() && a.uses[n];
 }
 
 void OstrandChannel::updateAmounts()

@@ -137,6 +137,7 @@ OstrandPlugin::OstrandPlugin(int channelCount, float sampleRate)
     registerComponents();
     setMidiStateParameter(&receiveMidi);
     applyAllParameters();
+    publishBlockState();
     // The user's own starting point replaces the built-in defaults.
     if (const PresetItem* start = PresetLibrary::shared().presets().findByName(defaultSettingName))
         loadPreset(start->path);
@@ -450,9 +451,26 @@ LevelPanTarget& OstrandPlugin::getFrequencyPan(int n) const
 
 float OstrandPlugin::getSourceLevel(int source)
 {
-    auto first = [](const wave::Producer& p) { return p.getLastBlock()[0]; };
-    if (source < 0 || source >= ModulationMatrix::numSources)
+    if (!ModulationMatrix::isSource(source))
         return 0.0f;
+    return published.sourceLevels[static_cast<std::size_t>(source)].load(std::memory_order_relaxed);
+}
+
+void OstrandPlugin::publishBlockState()
+{
+    for (int s = 0; s < ModulationMatrix::numSources; ++s)
+        published.sourceLevels[static_cast<std::size_t>(s)].store(sourceLevelNow(s), std::memory_order_relaxed);
+    published.routing.store(routingState.get(), std::memory_order_relaxed);
+    published.routingMode.store(routingModeState.get(), std::memory_order_relaxed);
+    published.filterCount.store(filterCountState.get(), std::memory_order_relaxed);
+    for (int n = 0; n < numFilters; ++n)
+        published.filterEnabled[static_cast<std::size_t>(n)].store(enabledState[static_cast<std::size_t>(n)].get(),
+                                                                   std::memory_order_relaxed);
+}
+
+float OstrandPlugin::sourceLevelNow(int source) const
+{
+    auto first = [](const wave::Producer& p) { return p.getLastBlock()[0]; };
     if (source < 6)
         return xlfoNodes[static_cast<std::size_t>(source)]->getDisplayLevel();
     if (source < 12)

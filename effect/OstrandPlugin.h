@@ -8,12 +8,14 @@
 #include "modulation/EFParameterSet.h"
 #include "modulation/EGParameterSet.h"
 #include "modulation/MidiSourceParameterSet.h"
+#include "modulation/ModulationMatrix.h"
 #include "modulation/ModulationMatrixPlugin.h"
 #include "modulation/ModulationTargetParameter.h"
 #include "modulation/NoteTriggers.h"
 #include "modulation/XLFOParameterSetList.h"
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,7 +97,8 @@ public:
 
     // --- ModulationMatrixPlugin ---
     ModulationMatrix* getModulationMatrix() override { return matrix.get(); }
-    // Editor thread: 0..1 from the first sample of the source's last block.
+    // Any thread (the editor's source buttons): 0..1 from the first sample
+    // of the source's last block, as published after it.
     float getSourceLevel(int source) override;
 
     // --- Notes (the channel event receiver, where MIDI is decoded) ---
@@ -117,12 +120,16 @@ public:
     bool isTwoChannel() const { return getChannelCount() == 2; }
     OstrandChannel& getOstrandChannel(int channel) const;
 
-    // The values the audio thread last applied (the routing of a
-    // two-channel instance follows these, not the parameters).
-    int getAppliedRouting() const { return routingState; }
-    RoutingMode getAppliedRoutingMode() const { return routingModeState; }
-    int getAppliedFilterCount() const { return filterCountState; }
-    bool isFilterEnabled(int n) const { return enabledState[static_cast<std::size_t>(n)]; }
+    // Any thread: the routing values the audio thread had applied at the
+    // end of its last block (the routing of a two-channel instance follows
+    // these, not the parameters).
+    int getAppliedRouting() const { return published.routing.load(std::memory_order_relaxed); }
+    RoutingMode getAppliedRoutingMode() const { return published.routingMode.load(std::memory_order_relaxed); }
+    int getAppliedFilterCount() const { return published.filterCount.load(std::memory_order_relaxed); }
+    bool isFilterEnabled(int n) const
+    {
+        return published.filterEnabled[static_cast<std::size_t>(n)].load(std::memory_order_relaxed);
+    }
 
     MidiMultiVirtualPluginParameter& getLinkFreq() const { return *linkFreq; }
     MidiMultiVirtualPluginParameter& getLinkPeak() const { return *linkPeak; }
@@ -163,7 +170,25 @@ public:
     PropPluginParameter<int> auditionSignal;
     // Then the slot list "Slots" (ModulationMatrixPlugin::getSlotList).
 
+protected:
+    // Audio thread, after every block: source levels and applied routing
+    // for the editor.
+    void publishBlockState() override;
+
 private:
+    friend class OstrandChannel; // reads the applied routing values as they change
+
+    // What the editor and the host may read of the audio side.
+    struct Published {
+        std::array<std::atomic<float>, ModulationMatrix::numSources> sourceLevels{};
+        std::atomic<int> routing{0};
+        std::atomic<RoutingMode> routingMode{RoutingMode::Stereo};
+        std::atomic<int> filterCount{1};
+        std::array<std::atomic<bool>, numFilters> filterEnabled{};
+    };
+
+    // The display level of a source from its last block (audio thread).
+    float sourceLevelNow(int source) const;
     void configureParameters();
     void buildSources();
     void buildChannels(int channelCount);
@@ -174,12 +199,14 @@ private:
     NoteTriggers noteTriggers;
     OstrandChannelEventReceiver* channelReceiver = nullptr; // owned by the event receiver
 
-    // What the audio thread applied, bound to the routing parameters.
+    // What the audio thread applied, bound to the routing parameters. Only
+    // the audio thread reads these; others read `published`.
     Property<int> routingState;
     Property<RoutingMode> routingModeState;
     Property<int> filterCountState;
     std::array<Property<bool>, numFilters> enabledState;
     std::array<Property<bool>, numFilters> linkedState;
+    Published published;
 
     std::unique_ptr<MidiMultiVirtualPluginParameter> linkFreq;
     std::unique_ptr<MidiMultiVirtualPluginParameter> linkPeak;

@@ -24,8 +24,8 @@ void DesignFilter::setCharacteristic(const Style& characteristic)
 
 StateVariableFilter::Settings DesignFilter::computeSettings(float cutoff, float peak)
 {
-    cutoffSeen = cutoff;
-    peakSeen = peak;
+    cutoffSeen.store(cutoff, std::memory_order_relaxed);
+    peakSeen.store(peak, std::memory_order_relaxed);
     if (useCharacteristic)
         return style->getSettings(peak, cutoff);
     return {resonanceAmount, saturation, drive};

@@ -3,6 +3,8 @@
 #include "filters/StateVariableFilter.h"
 #include "framework/Property.h"
 
+#include <atomic>
+
 class FilterCharacteristics;
 
 // The state-variable filter whose segment settings come from a
@@ -37,14 +39,14 @@ public:
     LimitedProperty<float> resonanceAmount;
     Property<bool> useCharacteristic;
 
-    // What the last segment asked for (the display reads these).
-    float lastCutoff() const { return cutoffSeen; }
-    float lastPeak() const { return peakSeen; }
+    // What the last segment asked for; any thread (the display reads these).
+    float lastCutoff() const { return cutoffSeen.load(std::memory_order_relaxed); }
+    float lastPeak() const { return peakSeen.load(std::memory_order_relaxed); }
 
     void propertyChanged(PropertyBase& property) override;
 
 private:
     const Style* style;
-    float cutoffSeen = 0.0f;
-    float peakSeen = 0.0f;
+    std::atomic<float> cutoffSeen{0.0f};
+    std::atomic<float> peakSeen{0.0f};
 };

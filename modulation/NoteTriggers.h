@@ -2,6 +2,7 @@
 
 #include "framework/MidiListener.h"
 
+#include <atomic>
 #include <vector>
 
 class EnvelopeGenerator;
@@ -28,12 +29,14 @@ public:
     // Also all-notes-off, which the decoder turns into a note-off of note 0.
     void noteOff(int note, float velocity) override;
 
-    int getHeldNotes() const { return heldNotes; }
+    // Any thread (the editor shows it).
+    int getHeldNotes() const { return heldNotes.load(std::memory_order_relaxed); }
 
 private:
     void releaseEnvelopes();
 
     std::vector<XLFO*> xlfos;
     std::vector<EnvelopeGenerator*> envelopes;
-    int heldNotes = 0;
+    // Written only where MIDI is decoded; atomic for the readers elsewhere.
+    std::atomic<int> heldNotes{0};
 };
