@@ -192,8 +192,8 @@ void GenericPluginInterface::markChanged(int index)
 
 void GenericPluginInterface::propertyChanged(PropertyBase&)
 {
-    // The preset's modified flag, raised on whatever thread changed a
-    // parameter first.
+    // The preset's modified flag, published on whatever thread other than
+    // the audio thread changed a parameter first, or by refresh.
     presetDirty.store(true, std::memory_order_release);
 }
 
@@ -213,6 +213,9 @@ void GenericPluginInterface::takeChanges(bool& all, std::vector<int>& indices)
 
 void GenericPluginInterface::refresh()
 {
+    // Changes made on the audio thread (MIDI) reach this listener, the
+    // host adapter and the modified flag from here.
+    owner.deliverPendingNotifications();
     bool all = false;
     takeChanges(all, changedScratch);
     const bool preset = presetDirty.exchange(false, std::memory_order_acq_rel);
