@@ -1,8 +1,8 @@
 // The editor's LV2 UI as hosts see it: embedded by a small host of our own
 // (Lv2UiHost.h) on a virtual display, driven through XTest, with the port
-// writes and touch grabs it hands the host recorded. Then jalv's Gtk host
-// embeds the same UI, and its window is compared with the editor's own
-// snapshot.
+// writes and touch grabs it hands the host recorded; Help Topics there opens
+// the manual of the bundle the host loaded. Then jalv's Gtk host embeds the
+// same UI, and its window is compared with the editor's own snapshot.
 // gtest before Xlib, whose macros (None, Bool, Status) it would trip over.
 #include <gtest/gtest.h>
 
@@ -160,6 +160,47 @@ TEST(Lv2Ui, OpeningAndClosingFiftyTimesInTwoInstancesLeavesNoWindowPixmapOrMemor
     EXPECT_EQ(after.pixmaps, before.pixmaps);
     EXPECT_LT(heapAfter, heapBefore + (1u << 20)) << "heap in use grew from " << heapBefore << " to " << heapAfter;
     XCloseDisplay(x);
+}
+
+TEST(Lv2Ui, HelpTopicsOpensTheManualOfTheLoadedBundleWithXdgOpen)
+{
+    ASSERT_FALSE(display().empty()) << "Xvfb did not start";
+    // A recorder first on PATH stands in for xdg-open.
+    imagetools::ScratchFolder dir;
+    const std::string opened = dir / "opened", recorder = dir / "xdg-open";
+    std::ofstream(recorder) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << opened << ".part' && mv '" << opened
+                            << ".part' '" << opened << "'\n";
+    std::filesystem::permissions(recorder, std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (std::filesystem::path(recorder).parent_path().string() + ":" + path).c_str(), 1);
+    Display* x = XOpenDisplay(display().c_str());
+    ASSERT_NE(x, nullptr);
+    Host host;
+    Instance instance(host, pluginUri);
+    {
+        EmbeddedUi ui(host, instance, x);
+        ASSERT_TRUE(ui.open());
+        ui.spin();
+        // The Help button (496..538 x 6..28), then the first item of the
+        // menu hanging from its lower left corner.
+        Pointer pointer{x};
+        for (const auto& [px, py] : {std::pair{517, 17}, std::pair{516, 36}}) {
+            pointer.move(px, py);
+            ui.spin(60);
+            pointer.button(true);
+            ui.spin(40);
+            pointer.button(false);
+            ui.spin();
+        }
+        for (int wait = 0; wait < 40 && !std::filesystem::exists(opened); ++wait)
+            ui.spin(50);
+    }
+    ::setenv("PATH", path.c_str(), 1);
+    XCloseDisplay(x);
+    ASSERT_TRUE(std::filesystem::exists(opened)) << "xdg-open was not run";
+    std::string target;
+    std::getline(std::ifstream(opened), target);
+    EXPECT_EQ(std::filesystem::canonical(target), std::filesystem::canonical(OSTRAND_LV2_BUNDLE "/manual/index.html"));
 }
 
 TEST(Lv2Ui, JalvEmbedsTheEditorAsItsSnapshotShowsIt)
