@@ -1,8 +1,8 @@
 // MIDI learn in the editor, fed synthetic input and MIDI through the
 // plug-in's own input: the mode dims all but the learnable controls, a click
 // chooses one, a controller moved completes the association (in every
-// instance), and the MIDI menu saves the associations to the controller map
-// file and reverts to it.
+// instance), and the MIDI menu clears associations and switches MIDI
+// control off and on.
 #include "ModulationRig.h"
 
 #include "editor/EditorButton.h"
@@ -15,35 +15,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+
 
 using editortest::ModulationRig;
 
 namespace {
-
-std::filesystem::path mapFile()
-{
-    return std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Merovance/Ostrand 2/MidiControllerMap.mvm";
-}
-
-// The controller map file as another program reads it: "MVCM", version,
-// then 127 little-endian int32 entries.
-std::vector<std::int32_t> readMapFile()
-{
-    std::ifstream in(mapFile(), std::ios::binary);
-    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
-    if (bytes.size() != 8 + 4 * 127 || std::string(bytes.begin(), bytes.begin() + 4) != "MVCM")
-        return {};
-    std::vector<std::int32_t> entries;
-    for (std::size_t i = 8; i < bytes.size(); i += 4)
-        entries.push_back(static_cast<std::int32_t>(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 |
-                                                    static_cast<std::uint32_t>(bytes[i + 3]) << 24));
-    return entries;
-}
 
 void controlChange(ModulationRig& rig, OstrandPlugin& plugin, int controller, int value)
 {
@@ -126,32 +103,42 @@ TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextControllerForEveryInstanc
     EXPECT_EQ(screen.pixelAt(field.x, field.y), fieldBefore);
 }
 
-TEST(MidiLearn, TheMidiMenuSavesAndRevertsTheControllerMapFile)
+TEST(MidiLearn, TheMidiMenuClearsOneOrEveryAssociationAndSwitchesMidiControlOff)
 {
+    // Save and Revert against the file are driven through the LV2 UI
+    // (tests/host/lv2/Lv2ModulationUiTest.cpp).
     ModulationRig rig;
     MidiControllerMap& map = *GenericPlugin::getSharedControllerMap();
-    const int freqIndex = rig.filter(0).freq.getIndex();
+    const int freqIndex = rig.filter(0).freq.getIndex(), peakIndex = rig.filter(0).peak.getIndex();
     map.assign(21, freqIndex);
-    EditorButton& menuButton = rig.editor.topBar().midi;
+    map.assign(30, peakIndex);
+    const gui::Point menuButton = ModulationRig::centreOf(rig.editor.topBar().midi);
 
-    // "Disable", "Clear", "Revert", "Save".
-    rig.click(ModulationRig::centreOf(menuButton));
-    rig.chooseFromMenu(3);
-    std::vector<std::int32_t> saved = readMapFile();
-    ASSERT_EQ(saved.size(), 127u);
-    EXPECT_EQ(saved[21], freqIndex);
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), -1), 126);
-
-    // Clear's submenu: the association, then "Clear All".
-    rig.click(ModulationRig::centreOf(menuButton));
+    // "Disable", "Clear", "Revert", "Save"; Clear's submenu lists each
+    // association, then "Clear All".
+    rig.click(menuButton);
     rig.chooseFromMenu(1);
     rig.chooseFromMenu(0);
     EXPECT_EQ(map.get(21), -1);
-    map.assign(30, rig.filter(0).peak.getIndex());
-    // Revert brings back what the file holds, and only that.
-    rig.click(ModulationRig::centreOf(menuButton));
-    rig.chooseFromMenu(2);
-    EXPECT_EQ(map.get(21), freqIndex);
+    EXPECT_EQ(map.get(30), peakIndex);
+    map.assign(21, freqIndex);
+    rig.click(menuButton);
+    rig.chooseFromMenu(1);
+    rig.chooseFromMenu(-1);
+    EXPECT_EQ(map.get(21), -1);
     EXPECT_EQ(map.get(30), -1);
-    std::filesystem::remove(mapFile());
+
+    // Disabled, a learned controller moves nothing; "Enable" brings it back.
+    map.assign(21, freqIndex);
+    const float before = rig.filter(0).freq.getNormalized();
+    rig.click(menuButton);
+    rig.chooseFromMenu(0);
+    controlChange(rig, rig.plugin, 21, 127);
+    EXPECT_EQ(rig.plugin.getMidiState(), GenericPlugin::Disabled);
+    EXPECT_FLOAT_EQ(rig.filter(0).freq.getNormalized(), before);
+    rig.click(menuButton);
+    rig.chooseFromMenu(0);
+    controlChange(rig, rig.plugin, 21, 127);
+    EXPECT_FLOAT_EQ(rig.filter(0).freq.getNormalized(), 1.0f);
+    map.clearAll();
 }

@@ -215,16 +215,8 @@ TEST(PNGFiler, RefusesOtherLayouts)
         EXPECT_EQ(decode(bitmap, readFile(path)), "Unsupported PNG format") << what;
     }
 
-    // Headers that no writer should produce: an empty image, and one larger
-    // than any image of the product, which must not be allocated.
-    const std::string path = writePicture(dir, "png24", "small.png");
-    for (const std::uint32_t width : {0u, gui::PNGFiler::maximumSide + 1, 0xffffffffu}) {
-        std::vector<Chunk> chunks = chunksOf(readFile(path));
-        for (int i = 0; i < 4; ++i)
-            chunks[0].data[i] = static_cast<std::uint8_t>(width >> (24 - 8 * i));
-        gui::Bitmap bitmap;
-        EXPECT_EQ(decode(bitmap, fileOf(chunks)), "Unsupported PNG format") << width;
-    }
+    // Headers no writer produces (an empty image, one too large to
+    // allocate) are in the corpus below.
 }
 
 TEST(PNGFiler, DamagedFilesFailWithTheirMessage)
@@ -237,10 +229,9 @@ TEST(PNGFiler, DamagedFilesFailWithTheirMessage)
     gui::Bitmap reference;
     ASSERT_EQ(decode(reference, good), "");
 
-    // Not a PNG at all.
+    // Not a PNG at all, handed to the PNG reader itself (through the
+    // registry it is an unknown format: the corpus's bad-signature).
     gui::Bitmap bitmap;
-    EXPECT_EQ(decode(bitmap, Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}), "Unknown file format");
-    EXPECT_EQ(decode(bitmap, Bytes{0x89, 'P', 'N'}), "Unknown file format");
     {
         const Bytes text{'h', 'e', 'l', 'l', 'o', ' ', 'p', 'n', 'g', '!'};
         gui::MemoryStream stream(text);
@@ -269,27 +260,8 @@ TEST(PNGFiler, DamagedFilesFailWithTheirMessage)
             EXPECT_EQ(message, "") << "cut at " << cut;
     }
 
-    // A first chunk that is not IHDR; another chunk between two IDATs.
-    std::vector<Chunk> damaged = chunks;
-    damaged[0].type = "IHDX";
-    EXPECT_EQ(decode(bitmap, fileOf(damaged)), "Invalid PNG image");
-    damaged = chunks;
-    for (std::size_t i = 0; i + 1 < damaged.size(); ++i)
-        if (damaged[i].type == "IDAT" && damaged[i + 1].type == "IDAT") {
-            damaged.insert(damaged.begin() + static_cast<std::ptrdiff_t>(i) + 1, Chunk{"tEXt", {'a', 0, 'b'}});
-            break;
-        }
-    ASSERT_GT(damaged.size(), chunks.size()) << "the image data fits one IDAT";
-    EXPECT_EQ(decode(bitmap, fileOf(damaged)), "Invalid PNG image");
-
-    // An unknown row filter (7) in otherwise valid data.
-    Bytes raw = imageData(chunks);
-    raw[(160 * 4 + 1) * 5] = 7;
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    Bytes packed(packedSize);
-    ASSERT_EQ(compress(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size())), Z_OK);
-    packed.resize(packedSize);
-    EXPECT_EQ(decode(bitmap, fileOf({chunks[0], Chunk{"IDAT", packed}, Chunk{"IEND", {}}})), "Invalid PNG image");
+    // A wrong first chunk, a chunk between IDATs and an unknown row filter
+    // are crafted files of the corpus.
 
     // Flipped bits in the compressed data either still inflate (the CRC is
     // not checked) or fail as an invalid image; the flag of a failed image
