@@ -157,6 +157,9 @@ void SlotMenuButton::paint(gui::Canvas& canvas)
     if (!transient.empty())
         canvas.drawText(PositionControl::text(), transient, gui::Rect{4, 0, width() - 4, height()}, accent,
                         gui::Align::Center);
+    else if (field == Field::source && !empty && PositionControl::text().measure(shown, 1) > width() - 7)
+        canvas.drawText(PositionControl::text(), SourceController::compactName(value - 1),
+                        gui::Rect{4, 0, width() - 3, height()}, colour);
     else
         canvas.drawText(PositionControl::text(), shown, gui::Rect{4, 0, width() - 3, height()}, colour);
 }

@@ -76,6 +76,13 @@ std::string SourceController::shortName(int source)
     return kind < 0 ? std::string() : letters[kind] + std::to_string(placeOf(source) + 1);
 }
 
+std::string SourceController::compactName(int source)
+{
+    static const char* const words[] = {"XLFO ", "EG ", "EF ", "MIDI "};
+    const int kind = kindOf(source);
+    return kind < 0 ? std::string() : words[kind] + std::to_string(placeOf(source) + 1);
+}
+
 std::pair<float, float> SourceController::outputRange(int source) const
 {
     switch (kindOf(source)) {

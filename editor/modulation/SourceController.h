@@ -39,6 +39,9 @@ public:
     // narrow places ("X1", "E2", "F1", "M3").
     std::string name(int source) const;
     static std::string shortName(int source);
+    // The name where a panel's title or a slot's button has little room:
+    // "MIDI 1" for "MIDI Source 1", the others as they are.
+    static std::string compactName(int source);
 
     // The lowest and highest value the source's output takes: a step LFO
     // swings -1..1, envelopes 0..1, a MIDI source as its input does.

@@ -36,7 +36,8 @@ SourceInterface::SourceInterface(gui::Control& parent, ModulationInterface& modu
     remove = &add<EditorButton>(gui::Rect::ofSize(width - 16, 1, 14, 13), std::string(), &images.slotRemove);
     remove->hint = "The Remove Source button removes this modulation source, and every slot that uses it.";
     remove->clicked.addHandler([this](gui::NotifyEvent&) { area.removeSource(number); });
-    slotCount = &add<EditorButton>(gui::Rect::ofSize(width - 58, 1, 40, 13), std::string());
+    slotCount = &add<EditorButton>(gui::Rect::ofSize(0, 1, narrow() ? 20 : 40, 13), std::string());
+    slotCount->setPosition({width - 18 - slotCount->width(), 1});
     slotCount->setFont(captionFont());
     slotCount->hint = "Lists only the slots this source feeds. Show All Slots lists all of them again.";
     slotCount->clicked.addHandler([this](gui::NotifyEvent&) { area.slots().narrowToSource(number); });
@@ -51,13 +52,17 @@ void SourceInterface::setHeaderWidth(int width)
 {
     headerWidth = width;
     remove->setPosition({width - 16, 1});
-    slotCount->setPosition({width - 58, 1});
+    slotCount->setPosition({width - 18 - slotCount->width(), 1});
 }
 
 void SourceInterface::showSlotCount(int count)
 {
     slotCount->visible = count > 0;
-    slotCount->caption = count == 1 ? std::string("1 slot") : std::to_string(count) + " slots";
+    // A narrow panel has room for the number alone beside its title.
+    if (narrow())
+        slotCount->caption = std::to_string(count);
+    else
+        slotCount->caption = count == 1 ? std::string("1 slot") : std::to_string(count) + " slots";
 }
 
 ParameterKnob& SourceInterface::addKnob(gui::Point at, const std::string& caption, AbstractPluginParameter& p)
@@ -91,7 +96,13 @@ void SourceInterface::paint(gui::Canvas& canvas)
     Drawing::plate(canvas, r, 4.0f, ModulationStyle::panelFace, ModulationStyle::panelEdge);
     // The kind's colour along the top edge of the header.
     canvas.fillRect({4, 0, headerWidth - 4, 1}, gui::withAlpha(colour, 150));
-    canvas.drawText(*titleFont, area.sources().name(number), gui::Rect{19, 1, headerWidth - 60, 14}, colour);
+    // The title takes the header up to the count (or the remove button);
+    // "MIDI Source 1" becomes "MIDI 1" where it does not fit.
+    const int right = (slotCount->visible ? slotCount->position().x : remove->position().x) - 3;
+    std::string title = area.sources().name(number);
+    if (titleFont->measure(title, 1) > right - 19)
+        title = SourceController::compactName(number);
+    canvas.drawText(*titleFont, title, gui::Rect{19, 1, right, 14}, colour);
 }
 
 void SourceInterface::mouseWheel(gui::Point local, int modifiers, float amount)

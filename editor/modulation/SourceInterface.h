@@ -57,6 +57,8 @@ protected:
 
 private:
     int number;
+    // Panels too narrow for a worded slot count beside the title.
+    bool narrow() const { return headerWidth < 150; }
     int headerWidth;
     std::unique_ptr<gui::Text> titleFont;
     SourceDragButton* jack = nullptr;

@@ -106,6 +106,18 @@ TEST(EditorSnapshot, ModulationInUseMatchesItsReference)
         "--set 'Slot 5 Bypassed=Bypassed' ");
 }
 
+TEST(EditorSnapshot, NarrowSourcePanelsMatchTheirReference)
+{
+    // An envelope follower and two MIDI sources, each feeding slots: their
+    // narrow panels show the title beside the slot count ("MIDI 1" where
+    // "MIDI Source 1" has no room), and so do the slots' source buttons.
+    checkAgainstReference("narrow-source-panels",
+        "--set 'Num Active EFs=1' --set 'Num Active MIDI Sources=2' --set 'Num Active Slots=3' "
+        "--set 'Slot 1 Source=EF 1' --set 'Slot 1 Target=Filter 1 Peak' "
+        "--set 'Slot 2 Source=MIDI Source 1' --set 'Slot 2 Target=Filter 1 Freq' "
+        "--set 'Slot 3 Source=MIDI Source 2' --set 'Slot 3 Target=Output Gain'");
+}
+
 TEST(EditorSnapshot, DoubleScaleShowsTheSameEditor)
 {
     // At scale 2 the picture is twice the size and, brought back to its
