@@ -68,10 +68,11 @@ inline UiModule& uiModule()
 // One instance with its UI embedded in a parent window of the test's own.
 // Port writes land in the instance's control values, as a host would set
 // them, and every write and touch is logged: "write 17 0.5", "touch 17 on".
+// A scale above 0 is offered as the host's ui:scaleFactor.
 class EmbeddedUi {
 public:
-    EmbeddedUi(Host& h, Instance& i, Display* x, int left = 0)
-        : host(h), instance(i), xDisplay(x)
+    EmbeddedUi(Host& h, Instance& i, Display* x, int left = 0, float scale = 0.0f)
+        : host(h), instance(i), xDisplay(x), scaleFactor(scale)
     {
         parent = XCreateSimpleWindow(x, DefaultRootWindow(x), left, 0, 640, 522, 0, 0, 0);
         XMapWindow(x, parent);
@@ -81,8 +82,12 @@ public:
                      static_cast<EmbeddedUi*>(self)->log.push_back("touch " + std::to_string(port) +
                                                                    (grabbed ? " on" : " off"));
                  }};
+        // As hosts do, the parent window takes the size the UI asks for.
         resize = {this, [](LV2UI_Feature_Handle self, int w, int hgt) {
-                      static_cast<EmbeddedUi*>(self)->size = {w, hgt};
+                      auto& me = *static_cast<EmbeddedUi*>(self);
+                      me.size = {w, hgt};
+                      XResizeWindow(me.xDisplay, me.parent, static_cast<unsigned>(w), static_cast<unsigned>(hgt));
+                      XSync(me.xDisplay, False);
                       return 0;
                   }};
         parentFeature = {LV2_UI__parent, reinterpret_cast<void*>(parent)};
@@ -90,6 +95,12 @@ public:
         const LV2_Feature* const* hostFeatures = host.getFeatures();
         std::vector<const LV2_Feature*> all{&parentFeature, &instanceFeature, &dataFeature, &touchFeature,
                                             &resizeFeature};
+        if (scaleFactor > 0.0f) {
+            UridMap& urids = host.getUrids();
+            scaleOptions[0] = {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_UI__scaleFactor), sizeof(float),
+                               urids.map(LV2_ATOM__Float), &scaleFactor};
+            all.push_back(&scaleFeature);
+        }
         for (const LV2_Feature* const* f = hostFeatures; *f; ++f)
             all.push_back(*f);
         all.push_back(nullptr);
@@ -187,6 +198,9 @@ private:
     LV2_Feature dataFeature{LV2_DATA_ACCESS_URI, &extensionData};
     LV2_Feature touchFeature{LV2_UI__touch, &touch};
     LV2_Feature resizeFeature{LV2_UI__resize, &resize};
+    float scaleFactor;
+    LV2_Options_Option scaleOptions[2]{};
+    LV2_Feature scaleFeature{LV2_OPTIONS__options, scaleOptions};
     LV2UI_Handle ui = nullptr;
     LV2UI_Widget widget = nullptr;
     const LV2UI_Idle_Interface* idleInterface = nullptr;

@@ -13,6 +13,7 @@
 #include <X11/keysym.h>
 #include <malloc.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -160,6 +161,32 @@ TEST(Lv2Ui, OpeningAndClosingFiftyTimesInTwoInstancesLeavesNoWindowPixmapOrMemor
     EXPECT_EQ(after.pixmaps, before.pixmaps);
     EXPECT_LT(heapAfter, heapBefore + (1u << 20)) << "heap in use grew from " << heapBefore << " to " << heapAfter;
     XCloseDisplay(x);
+}
+
+TEST(Lv2Ui, AtTheHostsScaleFactorOfTwoTheEditorIsItsDoubleSizeSnapshot)
+{
+    ASSERT_FALSE(display().empty()) << "Xvfb did not start";
+    imagetools::ScratchFolder dir;
+    const std::string snapshot = dir / "two.png", screen = dir / "screen.png", part = dir / "part.png";
+    ASSERT_TRUE(imagetools::run("env -u DISPLAY '" OSTRAND_EDITOR "' --snapshot '" + snapshot + "' --scale 2"));
+    Display* x = XOpenDisplay(display().c_str());
+    ASSERT_NE(x, nullptr);
+    Host host;
+    Instance instance(host, pluginUri);
+    {
+        EmbeddedUi ui(host, instance, x, 0, 2.0f);
+        ASSERT_TRUE(ui.open());
+        EXPECT_EQ(ui.size, std::make_pair(1280, 1044));
+        ui.spin(300);
+        // The virtual screen (1024 x 768) shows the window's top left part.
+        ASSERT_TRUE(imagetools::run("DISPLAY=" + display() + " import -window root '" + screen + "'"));
+    }
+    XCloseDisplay(x);
+    ASSERT_TRUE(imagetools::run("convert '" + snapshot + "' -crop 1024x768+0+0 +repage '" + part + "'"));
+    const std::string differing =
+        xtest::capture("compare -metric AE -fuzz 3% '" + screen + "' '" + part + "' null: 2>&1");
+    ASSERT_TRUE(!differing.empty() && std::isdigit(static_cast<unsigned char>(differing[0]))) << differing;
+    EXPECT_LT(std::strtol(differing.c_str(), nullptr, 10), 200) << differing;
 }
 
 TEST(Lv2Ui, HelpTopicsOpensTheManualOfTheLoadedBundleWithXdgOpen)
