@@ -98,59 +98,59 @@ const std::string butterworthQ = "0.7071067811865476q";
 
 } // namespace
 
-TEST_F(CleanAgainstSox, LowPassAndHighPassAtPeakZeroAreButterworthSections)
+// Each case's residual against sox stays below -80 dB:
+// - low-pass and high-pass at peak 0 are Butterworth sections, down to 30 Hz
+//   too, where a single-precision direct form would already be off by
+//   -58 dB (the sections run as integrator loops, whose coefficients keep
+//   their precision at low cut-offs);
+// - steeper slopes cascade sections of the same cut-off, and only the first
+//   takes the peak (1/Q falls to 0.02: Q 50) while the others stay
+//   Butterworth, so the resonance is as high at 48 dB as at 12 dB instead of
+//   multiplying with the slope (sox passes samples between its effects as
+//   integers clipped at full scale, so that case goes in at a tenth, below
+//   what the resonance, +34 dB, could push past it);
+// - the band-pass's bandwidth halves from peak 0 to 1 (sox takes Q with
+//   alpha = sin(w0) / (2 Q)).
+TEST_F(CleanAgainstSox, MatchesSoxBiquads)
 {
-    // Down to 30 Hz too, where a single-precision direct form would already
-    // be off by -58 dB: the sections run as integrator loops, whose
-    // coefficients keep their precision at low cut-offs.
-    for (const float f : {30.0f, 100.0f, 300.0f, 1000.0f, 8000.0f}) {
-        SCOPED_TRACE(f);
-        const std::string hz = std::to_string(static_cast<int>(f));
-        const auto soxLow = soxFiltered("lowpass " + hz + " " + butterworthQ);
-        ASSERT_EQ(soxLow.size(), noise.size());
-        EXPECT_LT(residualDb(clean(GenericFilter::lowPass, 1, f, 0.0f), soxLow), -80.0);
-        const auto soxHigh = soxFiltered("highpass " + hz + " " + butterworthQ);
-        EXPECT_LT(residualDb(clean(GenericFilter::highPass, 1, f, 0.0f), soxHigh), -80.0);
+    struct Case {
+        int response, slope;
+        float hz, peak;
+        std::string effects;
+        float level = 1.0f;
+    };
+    auto times = [](int n, const std::string& effect) {
+        std::string all;
+        for (int i = 0; i < n; ++i)
+            all += effect + " ";
+        return all;
+    };
+    auto bandPassQ = [](float peak) {
+        const double w = std::numbers::pi * 1500.0 / 44100.0;
+        const double alpha = std::tan((1.0 - 0.5 * static_cast<double>(peak)) * w);
+        return std::to_string(std::sin(2.0 * w) / (2.0 * alpha)) + "q";
+    };
+    std::vector<Case> cases;
+    for (const int hz : {30, 100, 300, 1000, 8000}) {
+        const std::string f = std::to_string(hz) + " " + butterworthQ;
+        cases.push_back({GenericFilter::lowPass, 1, static_cast<float>(hz), 0.0f, "lowpass " + f});
+        cases.push_back({GenericFilter::highPass, 1, static_cast<float>(hz), 0.0f, "highpass " + f});
     }
-}
+    cases.push_back({GenericFilter::lowPass, 2, 2000.0f, 0.0f, times(2, "lowpass 2000 " + butterworthQ)});
+    cases.push_back({GenericFilter::highPass, 3, 300.0f, 0.0f, times(4, "highpass 300 " + butterworthQ)});
+    cases.push_back({GenericFilter::lowPass, 3, 1000.0f, 1.0f,
+                     "vol 0.1 lowpass 1000 50q " + times(3, "lowpass 1000 " + butterworthQ), 0.1f});
+    for (const float p : {0.0f, 1.0f})
+        cases.push_back({GenericFilter::bandPass, 1, 1500.0f, p, "bandpass 1500 " + bandPassQ(p)});
 
-// Steeper slopes cascade sections of the same cut-off; only the first one
-// takes the peak (1/Q falls to 0.02: Q 50), the others stay Butterworth
-// sections, so the resonance is as high at 48 dB as at 12 dB instead of
-// multiplying with the slope.
-TEST_F(CleanAgainstSox, SteeperSlopesCascadeButterworthSectionsBehindTheResonantOne)
-{
-    const std::string section = "lowpass 2000 " + butterworthQ;
-    EXPECT_LT(
-        residualDb(clean(GenericFilter::lowPass, 2, 2000.0f, 0.0f), soxFiltered(section + " " + section)),
-        -80.0);
-    const std::string high = "highpass 300 " + butterworthQ;
-    EXPECT_LT(residualDb(clean(GenericFilter::highPass, 3, 300.0f, 0.0f),
-                         soxFiltered(high + " " + high + " " + high + " " + high)),
-              -80.0);
-    // sox passes samples between its effects as integers, clipped at full
-    // scale: the noise goes in at a tenth, below what the resonance (+34 dB)
-    // could push past it.
-    const std::string resonant = "vol 0.1 lowpass 1000 50q ";
-    const std::string plain = "lowpass 1000 " + butterworthQ + " ";
-    std::vector<float> ours = clean(GenericFilter::lowPass, 3, 1000.0f, 1.0f);
-    for (float& v : ours)
-        v *= 0.1f;
-    EXPECT_LT(residualDb(ours, soxFiltered(resonant + plain + plain + plain)), -80.0);
-}
-
-TEST_F(CleanAgainstSox, BandPassBandwidthHalvesFromPeakZeroToOne)
-{
-    // sox's band-pass takes Q with alpha = sin(w0) / (2 Q).
-    const double fc = 1500.0;
-    const double w0 = 2.0 * std::numbers::pi * fc / 44100.0;
-    for (const float p : {0.0f, 1.0f}) {
-        SCOPED_TRACE(p);
-        const double alpha = std::tan((1.0 - 0.5 * static_cast<double>(p)) * std::numbers::pi * fc / 44100.0);
-        const std::string q = std::to_string(std::sin(w0) / (2.0 * alpha)) + "q";
-        EXPECT_LT(residualDb(clean(GenericFilter::bandPass, 1, static_cast<float>(fc), p),
-                             soxFiltered("bandpass 1500 " + q)),
-                  -80.0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.effects);
+        const auto reference = soxFiltered(c.effects);
+        ASSERT_EQ(reference.size(), noise.size());
+        std::vector<float> ours = clean(c.response, c.slope, c.hz, c.peak);
+        for (float& v : ours)
+            v *= c.level;
+        EXPECT_LT(residualDb(ours, reference), -80.0);
     }
 }
 

@@ -54,7 +54,6 @@ float columnCutoff(const DesignFilter::Style& s, int column)
 TEST(FilterCharacteristics, FactoryListLoadsTheTenTablesInMenuOrder)
 {
     const FilterCharacteristics& list = FilterCharacteristics::shared();
-    EXPECT_EQ(&list, &FilterCharacteristics::shared());
     ASSERT_EQ(list.size(), 10);
 
     struct Expected {
@@ -74,7 +73,6 @@ TEST(FilterCharacteristics, FactoryListLoadsTheTenTablesInMenuOrder)
         EXPECT_EQ(s.lowestCutoff.get(), expected[i].lo) << i;
         EXPECT_EQ(s.highestCutoff.get(), expected[i].hi) << i;
         EXPECT_EQ(s.gainCompensation(), expected[i].comp) << i;
-        EXPECT_FLOAT_EQ(s.gridScale(), 10.0f / (expected[i].hi - expected[i].lo)) << i;
         // Peak 0 is the plain filter in every characteristic.
         for (float cut : {0.0f, 5.0f, 10.0f, 20.0f}) {
             const auto settings = s.getSettings(0.0f, cut);
