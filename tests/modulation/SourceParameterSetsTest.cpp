@@ -65,7 +65,13 @@ public:
         }
         applyAllParameters();
     }
-    ~SourcesPlugin() override { terminate(); }
+    ~SourcesPlugin() override
+    {
+        terminate();
+        // Each XLFO reads its frequency controller, which goes first.
+        for (auto& x : xlfos)
+            x->getFrequencyInput().connect(nullptr);
+    }
 
     std::string presetMagic() const override { return "Test"; }
     ModulationMatrix* getModulationMatrix() override { return matrix.get(); }

@@ -135,41 +135,6 @@ TEST_F(MidiControllerMapFile, SavesTheFormatInTheDataFolderAndReadsItBack)
     EXPECT_FALSE(writeMidiControllerMap(home.path("blocked/MidiControllerMap.mvm").string(), map));
 }
 
-// Damaged and foreign files never reach the map: it keeps what it held.
-// Entries below -1 read as none, and an id under two controllers stays with
-// the later one.
-TEST_F(MidiControllerMapFile, BadFilesLeaveTheMapAlone)
-{
-    const std::string path = mapFile().string();
-    const std::string good = fileBytes("MVCM", noneExcept({{1, 4}, {2, 5}}));
-    const std::vector<std::string> bad = {
-        "",
-        "MVC",
-        fileBytes("MVCX", noneExcept({{1, 4}})),
-        fileBytes("mvcm", noneExcept({{1, 4}})),
-        good.substr(0, 8),
-        good.substr(0, good.size() - 1),
-        good.substr(0, 8 + 4 * 126),
-    };
-    for (const std::string& content : bad) {
-        TemporaryHome::writeFile(mapFile(), content);
-        MidiControllerMap map;
-        map.assign(30, 2);
-        EXPECT_FALSE(readMidiControllerMap(path, map)) << content.size();
-        EXPECT_EQ(entries(map), noneExcept({{30, 2}})) << content.size();
-    }
-
-    MidiControllerMap map;
-    std::filesystem::remove(mapFile());
-    EXPECT_FALSE(readMidiControllerMap(path, map));
-
-    TemporaryHome::writeFile(mapFile(),
-                             fileBytes("MVCM", noneExcept({{3, -7}, {4, 2}, {90, 2}, {10, 1}})) + "tail");
-    map.assign(50, 9);
-    ASSERT_TRUE(readMidiControllerMap(path, map));
-    EXPECT_EQ(entries(map), noneExcept({{90, 2}, {10, 1}}));
-}
-
 // The map as the plug-ins see it with the storage installed: loaded by the
 // first instance, shared by all, learned through the pending target,
 // saved and reverted.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 using namespace std::string_literals;
 
 namespace {
@@ -104,26 +102,4 @@ TEST(SettingsStore, TruncationNeverYieldsAWrongValue)
         }
     }
     EXPECT_EQ(SettingsStore::parse(text).size(), values.size());
-}
-
-TEST(SettingsStore, GarbageNeverCrashes)
-{
-    std::mt19937 random(7);
-    std::string valid = SettingsStore::format(sampleValues());
-    for (int round = 0; round < 2000; ++round) {
-        std::string text;
-        if (round % 2 == 0) {
-            text.resize(random() % 300);
-            for (char& c : text)
-                c = static_cast<char>(random());
-        } else {
-            // A valid file with a few bytes flipped.
-            text = valid;
-            for (int flips = 0; flips < 4; ++flips)
-                text[random() % text.size()] = static_cast<char>(random());
-        }
-        SettingsStore::Values values = SettingsStore::parse(text);
-        // Whatever was read formats into a file that reads back the same.
-        EXPECT_EQ(SettingsStore::parse(SettingsStore::format(values)), values);
-    }
 }

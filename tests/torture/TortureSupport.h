@@ -1,0 +1,215 @@
+#pragma once
+
+// What the torture battery throws at the plug-in, drawn from a seeded
+// generator so that every failure names a case that can be run again:
+// block lengths from 1 to 8192, sample rates from 22050 to 192000, parameter
+// states with the ends of every range, and the inputs a host may hand over
+// (silence, DC, full-scale noise, impulses, denormal values, bursts of NaN
+// and infinity).
+//
+// The battery is short by default (it runs with every ./dev test). The
+// environment makes it long: OSTRAND_TORTURE=long (./dev torture) runs many
+// more cases, OSTRAND_TORTURE_CASES=N runs N, and OSTRAND_TORTURE_SEED=S
+// starts at case S, which is how a case a failure names is run alone.
+
+#include "framework/GenericPlugin.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace torture {
+
+// The cases a test runs: seeds firstSeed .. firstSeed + count - 1.
+struct Cases {
+    std::uint32_t firstSeed = 0;
+    int count = 0;
+    bool longForm = false;
+};
+
+inline Cases cases(int shortCount, int longCount)
+{
+    Cases c;
+    const char* form = std::getenv("OSTRAND_TORTURE");
+    c.longForm = form && std::string(form) == "long";
+    c.count = c.longForm ? longCount : shortCount;
+    if (const char* n = std::getenv("OSTRAND_TORTURE_CASES"))
+        c.count = std::max(1, std::atoi(n));
+    if (const char* s = std::getenv("OSTRAND_TORTURE_SEED"))
+        c.firstSeed = static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10));
+    return c;
+}
+
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : engine(seed * 0x9E3779B97F4A7C15ull + 1) {}
+
+    int integer(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine); }
+    double uniform(double lo = 0.0, double hi = 1.0) { return std::uniform_real_distribution<double>(lo, hi)(engine); }
+    bool chance(double p) { return uniform() < p; }
+    template <typename T> const T& pick(const std::vector<T>& from)
+    {
+        return from[static_cast<std::size_t>(integer(0, static_cast<int>(from.size()) - 1))];
+    }
+    std::mt19937_64& get() { return engine; }
+
+    // Host block lengths: the edges of the graph's 1024-sample blocks and
+    // of the vector loops a third of the time, else spread evenly over the
+    // octaves from 1 to 8192.
+    int blockLength()
+    {
+        static const std::vector<int> edges = {1, 2, 3, 4, 5, 31, 32, 33, 63, 64, 65, 1023, 1024, 1025, 4095,
+                                               4096, 4097, 8191, 8192};
+        if (chance(0.33))
+            return pick(edges);
+        return std::clamp(static_cast<int>(std::exp2(uniform(0.0, 13.0))), 1, 8192);
+    }
+
+    // The rates hosts run at, and now and then one in between.
+    double sampleRate()
+    {
+        static const std::vector<double> common = {22050.0, 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0};
+        if (chance(0.2))
+            return std::round(uniform(22050.0, 192000.0));
+        return pick(common);
+    }
+
+private:
+    std::mt19937_64 engine;
+};
+
+// What a host block's input holds.
+enum class Input { silence, dc, noise, sine, impulses, denormals, nonFinite };
+
+inline const char* name(Input kind)
+{
+    switch (kind) {
+    case Input::silence: return "silence";
+    case Input::dc: return "DC";
+    case Input::noise: return "full-scale noise";
+    case Input::sine: return "sine";
+    case Input::impulses: return "impulses";
+    case Input::denormals: return "denormals";
+    case Input::nonFinite: return "NaN/infinity burst";
+    }
+    return "?";
+}
+
+// Most blocks carry signal; bad ones are rarer so the plug-in has time to
+// show it recovered.
+inline Input randomInput(Random& r)
+{
+    const double x = r.uniform();
+    if (x < 0.10) return Input::silence;
+    if (x < 0.20) return Input::dc;
+    if (x < 0.45) return Input::noise;
+    if (x < 0.65) return Input::sine;
+    if (x < 0.75) return Input::impulses;
+    if (x < 0.85) return Input::denormals;
+    return Input::nonFinite;
+}
+
+// Fills n samples of one channel. `phase` carries a sine across blocks.
+inline void fill(Random& r, Input kind, float* out, int n, double& phase, double step)
+{
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    switch (kind) {
+    case Input::silence:
+        std::fill_n(out, n, 0.0f);
+        break;
+    case Input::dc: {
+        const float level = r.chance(0.5) ? (r.chance(0.5) ? 1.0f : -1.0f) : static_cast<float>(r.uniform(-1.0, 1.0));
+        std::fill_n(out, n, level);
+        break;
+    }
+    case Input::noise:
+        for (int i = 0; i < n; ++i)
+            out[i] = static_cast<float>(r.uniform(-1.0, 1.0));
+        break;
+    case Input::sine:
+        for (int i = 0; i < n; ++i, phase += step)
+            out[i] = static_cast<float>(0.7 * std::sin(phase));
+        phase = std::fmod(phase, 2.0 * 3.14159265358979323846);
+        break;
+    case Input::impulses:
+        std::fill_n(out, n, 0.0f);
+        for (int i = r.integer(0, 200); i < n; i += r.integer(1, 2000))
+            out[i] = r.chance(0.5) ? 1.0f : -1.0f;
+        break;
+    case Input::denormals:
+        for (int i = 0; i < n; ++i)
+            out[i] = static_cast<float>(r.uniform(-1.0, 1.0)) * 1.0e-38f * (r.chance(0.5) ? 1.0f : 1.0e-6f);
+        break;
+    case Input::nonFinite: {
+        // Noise with runs of NaN, infinities and absurd finite values.
+        const float bad[] = {nan, -nan, inf, -inf, std::numeric_limits<float>::max(), -1.0e30f, 1.0e20f};
+        for (int i = 0; i < n; ++i)
+            out[i] = static_cast<float>(r.uniform(-1.0, 1.0));
+        for (int i = r.integer(0, std::max(0, n - 1)); i < n; i += r.integer(1, 300)) {
+            const int run = std::min(n - i, r.integer(1, 64));
+            const float v = bad[r.integer(0, 6)];
+            std::fill_n(out + i, run, v);
+        }
+        break;
+    }
+    }
+}
+
+// A value from a parameter's range: the ends, the default, or anything in
+// between (whole positions for lists and switches).
+inline float randomValue(Random& r, const AbstractPluginParameter& p)
+{
+    const double x = r.uniform();
+    float v;
+    if (x < 0.2)
+        v = p.getMin();
+    else if (x < 0.4)
+        v = p.getMax();
+    else if (x < 0.55)
+        v = p.getDefault();
+    else
+        v = static_cast<float>(r.uniform(p.getMin(), p.getMax()));
+    return p.isEnumerated() || p.isBoolean() ? std::round(v) : v;
+}
+
+// A parameter state as a user (or a host's automation) may leave it: every
+// parameter at random, or a few moved away from where they are.
+inline void randomizeParameters(GenericPlugin& plugin, Random& r, int flag = 0)
+{
+    const int count = plugin.getParameterCount();
+    if (r.chance(0.5)) {
+        for (int i = 0; i < count; ++i) {
+            AbstractPluginParameter& p = *plugin.getParameter(i);
+            p.setValue(randomValue(r, p), flag);
+        }
+        return;
+    }
+    for (int k = r.integer(1, 40); k > 0; --k) {
+        AbstractPluginParameter& p = *plugin.getParameter(r.integer(0, count - 1));
+        p.setValue(randomValue(r, p), flag);
+    }
+}
+
+inline bool allFinite(const float* x, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(x[i]))
+            return false;
+    return true;
+}
+
+inline double rms(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+    double sum = 0.0;
+    for (std::size_t i = from; i < to; ++i)
+        sum += static_cast<double>(x[i]) * static_cast<double>(x[i]);
+    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
+}
+
+} // namespace torture
