@@ -1,9 +1,10 @@
 #pragma once
 
 // What must hold after any bytes were offered as a preset, shared by the
-// preset loader fuzzer and the replay of its corpus: every generation is
-// tried as a full preset, then the bytes as a section preset of every kind;
-// afterwards every parameter holds a finite value inside its range.
+// preset loaders' fuzzers and the replay of their corpus: the bytes go to
+// one loader (a fuzzer's) or to all of them, as a full preset of every
+// generation and as a section preset of every kind; afterwards every
+// parameter holds a finite value inside its range.
 
 #include "effect/LegacyPresetLoaders.h"
 #include "effect/OstrandPlugin.h"
@@ -28,16 +29,56 @@ inline OstrandPlugin& plugin()
     return *instance;
 }
 
-// Empty when everything holds, else what went wrong.
-inline std::string offer(std::string_view bytes)
+// The loaders a file handed to the plug-in meets, each a fuzz target of its
+// own: the current generation, version 1, the first generation (magic
+// "MOst", versions 0 and 1) and the section presets of every kind.
+enum class Loader { current, version1, firstGeneration, section, all };
+
+inline void load(Loader which, std::string_view bytes)
 {
     OstrandPlugin& p = plugin();
-    loadAnyGeneration(p, presetBytesSource(std::string(bytes)));
-    for (int kind = 0; kind < p.getComponentKindCount(); ++kind) {
-        BinaryMemoryReader reader(bytes);
-        CollectionPresetLoader section(PresetParameters::component(p, kind, kind == 1 ? 5 : 0));
-        loadPreset(reader, section, p, sectionPresetVersion);
+    const auto reader = [&] { return BinaryMemoryReader(bytes); };
+    switch (which) {
+    case Loader::current: {
+        CollectionPresetLoader loader(PresetParameters::all(p));
+        auto r = reader();
+        loadPreset(r, loader, p, presetFormatVersion());
+        break;
     }
+    case Loader::version1: {
+        VersionPresetLoader loader(p);
+        auto r = reader();
+        if (loadPreset(r, loader, p, 1))
+            loader.convert();
+        break;
+    }
+    case Loader::firstGeneration:
+        for (std::int32_t version : {0, 1}) {
+            V1PresetLoader loader(p, version);
+            auto r = reader();
+            if (loadPreset(r, loader, p, version, "MOst"))
+                loader.convert();
+        }
+        break;
+    case Loader::section:
+        for (int kind = 0; kind < p.getComponentKindCount(); ++kind) {
+            CollectionPresetLoader loader(PresetParameters::component(p, kind, kind == 1 ? 5 : 0));
+            auto r = reader();
+            loadPreset(r, loader, p, sectionPresetVersion);
+        }
+        break;
+    case Loader::all:
+        loadAnyGeneration(p, presetBytesSource(std::string(bytes)));
+        load(Loader::section, bytes);
+        break;
+    }
+}
+
+// Empty when everything holds, else what went wrong.
+inline std::string offer(std::string_view bytes, Loader which = Loader::all)
+{
+    load(which, bytes);
+    const OstrandPlugin& p = plugin();
     for (int i = 0; i < p.getParameterCount(); ++i) {
         const AbstractPluginParameter& q = *p.getParameter(i);
         const float v = q.getValue();
