@@ -53,6 +53,12 @@ public:
     // Brings the ramp up to the graph's current position. Audio thread.
     void advanceToPresent();
 
+    // The block holds the target for numSamples samples and no glide is
+    // under way, so rendering would change nothing: a reader may take the
+    // block as it stands. (A settled ramp has nothing to advance either;
+    // only setTarget starts it again.) Audio thread.
+    bool holds(int numSamples) const { return position >= length && filled >= numSamples; }
+
     const wave::Block& getBlock() const { return output; }
     float getTarget() const { return target; }
     // The value at the graph's current position. Brings the ramp up to it.

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -115,6 +116,8 @@ private:
     struct Uris;
 
     void readControlPorts();
+    // Ports [begin, end) one by one: each changed value goes to its parameter.
+    void readControlPorts(int begin, int end);
     void runStretch(std::uint32_t offset, std::uint32_t length);
     void readPosition(const LV2_Atom* atom);
     void queueMidi(const LV2_Atom* atom, std::uint32_t offset);
@@ -131,7 +134,10 @@ private:
     std::vector<const float*> sideChains;
     const LV2_Atom_Sequence* events = nullptr;
     const float* enabledPort = nullptr;
+    // Never null: a port the host leaves unconnected reads `unconnected`,
+    // a NaN, which is never applied.
     std::vector<const float*> controls;
+    static constexpr float unconnected = std::numeric_limits<float>::quiet_NaN();
 
     // The port values of the previous run, as bits, so a NaN compares equal
     // to itself and is not read again.
