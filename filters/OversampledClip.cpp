@@ -1,6 +1,7 @@
 #include "filters/OversampledClip.h"
 
 #include "filters/FunctionTable.h"
+#include "filters/KernelClones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -313,7 +314,7 @@ inline LaneVector allpass(LaneVector x, LaneVector a, LaneVector& lastIn, LaneVe
 // and 3 come out as garbage; their owner puts them back (keepLanes).
 // Processors with AVX2 run a copy in its encoding (three operands, no
 // register copies; the same arithmetic, so the same samples).
-__attribute__((target_clones("avx2", "default"), flatten)) void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve)
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve)
 {
     const LaneVector limit = splat<LaneVector>(argumentLimit);
     const LaneVector bound = splat<LaneVector>(inputLimit);

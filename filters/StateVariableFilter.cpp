@@ -1,6 +1,7 @@
 #include "filters/StateVariableFilter.h"
 
 #include "wave/BlockLoops.h"
+#include "filters/KernelClones.h"
 #include "filters/StateVariableKernel.h"
 
 #include <algorithm>
@@ -389,7 +390,7 @@ void StateVariableFilter::engageStages(LaneMask active, int stages)
 
 // Processors with AVX2 run a copy in its encoding (three operands, fewer
 // register copies; the same arithmetic, so the same samples).
-__attribute__((target_clones("avx2", "default"), flatten)) void
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void
 StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active)
 {
     const int stages = stageCount(slope);

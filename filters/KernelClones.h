@@ -1,0 +1,12 @@
+#pragma once
+
+// Marks a hot kernel for a second copy in the AVX2 encoding, picked once at
+// load time by the processor it finds. That choice runs from the dynamic
+// loader before anything else in the program; under ThreadSanitizer the
+// chooser itself is instrumented and crashes because the sanitizer is not
+// yet up, so those builds keep the plain copy only.
+#if defined(__SANITIZE_THREAD__)
+#define OSTRAND_KERNEL_CLONES
+#else
+#define OSTRAND_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
