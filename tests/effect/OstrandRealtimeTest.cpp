@@ -61,6 +61,8 @@ TEST(OstrandRealtime, EverythingInUseAllocatesNothing)
                                                             {"Slot 6 Level", 5},
                                                             {"Num Active XLFO 1 Steps", 16},
                                                             {"XLFO 1 Sync Mode", 12},
+                                                            {"XLFO 2 Step 2 Random", 2},
+                                                            {"EF 1 Attack", 5},
                                                             {"EG 2Triggering", 3},
                                                             {"MIDI Source 3 Input", 6},
                                                             {"Num Active EGs", 7},

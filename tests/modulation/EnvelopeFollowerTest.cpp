@@ -1,5 +1,4 @@
 #include "modulation/EnvelopeFollower.h"
-#include "AllocationCounter.h"
 #include "SourceHarness.h"
 
 #include <gtest/gtest.h>
@@ -118,19 +117,4 @@ TEST(EnvelopeFollower, BadInputsGiveABoundedFiniteOutputAndRecover)
         f.ef.getReleaseInput().connect(nullptr);
         EXPECT_NEAR(f.run(2000).back(), 1.0f, 1e-4f) << badTime;
     }
-}
-
-TEST(EnvelopeFollower, ProcessingAllocatesNothing)
-{
-    if (!testsupport::allocationCountingAvailable())
-        GTEST_SKIP() << "allocation counting unavailable";
-    Follower f({0.5f, -0.25f, 0.0f, 1.0f}, 0.001f, 0.1f);
-    testsupport::AllocationScope scope;
-    for (int block = 0; block < 50; ++block) {
-        f.graph.nextFrame();
-        f.ef.pull(1024);
-        f.graph.advance(1024);
-        f.ef.getAttackInput().getInternal().setTarget(ParameterRamp::automaticTime, 0.001f * (block % 5 + 1));
-    }
-    EXPECT_EQ(scope.count(), 0u);
 }

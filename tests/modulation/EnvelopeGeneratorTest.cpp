@@ -1,5 +1,4 @@
 #include "modulation/EnvelopeGenerator.h"
-#include "AllocationCounter.h"
 #include "SourceHarness.h"
 #include "modulation/NoteTriggers.h"
 #include "modulation/Trigger.h"
@@ -221,23 +220,4 @@ TEST(EnvelopeGenerator, BadInputsGiveABoundedFiniteOutputAndRecover)
         EXPECT_NEAR(out[480], 1.0f, 1e-3f) << bad;
         EXPECT_NEAR(out[5999], 0.5f, 1e-6f) << bad;
     }
-}
-
-TEST(EnvelopeGenerator, ProcessingAllocatesNothing)
-{
-    if (!testsupport::allocationCountingAvailable())
-        GTEST_SKIP() << "allocation counting unavailable";
-    wave::Graph graph(rate);
-    harness::SignalPlayer level(graph, {0.0f, 1.0f, 1.0f, 0.0f});
-    Trigger trigger(graph, &level);
-    EnvelopeGenerator eg(graph, &trigger);
-    testsupport::AllocationScope scope;
-    for (int block = 0; block < 50; ++block) {
-        graph.nextFrame();
-        eg.pull(1024);
-        graph.advance(1024);
-        eg.triggering = block % 3 == 0 ? Triggering::Midi : Triggering::SideChain;
-        eg.midiStart();
-    }
-    EXPECT_EQ(scope.count(), 0u);
 }

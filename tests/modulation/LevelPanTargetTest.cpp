@@ -1,5 +1,4 @@
 #include "modulation/LevelPanTarget.h"
-#include "AllocationCounter.h"
 #include "TestSignal.h"
 #include "modulation/InternalController.h"
 #include "modulation/ModulationLayout.h"
@@ -144,23 +143,4 @@ TEST(LevelPanTarget, MovesWithoutJumpsWhenSwitchingBetweenPaths)
     EXPECT_TRUE(endsOnA);
     EXPECT_FLOAT_EQ(previous[0], 1.2f);
     EXPECT_FLOAT_EQ(previous[1], 1.2f);
-}
-
-TEST(LevelPanTarget, ProcessingAllocatesNothing)
-{
-    if (!testsupport::allocationCountingAvailable())
-        GTEST_SKIP();
-    Rig rig;
-    rig.matrix.getInternalController().connect(0, XLFO1, 1, false, false, 0.5f);
-    testsupport::AllocationScope scope;
-    rig.matrix.setBaseValue(67, 0.3f);
-    for (int frame = 0; frame < 3; ++frame) {
-        rig.graph.nextFrame();
-        for (int c = 0; c < 2; ++c) {
-            rig.gainPan->getOutput(c).pull(N);
-            rig.freqPan->getOutput(c).pull(N);
-        }
-        rig.graph.advance(N);
-    }
-    EXPECT_EQ(scope.count(), 0u);
 }

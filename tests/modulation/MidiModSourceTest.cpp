@@ -1,5 +1,4 @@
 #include "modulation/MidiModSource.h"
-#include "AllocationCounter.h"
 #include "SourceHarness.h"
 
 #include <gtest/gtest.h>
@@ -106,24 +105,4 @@ TEST(MidiModSource, ReceiveMidiDisabledSuppressesEveryMessage)
     EXPECT_EQ(rig.source.getStoredValue(MidiModSource::keyEntry), 0.0f);
     rig.plugin.receiveMidi->setValue(GenericPlugin::Enabled, 0);
     EXPECT_NEAR(rig.send({{0xB0, 7, 10}}), 10.0f / 127.0f, 1e-6f);
-}
-
-TEST(MidiModSource, ListeningAndRenderingAllocateNothing)
-{
-    if (!testsupport::allocationCountingAvailable())
-        GTEST_SKIP() << "allocation counting unavailable";
-    wave::Graph graph(rate);
-    MidiModSource s(graph);
-    testsupport::AllocationScope scope;
-    for (int block = 0; block < 50; ++block) {
-        s.controlChange(block % 128, 64, 0.5f);
-        s.modWheel(static_cast<float>(block % 3) * 0.3f);
-        s.noteOn(block, 0.7f);
-        s.pitchBend(-0.25f);
-        s.input = static_cast<Input>(block % 6);
-        graph.nextFrame();
-        s.pull(1024);
-        graph.advance(1024);
-    }
-    EXPECT_EQ(scope.count(), 0u);
 }

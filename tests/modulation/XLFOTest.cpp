@@ -1,5 +1,4 @@
 #include "modulation/XLFO.h"
-#include "AllocationCounter.h"
 #include "SourceHarness.h"
 #include "modulation/NoteTriggers.h"
 #include "modulation/XLFOFreqController.h"
@@ -397,30 +396,4 @@ TEST(XLFO, BadRatesKeepTheOutputInRange)
         x.noteTriggered();
         EXPECT_EQ(runLengths(harness::pullFrames(graph, x, 48000)), (std::vector<int>{16000, 16000, 16000}));
     }
-}
-
-TEST(XLFO, ProcessingAllocatesNothing)
-{
-    if (!testsupport::allocationCountingAvailable())
-        GTEST_SKIP() << "allocation counting unavailable";
-    wave::Graph graph(rate);
-    XLFO x(graph);
-    XLFOFreqController c(graph, x);
-    x.getFrequencyInput().connect(&c);
-    c.syncMode = SyncMode::Sync16thBar;
-    setSteps(x, {1.0f, 0.0f, -1.0f});
-    x.getStep(1).random = true;
-    NoteTriggers notes;
-    notes.addXLFO(x);
-    x.midiTrigger = true;
-    testsupport::AllocationScope scope;
-    for (int block = 0; block < 50; ++block) {
-        c.setTempoAndPosition(97.0, block * 0.05);
-        notes.noteOn(60, 1.0f);
-        notes.noteOff(60, 0.0f);
-        graph.nextFrame();
-        x.pull(1024);
-        graph.advance(1024);
-    }
-    EXPECT_EQ(scope.count(), 0u);
 }
