@@ -6,6 +6,7 @@
 // whose segments also look up how far to raise the loop's coefficient.
 #include "filters/DesignFilter.h"
 #include "filters/FilterCharacteristics.h"
+#include "filters/OscillationTuning.h"
 #include "filters/OversampledClip.h"
 
 #include <benchmark/benchmark.h>
@@ -115,3 +116,19 @@ void outputStage(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(outputStage)->Arg(0)->Arg(1)->ArgName("twoLanes");
+
+namespace {
+
+// What the first filter of a process pays once, while the shared tables are
+// built: running the self-oscillating loop over the whole tuning grid.
+void tuningTable(benchmark::State& state)
+{
+    for (auto _ : state) {
+        OscillationTuning tuning;
+        benchmark::DoNotOptimize(tuning.tuned(0.1f, -0.5f, 0.01f));
+    }
+}
+
+}  // namespace
+
+BENCHMARK(tuningTable)->Unit(benchmark::kMillisecond);
