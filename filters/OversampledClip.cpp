@@ -5,8 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -304,6 +309,117 @@ inline LaneVector allpass(LaneVector x, LaneVector a, LaneVector& lastIn, LaneVe
 
 }  // namespace
 
+namespace {
+
+// The curve over the pairs of one run (two per sample: fourfold samples
+// 4i, 4i + 1 of lanes 0 and 1, then 4i + 2, 4i + 3), in place: each
+// becomes the curve's mean from the fourfold sample before it, times the
+// gain. The previous point sits in lanes 2 and 3 of last and lastPoint, as
+// if it ended a pair, and the run's last point is left there.
+__attribute__((target("default"))) void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2,
+                                                   const CurveView& shape, LaneVector& last, CurvePoint& lastPoint)
+{
+    const LaneVector limit = splat<LaneVector>(argumentLimit);
+    for (int j = 0; j < 2 * n; ++j) {
+        const LaneVector argument = clampKeepNaN(pairs[j] * drive2, -limit, limit);
+        const CurvePoint here = evaluate(argument, shape);
+        const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
+        const CurvePoint before{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
+                                __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
+        pairs[j] = meanBetween(argument, here, earlier, before) * gain2;
+        last = argument;
+        lastPoint = here;
+    }
+}
+
+#if defined(__x86_64__)
+// Eight lanes from the four of v, twice.
+__attribute__((target("avx2"))) inline __m256 twice(LaneVector v)
+{
+    return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(&v));
+}
+
+// Each lane's previous fourfold sample: lanes 6, 7 of a, then lanes 0 to 5
+// of b.
+__attribute__((target("avx2"))) inline __m256 previousOf(__m256 a, __m256 b)
+{
+    return _mm256_shuffle_ps(_mm256_permute2f128_ps(a, b, 0x21), b, _MM_SHUFFLE(1, 0, 3, 2));
+}
+
+// With AVX2, the two pairs of a sample fill one eight-lane register, so the
+// curve (the larger part of the stage) is evaluated once per sample instead
+// of twice. Element for element the operations are those of the form above
+// (evaluate and meanBetween, in the same order, without fused
+// multiply-adds), so both give the same samples.
+__attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2,
+                                                const CurveView& shape, LaneVector& last, CurvePoint& lastPoint)
+{
+    const __m256 drive = twice(drive2);
+    const __m256 gain = twice(gain2);
+    const __m256 limit = _mm256_set1_ps(argumentLimit);
+    const __m256 lowerLimit = _mm256_set1_ps(-argumentLimit);
+    const __m256 lower = twice(shape.lower);
+    const __m256 upper = twice(shape.upper);
+    const __m256 reciprocal = twice(shape.reciprocal);
+    const __m256 step = twice(shape.step);
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256 close = _mm256_set1_ps(closeArguments);
+    const __m256 sign = _mm256_set1_ps(-0.0f);
+    const char* rows = reinterpret_cast<const char*>(shape.intervals);
+
+    __m256 lastArgument = twice(last);
+    __m256 lastIntegral = twice(lastPoint.integral);
+    __m256 lastValue = twice(lastPoint.value);
+    float* p = reinterpret_cast<float*>(pairs);
+    for (int i = 0; i < n; ++i, p += 8) {
+        const __m256 x = _mm256_max_ps(lowerLimit, _mm256_min_ps(limit, _mm256_mul_ps(_mm256_loadu_ps(p), drive)));
+
+        // evaluate(): the interval of each lane, its three numbers by a
+        // load per lane and a transpose.
+        const __m256 inside = _mm256_max_ps(lower, _mm256_min_ps(upper, x));
+        const __m256 position = _mm256_mul_ps(_mm256_sub_ps(inside, lower), reciprocal);
+        const __m256i index = _mm256_cvttps_epi32(position);
+        const __m256 t = _mm256_sub_ps(position, _mm256_cvtepi32_ps(index));
+        alignas(32) std::uint32_t offset[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(offset), _mm256_slli_epi32(index, 4));
+        const float* row[8];
+        for (int k = 0; k < 8; ++k)
+            row[k] = reinterpret_cast<const float*>(rows + offset[k]);
+        const __m256 r04 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[0])), _mm_load_ps(row[4]), 1);
+        const __m256 r15 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[1])), _mm_load_ps(row[5]), 1);
+        const __m256 r26 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[2])), _mm_load_ps(row[6]), 1);
+        const __m256 r37 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[3])), _mm_load_ps(row[7]), 1);
+        const __m256 lo01 = _mm256_unpacklo_ps(r04, r15);
+        const __m256 lo23 = _mm256_unpacklo_ps(r26, r37);
+        const __m256 hi01 = _mm256_unpackhi_ps(r04, r15);
+        const __m256 hi23 = _mm256_unpackhi_ps(r26, r37);
+        const __m256 start = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 value0 = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 rise = _mm256_shuffle_ps(hi01, hi23, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 value = _mm256_add_ps(value0, _mm256_mul_ps(rise, t));
+        const __m256 area = _mm256_add_ps(
+            start,
+            _mm256_mul_ps(_mm256_mul_ps(step, t), _mm256_add_ps(value0, _mm256_mul_ps(_mm256_mul_ps(half, rise), t))));
+        const __m256 integral = _mm256_add_ps(area, _mm256_mul_ps(value, _mm256_sub_ps(x, inside)));
+
+        // meanBetween(), from each lane's previous fourfold sample.
+        const __m256 d = _mm256_sub_ps(x, previousOf(lastArgument, x));
+        const __m256 distance = _mm256_andnot_ps(sign, d);
+        const __m256 quotient = _mm256_div_ps(_mm256_sub_ps(integral, previousOf(lastIntegral, integral)), d);
+        const __m256 middle = _mm256_mul_ps(half, _mm256_add_ps(value, previousOf(lastValue, value)));
+        const __m256 mean = _mm256_blendv_ps(middle, quotient, _mm256_cmp_ps(distance, close, _CMP_GT_OQ));
+        _mm256_storeu_ps(p, _mm256_mul_ps(mean, gain));
+        lastArgument = x;
+        lastIntegral = integral;
+        lastValue = value;
+    }
+    last = _mm256_extractf128_ps(lastArgument, 1);
+    lastPoint = {_mm256_extractf128_ps(lastIntegral, 1), _mm256_extractf128_ps(lastValue, 1)};
+}
+#endif
+
+}  // namespace
+
 // The stage for lanes 0 and 1 alone (a stereo or a mono slot, as the
 // effect always has). Two lanes fill half a vector, so each vector carries
 // both branches of a half-band filter ({left, right} of branch A, then of
@@ -316,7 +432,6 @@ inline LaneVector allpass(LaneVector x, LaneVector a, LaneVector& lastIn, LaneVe
 // register copies; the same arithmetic, so the same samples).
 OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve)
 {
-    const LaneVector limit = splat<LaneVector>(argumentLimit);
     const LaneVector bound = splat<LaneVector>(inputLimit);
     const LaneVector zero = {};
     const LaneVector half = splat<LaneVector>(0.5f);
@@ -367,16 +482,7 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
         pairs[2 * i + 1] = allpass(highHalf(twice), second, up2In, up2Out);
     }
 
-    for (int j = 0; j < 2 * n; ++j) {
-        const LaneVector argument = clampKeepNaN(pairs[j] * drive2, -limit, limit);
-        const CurvePoint here = evaluate(argument, shape);
-        const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
-        const CurvePoint before{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
-                                __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
-        pairs[j] = meanBetween(argument, here, earlier, before) * gain2;
-        last = argument;
-        lastPoint = here;
-    }
+    curvePairs(pairs, n, drive2, gain2, shape, last, lastPoint);
 
     for (int i = 0; i < n; ++i) {
         // Down to twice the rate: A reads the even sample of a pair, B the

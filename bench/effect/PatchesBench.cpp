@@ -6,7 +6,8 @@
 //     and 1024 (the fixed cost per call shows as the gap between blocks);
 //   - of the ringing patch on noise, and on silence right after a loud
 //     passage (its states decay towards the denormal range there, which
-//     must cost no more than noise).
+//     must cost no more than noise);
+// and what creating one instance takes: its time, and the heap it keeps.
 // The input is noise at -12 dB, a second of it looped, so that modulation,
 // envelopes and auto-mute see a signal that moves.
 #include "../BenchmarkPatches.h"
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <malloc.h>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -114,6 +116,24 @@ void tail(benchmark::State& state, const benchpatches::Patch& p, bool silent)
     perSampleAndChannel(state, block);
 }
 
+// A new stereo instance at 48 kHz with its settings in force, as a host
+// creates one. The heap it keeps is what is in use after, less before (the
+// tables all instances share are built by the first one and do not count
+// again).
+void instance(benchmark::State& state, const benchpatches::Patch& p)
+{
+    double kept = 0.0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        auto plugin = build(p);
+        kept = static_cast<double>(mallinfo2().uordblks) - static_cast<double>(before);
+        state.PauseTiming();
+        plugin.reset();
+        state.ResumeTiming();
+    }
+    state.counters["heap bytes"] = kept;
+}
+
 const bool registered = [] {
     static const std::vector<benchpatches::Patch> patches =
         benchpatches::read(std::string(OSTRAND_BENCH_DIR) + "/patches.txt");
@@ -125,6 +145,9 @@ const bool registered = [] {
                                          [&p, block](benchmark::State& s) { patch(s, p, block); })
                 ->Unit(benchmark::kMicrosecond);
     }
+    const benchpatches::Patch& plain = benchpatches::find(patches, "default");
+    benchmark::RegisterBenchmark("instance/create", [&plain](benchmark::State& s) { instance(s, plain); })
+        ->Unit(benchmark::kMillisecond);
     const benchpatches::Patch& ringing = benchpatches::find(patches, "ringing");
     benchmark::RegisterBenchmark("tail/ringing/noise", [&ringing](benchmark::State& s) { tail(s, ringing, false); })
         ->Unit(benchmark::kMicrosecond);
