@@ -18,6 +18,8 @@
 #include "modulation/ModulationSlotParameterSetList.h"
 #include "modulation/ModulationTargetParameter.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -149,5 +151,19 @@ public:
     std::vector<std::unique_ptr<TestSignal>> signals;
     std::vector<ModulationMatrix::GlobalTargetController*> controllers;
 };
+
+// The parameters and the matrix's records hold the same slots.
+inline void expectRecordsMatchParameters(MatrixTestPlugin& plugin)
+{
+    auto& p = plugin.params();
+    auto& r = plugin.internal();
+    for (int i = 0; i < ModulationMatrix::numSlots; ++i) {
+        ASSERT_EQ(r.getSource(i), p.getSource(i)) << i;
+        ASSERT_EQ(r.getTarget(i), p.getTarget(i)) << i;
+        ASSERT_EQ(r.isBypassed(i), p.isBypassed(i)) << i;
+        ASSERT_EQ(r.isInverted(i), p.isInverted(i)) << i;
+        ASSERT_EQ(r.getLevel(i), p.getLevel(i)) << i;
+    }
+}
 
 } // namespace matrixtest

@@ -1,11 +1,13 @@
 #include "modulation/ModulationMatrixPlugin.h"
 #include "AllocationCounter.h"
 #include "MatrixTestPlugin.h"
+#include "modulation/ModulationSlotParameterSet.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
+using matrixtest::expectRecordsMatchParameters;
 using matrixtest::MatrixTestPlugin;
 
 namespace {
@@ -22,21 +24,62 @@ struct CountingListener final : GenericPlugin::Listener {
     }
 };
 
-// The parameters and the matrix's records hold the same slots.
-void expectRecordsMatchParameters(MatrixTestPlugin& plugin)
-{
-    auto& p = plugin.params();
-    auto& r = plugin.internal();
-    for (int i = 0; i < ModulationMatrix::numSlots; ++i) {
-        EXPECT_EQ(r.getSource(i), p.getSource(i)) << i;
-        EXPECT_EQ(r.getTarget(i), p.getTarget(i)) << i;
-        EXPECT_EQ(r.isBypassed(i), p.isBypassed(i)) << i;
-        EXPECT_EQ(r.isInverted(i), p.isInverted(i)) << i;
-        EXPECT_EQ(r.getLevel(i), p.getLevel(i)) << i;
-    }
-}
-
 } // namespace
+
+TEST(ModulationMatrixPlugin, SlotParametersNamesTextsAndValues)
+{
+    MatrixTestPlugin plugin;
+    ModulationSlotParameterSetList& list = plugin.slots();
+    // "Num Active Slots", then five parameters per slot, in host order.
+    const int first = list.getNumActiveParameter().getIndex();
+    EXPECT_EQ(first + 1 + 24 * 5, plugin.getParameterCount());
+    const char* fields[] = {" Source", " Level", " Bypassed", " Inverted", " Target"};
+    for (int i = 0; i < 24; ++i)
+        for (int f = 0; f < 5; ++f)
+            EXPECT_EQ(plugin.getParameter(first + 1 + 5 * i + f)->getName(),
+                      "Slot " + std::to_string(i + 1) + fields[f]);
+
+    ModulationSlotParameterSet& slot = list[3];
+    const std::pair<float, const char*> sources[] = {{1, "XLFO 1"}, {7, "EG 1"}, {26, "MIDI Source 10"}};
+    for (const auto& [value, text] : sources)
+        EXPECT_EQ(slot.source.valueToText(value), text);
+    const std::pair<float, const char*> targets[] = {
+        {1, "Filter 1 Freq"}, {18, "XLFO 1 Offset"}, {38, "EG 1 Release"}, {71, "Mix"}, {72, "Slot 1 Level"}};
+    for (const auto& [value, text] : targets)
+        EXPECT_EQ(slot.target.valueToText(value), text);
+    EXPECT_EQ(slot.source.getText(), "< Source >");
+    EXPECT_EQ(slot.target.getText(), "< Target >");
+    EXPECT_EQ(slot.target.getOptionNames().size(), 96u);
+    EXPECT_EQ(slot.bypass.valueToText(1), "Bypassed");
+    EXPECT_EQ(slot.invert.valueToText(1), "Inverted");
+
+    // The plug-in's own names are shared by every slot; a name with a comma
+    // cannot become an option list, but the text still shows it.
+    list.setSourceNames({"< Source >", "Wobble, slow"});
+    EXPECT_EQ(list[0].source.valueToText(1), "Wobble, slow");
+    EXPECT_EQ(list[9].source.valueToText(1), "Wobble, slow");
+    EXPECT_TRUE(list[9].source.getOptionNames().empty());
+    EXPECT_EQ(list[9].source.valueToText(2), "2");
+
+    // Values reach the matrix with the next block: stored one higher.
+    slot.source.setValue(7, 0);
+    slot.target.setValue(1, 0);
+    slot.level.setValue(0.25f, 0);
+    slot.invert.setValue(1, 0);
+    EXPECT_EQ(plugin.matrix->getSlot(3).source, -1);
+    plugin.runBlock();
+    const ModulationMatrix::Slot& record = plugin.matrix->getSlot(3);
+    EXPECT_EQ(record.source, 6);
+    EXPECT_EQ(record.target, 0);
+    EXPECT_TRUE(record.inverted);
+    EXPECT_TRUE(plugin.matrix->isSlotValid(3));
+    EXPECT_EQ(plugin.matrix->getTargetEntry(74).base, 0.25f);
+    EXPECT_EQ(plugin.matrix->getSlotDepth(3), -10.0f);
+    slot.bypass.setValue(1, 0);
+    plugin.runBlock();
+    EXPECT_TRUE(record.bypassed);
+    EXPECT_FALSE(plugin.matrix->isSlotValid(3));
+}
 
 TEST(ModulationMatrixPlugin, NewConnectionsFillTheNextSlotUntilNoneIsFree)
 {
@@ -152,6 +195,7 @@ TEST(ModulationMatrixPlugin, ApplyingSlotChangesAndPullingAllocateNothing)
     plugin.filters.setActiveRange(1, 4, 3);
     c.connect(0, XLFO1, 0, false, false, 0.5f);
     c.connect(1, EG1, 71, true, false, 0.5f);
+    c.connect(7, EG1, 66, false, false, 0.5f);
     plugin.runBlock();
 
     // Editor side: a burst of slot edits, a removal and a base change.
@@ -159,6 +203,7 @@ TEST(ModulationMatrixPlugin, ApplyingSlotChangesAndPullingAllocateNothing)
     c.connect(3, XLFO3, 72, false, false, 0.2f);
     c.swapSlots(0, 5);
     c.sortSlots(6);
+    c.clearSlot(7);
     plugin.filters.removeSet(0);
     plugin.targetParameter(66).setValue(3.0f, 0);
     // Audio side: applying all of it and pulling every target.
