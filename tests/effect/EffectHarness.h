@@ -1,11 +1,10 @@
 #pragma once
 
-// Running the effect as a host would, for the effect's tests: a process-wide
-// temporary home (the plug-in installs file storage for the user settings
-// and the MIDI map, which must never touch the real user's files), signals,
-// and renders through GenericPlugin::process in host blocks.
+// Running the effect as a host would, for the effect's tests: signals, and
+// renders through GenericPlugin::process in host blocks. (Every test program
+// runs in a home of its own: see ScratchHome.cpp.)
 
-#include "../persistence/TemporaryHome.h"
+#include "TestFiles.h"
 #include "effect/OstrandPlugin.h"
 #include "framework/AbstractPluginParameter.h"
 #include "framework/ParameterAssignment.h"
@@ -21,18 +20,6 @@
 #include <vector>
 
 namespace effecttest {
-
-class HomeEnvironment : public testing::Environment {
-public:
-    void SetUp() override { home = std::make_unique<TemporaryHome>(); }
-    void TearDown() override { home.reset(); }
-
-private:
-    std::unique_ptr<TemporaryHome> home;
-};
-
-inline testing::Environment* const homeEnvironment =
-    testing::AddGlobalTestEnvironment(new HomeEnvironment);
 
 using Signal = std::vector<float>;
 

@@ -56,7 +56,7 @@ std::string legacyFile(const OstrandPlugin& p, const LegacyLayout& layout,
 std::string write(const std::string& name, const std::string& bytes)
 {
     const std::string path = presetFolder() + name;
-    TemporaryHome::writeFile(path, bytes);
+    testsupport::writeFile(path, bytes);
     return path;
 }
 
@@ -72,7 +72,7 @@ TEST(OstrandPresets, FullPresetHoldsEveryParameterExactly)
     }
     const std::string path = presetFolder() + "Everything.mvp";
     ASSERT_TRUE(a.savePreset(path));
-    const std::string bytes = TemporaryHome::readFile(path);
+    const std::string bytes = testsupport::readFile(path);
     ASSERT_EQ(bytes.size(), 2676u);
     EXPECT_EQ(bytes.substr(0, 12), std::string("MO2l\2\0\0\0\x9a\2\0\0", 12));
     EXPECT_EQ(a.getPresetState().name, "Everything");
@@ -220,8 +220,8 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesLoadPre
     // The previous generation's preset folder, as its settings name it,
     // joins the list after the main tree.
     const std::string old = userConfigFolder() + "old presets/";
-    TemporaryHome::writeFile(old + "Old Favourite.mvp", "");
-    TemporaryHome::writeFile(userConfigFolder() + "Merovance/Ostrand/1.0.settings",
+    testsupport::writeFile(old + "Old Favourite.mvp", "");
+    testsupport::writeFile(userConfigFolder() + "Merovance/Ostrand/1.0.settings",
                              "merovance-settings 1\nsz \"PresetFolder\" \"" + old + "\"\n");
 
     OstrandPlugin first;

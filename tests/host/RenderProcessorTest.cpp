@@ -1,6 +1,6 @@
 #include "host/cli/RenderProcessor.h"
 
-#include "../persistence/TemporaryHome.h"
+#include "TestFiles.h"
 
 #include "framework/ApplicationInfo.h"
 #include "framework/GenericPlugin.h"

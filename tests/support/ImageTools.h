@@ -2,50 +2,27 @@
 
 // Helpers for checking our images against ImageMagick: a scratch folder,
 // running a command, and the pixels ImageMagick reads from a file.
+#include "TestFiles.h"
+
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace imagetools {
 
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ostrand-gui-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder()
-    {
-        std::error_code error;
-        std::filesystem::remove_all(root, error);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+using testsupport::ScratchFolder;
 
-    std::string operator/(const std::string& name) const { return (root / name).string(); }
-
-private:
-    std::filesystem::path root;
-};
-
-// Runs a shell command quietly (its own redirections still apply); true when
-// it exits with 0.
+// Runs a shell command quietly; true when it exits with 0.
 inline bool run(const std::string& command)
 {
-    return std::system(("{ " + command + " ; } >/dev/null 2>&1").c_str()) == 0;
+    return testsupport::runCommand("{ " + command + " ; } >/dev/null 2>&1").status == 0;
 }
 
 inline std::vector<std::uint8_t> readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string bytes = testsupport::readFile(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
