@@ -1,52 +1,29 @@
+// The binary streams against bytes laid out by hand: little-endian int32 and
+// float32 fields behind a four-character magic and a version, no padding.
 #include "persistence/BinaryDataReader.h"
 #include "persistence/BinaryDataWriter.h"
 #include "persistence/BinaryResourceReader.h"
 #include "persistence/Resource.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <vector>
 
 namespace {
 
-std::filesystem::path scratchFile(const char* name)
-{
-    return std::filesystem::temp_directory_path() / (std::string("ostrand-binary-") + name);
-}
-
-std::vector<unsigned char> fileBytes(const std::filesystem::path& file)
-{
-    std::string content = TemporaryHome::readFile(file);
-    return std::vector<unsigned char>(content.begin(), content.end());
-}
-
-void writeBytes(const std::filesystem::path& file, const std::vector<unsigned char>& bytes)
-{
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-// Header "MFil" version 3, then -2, 1.5f, 0x12345678 and -0.75f, laid out by
-// hand: little-endian, no padding.
-const std::vector<unsigned char> referenceBytes = {
-    'M',  'F',  'i',  'l',  0x03, 0x00, 0x00, 0x00, 0xfe, 0xff, 0xff, 0xff,
-    0x00, 0x00, 0xc0, 0x3f, 0x78, 0x56, 0x34, 0x12, 0x00, 0x00, 0x40, 0xbf,
-};
+// "MFil" version 3, then -2, 1.5f, 0x12345678 and -0.75f.
+const std::string referenceBytes("MFil\3\0\0\0\xfe\xff\xff\xff\0\0\xc0\x3fxV4\x12\0\0\x40\xbf", 24);
 
 } // namespace
 
-TEST(BinaryStreams, WriterLaysOutLittleEndianFieldsWithoutPadding)
+TEST(BinaryStreams, WriterAndReaderFollowTheByteLayout)
 {
-    auto file = scratchFile("writer");
+    testsupport::ScratchFolder dir;
     {
-        BinaryFileWriter writer(file.string());
+        BinaryFileWriter writer(dir / "written");
         writer.writeHeader("MFil", 3);
         writer.writeInt(-2);
         writer.writeFloat(1.5f);
@@ -54,26 +31,18 @@ TEST(BinaryStreams, WriterLaysOutLittleEndianFieldsWithoutPadding)
         writer.writeFloat(-0.75f);
         EXPECT_TRUE(writer.flush());
     }
-    EXPECT_EQ(fileBytes(file), referenceBytes);
-
-    // A magic shorter than four characters is padded with zero bytes.
+    EXPECT_EQ(testsupport::readFile(dir / "written"), referenceBytes);
     {
-        BinaryFileWriter writer(file.string());
+        BinaryFileWriter writer(dir / "short"); // a short magic is padded with zeros
         writer.writeHeader("ab", -1);
     }
-    EXPECT_EQ(fileBytes(file), (std::vector<unsigned char>{'a', 'b', 0, 0, 0xff, 0xff, 0xff, 0xff}));
-    std::filesystem::remove(file);
-
-    BinaryFileWriter nowhere((scratchFile("missing-folder") / "file").string());
+    EXPECT_EQ(testsupport::readFile(dir / "short"), std::string("ab\0\0\xff\xff\xff\xff", 8));
+    BinaryFileWriter nowhere(dir / "missing-folder/file");
     nowhere.writeInt(1);
     EXPECT_FALSE(nowhere.flush());
-}
 
-TEST(BinaryStreams, ReaderDecodesBytesWrittenElsewhere)
-{
-    auto file = scratchFile("reader");
-    writeBytes(file, referenceBytes);
-    BinaryFileReader reader(file.string());
+    testsupport::writeFile(dir / "reference", referenceBytes);
+    BinaryFileReader reader(dir / "reference");
     EXPECT_EQ(reader.version, -1);
     EXPECT_TRUE(reader.readHeader("MFil"));
     EXPECT_EQ(reader.version, 3);
@@ -82,68 +51,49 @@ TEST(BinaryStreams, ReaderDecodesBytesWrittenElsewhere)
     EXPECT_EQ(reader.readInt(), 0x12345678);
     EXPECT_EQ(reader.readFloat(), -0.75f);
     EXPECT_TRUE(reader.ok());
-
-    // Reading past the end fails the stream and yields 0.
-    EXPECT_EQ(reader.readInt(), 0);
+    EXPECT_EQ(reader.readInt(), 0); // past the end: 0, and the stream fails
     EXPECT_FALSE(reader.ok());
-    std::filesystem::remove(file);
+    EXPECT_FALSE(BinaryFileReader(dir / "does-not-exist").readHeader("MFil"));
 
-    BinaryFileReader missing(scratchFile("does-not-exist").string());
-    EXPECT_FALSE(missing.readHeader("MFil"));
-    EXPECT_FALSE(missing.ok());
+    // Every float keeps its bit pattern: signed zero, denormals, infinities.
+    const float values[] = {0.0f, -0.0f, 1e-45f, 3.4028235e38f, -INFINITY, INFINITY, 0.1f};
+    BinaryDataWriter memory(std::make_unique<std::ostringstream>(std::ios::binary));
+    for (float v : values)
+        memory.writeFloat(v);
+    const std::string written = static_cast<std::ostringstream&>(memory.stream()).str();
+    ASSERT_EQ(written.size(), 4 * std::size(values));
+    BinaryMemoryReader back(written);
+    for (float v : values) {
+        const float read = back.readFloat();
+        EXPECT_EQ(std::memcmp(&read, &v, sizeof v), 0) << v;
+    }
 }
 
 TEST(BinaryStreams, HeaderChecks)
 {
-    auto file = scratchFile("header");
-
-    // Seven bytes: the magic is there but the version is cut short.
-    writeBytes(file, {'M', 'F', 'i', 'l', 0x03, 0x00, 0x00});
-    BinaryFileReader shortFile(file.string());
-    EXPECT_FALSE(shortFile.readHeader("MFil"));
-    EXPECT_FALSE(shortFile.ok());
-
-    // Another magic: false, but the version is kept for the caller.
-    writeBytes(file, {'M', 'O', '2', 'l', 0x07, 0x00, 0x00, 0x00});
-    BinaryFileReader otherMagic(file.string());
-    EXPECT_FALSE(otherMagic.readHeader("MFil"));
-    EXPECT_EQ(otherMagic.version, 7);
-    EXPECT_TRUE(otherMagic.ok());
-
-    // Only the first four characters of the expected magic count.
-    BinaryFileReader longer(file.string());
-    EXPECT_TRUE(longer.readHeader("MO2l-and-more"));
-    std::filesystem::remove(file);
-}
-
-TEST(BinaryStreams, FloatBitPatternsSurviveARoundTrip)
-{
-    const float values[] = {0.0f, -0.0f, 1e-45f, 3.4028235e38f, -INFINITY, INFINITY, 0.1f};
-    BinaryDataWriter writer(std::make_unique<std::ostringstream>(std::ios::binary));
-    for (float v : values)
-        writer.writeFloat(v);
-    std::string written = static_cast<std::ostringstream&>(writer.stream()).str();
-    ASSERT_EQ(written.size(), 4 * std::size(values));
-
-    BinaryDataReader reader(std::make_unique<std::istringstream>(written, std::ios::binary));
-    for (float v : values) {
-        float read = reader.readFloat();
-        EXPECT_EQ(std::memcmp(&read, &v, sizeof v), 0) << v;
+    struct Case {
+        std::string bytes, magic;
+        bool accepted, ok;
+        int version;
+    };
+    for (const Case& c : std::vector<Case>{
+             {std::string("MFil\3\0\0", 7), "MFil", false, false, -1}, // the version is cut short
+             {std::string("MO2l\7\0\0\0", 8), "MFil", false, true, 7}, // another magic: version kept
+             {std::string("MO2l\7\0\0\0", 8), "MO2l-and-more", true, true, 7}, // four characters count
+         }) {
+        BinaryMemoryReader reader(c.bytes);
+        EXPECT_EQ(reader.readHeader(c.magic), c.accepted) << c.magic;
+        EXPECT_EQ(reader.ok(), c.ok) << c.magic;
+        EXPECT_EQ(reader.version, c.version) << c.magic;
     }
-    EXPECT_TRUE(reader.ok());
-}
 
-TEST(BinaryStreams, ResourceReaderCopiesTheNamedResource)
-{
-    registerResource("StreamFixture.fil", referenceBytes);
+    // A resource reader owns a copy: replacing the resource does not disturb it.
+    registerResource("StreamFixture.fil", {referenceBytes.begin(), referenceBytes.end()});
     BinaryResourceReader reader("streamfixture.FIL");
     EXPECT_TRUE(reader.readHeader("MFil"));
     EXPECT_EQ(reader.readInt(), -2);
-
-    // The reader owns a copy: replacing the resource does not disturb it.
     registerResource("StreamFixture", {1, 2, 3});
     EXPECT_EQ(reader.readFloat(), 1.5f);
     unregisterResource("StreamFixture");
-
     EXPECT_THROW(BinaryResourceReader("StreamFixture.fil"), EResource);
 }

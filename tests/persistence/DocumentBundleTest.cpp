@@ -6,7 +6,7 @@
 #include "fuzz/BundleChecks.h"
 #include "persistence/DocumentBundle.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -115,11 +115,11 @@ TEST(DocumentBundle, ReadsAHandMadeBundleAndExtractsWithoutReplacing)
                                             record("Lead.mvp", 4, zlibPacked("lead")) + endOfFolder()) +
                                  endOfFolder());
     const std::string destination = home.path("presets").string();
-    TemporaryHome::writeFile(home.path("presets/Lead.mvp"), "mine");
+    testsupport::writeFile(home.path("presets/Lead.mvp"), "mine");
     const auto* data = reinterpret_cast<const std::uint8_t*>(b.data());
     EXPECT_EQ(DocumentBundle({data, b.size()}).extract("FactoryPresets", destination), 1);
-    EXPECT_EQ(TemporaryHome::readFile(home.path("presets/Bass/Sub.mvp")), "12345");
-    EXPECT_EQ(TemporaryHome::readFile(home.path("presets/Lead.mvp")), "mine");
+    EXPECT_EQ(testsupport::readFile(home.path("presets/Bass/Sub.mvp")), "12345");
+    EXPECT_EQ(testsupport::readFile(home.path("presets/Lead.mvp")), "mine");
     EXPECT_FALSE(std::filesystem::exists(home.path("presets/x.mvp")));
 }
 
@@ -155,7 +155,7 @@ TEST(DocumentBundle, CorpusReadsWithoutHarm)
 {
     std::size_t seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(OSTRAND_BUNDLE_CORPUS)) {
-        const std::string bytes = TemporaryHome::readFile(entry.path());
+        const std::string bytes = testsupport::readFile(entry.path());
         const int files = bundlechecks::offer({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
         const std::string name = entry.path().filename().string();
         EXPECT_GE(files, name.starts_with("ok-") ? 1 : 0) << name;

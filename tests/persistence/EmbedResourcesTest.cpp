@@ -3,13 +3,11 @@
 // themselves, read at run time.
 
 #include "resources/EmbeddedResources.h"
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -34,7 +32,7 @@ TEST(EmbedResources, EveryByteArrivesUnchangedUnderItsName)
     ASSERT_EQ(table.size(), std::size(expected));
     for (std::size_t i = 0; i < table.size(); ++i) {
         EXPECT_STREQ(table[i].name, expected[i].name);
-        std::string content = TemporaryHome::readFile(dataFolder / expected[i].file);
+        std::string content = testsupport::readFile(dataFolder / expected[i].file);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(table[i].data), table[i].size), content)
             << expected[i].file;
     }
@@ -43,14 +41,12 @@ TEST(EmbedResources, EveryByteArrivesUnchangedUnderItsName)
 
 TEST(EmbedResources, TwoFilesWithOneResourceNameStopTheBuild)
 {
-    auto folder = std::filesystem::temp_directory_path() / "ostrand-embed-clash";
-    std::filesystem::create_directories(folder / "b");
-    std::ofstream(folder / "Knob.png") << "x";
-    std::ofstream(folder / "b" / "knob.fil") << "y";
-    std::string command = std::string("'") + OSTRAND_EMBEDDER + "' '" + (folder / "out.cpp").string() + "' '" +
-                          (folder / "Knob.png").string() + "' '" + (folder / "b" / "knob.fil").string() +
-                          "' 2>/dev/null";
-    EXPECT_NE(std::system(command.c_str()), 0);
-    EXPECT_FALSE(std::filesystem::exists(folder / "out.cpp"));
-    std::filesystem::remove_all(folder);
+    testsupport::ScratchFolder folder;
+    testsupport::writeFile(folder.path("Knob.png"), "x");
+    testsupport::writeFile(folder.path("b/knob.fil"), "y");
+    EXPECT_NE(testsupport::runCommand("'" OSTRAND_EMBEDDER "' '" + folder / "out.cpp" + "' '" + folder / "Knob.png" +
+                                      "' '" + folder / "b/knob.fil" + "'")
+                  .status,
+              0);
+    EXPECT_FALSE(std::filesystem::exists(folder.path("out.cpp")));
 }

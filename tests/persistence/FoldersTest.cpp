@@ -1,6 +1,6 @@
 #include "persistence/Folders.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ TEST(Folders, EnsureFolderCreatesMissingParents)
     EXPECT_TRUE(std::filesystem::is_directory(deep));
     EXPECT_TRUE(ensureFolder(deep)); // already there
 
-    TemporaryHome::writeFile(home.path("a/file"), "x");
+    testsupport::writeFile(home.path("a/file"), "x");
     EXPECT_FALSE(ensureFolder(home.path("a/file").string()));
     EXPECT_FALSE(ensureFolder(home.path("a/file/below").string()));
     EXPECT_FALSE(ensureFolder(""));
@@ -49,16 +49,16 @@ TEST(Folders, DocumentsFolderComesFromUserDirs)
     EXPECT_EQ(documentsFolder(), homeFolderPath + "Documents/");
 
     auto userDirs = home.path("config/user-dirs.dirs");
-    TemporaryHome::writeFile(userDirs, "# written by the desktop\n"
+    testsupport::writeFile(userDirs, "# written by the desktop\n"
                                        "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
                                        "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
     EXPECT_EQ(documentsFolder(), homeFolderPath + "Dokumente/");
 
-    TemporaryHome::writeFile(userDirs, "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n");
+    testsupport::writeFile(userDirs, "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n");
     EXPECT_EQ(documentsFolder(), "/srv/docs/");
 
     // Lines that are not a usable definition are passed over.
-    TemporaryHome::writeFile(userDirs, "XDG_DOCUMENTS_DIRX=\"/a\"\nXDG_DOCUMENTS_DIR=relative\n"
+    testsupport::writeFile(userDirs, "XDG_DOCUMENTS_DIRX=\"/a\"\nXDG_DOCUMENTS_DIR=relative\n"
                                        "XDG_DOCUMENTS_DIR=\"$HOMEx/b\"\n");
     EXPECT_EQ(documentsFolder(), homeFolderPath + "Documents/");
 }

@@ -6,7 +6,7 @@
 #include "framework/MidiVirtualPluginParameter.h"
 #include "persistence/UserSettingsStorage.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +110,7 @@ TEST_F(MidiControllerMapFile, SavesTheFormatInTheDataFolderAndReadsItBack)
     map.assign(126, 0);
     ASSERT_FALSE(std::filesystem::exists(mapFile().parent_path()));
     ASSERT_TRUE(writeMidiControllerMap(midiControllerMapPath(), map));
-    EXPECT_EQ(TemporaryHome::readFile(mapFile()),
+    EXPECT_EQ(testsupport::readFile(mapFile()),
               fileBytes("MVCM", noneExcept({{0, 3}, {7, 0x100000}, {126, 0}})));
 
     MidiControllerMap back;
@@ -121,7 +121,7 @@ TEST_F(MidiControllerMapFile, SavesTheFormatInTheDataFolderAndReadsItBack)
     // The version is not checked on reading.
     std::string otherVersion = fileBytes("MVCM", noneExcept({{9, 2}}));
     otherVersion[4] = 7;
-    TemporaryHome::writeFile(mapFile(), otherVersion);
+    testsupport::writeFile(mapFile(), otherVersion);
     ASSERT_TRUE(readMidiControllerMap(midiControllerMapPath(), back));
     EXPECT_EQ(entries(back), noneExcept({{9, 2}}));
 
@@ -131,7 +131,7 @@ TEST_F(MidiControllerMapFile, SavesTheFormatInTheDataFolderAndReadsItBack)
     EXPECT_EQ(midiControllerMapPath(), "");
     EXPECT_FALSE(writeMidiControllerMap(midiControllerMapPath(), map));
     EXPECT_FALSE(readMidiControllerMap(midiControllerMapPath(), back));
-    TemporaryHome::writeFile(home.path("blocked"), "x");
+    testsupport::writeFile(home.path("blocked"), "x");
     EXPECT_FALSE(writeMidiControllerMap(home.path("blocked/MidiControllerMap.mvm").string(), map));
 }
 
@@ -142,7 +142,7 @@ TEST_F(MidiControllerMapFile, PluginsShareLearnSaveAndRevertTheMap)
 {
     // An id past the six parameters and a virtual id nobody registered name
     // nothing and are dropped on loading.
-    TemporaryHome::writeFile(mapFile(),
+    testsupport::writeFile(mapFile(),
                              fileBytes("MVCM", noneExcept({{1, 2}, {3, 6}, {4, 0x100000}, {5, 0x100001}})));
     auto a = std::make_unique<MapPlugin>();
     auto b = std::make_unique<MapPlugin>();
@@ -175,7 +175,7 @@ TEST_F(MidiControllerMapFile, PluginsShareLearnSaveAndRevertTheMap)
     // Save, change, revert: exactly the saved map comes back.
     const std::vector<std::int32_t> saved = entries(*map);
     a->saveMidiControllerMap();
-    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", saved));
+    EXPECT_EQ(testsupport::readFile(mapFile()), fileBytes("MVCM", saved));
     map->assign(9, 1);
     map->clear(20);
     b->revertMidiControllerMap();
@@ -183,12 +183,12 @@ TEST_F(MidiControllerMapFile, PluginsShareLearnSaveAndRevertTheMap)
 
     // A file of another kind is ignored: the revert leaves the map empty,
     // and saving writes a valid file over it again.
-    TemporaryHome::writeFile(mapFile(), fileBytes("MVCX", noneExcept({{1, 1}})));
+    testsupport::writeFile(mapFile(), fileBytes("MVCX", noneExcept({{1, 1}})));
     a->revertMidiControllerMap();
     EXPECT_EQ(entries(*map), noneExcept({}));
     map->assign(11, 3);
     a->saveMidiControllerMap();
-    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", noneExcept({{11, 3}})));
+    EXPECT_EQ(testsupport::readFile(mapFile()), fileBytes("MVCM", noneExcept({{11, 3}})));
 
     // A missing folder: the revert empties the map, a save creates the folder.
     std::filesystem::remove_all(mapFile().parent_path().parent_path());
@@ -196,7 +196,7 @@ TEST_F(MidiControllerMapFile, PluginsShareLearnSaveAndRevertTheMap)
     EXPECT_EQ(entries(*map), noneExcept({}));
     map->assign(12, 0x100000);
     b->saveMidiControllerMap();
-    EXPECT_EQ(TemporaryHome::readFile(mapFile()), fileBytes("MVCM", noneExcept({{12, 0x100000}})));
+    EXPECT_EQ(testsupport::readFile(mapFile()), fileBytes("MVCM", noneExcept({{12, 0x100000}})));
 
     // The last instance releases the map; the next first instance reads the file.
     a.reset();

@@ -5,7 +5,7 @@
 #include "framework/PropPluginParameter.h"
 #include "persistence/PresetFile.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -86,7 +86,7 @@ Load load(const TemporaryHome& home, const std::string& bytes)
     SmallPlugin plugin;
     plugin.set(12.0f, 2.0f, 0.5f);
     const auto path = home.path("preset.bin");
-    TemporaryHome::writeFile(path, bytes);
+    testsupport::writeFile(path, bytes);
     CollectionPresetLoader loader(PresetParameters::all(plugin));
     const bool ok = loadPresetFile(path.string(), loader, plugin, 3);
     return {ok, plugin.values(), plugin.notified};
@@ -102,9 +102,9 @@ TEST(PresetFile, SavedBytesFollowTheLayoutAndLoadBackInOneNotification)
     const auto path = home.path("presets/saved.bin");
     std::filesystem::create_directories(path.parent_path());
     ASSERT_TRUE(savePresetFile(path.string(), PresetParameters::all(source), 3));
-    EXPECT_EQ(TemporaryHome::readFile(path), file("Tst1", 3, 3, {-7.5f, 2.0f, 0.125f}));
+    EXPECT_EQ(testsupport::readFile(path), file("Tst1", 3, 3, {-7.5f, 2.0f, 0.125f}));
 
-    const Load loaded = load(home, TemporaryHome::readFile(path));
+    const Load loaded = load(home, testsupport::readFile(path));
     EXPECT_TRUE(loaded.ok);
     EXPECT_EQ(loaded.values, (std::vector<float>{-7.5f, 2.0f, 0.125f}));
     // The host hears of the whole load once, as "all parameters".

@@ -2,7 +2,7 @@
 // numbering, the look-ups the editor and MIDI use, and the scan budget.
 #include "persistence/PresetManager.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ std::vector<std::string> names(const PresetManager& m)
 
 void touch(const TemporaryHome& home, const std::string& relative)
 {
-    TemporaryHome::writeFile(home.path(relative), "x");
+    testsupport::writeFile(home.path(relative), "x");
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "persistence/RegistryWriter.h"
 #include "persistence/posix/FolderLock.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "fuzz/ControllerMapChecks.h"
 #include "fuzz/SettingsStoreChecks.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ TEST(StoredFileCorpus, SettingsStoreKeepsItsPromisesForEveryFile)
     const auto files = corpus(OSTRAND_SETTINGS_CORPUS);
     for (const fs::path& file : files) {
         const std::string name = file.filename().string();
-        const std::string bytes = TemporaryHome::readFile(file);
+        const std::string bytes = testsupport::readFile(file);
         EXPECT_EQ(settingschecks::check(bytes), "") << name;
         const std::size_t values = SettingsStore::parse(bytes).size();
         if (name.starts_with("ok-")) {
@@ -56,7 +56,7 @@ TEST(StoredFileCorpus, ControllerMapKeepsItsPromisesForEveryFile)
     const auto files = corpus(OSTRAND_CONTROLLER_MAP_CORPUS);
     for (const fs::path& file : files) {
         const std::string name = file.filename().string();
-        EXPECT_EQ(controllermapchecks::check(TemporaryHome::readFile(file), scratch), "") << name;
+        EXPECT_EQ(controllermapchecks::check(testsupport::readFile(file), scratch), "") << name;
         MidiControllerMap map;
         const bool read = readMidiControllerMap(file.string(), map);
         if (name.starts_with("ok-")) {

@@ -1,12 +1,17 @@
+// The user settings: read by the first instance of the process and written
+// by the last, the help file's name owned by the installation, the manual
+// found where the plug-in was installed, the previous generation's folder.
 #include "persistence/UserSettings.h"
 
 #include "framework/ApplicationInfo.h"
+#include "framework/GenericPlugin.h"
 #include "framework/GlobalSettings.h"
 #include "framework/SettingSerializer.h"
 #include "persistence/SettingsStore.h"
 #include "persistence/UserManual.h"
+#include "persistence/UserSettingsStorage.h"
 
-#include "TemporaryHome.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +32,19 @@ struct Subject {
     }
 };
 
+class MinimalPlugin final : public GenericPlugin {
+public:
+    MinimalPlugin() { initialize("Ostrand"); }
+    std::string presetMagic() const override { return "Test"; }
+};
+
+struct FakePresetFolder final : MainPresetFolder {
+    std::string path = "/default/";
+    std::string getPath() const override { return path; }
+    std::string getDefaultPath() const override { return "/default/"; }
+    void setPath(const std::string& p) override { path = p; }
+};
+
 class UserSettings : public ::testing::Test {
 protected:
     TemporaryHome home;
@@ -37,32 +55,46 @@ protected:
 
 } // namespace
 
-TEST_F(UserSettings, WrittenAtTearDownAndReadAtStartUp)
+// The first instance of the process reads the user's store, the last one
+// writes it back; instances in between touch nothing.
+TEST_F(UserSettings, FirstInstanceReadsAndLastInstanceWrites)
 {
-    EXPECT_EQ(userSettingsKeyPath(info), "Software\\Merovance\\Ostrand\\2.0");
-    Subject before;
-    before.settings.helpFileName = "/doc/help.html";
-    before.settings.savePresetItemEnabled.set(true);
-    before.settings.showInteractiveHelp.set(false);
-    before.settings.showWelcomeHint.set(true);
-    before.settings.viewProgramNumbersEnabled.set(true);
-    before.presetFolder = "/home/me/My Presets/";
-    writeUserSettings(before.routine(), info);
+    testsupport::writeFile(userStore, "merovance-settings 1\n"
+                                      "dword \"showWelcomeHint\" 1\n"
+                                      "dword \"showInteractiveHelp\" 0\n"
+                                      "dword \"ViewProgramNumbersEnabled\" 1\n"
+                                      "sz \"PresetFolder\" \"/mine/\"\n");
+    UserSettingsStorage storage;
+    FakePresetFolder folder;
+    PluginStorage::install(&storage);
+    MainPresetFolder::install(&folder);
+    GlobalSettings& settings = GlobalSettings::shared();
+    {
+        auto first = std::make_unique<MinimalPlugin>();
+        EXPECT_TRUE(settings.showWelcomeHint.get());
+        EXPECT_FALSE(settings.showInteractiveHelp.get());
+        EXPECT_TRUE(settings.viewProgramNumbersEnabled.get());
+        EXPECT_FALSE(settings.savePresetItemEnabled.get());
+        EXPECT_EQ(folder.path, "/mine/");
 
-    SettingsStore::Values stored = SettingsStore::load(userStore.string());
-    EXPECT_EQ(stored.size(), 6u);
-    EXPECT_EQ(stored["showInteractiveHelp"], SettingsStore::Value(SettingsStore::Dword(0)));
-    EXPECT_EQ(stored["PresetFolder"], SettingsStore::Value(SettingsStore::Text("/home/me/My Presets/")));
+        settings.savePresetItemEnabled.set(true);
+        folder.path = "/changed/";
+        auto second = std::make_unique<MinimalPlugin>();
+        first.reset();
+        EXPECT_EQ(SettingsStore::load(userStore.string()).size(), 4u); // not yet written
+    }
+    SettingsStore::Values written = SettingsStore::load(userStore.string());
+    EXPECT_EQ(written.size(), 6u);
+    EXPECT_EQ(written["SavePresetItemEnabled"], SettingsStore::Value(SettingsStore::Dword(1)));
+    EXPECT_EQ(written["showInteractiveHelp"], SettingsStore::Value(SettingsStore::Dword(0)));
+    EXPECT_EQ(written["PresetFolder"], SettingsStore::Value(SettingsStore::Text("/changed/")));
 
-    info.readMachineSettings = false;
-    Subject after;
-    readUserSettings(after.routine(), after.settings, info);
-    EXPECT_EQ(after.settings.helpFileName, "/doc/help.html");
-    EXPECT_TRUE(after.settings.savePresetItemEnabled.get());
-    EXPECT_FALSE(after.settings.showInteractiveHelp.get());
-    EXPECT_TRUE(after.settings.showWelcomeHint.get());
-    EXPECT_TRUE(after.settings.viewProgramNumbersEnabled.get());
-    EXPECT_EQ(after.presetFolder, "/home/me/My Presets/");
+    PluginStorage::install(nullptr);
+    MainPresetFolder::install(nullptr);
+    settings.savePresetItemEnabled.set(false);
+    settings.showWelcomeHint.set(false);
+    settings.showInteractiveHelp.set(true);
+    settings.viewProgramNumbersEnabled.set(false);
 }
 
 TEST_F(UserSettings, HelpFileNameIsTheBundledManualUnlessTheMachineStoreNamesAnother)
@@ -77,7 +109,7 @@ TEST_F(UserSettings, HelpFileNameIsTheBundledManualUnlessTheMachineStoreNamesAno
     readUserSettings(withoutMachine.routine(), withoutMachine.settings, info, bundled);
     EXPECT_EQ(withoutMachine.settings.helpFileName, bundled);
 
-    TemporaryHome::writeFile(machineStore, "merovance-settings 1\nsz \"HelpFileName\" \"/usr/share/help.html\"\n");
+    testsupport::writeFile(machineStore, "merovance-settings 1\nsz \"HelpFileName\" \"/usr/share/help.html\"\n");
     Subject withMachine;
     readUserSettings(withMachine.routine(), withMachine.settings, info, bundled);
     EXPECT_EQ(withMachine.settings.helpFileName, "/usr/share/help.html");
@@ -102,15 +134,15 @@ TEST_F(UserSettings, TheManualIsFoundBesideTheModuleThenInTheBuildThenOnTheLv2Pa
     const std::string lv2Path = home.path("first").string() + "::" + home.path("second").string();
     EXPECT_EQ(findUserManual(inBundle, lv2Path, home.path("home").string()), "");
 
-    TemporaryHome::writeFile(page("second"), "<html>");
+    testsupport::writeFile(page("second"), "<html>");
     EXPECT_EQ(findUserManual(inBuild, lv2Path, ""), page("second").string());
     // Without LV2_PATH the user's own LV2 folder is searched.
-    TemporaryHome::writeFile(page("home/.lv2"), "<html>");
+    testsupport::writeFile(page("home/.lv2"), "<html>");
     EXPECT_EQ(findUserManual(inBuild, "", home.path("home").string()), page("home/.lv2").string());
 
-    TemporaryHome::writeFile(page("build/lv2"), "<html>");
+    testsupport::writeFile(page("build/lv2"), "<html>");
     EXPECT_EQ(findUserManual(inBuild, lv2Path, ""), page("build/lv2").string());
-    TemporaryHome::writeFile(page("plugins"), "<html>");
+    testsupport::writeFile(page("plugins"), "<html>");
     EXPECT_EQ(findUserManual(inBundle, lv2Path, ""), page("plugins").string());
     // A folder of that name is not the manual.
     std::filesystem::remove(page("plugins"));
@@ -122,8 +154,8 @@ TEST_F(UserSettings, PreviousGenerationPresetFolder)
 {
     EXPECT_EQ(previousGenerationPresetFolder(info), "");
     auto previous = home.path("config/Merovance/Ostrand/1.0.settings");
-    TemporaryHome::writeFile(previous, "merovance-settings 1\nsz \"PresetFolder\" \"/old/presets/\"\n");
+    testsupport::writeFile(previous, "merovance-settings 1\nsz \"PresetFolder\" \"/old/presets/\"\n");
     EXPECT_EQ(previousGenerationPresetFolder(info), "/old/presets/");
-    TemporaryHome::writeFile(previous, "merovance-settings 1\ndword \"PresetFolder\" 1\n");
+    testsupport::writeFile(previous, "merovance-settings 1\ndword \"PresetFolder\" 1\n");
     EXPECT_EQ(previousGenerationPresetFolder(info), "");
 }
