@@ -2,7 +2,6 @@
 // exact samples through the event queue, whatever the host block size, and
 // the transport arrives before every block.
 #include "host/cli/MidiEventFeeder.h"
-#include "host/cli/MidiFile.h"
 #include "host/cli/RenderProcessor.h"
 #include "host/cli/TempoMap.h"
 
@@ -46,14 +45,6 @@ private:
     void noteOff(int key, float) override { notes.emplace_back(getGraph().getPosition(), key, false); }
 };
 
-std::vector<std::uint8_t> quantity(std::uint32_t v)
-{
-    std::vector<std::uint8_t> out{std::uint8_t(v & 0x7F)};
-    while (v >>= 7)
-        out.insert(out.begin(), std::uint8_t(0x80 | (v & 0x7F)));
-    return out;
-}
-
 // Runs the renderer's processor over `length` samples in blocks of `block`.
 RecordingPlugin& render(std::unique_ptr<RenderProcessor>& processor, MidiEventFeeder feeder, int length,
                         int block)
@@ -71,44 +62,23 @@ RecordingPlugin& render(std::unique_ptr<RenderProcessor>& processor, MidiEventFe
 
 } // namespace
 
-// 480 ticks a quarter, 120 BPM (50 samples a tick at 48 kHz) until tick 60
-// at sample 3000, then 60 BPM (100 samples a tick). 8000 samples of audio:
-// the events at 8000 and beyond are never delivered.
+// 480 ticks a quarter, 120 BPM until tick 60 at sample 3000, then 60 BPM.
+// 8000 samples of audio: the events at 8000 and beyond are never delivered.
+// (Reading and scheduling files are MidiFileTest's.)
 TEST(MidiRender, EventsArriveAtTheirSampleForAnyBlockSize)
 {
-    std::vector<std::uint8_t> track;
-    auto add = [&track](std::uint32_t delta, std::vector<std::uint8_t> bytes) {
-        const auto d = quantity(delta);
-        track.insert(track.end(), d.begin(), d.end());
-        track.insert(track.end(), bytes.begin(), bytes.end());
-    };
-    add(0, {0x90, 1, 100});
-    add(10, {0x90, 2, 100});                    // 500
-    add(1, {0x80, 2, 0});                       // 550
-    add(9, {0x90, 3, 100});                     // 1000
-    add(0, {4, 100});                           // 1000, running status
-    add(40, {0xFF, 0x51, 3, 0x0F, 0x42, 0x40}); // tick 60, sample 3000: 60 BPM
-    add(0, {0x90, 5, 100});                     // 3000
-    add(1, {0x90, 6, 0});                       // 3100, a note off
-    add(39, {0x90, 7, 100});                    // tick 100, 7000
-    add(10, {0x90, 8, 100});                    // tick 110, 8000: just past the end
-    add(90, {0x90, 9, 100});                    // tick 200, 17000
-    add(0, {0xFF, 0x2F, 0});
-    std::vector<std::uint8_t> bytes = {
-        'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
-        1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, std::uint8_t(track.size())};
-    bytes.insert(bytes.end(), track.begin(), track.end());
-    const MidiFileResult midi = parseMidiFile(bytes);
-    ASSERT_TRUE(midi.ok()) << midi.error;
-
+    const std::vector<MidiTempoChange> changes = {{60, 1000000}};
+    const std::vector<ScheduledMidiEvent> events = {
+        {0, 0x90, 1, 100},    {500, 0x90, 2, 100},  {550, 0x80, 2, 0},    {1000, 0x90, 3, 100},
+        {1000, 0x90, 4, 100}, {3000, 0x90, 5, 100}, {3100, 0x90, 6, 0},   {7000, 0x90, 7, 100},
+        {8000, 0x90, 8, 100}, {17000, 0x90, 9, 100}};
     const std::vector<RecordingPlugin::Note> expected = {{0, 1, true},     {500, 2, true},  {550, 2, false},
                                                          {1000, 3, true},  {1000, 4, true}, {3000, 5, true},
                                                          {3100, 6, false}, {7000, 7, true}};
     for (int block : {512, 1000, 1, 3000}) {
-        const TempoMap map(midi.file.division, midi.file.tempoChanges, 90.0, 48000);
+        const TempoMap map(MidiTimeDivision{480, 0, 0}, changes, 90.0, 48000);
         std::unique_ptr<RenderProcessor> processor;
-        RecordingPlugin& plugin =
-            render(processor, MidiEventFeeder(map, scheduleMidiEvents(midi.file, map)), 8000, block);
+        RecordingPlugin& plugin = render(processor, MidiEventFeeder(map, events), 8000, block);
         EXPECT_EQ(plugin.notes, expected) << "block " << block;
         EXPECT_EQ(processor->getFeeder().getFedCount(), 8u);
 

@@ -1,19 +1,15 @@
 #pragma once
 
 // Running the real ostrand-render as a user would, for the tests that check
-// the files it leaves behind: a scratch folder with a home of its own (the
-// plug-in keeps user settings and the MIDI controller map in the user's
-// folders, and must never touch the real ones), sox for the inputs, and the
-// command's exit status and messages.
+// the files it leaves behind: a scratch folder and a home of the test's own,
+// sox for the inputs, and the command's exit status and messages.
+
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,6 +17,7 @@
 namespace rendertest {
 
 namespace fs = std::filesystem;
+using testsupport::Outcome;
 
 struct Audio {
     int channels = 0;
@@ -51,53 +48,21 @@ inline Audio readAudio(const fs::path& path)
     return audio;
 }
 
-struct Outcome {
-    int status = -1;
-    std::string output; // stdout, and stderr unless left out
-};
-
-// Runs ostrand-render with the arguments (a shell command line).
+// Runs ostrand-render with the arguments (a shell command line); the output
+// holds its messages, its errors too unless left out.
 inline Outcome run(const std::string& arguments, bool withErrors = true)
 {
-    Outcome result;
-    const std::string command =
-        std::string(OSTRAND_RENDER) + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            result.output += buffer;
-        const int raw = pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return result;
+    return testsupport::runCommand(std::string(OSTRAND_RENDER) + " " + arguments +
+                                   (withErrors ? "" : " 2>/dev/null"));
 }
 
-// A fresh folder per test, removed afterwards, with HOME and the XDG
-// folders pointing beside it.
 class RenderFolder : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("ostrand-render-" + std::to_string(::getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        home = dir.string() + "-home";
-        ::setenv("HOME", home.c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(dir);
-        fs::remove_all(home);
-    }
-
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::string path(const std::string& name) const { return folder / name; }
 
     void sox(const std::string& arguments) const
     {
-        ASSERT_EQ(std::system(("sox " + arguments + " 2>/dev/null").c_str()), 0) << arguments;
+        ASSERT_EQ(testsupport::runCommand("sox " + arguments).status, 0) << arguments;
     }
 
     // The names in the folder, sorted.
@@ -110,8 +75,9 @@ protected:
         return names;
     }
 
-    fs::path dir;
-    fs::path home;
+    testsupport::TemporaryHome home;
+    testsupport::ScratchFolder folder;
+    const fs::path dir = folder.root;
 };
 
 } // namespace rendertest

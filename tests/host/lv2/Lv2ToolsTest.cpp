@@ -1,7 +1,6 @@
 // The built bundle in tools and hosts that nobody here wrote: lilv's lv2ls
 // and lv2info, sord_validate with the LV2 schemas, lv2file against
 // ostrand-render, and jalv on a JACK server with the dummy backend.
-#include "../../persistence/TemporaryHome.h"
 #include "../RenderRun.h"
 
 #include <gtest/gtest.h>
@@ -22,20 +21,11 @@ namespace fs = std::filesystem;
 const std::string bundle = OSTRAND_LV2_BUNDLE;
 
 // Runs a shell command with the bundle (and the system's LV2 schema bundles)
-// on the LV2 search path; stdout and stderr together.
-std::string shell(const std::string& command, int* status = nullptr)
+// on the LV2 search path.
+testsupport::Outcome shell(const std::string& command)
 {
-    const std::string path = fs::path(bundle).parent_path().string() + ":/usr/lib/lv2";
-    std::string output;
-    if (std::FILE* pipe = popen(("LV2_PATH='" + path + "' " + command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            output += buffer;
-        const int raw = pclose(pipe);
-        if (status)
-            *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return output;
+    return testsupport::runCommand("LV2_PATH='" + fs::path(bundle).parent_path().string() + ":/usr/lib/lv2' " +
+                                   command);
 }
 
 // lv2info's description of each port, by symbol.
@@ -60,7 +50,7 @@ class Lv2Tools : public rendertest::RenderFolder {};
 
 TEST_F(Lv2Tools, LilvToolsSeeBothPluginsWithTheirPorts)
 {
-    const std::string list = shell("lv2ls");
+    const std::string list = shell("lv2ls").output;
     EXPECT_NE(list.find("urn:merovance:ostrand2\n"), std::string::npos) << list;
     EXPECT_NE(list.find("urn:merovance:ostrand2:mono\n"), std::string::npos) << list;
 
@@ -72,7 +62,7 @@ TEST_F(Lv2Tools, LilvToolsSeeBothPluginsWithTheirPorts)
     for (const Expected& e : {Expected{"urn:merovance:ostrand2", {"in_l", "in_r", "out_l", "out_r", "sc_l", "sc_r"}, 674},
                               Expected{"urn:merovance:ostrand2:mono", {"in", "out", "sc"}, 671}}) {
         SCOPED_TRACE(e.uri);
-        const std::string info = shell("lv2info " + e.uri);
+        const std::string info = shell("lv2info " + e.uri).output;
         EXPECT_NE(info.find("Class:             Filter Plugin"), std::string::npos);
         EXPECT_NE(info.find("Required Features: http://lv2plug.in/ns/ext/urid#map"), std::string::npos);
         const auto ports = portsOf(info);
@@ -115,7 +105,7 @@ TEST_F(Lv2Tools, TurtleValidatesAgainstTheLv2Schemas)
     // lv2-dev): other plug-ins installed beside them bring errors of their
     // own.
     const std::string out = shell("sord_validate $(dpkg -L lv2-dev | grep '\\.ttl$') '" + bundle + "'/*.ttl $(ls '" +
-                                  bundle + "'/presets/*.ttl | head -2)");
+                                  bundle + "'/presets/*.ttl | head -2)").output;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(out, m, std::regex("Found ([0-9]+) errors among ([0-9]+) files"))) << out;
     EXPECT_EQ(m[1], "0") << out;
@@ -130,11 +120,9 @@ TEST_F(Lv2Tools, Lv2fileRendersAsOstrandRenderWithTheSameSettingsOrFactoryPreset
     sox(path("noise.wav") + " -e floating-point -b 32 " + path("noise4.wav") + " remix 1 2 1 2");
     const rendertest::Audio in = rendertest::readAudio(path("noise.wav"));
     auto compare = [&](const std::string& lv2fileOptions, const std::string& renderOptions) {
-        int status = -1;
-        const std::string out = shell("lv2file -b 512 -i " + path("noise4.wav") + " -o " + path("lv2file.wav") +
-                                          " " + lv2fileOptions + " urn:merovance:ostrand2",
-                                      &status);
-        ASSERT_EQ(status, 0) << out;
+        const testsupport::Outcome hosted = shell("lv2file -b 512 -i " + path("noise4.wav") + " -o " +
+                                                  path("lv2file.wav") + " " + lv2fileOptions + " urn:merovance:ostrand2");
+        ASSERT_EQ(hosted.status, 0) << hosted.output;
         const rendertest::Outcome r =
             rendertest::run("--quiet --block 512 " + renderOptions + " " + path("noise.wav") + " " + path("render.wav"));
         ASSERT_EQ(r.status, 0) << r.output;
@@ -192,7 +180,7 @@ TEST_F(Lv2Tools, JalvRunsThePluginOnAJackServerWithoutComplaint)
         "timeout 30 jalv urn:merovance:ostrand2 < " << commands << "\n"
         "kill $server\n"
         "wait $server\n";
-    const std::string out = shell("bash " + path("jalv.sh"));
+    const std::string out = shell("bash " + path("jalv.sh")).output;
     EXPECT_NE(out.find("Plugin:       urn:merovance:ostrand2"), std::string::npos) << out.substr(0, 2000);
     std::istringstream lines(out);
     std::string line;
