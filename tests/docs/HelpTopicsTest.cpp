@@ -7,23 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-namespace {
-
-using imagetools::ScratchFolder;
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-} // namespace
+using testsupport::readFile;
+using testsupport::ScratchFolder;
 
 TEST(HelpTopics, AnInstalledBundleNamesItsOwnCopyOfTheManual)
 {

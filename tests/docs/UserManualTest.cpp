@@ -16,31 +16,24 @@
 #include "gui/Menu.h"
 #include "modulation/ModulationLayout.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::runCommand;
 
 namespace {
 
 const fs::path manualFolder = OSTRAND_MANUAL_SOURCE;
-
-std::string readFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // The text a reader sees: comments and tags gone (inline elements join their
 // neighbours, every other tag separates words), entities decoded, blanks
@@ -142,21 +135,6 @@ std::vector<Attribute> linkAttributes(const std::string& html)
     return found;
 }
 
-int run(const std::string& command, std::string* output = nullptr)
-{
-    std::string text;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        text += buffer;
-    const int status = pclose(pipe);
-    if (output)
-        *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 } // namespace
 
 TEST(UserManual, NamesEveryParameterOptionSourceAndEditorCommand)
@@ -241,8 +219,8 @@ TEST(UserManual, NamesEveryParameterOptionSourceAndEditorCommand)
 
 TEST(UserManual, IsValidAndEveryLinkAndPictureResolves)
 {
-    std::string report;
-    EXPECT_EQ(run("tidy -q -e '" + (manualFolder / "index.html").string() + "'", &report), 0) << report;
+    const testsupport::Outcome page = runCommand("tidy -q -e '" + (manualFolder / "index.html").string() + "'");
+    EXPECT_EQ(page.status, 0) << page.output;
 
     const std::string html = readFile(manualFolder / "index.html");
     std::set<std::string> ids;
@@ -278,7 +256,8 @@ TEST(UserManual, IsValidAndEveryLinkAndPictureResolves)
         const fs::path file = fs::weakly_canonical(entry.path());
         EXPECT_TRUE(used.count(file)) << file << " is not used by the manual";
         if (file.extension() == ".svg") {
-            EXPECT_EQ(run("tidy -xml -q -e '" + file.string() + "'", &report), 0) << file << "\n" << report;
+            const testsupport::Outcome diagram = runCommand("tidy -xml -q -e '" + file.string() + "'");
+            EXPECT_EQ(diagram.status, 0) << file << "\n" << diagram.output;
         }
         if (file.extension() == ".png") {
             EXPECT_TRUE(std::regex_search(script, std::regex("_picture " + file.stem().string() + "\\b")))
@@ -297,7 +276,7 @@ TEST(UserManual, TheBundleCarriesItAndTheRendererSaysWhere)
         EXPECT_TRUE(fs::is_regular_file(copy) && readFile(copy) == readFile(entry.path()))
             << copy << " is not the manual's " << entry.path().filename();
     }
-    std::string help;
-    ASSERT_EQ(run("'" OSTRAND_RENDER "' --help", &help), 0);
-    EXPECT_NE(help.find(fs::canonical(installed / "index.html").string()), std::string::npos) << help;
+    const testsupport::Outcome help = runCommand("'" OSTRAND_RENDER "' --help");
+    ASSERT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find(fs::canonical(installed / "index.html").string()), std::string::npos) << help.output;
 }

@@ -2,7 +2,6 @@
 // positions, and a modulated cut-off measured in the audio.
 #include "EffectHarness.h"
 
-#include "effect/FilterAssignment.h"
 #include "effect/OstrandChannel.h"
 #include "filters/MidSideConverter.h"
 
@@ -83,17 +82,6 @@ TEST(OstrandRouting, ChannelPathsPerMode)
         EXPECT_EQ(enabledElements(*p, 0), (std::vector<bool>{true, true, true, false}));
         EXPECT_EQ(p->getRoutingChoiceCount(), 4);
     }
-    // The choices table of every mode and count.
-    const int stereo[] = {1, 2, 4, 8};
-    for (int n = 1; n <= 4; ++n) {
-        EXPECT_EQ(FilterAssignment::routingChoices(RoutingMode::Stereo, n, true), stereo[n - 1]);
-        EXPECT_EQ(FilterAssignment::routingChoices(RoutingMode::MidSide, n, false), stereo[n - 1]);
-        EXPECT_EQ(FilterAssignment::routingChoices(RoutingMode::PerChannel, n, true), n == 4 ? 4 : 1);
-    }
-    const int configurations[] = {0, 1, 4, 5};
-    for (int r = 0; r < 4; ++r)
-        EXPECT_EQ(FilterAssignment::forChannel(RoutingMode::PerChannel, r, 4, 1, true).configuration,
-                  configurations[r]);
 }
 
 TEST(OstrandRouting, PerChannelFiltersEachSideOnItsOwn)
