@@ -1,5 +1,5 @@
 // The control tree fed with synthetic input through the root, as the window
-// would feed it: hit testing by opacity, capture, hover and hints, the wheel,
+// would feed it: hit testing by opacity, capture, hover and hints,
 // the update queue, notification order, and the repainting of dirty areas.
 #include "gui/Canvas.h"
 #include "gui/Control.h"
@@ -44,7 +44,6 @@ public:
         log.push_back(name + " up " + at(p));
         Control::mouseUp(b, p, m);
     }
-    void mouseWheel(Point, int, float amount) override { wheel.push_back(amount); }
     void mouseEntered() override { log.push_back(name + " entered"); }
     void mouseLeft() override { log.push_back(name + " left"); }
     void deferredUpdate() override { log.push_back(name + " update"); }
@@ -55,7 +54,6 @@ public:
     std::vector<std::string>& log;
     Pixel fill;
     bool round = false;
-    std::vector<float> wheel;
 };
 
 class HintLog : public UserInterface::Listener {
@@ -165,28 +163,6 @@ TEST(ControlDispatch, CaptureHoldsAcrossTheWindowEdgeAndHoverFollowsTheMouse)
     ui.advance(3000);
     EXPECT_EQ(hints.shown.size(), shown);
     ui.removeListener(hints);
-}
-
-TEST(ControlDispatch, WheelAmountsFollowTheTimeBetweenNotches)
-{
-    // One notch 5 ms after the last counts as 10 ms; 2 s later as 500 ms.
-    EXPECT_FLOAT_EQ(RootControl::wheelAmount(120, 5), 0.1f);
-    EXPECT_FLOAT_EQ(RootControl::wheelAmount(-120, 2000), -0.002f);
-    EXPECT_FLOAT_EQ(RootControl::wheelAmount(120, 100), 0.01f);
-    EXPECT_FLOAT_EQ(RootControl::wheelAmount(120 * 30, 10), 1.0f);
-    EXPECT_FLOAT_EQ(RootControl::wheelAmount(119, 10), 0.0f);
-
-    // Through the root: to the control under the point, timed by the clock.
-    HeadlessInterface ui(100, 100);
-    std::vector<std::string> log;
-    Probe& p = ui.root().add<Probe>(Rect{0, 0, 50, 50}, "p", log);
-    ui.root().wheelAt({10, 10}, 0, 120);
-    ui.advance(5);
-    ui.root().wheelAt({10, 10}, 0, 120);
-    ui.advance(2000);
-    ui.root().wheelAt({10, 10}, 0, -240);
-    ui.root().wheelAt({80, 80}, 0, 120);
-    EXPECT_EQ(p.wheel, (std::vector<float>{0.002f, 0.1f, -0.004f}));
 }
 
 TEST(ControlDispatch, DeferredUpdatesAndTeardown)

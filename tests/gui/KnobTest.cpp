@@ -151,6 +151,15 @@ TEST(Knob, WheelAddsRangeTimesAmountButNotDuringADrag)
     EXPECT_EQ(rig.knob.value, before);
     root.mouseUpAt(MouseButton::Left, {120, 120}, 0);
 
+    // A notch beside the knob reaches no knob. Per notch: 10 ms or less
+    // after the last is the quickest, 500 ms or more the slowest (above);
+    // a part of a notch counts nothing and a burst stops at a whole range.
+    root.wheelAt({5, 5}, 0, 120);
+    EXPECT_EQ(rig.knob.value, before);
+    EXPECT_FLOAT_EQ(RootControl::wheelAmount(120, 100), 0.01f);
+    EXPECT_FLOAT_EQ(RootControl::wheelAmount(119, 10), 0.0f);
+    EXPECT_FLOAT_EQ(RootControl::wheelAmount(120 * 30, 10), 1.0f);
+
     // A small range collects the fractions of slow notches.
     rig.knob.maximum = 5;
     rig.knob.value = 0;
