@@ -291,7 +291,6 @@ TEST(DesignFilter, CharacteristicSwitchKeepsStatesAndPropertyChangeResets)
 {
     const FilterCharacteristics& list = FilterCharacteristics::shared();
     DesignFilter filter(list, 1024, 44100.0f);
-    EXPECT_EQ(&filter.characteristic(), &list[0]);
     std::vector<float> in(256, 0.5f), out(256), cut(256, 9.0f), peak(256, 0.5f);
     filter.process(in.data(), out.data(), cut.data(), peak.data(), nullptr, 256, true);
     const float low = filter.lowState(0, 0);
