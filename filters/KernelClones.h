@@ -10,3 +10,12 @@
 #else
 #define OSTRAND_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
 #endif
+
+// The same for a kernel written twice by hand, once for any processor and
+// once with AVX2 intrinsics (target("default") and target("avx2") versions
+// of one function, chosen the same way).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
+#define OSTRAND_KERNEL_VERSIONS 1
+#else
+#define OSTRAND_KERNEL_VERSIONS 0
+#endif

@@ -9,7 +9,7 @@
 #include <numbers>
 #include <utility>
 
-#if defined(__x86_64__)
+#if OSTRAND_KERNEL_VERSIONS
 #include <immintrin.h>
 #endif
 
@@ -316,7 +316,10 @@ namespace {
 // becomes the curve's mean from the fourfold sample before it, times the
 // gain. The previous point sits in lanes 2 and 3 of last and lastPoint, as
 // if it ended a pair, and the run's last point is left there.
-__attribute__((target("default"))) void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2,
+#if OSTRAND_KERNEL_VERSIONS
+__attribute__((target("default")))
+#endif
+void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2,
                                                    const CurveView& shape, LaneVector& last, CurvePoint& lastPoint)
 {
     const LaneVector limit = splat<LaneVector>(argumentLimit);
@@ -332,7 +335,7 @@ __attribute__((target("default"))) void curvePairs(LaneVector* pairs, int n, Lan
     }
 }
 
-#if defined(__x86_64__)
+#if OSTRAND_KERNEL_VERSIONS
 // Eight lanes from the four of v, twice.
 __attribute__((target("avx2"))) inline __m256 twice(LaneVector v)
 {

@@ -99,6 +99,34 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
     }
 }
 
+// Samples [0, n) of two signals (n a multiple of four) as lanes 0 and 1 of
+// the interleaved form, lanes 2 and 3 silent.
+void interleaveTwo(LaneVector* work, const float* a, const float* b, int n)
+{
+    const LaneVector zero = {};
+    for (int i = 0; i < n; i += 4) {
+        const LaneVector x = blockloops::load(a + i);
+        const LaneVector y = blockloops::load(b + i);
+        const LaneVector low = __builtin_shufflevector(x, y, 0, 4, 1, 5);
+        const LaneVector high = __builtin_shufflevector(x, y, 2, 6, 3, 7);
+        work[i] = __builtin_shufflevector(low, zero, 0, 1, 4, 4);
+        work[i + 1] = __builtin_shufflevector(low, zero, 2, 3, 4, 4);
+        work[i + 2] = __builtin_shufflevector(high, zero, 0, 1, 4, 4);
+        work[i + 3] = __builtin_shufflevector(high, zero, 2, 3, 4, 4);
+    }
+}
+
+// And back: lanes 0 and 1 of samples [0, n) to their two signals.
+void deinterleaveTwo(float* a, float* b, const LaneVector* work, int n)
+{
+    for (int i = 0; i < n; i += 4) {
+        const LaneVector first = __builtin_shufflevector(work[i], work[i + 1], 0, 4, 1, 5);
+        const LaneVector second = __builtin_shufflevector(work[i + 2], work[i + 3], 0, 4, 1, 5);
+        blockloops::store(a + i, __builtin_shufflevector(first, second, 0, 1, 4, 5));
+        blockloops::store(b + i, __builtin_shufflevector(first, second, 2, 3, 6, 7));
+    }
+}
+
 // A lane that is never filtered in this block: its coefficients leave
 // the (silent) input alone.
 void neutral(StateVariableFilter::Segment& seg, int l)
@@ -289,6 +317,32 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
         }
         return false;
     };
+    // The first sample of [from, to) at which an active lane's cut-off lies
+    // more than segmentMove from where the segment in force began (as
+    // moved() finds it), else `to`.
+    auto firstMove = [&](int from, int to) {
+        const LaneVector move = splat<LaneVector>(segmentMove);
+        for (int l = 0; l < laneCount; ++l) {
+            if (!active[l])
+                continue;
+            const float* c = lanes.cutoff[l] + offset;
+            const LaneVector reference = splat<LaneVector>(currentCutoff[l]);
+            int i = from;
+            for (; i + 4 <= to; i += 4) {
+                LaneVector v = blockloops::load(c + i);
+                v = select(v == v, v, splat<LaneVector>(0.0f));
+                if (anyLane(blockloops::abs(v - reference) > move))
+                    break;
+            }
+            for (; i < to; ++i) {
+                if (std::fabs(cutoffAt(l, i) - currentCutoff[l]) > segmentMove) {
+                    to = i;
+                    break;
+                }
+            }
+        }
+        return to;
+    };
     auto open = [&](Segment& seg, int i) {
         for (int l = 0; l < laneCount; ++l) {
             if (active[l])
@@ -347,9 +401,18 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
         for (int i = grid > 0 ? grid : segmentLength; i < n; i += segmentLength)
             begin(i);
     } else {
-        for (int i = 1; i < n; ++i) {
-            if (onGrid(i) || moved(i))
-                begin(i);
+        // Sample by sample, a segment opens on the grid or where a cut-off
+        // has moved; the stretch up to the next grid point is searched for
+        // the first move four samples at a time.
+        int i = 1;
+        while (i < n) {
+            const int toGrid = static_cast<int>(
+                (segmentLength - (streamPosition + static_cast<std::uint32_t>(i)) % segmentLength) % segmentLength);
+            const int at = firstMove(i, std::min(i + toGrid, n));
+            if (at >= n)
+                break;
+            begin(at);
+            i = at + 1;
         }
     }
     segments[static_cast<size_t>(count) - 1].end = n;
@@ -448,17 +511,23 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
     const OversampledClip::State savedOutput = output.state();
 
     LaneVector* work = laneWork.data();
-    for (int i = 0; i < n; ++i)
+    const bool twoLanes = !lanes.active[2] && !lanes.active[3];
+    // Lanes 0 and 1 alone (every slot of the effect): four samples of each
+    // at a time into and out of the interleaved form; lanes 2 and 3 read
+    // silence as they would from `zeros`.
+    const int quads = twoLanes ? n & ~3 : 0;
+    interleaveTwo(work, in[0], in[1], quads);
+    for (int i = quads; i < n; ++i)
         work[i] = LaneVector{in[0][i], in[1][i], in[2][i], in[3][i]};
     runStages(work, comp, active);
     const ClipCurve& curve = clip->curve();
-    const bool twoLanes = !lanes.active[2] && !lanes.active[3];
     for (int k = 0; k < segmentCount; ++k) {
         const Segment& seg = segments[static_cast<size_t>(k)];
         output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve, twoLanes);
     }
     output.blockDc(work, 0, n);
-    for (int i = 0; i < n; ++i) {
+    deinterleaveTwo(out[0], out[1], work, quads);
+    for (int i = quads; i < n; ++i) {
         const LaneVector y = work[i];
         out[0][i] = y[0];
         out[1][i] = y[1];
