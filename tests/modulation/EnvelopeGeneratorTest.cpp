@@ -24,6 +24,12 @@ struct Envelope {
         eg.triggering = Triggering::Midi;
     }
     std::vector<float> run(int n) { return harness::pullFrames(graph, eg, n, 1000); }
+    void connectAll(wave::Producer* input)
+    {
+        for (auto* i :
+             {&eg.getAttackInput(), &eg.getDecayInput(), &eg.getSustainInput(), &eg.getReleaseInput()})
+            i->connect(input);
+    }
     wave::Graph graph;
     EnvelopeGenerator eg;
 };
@@ -195,14 +201,8 @@ TEST(EnvelopeGenerator, BadInputsGiveABoundedFiniteOutputAndRecover)
     const float inf = std::numeric_limits<float>::infinity();
     for (float bad : {nan, inf, -inf, -1.0f, 1e30f}) {
         Envelope e(0.01f, 0.1f, 0.5f, 0.1f);
-        harness::SignalPlayer attack(e.graph, {bad});
-        harness::SignalPlayer decay(e.graph, {bad});
-        harness::SignalPlayer sustain(e.graph, {bad});
-        harness::SignalPlayer release(e.graph, {bad});
-        e.eg.getAttackInput().connect(&attack);
-        e.eg.getDecayInput().connect(&decay);
-        e.eg.getSustainInput().connect(&sustain);
-        e.eg.getReleaseInput().connect(&release);
+        harness::SignalPlayer input(e.graph, {bad});
+        e.connectAll(&input);
         e.eg.midiStart();
         std::vector<float> out = e.run(5000);
         e.eg.midiRelease();
@@ -211,10 +211,7 @@ TEST(EnvelopeGenerator, BadInputsGiveABoundedFiniteOutputAndRecover)
         for (float v : out)
             ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f) << bad << " gave " << v;
         // Back to good inputs: a normal envelope again.
-        e.eg.getAttackInput().connect(nullptr);
-        e.eg.getDecayInput().connect(nullptr);
-        e.eg.getSustainInput().connect(nullptr);
-        e.eg.getReleaseInput().connect(nullptr);
+        e.connectAll(nullptr);
         e.eg.midiStart();
         out = e.run(6000);
         EXPECT_NEAR(out[480], 1.0f, 1e-3f) << bad;
