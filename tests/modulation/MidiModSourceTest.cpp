@@ -93,16 +93,3 @@ TEST(MidiModSource, ChangesGlideLikeParameters)
     EXPECT_GT(out[arrival - 48], 120.0f / 127.0f);
     EXPECT_NEAR(out[arrival + 1], 120.0f / 127.0f, 1e-6f);
 }
-
-TEST(MidiModSource, ReceiveMidiDisabledSuppressesEveryMessage)
-{
-    MidiRig rig;
-    rig.source.input = Input::Controller;
-    rig.source.controllerNumber = 7;
-    EXPECT_NEAR(rig.send({{0xB0, 7, 100}}), 100.0f / 127.0f, 1e-6f);
-    rig.plugin.receiveMidi->setValue(GenericPlugin::Disabled, 0);
-    EXPECT_NEAR(rig.send({{0xB0, 7, 10}, {0x90, 60, 100}}), 100.0f / 127.0f, 1e-6f);
-    EXPECT_EQ(rig.source.getStoredValue(MidiModSource::keyEntry), 0.0f);
-    rig.plugin.receiveMidi->setValue(GenericPlugin::Enabled, 0);
-    EXPECT_NEAR(rig.send({{0xB0, 7, 10}}), 10.0f / 127.0f, 1e-6f);
-}

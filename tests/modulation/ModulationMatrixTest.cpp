@@ -2,47 +2,31 @@
 // sub-blocks of any length, the pass-through of an unmodulated target,
 // broken source signals, ramp times and what the slot edits do.
 #include "modulation/ModulationMatrix.h"
-#include "TestSignal.h"
+#include "MatrixTestPlugin.h"
 #include "modulation/InternalController.h"
-#include "modulation/ModulationLayout.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 #include <set>
-#include <vector>
 
 namespace {
 
 constexpr int XLFO1 = 0, EG1 = 6, EF1 = 12, EF2 = 13;
 
-// A matrix with the standard layout and a test signal on every source.
+// A matrix with the standard layout and a test signal on every source,
+// driven directly on its graph.
 struct Rig {
-    wave::Graph graph;
-    ModulationMatrix matrix{graph};
-    std::vector<std::unique_ptr<TestSignal>> signals;
-
-    Rig()
-    {
-        ModulationLayout::registerStandard(matrix);
-        for (int s = 0; s < ModulationMatrix::numSources; ++s) {
-            signals.push_back(std::make_unique<TestSignal>(graph, static_cast<std::uint32_t>(s + 1)));
-            matrix.setSourceOutput(s, signals.back().get());
-        }
-    }
+    matrixtest::MatrixTestPlugin plugin;
+    wave::Graph& graph = plugin.getGraph();
+    ModulationMatrix& matrix = *plugin.matrix;
     InternalController& c() { return matrix.getInternalController(); }
-    // Lets every ramp finish.
-    void settle()
-    {
-        graph.nextFrame();
-        graph.advance(20000);
-    }
+    void settle() { plugin.settle(); }
     float s(int source, std::uint32_t p) const
     {
-        return signals[static_cast<std::size_t>(source)]->valueAt(p);
+        return plugin.signals[static_cast<std::size_t>(source)]->valueAt(p);
     }
 };
 
@@ -130,6 +114,8 @@ TEST(ModulationMatrix, BaseValueRampTimesFollowTheMove)
     Rig rig;
     const float rate = rig.graph.getSampleRate();
     auto& ramp = rig.matrix.getTargetEntry(2).ramp;
+    rig.matrix.setBaseValue(2, 0.0f);
+    rig.settle();
     rig.matrix.setBaseValue(2, 0.5f); // half the range: 20 ms
     EXPECT_EQ(ramp.getLength(), static_cast<int>(rate * 0.020f));
     rig.settle();
