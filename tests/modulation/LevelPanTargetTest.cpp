@@ -1,14 +1,11 @@
 #include "modulation/LevelPanTarget.h"
-#include "TestSignal.h"
-#include "modulation/InternalController.h"
-#include "modulation/ModulationLayout.h"
+#include "MatrixTestPlugin.h"
 #include "wave/Output.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -16,25 +13,17 @@ namespace {
 constexpr int N = 128;
 constexpr int XLFO1 = 0;
 
+// The combiners over the shared matrix test plug-in's matrix; its XLFO 1
+// signal is the modulation.
 struct Rig {
-    wave::Graph graph;
-    ModulationMatrix matrix{graph};
-    TestSignal lfo{graph, 7};
-    std::unique_ptr<LevelPanTarget> gainPan;
-    std::unique_ptr<LevelPanTarget> freqPan;
+    matrixtest::MatrixTestPlugin plugin;
+    wave::Graph& graph = plugin.getGraph();
+    ModulationMatrix& matrix = *plugin.matrix;
+    TestSignal& lfo = *plugin.signals[XLFO1];
+    LevelPanTarget gainPan{matrix, 66, 67, LevelPanTarget::GainPan};
+    LevelPanTarget freqPan{matrix, 0, 1, LevelPanTarget::SumDifference};
 
-    Rig()
-    {
-        ModulationLayout::registerStandard(matrix);
-        matrix.setSourceOutput(XLFO1, &lfo);
-        gainPan = std::make_unique<LevelPanTarget>(matrix, 66, 67, LevelPanTarget::GainPan);
-        freqPan = std::make_unique<LevelPanTarget>(matrix, 0, 1, LevelPanTarget::SumDifference);
-    }
-    void settle()
-    {
-        graph.nextFrame();
-        graph.advance(20000);
-    }
+    void settle() { plugin.settle(); }
     // One frame: both channels of a combiner and its A signal.
     struct Frame {
         std::vector<float> first, second;
@@ -72,18 +61,18 @@ TEST(LevelPanTarget, CombinesGainWithPanAndFrequencyWithOffset)
     rig.settle();
 
     // Settled and unmodulated: constant blocks of the combination.
-    auto f = rig.render(*rig.gainPan);
+    auto f = rig.render(rig.gainPan);
     EXPECT_TRUE(f.constant[0] && f.constant[1]);
     EXPECT_FLOAT_EQ(f.first[N - 1], 1.0f); // the pan to the right halves the left
     EXPECT_FLOAT_EQ(f.second[N - 1], 2.0f);
-    f = rig.render(*rig.freqPan);
+    f = rig.render(rig.freqPan);
     EXPECT_FLOAT_EQ(f.first[0], 6.5f);
     EXPECT_FLOAT_EQ(f.second[0], 9.5f);
 
     // Centred: both channels are A's own block.
     rig.matrix.setBaseValue(1, 0.0f);
     rig.settle();
-    f = rig.render(*rig.freqPan);
+    f = rig.render(rig.freqPan);
     EXPECT_EQ(f.blocks[0], f.a);
     EXPECT_EQ(f.blocks[1], f.a);
     EXPECT_TRUE(f.constant[0]);
@@ -92,7 +81,7 @@ TEST(LevelPanTarget, CombinesGainWithPanAndFrequencyWithOffset)
     // the pan by 0.5 x around 0.5.
     rig.matrix.getInternalController().connect(0, XLFO1, 67, false, false, 0.25f);
     rig.settle();
-    f = rig.render(*rig.gainPan);
+    f = rig.render(rig.gainPan);
     EXPECT_FALSE(f.constant[0]);
     for (int k = 0; k < N; ++k) {
         const float b =
@@ -102,7 +91,7 @@ TEST(LevelPanTarget, CombinesGainWithPanAndFrequencyWithOffset)
     }
     rig.matrix.getInternalController().setTarget(0, 1); // now on the frequency pair's B
     rig.settle();
-    f = rig.render(*rig.freqPan);
+    f = rig.render(rig.freqPan);
     for (int k = 0; k < N; ++k) {
         // Pan kind 2: XLFO depth 6.3, level 0.25.
         const float b =
@@ -127,7 +116,7 @@ TEST(LevelPanTarget, MovesWithoutJumpsWhenSwitchingBetweenPaths)
     float largest = 0.0f;
     bool endsOnA = false;
     for (int frame = 0; frame < 80; ++frame) {
-        auto f = rig.render(*rig.gainPan);
+        auto f = rig.render(rig.gainPan);
         for (int k = 0; k < N; ++k) {
             const float v[2] = {f.first[static_cast<std::size_t>(k)], f.second[static_cast<std::size_t>(k)]};
             for (int c = 0; c < 2; ++c) {
