@@ -8,14 +8,12 @@
 
 #include "framework/AbstractMusicEventReceiver.h"
 #include "framework/GenericPlugin.h"
-#include "framework/PropPluginParameter.h"
 #include "modulation/XLFOFreqController.h"
 #include "wave/Graph.h"
 #include "wave/Producer.h"
 #include "wave/Source.h"
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,13 +23,9 @@ class SourcePlugin : public GenericPlugin {
 public:
     explicit SourcePlugin(float sampleRate)
     {
-        receiveMidi = std::make_unique<PropPluginParameter<GenericPlugin::MidiState>>(this, "Receive MIDI");
-        receiveMidi->setRange(0, 1);
-        receiveMidi->setOptions("Enabled,Disabled");
         getGraph().setSampleRate(sampleRate);
         setNumChannels(1);
         initialize("Harness");
-        setMidiStateParameter(receiveMidi.get());
     }
     ~SourcePlugin() override { terminate(); }
 
@@ -76,7 +70,6 @@ public:
         return render(total, hostBlock, tempo, [](int, int) {});
     }
 
-    std::unique_ptr<PropPluginParameter<GenericPlugin::MidiState>> receiveMidi;
     std::vector<XLFOFreqController*> controllers;
 };
 
