@@ -55,6 +55,7 @@ TEST(SettingsStore, ReadsHandWrittenTextAndSkipsOnlyDamagedLines)
                                                         "binary \"Odd\" abc\n"
                                                         "binary \"NotHex\" zz\n"
                                                         "qword \"Unknown\" 1\n"
+                                                        "dword Unquoted 1\n"
                                                         "sz \"Trailing\" \"x\" y\n"
                                                         "dword \"CutShort\" 12");
     ASSERT_EQ(values.size(), 3u);
