@@ -8,4 +8,12 @@ function(ostrand_add_test name)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS "${ARG_LABELS}"
     DISCOVERY_TIMEOUT 60)
+  # ostrand_tests_LABEL builds the executables of one label only, so the
+  # sanitizer builds of ./dev tsan and ./dev torture compile what they run.
+  foreach(label IN LISTS ARG_LABELS)
+    if(NOT TARGET ostrand_tests_${label})
+      add_custom_target(ostrand_tests_${label})
+    endif()
+    add_dependencies(ostrand_tests_${label} ${name})
+  endforeach()
 endfunction()
