@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/KernelClones.h"
 #include "filters/HalfBandFilter.h"
 #include "wave/LaneVector.h"
 
@@ -108,7 +109,10 @@ public:
 
 private:
     void readPrevious(LaneVector drive, const ClipCurve& curve);
-    void runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve);
+    // Multiversioned (AVX2 and default); clang wants that said where the
+    // function is first declared, since it is called before its definition.
+    OSTRAND_KERNEL_CLONES void runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain,
+                                           const ClipCurve& curve);
 
     halfband::Coefficients<3> firstStage;
     halfband::Coefficients<2> secondStage;
