@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,113 @@ inline double rms(const std::vector<float>& x, std::size_t from, std::size_t to)
     for (std::size_t i = from; i < to; ++i)
         sum += static_cast<double>(x[i]) * static_cast<double>(x[i]);
     return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
+}
+
+// The last steps of a case, for a failure's message, with the way to run
+// the case alone.
+class CaseLog {
+public:
+    explicit CaseLog(std::uint32_t s) : seed(s) {}
+
+    void note(const std::string& what)
+    {
+        if (steps.size() == 24)
+            steps.erase(steps.begin());
+        steps.push_back(what + " (after " + std::to_string(blocks) + " blocks)");
+    }
+    std::string context() const
+    {
+        std::ostringstream s;
+        s << "\n  case " << seed << " (OSTRAND_TORTURE_SEED=" << seed << " OSTRAND_TORTURE_CASES=1); last steps:";
+        for (const std::string& step : steps)
+            s << "\n    " << step;
+        return s.str();
+    }
+
+    std::int64_t blocks = 0;
+    std::size_t allocations = 0;
+
+private:
+    std::uint32_t seed;
+    std::vector<std::string> steps;
+};
+
+// One host block of input, main and side chain of up to two channels: a
+// random length and kind (the side chain half the time of the same kind),
+// the side chain connected or not.
+class HostInput {
+public:
+    static constexpr int maxBlock = 8192;
+
+    void draw(Random& r, double rate, int channels)
+    {
+        n = r.blockLength();
+        mainKind = randomInput(r);
+        sideKind = r.chance(0.5) ? mainKind : randomInput(r);
+        sideChain = r.chance(0.7);
+        for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
+            fill(r, mainKind, main[c].data(), n, phase[c], 2.0 * 3.14159 * 220.0 / rate);
+            fill(r, sideKind, side[c].data(), n, phase[c + 2], 2.0 * 3.14159 * 97.0 / rate);
+        }
+        finite = allFinite(main[0].data(), n) && (channels < 2 || allFinite(main[1].data(), n));
+    }
+    std::string describe() const
+    {
+        return "a block of " + std::to_string(n) + " (" + name(mainKind) + ", side " + name(sideKind) + ")";
+    }
+
+    int n = 0;
+    Input mainKind = Input::silence, sideKind = Input::silence;
+    bool sideChain = false;
+    bool finite = true; // the main input
+    std::vector<float> main[2] = {std::vector<float>(maxBlock), std::vector<float>(maxBlock)};
+    std::vector<float> side[2] = {std::vector<float>(maxBlock), std::vector<float>(maxBlock)};
+
+private:
+    double phase[4] = {0.0, 1.0, 0.0, 2.0};
+};
+
+// The same noise through a tortured instance (0) and a new one (1), in the
+// same random blocks: play(which, input, output, n) runs one block with the
+// input on every channel and as side chain and writes channel 0. Measured
+// over the last quarter, when every glide (the delay lines' 5 Hz smoothers
+// take about a second from 50 ms) has run its course.
+struct Comparison {
+    double worst = 0.0;    // largest difference
+    double tortured = 0.0; // levels
+    double fresh = 0.0;
+    bool finite = true;
+};
+
+template <typename Play> Comparison compare(Random& r, double rate, std::uint32_t blockSeed, Play play)
+{
+    const auto length = static_cast<std::size_t>(rate * 1.6);
+    std::vector<float> probe(length);
+    for (float& v : probe)
+        v = static_cast<float>(r.uniform(-0.25, 0.25));
+    std::vector<float> y[2] = {std::vector<float>(length), std::vector<float>(length)};
+    for (int which = 0; which < 2; ++which) {
+        Random blocks(blockSeed);
+        for (std::size_t done = 0; done < length;) {
+            const auto n = std::min(static_cast<std::size_t>(blocks.blockLength()), length - done);
+            play(which, probe.data() + done, y[which].data() + done, static_cast<int>(n));
+            done += n;
+        }
+    }
+    Comparison c;
+    const std::size_t tail = length * 3 / 4;
+    c.finite = allFinite(y[0].data(), static_cast<int>(length));
+    for (std::size_t k = tail; k < length; ++k)
+        c.worst = std::max(c.worst, std::fabs(static_cast<double>(y[0][k]) - static_cast<double>(y[1][k])));
+    c.tortured = rms(y[0], tail, length);
+    c.fresh = rms(y[1], tail, length);
+    return c;
+}
+
+// Where the new instance sounds, the tortured one is not silent.
+inline bool notSilenced(const Comparison& c)
+{
+    return c.fresh <= 1e-3 || c.tortured > c.fresh / 30.0;
 }
 
 } // namespace torture
