@@ -20,67 +20,53 @@ std::unique_ptr<OstrandPlugin> effect(int channels, const std::vector<std::strin
     return p;
 }
 
-std::vector<bool> enabledElements(OstrandPlugin& p, int channel)
-{
-    std::vector<bool> on;
-    for (int n = 0; n < 4; ++n)
-        on.push_back(p.getOstrandChannel(channel).getRouting().getElement(n).isActive());
-    return on;
-}
-
 } // namespace
 
+// What each channel path runs as the routing settings change while playing:
+// the routing configuration, how many filters, which of them (a bit each),
+// which way the mid/side switch stands, and how many routing positions the
+// editor offers. Mid/Side with four filters and Routing 3 is configuration
+// 5 (mid on filters 1-2, side on 3-4); one channel ignores the mode.
 TEST(OstrandRouting, ChannelPathsPerMode)
 {
-    {
-        // Per Channel with three filters: two in use, one per channel.
-        auto p = effect(2, {"Routing Mode=Per Channel", "Num Active Filters=3", "Routing=3"});
-        for (int c = 0; c < 2; ++c) {
-            EXPECT_EQ(p->getOstrandChannel(c).getRouting().activeFilterCount.get(), 2);
-            EXPECT_EQ(p->getOstrandChannel(c).getRouting().routingIndex.get(), 0);
-            EXPECT_EQ(p->getOstrandChannel(c).getInputSide()->selection.get(), 0);
-        }
-        EXPECT_EQ(enabledElements(*p, 0), (std::vector<bool>{true, false, false, false}));
-        EXPECT_EQ(enabledElements(*p, 1), (std::vector<bool>{false, true, false, false}));
-        EXPECT_EQ(p->getRoutingChoiceCount(), 1);
-        // The amounts follow: the unused filters do not run.
-        EXPECT_EQ(p->getOstrandChannel(0).getAmount(1).getRamp().getTarget(), 0.0f);
-        EXPECT_EQ(p->getOstrandChannel(1).getAmount(1).getRamp().getTarget(), 1.0f);
-    }
-    {
-        // Mid/Side with four filters and Routing 3: configuration 5, mid on
-        // filters 1-2, side on 3-4, both switches on the mid/side path.
-        auto p = effect(2, {"Routing Mode=Mid/Side", "Num Active Filters=4", "Routing=3"});
-        for (int c = 0; c < 2; ++c) {
-            EXPECT_EQ(p->getOstrandChannel(c).getRouting().routingIndex.get(), 5);
-            EXPECT_EQ(p->getOstrandChannel(c).getRouting().activeFilterCount.get(), 4);
-            EXPECT_EQ(p->getOstrandChannel(c).getInputSide()->selection.get(), 1);
-            EXPECT_EQ(p->getOstrandChannel(c).getOutputSide()->selection.get(), 1);
-        }
-        EXPECT_EQ(enabledElements(*p, 0), (std::vector<bool>{true, true, false, false}));
-        EXPECT_EQ(enabledElements(*p, 1), (std::vector<bool>{false, false, true, true}));
-        EXPECT_EQ(p->getRoutingChoiceCount(), 4);
-        // Switching a filter off takes it out of its channel only.
-        set(*p, "Filter 3 Enabled=Disabled");
+    struct Step {
+        int channels;
+        const char* setting;
+        int configuration, count, side, used[2], choices;
+    };
+    const Step steps[] = {{2, "Routing=3", 3, 1, 0, {0b0001, 0b0001}, 1},
+                          {2, "Num Active Filters=3", 3, 3, 0, {0b0111, 0b0111}, 4},
+                          {2, "Routing Mode=Per Channel", 0, 2, 0, {0b0001, 0b0010}, 1},
+                          {2, "Num Active Filters=4", 5, 4, 0, {0b0011, 0b1100}, 4},
+                          {2, "Routing Mode=Mid/Side", 5, 4, 1, {0b0011, 0b1100}, 4},
+                          {2, "Filter 3 Enabled=Disabled", 5, 4, 1, {0b0011, 0b1000}, 4},
+                          {2, "Routing Mode=Stereo", 3, 4, 0, {0b1011, 0b1011}, 8},
+                          {1, "Routing Mode=Per Channel", 0, 1, -1, {0b0001}, 1},
+                          {1, "Num Active Filters=3", 0, 3, -1, {0b0111}, 4},
+                          {1, "Routing=2", 2, 3, -1, {0b0111}, 4}};
+    std::unique_ptr<OstrandPlugin> p;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(testing::Message() << s.channels << " channel(s), " << s.setting);
+        if (!p || p->getChannelCount() != s.channels)
+            p = effect(s.channels, {});
+        set(*p, s.setting);
         p->applyQueuedChanges();
-        EXPECT_EQ(enabledElements(*p, 1), (std::vector<bool>{false, false, false, true}));
-        EXPECT_EQ(enabledElements(*p, 0), (std::vector<bool>{true, true, false, false}));
-        // Back to Stereo: the routing position is the configuration again.
-        set(*p, "Routing Mode=Stereo");
-        p->applyQueuedChanges();
-        EXPECT_EQ(p->getOstrandChannel(1).getRouting().routingIndex.get(), 3);
-        EXPECT_EQ(p->getOstrandChannel(1).getInputSide()->selection.get(), 0);
-        EXPECT_EQ(enabledElements(*p, 1), (std::vector<bool>{true, true, false, true}));
-        EXPECT_EQ(p->getRoutingChoiceCount(), 8);
-    }
-    {
-        // One channel ignores the mode: its count is Num Active Filters.
-        auto p = effect(1, {"Routing Mode=Per Channel", "Num Active Filters=3", "Routing=2"});
-        EXPECT_EQ(p->getOstrandChannel(0).getRouting().activeFilterCount.get(), 3);
-        EXPECT_EQ(p->getOstrandChannel(0).getRouting().routingIndex.get(), 2);
-        EXPECT_EQ(p->getOstrandChannel(0).getInputSide(), nullptr);
-        EXPECT_EQ(enabledElements(*p, 0), (std::vector<bool>{true, true, true, false}));
-        EXPECT_EQ(p->getRoutingChoiceCount(), 4);
+        EXPECT_EQ(p->getRoutingChoiceCount(), s.choices);
+        for (int c = 0; c < s.channels; ++c) {
+            OstrandChannel& channel = p->getOstrandChannel(c);
+            EXPECT_EQ(channel.getRouting().routingIndex.get(), s.configuration);
+            EXPECT_EQ(channel.getRouting().activeFilterCount.get(), s.count);
+            EXPECT_EQ(channel.getInputSide() ? channel.getInputSide()->selection.get() : -1, s.side);
+            if (channel.getOutputSide()) {
+                EXPECT_EQ(channel.getOutputSide()->selection.get(), s.side);
+            }
+            for (int n = 0; n < 4; ++n) {
+                const bool used = (s.used[c] >> n) & 1;
+                EXPECT_EQ(channel.getRouting().getElement(n).isActive(), used) << "filter " << n + 1;
+                // The amounts follow: a filter not in use here does not run.
+                EXPECT_EQ(channel.getAmount(n).getRamp().getTarget(), used ? 1.0f : 0.0f) << "filter " << n + 1;
+            }
+        }
     }
 }
 
