@@ -88,16 +88,24 @@ void setValues(TwoValueSet& s, float a, float b)
     s.b.setValue(b, 0);
 }
 
+// The A and B values of all four sets, active or not.
+std::vector<float> values(TargetParameterSetList<TwoValueSet>& list)
+{
+    std::vector<float> v;
+    for (int i = 0; i < 4; ++i)
+        v.insert(v.end(), {list[i].a.getValue(), list[i].b.getValue()});
+    return v;
+}
+
 } // namespace
 
 TEST(ParameterSetList, FlatOrderIsNumActiveThenSetsAndNeverChanges)
 {
     ListPlugin plugin;
     // After the test plug-in's own parameter and its Receive MIDI switch.
-    EXPECT_EQ(plugin.getParameter(2)->getName(), "Num Active Filters");
-    EXPECT_EQ(plugin.getParameter(3)->getName(), "Set 1 A");
-    EXPECT_EQ(plugin.getParameter(10)->getName(), "Set 4 B");
-    EXPECT_EQ(plugin.getParameter(11)->getName(), "Num Active XLFOs");
+    for (const auto& [index, name] : std::vector<std::pair<int, std::string>>{
+             {2, "Num Active Filters"}, {3, "Set 1 A"}, {10, "Set 4 B"}, {11, "Num Active XLFOs"}})
+        EXPECT_EQ(plugin.getParameter(index)->getName(), name);
     EXPECT_EQ(plugin.filters[1].a.getIndex(), 5);
     EXPECT_EQ(plugin.filters[1].size(), 2);
     plugin.filters.removeSet(0);
@@ -127,11 +135,8 @@ TEST(ParameterSetList, RemovingASetMovesValuesAndModulationInOneBatch)
 
     plugin.filters.removeSet(1);
     EXPECT_EQ(plugin.filters.getNumActive(), 2);
-    EXPECT_FLOAT_EQ(plugin.filters[0].a.getValue(), 0.3f);
-    EXPECT_FLOAT_EQ(plugin.filters[1].a.getValue(), 0.5f);
-    EXPECT_FLOAT_EQ(plugin.filters[1].b.getValue(), 0.8f);
-    EXPECT_FLOAT_EQ(plugin.filters[2].a.getValue(), 0.1f); // back to defaults
-    EXPECT_FLOAT_EQ(plugin.filters[2].b.getValue(), 0.2f);
+    // The set that fell off the end is back to its defaults.
+    EXPECT_EQ(values(plugin.filters), (std::vector<float>{0.3f, 0.6f, 0.5f, 0.8f, 0.1f, 0.2f, 0.1f, 0.2f}));
     const std::vector<std::pair<int, int>> expected{{11, 4}, {12, 7}, {13, 2}, {14, 40}};
     EXPECT_EQ(plugin.matrix.slots, expected);
     EXPECT_EQ(plugin.matrix.batchDepthSeen, 1);
@@ -176,16 +181,11 @@ TEST(ParameterSetList, InsertingASetCopiesTheSetBefore)
     setValues(plugin.filters[1], 0.5f, 0.6f);
     plugin.filters.insertSet(1);
     EXPECT_EQ(plugin.filters.getNumActive(), 3);
-    EXPECT_FLOAT_EQ(plugin.filters[0].a.getValue(), 0.3f);
-    EXPECT_FLOAT_EQ(plugin.filters[1].a.getValue(), 0.3f);
-    EXPECT_FLOAT_EQ(plugin.filters[1].b.getValue(), 0.4f);
-    EXPECT_FLOAT_EQ(plugin.filters[2].a.getValue(), 0.5f);
-    EXPECT_FLOAT_EQ(plugin.filters[2].b.getValue(), 0.6f);
+    EXPECT_EQ(values(plugin.filters), (std::vector<float>{0.3f, 0.4f, 0.3f, 0.4f, 0.5f, 0.6f, 0.1f, 0.2f}));
     plugin.filters.insertSet(0); // before the first set: not allowed
     plugin.filters.insertSet(4); // beyond the active sets
     EXPECT_EQ(plugin.filters.getNumActive(), 3);
     plugin.filters.insertSet(3);
-    EXPECT_EQ(plugin.filters.getNumActive(), 4);
     plugin.filters.insertSet(2); // full
     EXPECT_EQ(plugin.filters.getNumActive(), 4);
     EXPECT_FLOAT_EQ(plugin.filters[3].a.getValue(), 0.5f);
