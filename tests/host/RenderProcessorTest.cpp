@@ -1,14 +1,128 @@
+// The renderer's processor: it speaks for the product and copes with hosts
+// that hand it the same buffers for input and output, also crossed; a MIDI
+// file's events reach the plug-in at their exact samples through the event
+// queue, whatever the host block size, and the transport arrives before
+// every block.
+#include "host/cli/MidiEventFeeder.h"
 #include "host/cli/RenderProcessor.h"
+#include "host/cli/TempoMap.h"
 
+#include "PassThroughPlugin.h"
 #include "TestFiles.h"
 
+#include "framework/AbstractMusicEventReceiver.h"
 #include "framework/ApplicationInfo.h"
 #include "framework/GenericPlugin.h"
+#include "framework/MidiListener.h"
 #include "framework/ParameterAssignment.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <tuple>
 #include <vector>
+
+namespace {
+
+// Notes where (samples since the start) each note and transport call arrives.
+class RecordingPlugin final : public PassThroughPlugin, private MidiListener {
+public:
+    RecordingPlugin() : PassThroughPlugin(1, 48000.0f)
+    {
+        getEventReceiver()->getChannelReceiver(0)->addListener(this);
+    }
+
+    struct Transport {
+        std::uint32_t at;
+        double tempo, position;
+    };
+    using Note = std::tuple<std::uint32_t, int, bool>; // sample, key, on
+
+    void setTransport(double tempo, double position) override
+    {
+        transports.push_back({getGraph().getPosition(), tempo, position});
+    }
+    std::vector<Note> notes;
+    std::vector<Transport> transports;
+
+private:
+    void noteOn(int key, float) override { notes.emplace_back(getGraph().getPosition(), key, true); }
+    void noteOff(int key, float) override { notes.emplace_back(getGraph().getPosition(), key, false); }
+};
+
+// Runs the renderer's processor over `length` samples in blocks of `block`.
+RecordingPlugin& render(std::unique_ptr<RenderProcessor>& processor, MidiEventFeeder feeder, int length,
+                        int block)
+{
+    auto plugin = std::make_unique<RecordingPlugin>();
+    RecordingPlugin& recorder = *plugin;
+    processor = std::make_unique<RenderProcessor>(std::move(plugin), 1, std::move(feeder));
+    std::vector<float> in(static_cast<std::size_t>(block)), out(in.size());
+    const float* inputs[] = {in.data()};
+    float* outputs[] = {out.data()};
+    for (int done = 0; done < length; done += block)
+        processor->process(inputs, outputs, std::min(block, length - done));
+    return recorder;
+}
+
+} // namespace
+
+// 480 ticks a quarter, 120 BPM until tick 60 at sample 3000, then 60 BPM.
+// 8000 samples of audio: the events at 8000 and beyond are never delivered.
+// (Reading and scheduling files are MidiFileTest's.)
+TEST(MidiRender, EventsArriveAtTheirSampleForAnyBlockSize)
+{
+    const std::vector<MidiTempoChange> changes = {{60, 1000000}};
+    const std::vector<ScheduledMidiEvent> events = {
+        {0, 0x90, 1, 100},    {500, 0x90, 2, 100},  {550, 0x80, 2, 0},    {1000, 0x90, 3, 100},
+        {1000, 0x90, 4, 100}, {3000, 0x90, 5, 100}, {3100, 0x90, 6, 0},   {7000, 0x90, 7, 100},
+        {8000, 0x90, 8, 100}, {17000, 0x90, 9, 100}};
+    const std::vector<RecordingPlugin::Note> expected = {{0, 1, true},     {500, 2, true},  {550, 2, false},
+                                                         {1000, 3, true},  {1000, 4, true}, {3000, 5, true},
+                                                         {3100, 6, false}, {7000, 7, true}};
+    for (int block : {512, 1000, 1, 3000}) {
+        const TempoMap map(MidiTimeDivision{480, 0, 0}, changes, 90.0, 48000);
+        std::unique_ptr<RenderProcessor> processor;
+        RecordingPlugin& plugin = render(processor, MidiEventFeeder(map, events), 8000, block);
+        EXPECT_EQ(plugin.notes, expected) << "block " << block;
+        EXPECT_EQ(processor->getFeeder().getFedCount(), 8u);
+
+        // One transport per block, told at its first sample.
+        ASSERT_EQ(plugin.transports.size(), static_cast<std::size_t>((8000 + block - 1) / block)) << block;
+        for (std::size_t i = 0; i < plugin.transports.size(); ++i) {
+            const auto [at, tempo, position] = plugin.transports[i];
+            ASSERT_EQ(at, i * static_cast<std::size_t>(block));
+            const double seconds = at / 48000.0;
+            EXPECT_DOUBLE_EQ(tempo, at < 3000 ? 120.0 : 60.0) << at;
+            EXPECT_NEAR(position, at < 3000 ? seconds * 2.0 : 0.125 + (seconds - 0.0625), 1e-12) << at;
+        }
+    }
+}
+
+// A block with more events than the plug-in's event queue holds (65535)
+// runs in parts; every event still arrives, in order, at its sample.
+TEST(MidiRender, ABlockBeyondTheQueueSizeLosesAndMovesNothing)
+{
+    std::vector<ScheduledMidiEvent> events;
+    for (int i = 0; i < 70000; ++i)
+        events.push_back({500, 0x90, std::uint8_t(i % 128), 100});
+    events.push_back({700, 0x80, 1, 0});
+    std::unique_ptr<RenderProcessor> processor;
+    RecordingPlugin& plugin = render(processor, MidiEventFeeder(TempoMap(120.0, 48000), events), 2000, 1000);
+
+    ASSERT_EQ(plugin.notes.size(), events.size());
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const auto [at, key, on] = plugin.notes[i];
+        ASSERT_EQ(at, static_cast<std::uint32_t>(events[i].sample)) << i;
+        ASSERT_EQ(key, events[i].data1) << i;
+    }
+    EXPECT_EQ(processor->getPosition(), 2000);
+    // The steady transport without a file: 120 BPM, two quarters a second.
+    ASSERT_GE(plugin.transports.size(), 3u);
+    EXPECT_DOUBLE_EQ(plugin.transports.back().tempo, 120.0);
+    EXPECT_DOUBLE_EQ(plugin.transports.back().position, 1000 / 24000.0);
+}
 
 // The renderer's plug-in speaks for the product (the name settings and
 // folders are derived from) and copes with hosts that hand it the same

@@ -55,6 +55,17 @@ inline Outcome runCommand(const std::string& command)
     return result;
 }
 
+// A shell script that runs `body` beside a JACK server of its own on the
+// dummy backend (no sound hardware), which it stops afterwards.
+inline std::string withJackServer(const std::string& body)
+{
+    return "export JACK_DEFAULT_SERVER=ostrand-test-$$\n"
+           "jackd --no-realtime -d dummy -r 48000 -p 256 >/dev/null 2>&1 &\n"
+           "server=$!\n"
+           "for i in $(seq 100); do [ -S /dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0 ] && break; sleep 0.1; done\n" +
+           body + "\nkill $server\nwait $server 2>/dev/null\n";
+}
+
 // A fresh folder for the life of the object.
 class ScratchFolder {
 public:

@@ -1,19 +1,13 @@
 #include "CharacteristicDesigns.h"
 
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
-
-std::vector<std::uint8_t> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 float floatAt(const std::vector<std::uint8_t>& b, size_t offset)
 {
@@ -44,7 +38,8 @@ TEST(CharacteristicDesigns, CommittedFilesAreTheGeneratorsOutput)
             EXPECT_EQ(bytes[sizeOffset], 11) << names[i];
         EXPECT_EQ(floatAt(bytes, 8), static_cast<float>(designs[i].shapeFactor));
         EXPECT_EQ(floatAt(bytes, 512 + 4 * (3 * 11 + 5)), static_cast<float>(designs[i].saturation[3][5]));
-        EXPECT_EQ(readFile(std::string(OSTRAND_RESOURCE_DIR) + "/" + names[i]), bytes)
+        EXPECT_EQ(testsupport::readFile(std::string(OSTRAND_RESOURCE_DIR) + "/" + names[i]),
+                  std::string(bytes.begin(), bytes.end()))
             << names[i] << " differs from the generator; rebuild the 'characteristics' target";
     }
 }

@@ -30,45 +30,6 @@ namespace {
 
 const std::vector<std::string> uris = {"urn:merovance:ostrand2", "urn:merovance:ostrand2:mono"};
 
-// What the host's worker does with the requests of one run: the plug-in's
-// work, between two run calls, as a host that is not in real time (or
-// whose worker thread is quick) runs it.
-void runWork(Host& host, LilvInstance* instance)
-{
-    const auto* iface =
-        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
-    const char request = 0;
-    for (int n = host.takeWorkRequests(); n > 0; --n)
-        iface->work(
-            instance->lv2_handle, [](LV2_Worker_Respond_Handle, std::uint32_t, const void*) { return LV2_WORKER_SUCCESS; },
-            nullptr, 1, &request);
-}
-
-// The host's copy of one instance's state: the port values and the
-// plug-in's own keys, through lilv as a host saves a session.
-LilvState* saveState(Host& host, Instance& instance)
-{
-    const auto getPort = [](const char* symbol, void* self, std::uint32_t* size, std::uint32_t* type) -> const void* {
-        auto& i = *static_cast<Instance*>(self);
-        static float value;
-        value = i.get(symbol);
-        *size = sizeof value;
-        *type = 0;
-        return &value;
-    };
-    return lilv_state_new_from_instance(instance.getPlugin(), instance.get(), &host.getUrids().mapFeature, nullptr,
-                                        nullptr, nullptr, nullptr, getPort, &instance, 0, nullptr);
-}
-
-void restoreState(LilvState* state, Instance& instance)
-{
-    const auto setPort = [](const char* symbol, void* self, const void* value, std::uint32_t size, std::uint32_t) {
-        if (size == sizeof(float))
-            static_cast<Instance*>(self)->set(symbol, *static_cast<const float*>(value));
-    };
-    lilv_state_restore(state, instance.get(), setPort, &instance, 0, nullptr);
-}
-
 // A few full presets in the user's folder, so program changes find some.
 void writeUserPresets()
 {
@@ -90,23 +51,10 @@ class Lv2Case {
 public:
     Lv2Case(Host& h, std::uint32_t s)
         : log(s), host(h), seed(s), random(s), uri(random.pick(uris)), rate(random.sampleRate()),
-          instance(std::make_unique<Instance>(host, uri, rate)), channels(instance->audioOutputCount())
+          instance(std::make_unique<Instance>(host, uri, rate)), channels(instance->audioOutputCount()),
+          mins(instance->mins), maxs(instance->maxs), defaults(instance->defaults),
+          controlPorts(instance->controlInputs)
     {
-        const LilvPlugin* plugin = instance->getPlugin();
-        const std::uint32_t n = lilv_plugin_get_num_ports(plugin);
-        mins.resize(n);
-        maxs.resize(n);
-        defaults.resize(n);
-        lilv_plugin_get_port_ranges_float(plugin, mins.data(), maxs.data(), defaults.data());
-        LilvNode* control = lilv_new_uri(host.getWorld(), LV2_CORE__ControlPort);
-        LilvNode* inputPort = lilv_new_uri(host.getWorld(), LV2_CORE__InputPort);
-        for (std::uint32_t i = 0; i < n; ++i) {
-            const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
-            if (lilv_port_is_a(plugin, port, control) && lilv_port_is_a(plugin, port, inputPort))
-                controlPorts.push_back(lilv_node_as_string(lilv_port_get_symbol(plugin, port)));
-        }
-        lilv_node_free(control);
-        lilv_node_free(inputPort);
         log.note(uri + " at " + std::to_string(rate));
         randomPorts(true);
     }
@@ -207,13 +155,12 @@ private:
             lilv_instance_activate(instance->get());
         } else if (x < 0.82) {
             log.note("state saved");
-            if (LilvState* s = saveState(host, *instance))
+            if (LilvState* s = instance->saveState())
                 saved.push_back(s);
         } else if (x < 0.86) {
             if (!saved.empty()) {
                 log.note("state restored");
-                restoreState(saved[static_cast<std::size_t>(random.integer(0, static_cast<int>(saved.size()) - 1))],
-                             *instance);
+                instance->restoreState(saved[static_cast<std::size_t>(random.integer(0, static_cast<int>(saved.size()) - 1))]);
             }
         } else if (x < 0.95) {
             midi();
@@ -245,7 +192,7 @@ private:
             instance->run(ins, outs, 0, static_cast<std::uint32_t>(input.n));
             log.allocations += scope.count();
         }
-        runWork(host, instance->get());
+        instance->runWork();
         ++log.blocks;
         // The bypass hands bad input through as it is.
         for (std::size_t c = 0; c < channels && input.finite; ++c)

@@ -34,48 +34,7 @@ using namespace torture;
 
 namespace {
 
-constexpr int maxBlock = 8192;
-
-// A URID map several threads may call at once, as a host's is.
-class SharedUridMap {
-public:
-    LV2_URID map(const char* uri)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return inner.map(uri);
-    }
-    LV2_URID_Map feature{this, [](LV2_URID_Map_Handle h, const char* uri) {
-                             return static_cast<SharedUridMap*>(h)->map(uri);
-                         }};
-
-private:
-    std::mutex mutex;
-    lv2test::UridMap inner;
-};
-
-// The features a host hands every instance: the map, the block lengths
-// and (when given) a worker.
-struct HostFeatures {
-    explicit HostFeatures(SharedUridMap& urids, LV2_Worker_Schedule* schedule = nullptr)
-    {
-        maxLength = maxBlock;
-        options[0] = {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__maxBlockLength), sizeof(std::int32_t),
-                      urids.map(LV2_ATOM__Int), &maxLength};
-        options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
-        mapFeature = {LV2_URID__map, &urids.feature};
-        optionsFeature = {LV2_OPTIONS__options, options};
-        workerFeature = {LV2_WORKER__schedule, schedule};
-        list = {&mapFeature, &optionsFeature, schedule ? &workerFeature : nullptr, nullptr};
-    }
-    const LV2_Feature* const* get() const { return list.data(); }
-
-    std::int32_t maxLength;
-    LV2_Options_Option options[2];
-    LV2_Feature mapFeature, optionsFeature, workerFeature;
-    std::vector<const LV2_Feature*> list;
-};
-
-// Every parameter's value in a new instance.
+// Every parameter's value in a new instance, for the control ports.
 const std::vector<float>& defaultValues()
 {
     static const std::vector<float> values = [] {
@@ -88,66 +47,22 @@ const std::vector<float>& defaultValues()
     return values;
 }
 
-// One instance through a descriptor, with every port connected: audio
-// buffers, an empty event sequence, the bypass and the controls at their
-// defaults.
-class Hosted {
-public:
-    Hosted(const LV2_Descriptor& d, const Lv2PortLayout& layout, double rate, const HostFeatures& features,
-           lv2test::UridMap& sequenceUrids)
-        : descriptor(d), ports(layout), events(sequenceUrids, 4096)
+// One instance through a descriptor, every port connected, the controls at
+// their defaults; run() plays a block of `input` on every audio input.
+struct Hosted : lv2test::DescriptorInstance<Lv2PortLayout> {
+    Hosted(const LV2_Descriptor& d, const Lv2PortLayout& layout, double rate, lv2test::Host& host)
+        : DescriptorInstance(d, layout, rate, host.getFeatures(), host.getUrids(),
+                             std::vector<float>(defaultValues().begin(), defaultValues().begin() + layout.parameters))
     {
-        handle = d.instantiate(&d, rate, "", features.get());
-        if (!handle)
-            return;
-        const int audio = ports.mainInputs + ports.outputs + ports.sideChains;
-        buffers.assign(static_cast<std::size_t>(audio), std::vector<float>(maxBlock));
-        for (int p = 0; p < audio; ++p)
-            d.connect_port(handle, static_cast<std::uint32_t>(p), buffers[static_cast<std::size_t>(p)].data());
-        d.connect_port(handle, static_cast<std::uint32_t>(ports.eventsPort()), events.get());
-        d.connect_port(handle, static_cast<std::uint32_t>(ports.enabledPort()), &enabled);
-        controls = defaultValues();
-        controls.resize(static_cast<std::size_t>(ports.parameters));
-        for (int i = 0; i < ports.parameters; ++i) {
-            d.connect_port(handle, static_cast<std::uint32_t>(ports.firstParameterPort() + i),
-                           &controls[static_cast<std::size_t>(i)]);
-        }
-        d.activate(handle);
     }
-    ~Hosted()
-    {
-        if (!handle)
-            return;
-        descriptor.deactivate ? descriptor.deactivate(handle) : void();
-        descriptor.cleanup(handle);
-    }
-    Hosted(const Hosted&) = delete;
-    Hosted& operator=(const Hosted&) = delete;
-
-    bool ok() const { return handle != nullptr; }
     Lv2PluginAdapter& adapter() const { return *static_cast<Lv2PluginAdapter*>(handle); }
-
-    // One host block of noise (or whatever `input` says) into every input.
     bool run(Random& r, int n, Input input = Input::noise)
     {
-        for (int i = 0; i < ports.mainInputs + ports.outputs + ports.sideChains; ++i)
-            if (i < ports.firstOutput() || i >= ports.firstSideChain())
-                fill(r, input, buffers[static_cast<std::size_t>(i)].data(), n, phase, 0.03);
-        descriptor.run(handle, static_cast<std::uint32_t>(n));
-        events.clear();
-        bool finite = true;
-        for (int o = 0; o < ports.outputs; ++o)
-            finite = finite && allFinite(buffers[static_cast<std::size_t>(ports.firstOutput() + o)].data(), n);
-        return finite;
+        for (int i = 0; i < ports.eventsPort(); ++i)
+            if (isInput(i))
+                fill(r, input, audio(i).data(), n, phase, 0.03);
+        return DescriptorInstance::run(n);
     }
-
-    const LV2_Descriptor& descriptor;
-    Lv2PortLayout ports;
-    LV2_Handle handle = nullptr;
-    std::vector<std::vector<float>> buffers;
-    lv2test::EventSequence events;
-    float enabled = 1.0f;
-    std::vector<float> controls;
     double phase = 0.0;
 };
 
@@ -179,13 +94,11 @@ TEST(ThreadTorture, InstancesMadeRunAndDestroyedOnManyThreadsAtOnce)
     Module module;
     ASSERT_EQ(module.descriptors.size(), 2u) << dlerror();
     const Lv2PluginGroup& group = effectPluginGroup();
-    SharedUridMap urids;
-    const HostFeatures features(urids);
+    lv2test::Host host(Hosted::maxBlock); // its map and options; lilv stays on this thread
     std::atomic<int> failures{0}, instances{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
-            lv2test::UridMap sequenceUrids;
             Random r(c.firstSeed * 16u + static_cast<std::uint32_t>(t));
             for (int round = 0; round < c.count; ++round) {
                 const int type = r.integer(0, 1);
@@ -201,7 +114,7 @@ TEST(ThreadTorture, InstancesMadeRunAndDestroyedOnManyThreadsAtOnce)
                     failures += allFinite(out.data(), 1) ? 0 : 1;
                 } else {
                     Hosted h(*module.descriptors[static_cast<std::size_t>(type)],
-                             group.getTypes()[static_cast<std::size_t>(type)].ports, rate, features, sequenceUrids);
+                             group.getTypes()[static_cast<std::size_t>(type)].ports, rate, host);
                     if (!h.ok()) {
                         ++failures;
                         continue;
@@ -263,13 +176,11 @@ TEST(ThreadTorture, EditorAndWorkerTrafficWhileTheAudioThreadPlays)
                                              return LV2_WORKER_SUCCESS;
                                          }};
         } worker;
-        SharedUridMap urids;
-        lv2test::UridMap sequenceUrids;
-        const HostFeatures features(urids, &worker.schedule);
+        lv2test::Host host(Hosted::maxBlock, &worker.schedule);
         Random audioRandom(seed), editorRandom(seed + 1000);
         const int type = audioRandom.integer(0, 1);
         Hosted h(*descriptors.get(static_cast<std::uint32_t>(type)), group.getTypes()[static_cast<std::size_t>(type)].ports,
-                 audioRandom.sampleRate(), features, sequenceUrids);
+                 audioRandom.sampleRate(), host);
         ASSERT_TRUE(h.ok());
         auto& plugin = static_cast<OstrandPlugin&>(h.adapter().getPlugin());
 
@@ -290,8 +201,7 @@ TEST(ThreadTorture, EditorAndWorkerTrafficWhileTheAudioThreadPlays)
                 --worker.requests;
                 lock.unlock();
                 const char request = 0;
-                iface->work(h.handle, [](LV2_Worker_Respond_Handle, std::uint32_t, const void*) { return LV2_WORKER_SUCCESS; },
-                            nullptr, 1, &request);
+                iface->work(h.handle, nullptr, nullptr, 1, &request);
                 lock.lock();
             }
         });

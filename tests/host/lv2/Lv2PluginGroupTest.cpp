@@ -10,6 +10,8 @@
 #include "host/lv2/Lv2PluginGroup.h"
 #include "wave/Input.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,37 +60,30 @@ TEST(Lv2PluginGroup, APluginWithoutMonoRunsMonoToStereoFromOneInput)
     lv2test::UridMap urids;
     const LV2_Feature map{LV2_URID__map, &urids.mapFeature};
     const LV2_Feature* features[] = {&map, nullptr};
-    LV2_Handle h = d->instantiate(d, 48000.0, "", features);
-    ASSERT_NE(h, nullptr);
-
     // in, out_l, out_r, sc, events, enabled.
     const Lv2PortLayout& ports = monoToStereo.ports;
     ASSERT_EQ(ports.portCount(), 6);
-    const int n = 300;
-    std::vector<float> in(n), side(n), left(n), right(n);
-    for (int i = 0; i < n; ++i) {
-        in[static_cast<std::size_t>(i)] = 0.001f * static_cast<float>(i);
-        side[static_cast<std::size_t>(i)] = -0.002f * static_cast<float>(i);
+    lv2test::DescriptorInstance<Lv2PortLayout> instance(*d, ports, 48000.0, features, urids);
+    ASSERT_TRUE(instance.ok());
+    const std::size_t n = 300;
+    std::vector<float>& in = instance.audio(0);
+    for (std::size_t i = 0; i < n; ++i) {
+        in[i] = 0.001f * static_cast<float>(i);
+        instance.audio(ports.firstSideChain())[i] = -0.002f * static_cast<float>(i);
     }
-    lv2test::EventSequence events(urids);
-    float enabled = 1.0f;
-    d->connect_port(h, 0, in.data());
-    d->connect_port(h, static_cast<std::uint32_t>(ports.firstOutput()), left.data());
-    d->connect_port(h, static_cast<std::uint32_t>(ports.firstOutput() + 1), right.data());
-    d->connect_port(h, static_cast<std::uint32_t>(ports.firstSideChain()), side.data());
-    d->connect_port(h, static_cast<std::uint32_t>(ports.eventsPort()), events.get());
-    d->connect_port(h, static_cast<std::uint32_t>(ports.enabledPort()), &enabled);
-    d->activate(h);
-    d->run(h, n);
-    EXPECT_EQ(left, in);
-    EXPECT_EQ(right, side);
+    const auto output = [&](int channel, const std::vector<float>& expected) {
+        const std::vector<float>& out = instance.audio(ports.firstOutput() + channel);
+        return std::equal(out.begin(), out.begin() + n, expected.begin());
+    };
+    instance.run(n);
+    EXPECT_TRUE(output(0, in));
+    EXPECT_TRUE(output(1, instance.audio(ports.firstSideChain())));
 
     // Without a side chain the main input stands in for it.
-    d->connect_port(h, static_cast<std::uint32_t>(ports.firstSideChain()), nullptr);
-    d->run(h, n);
-    EXPECT_EQ(left, in);
-    EXPECT_EQ(right, in);
-    d->cleanup(h);
+    instance.connect(ports.firstSideChain(), nullptr);
+    instance.run(n);
+    EXPECT_TRUE(output(0, in));
+    EXPECT_TRUE(output(1, in));
 }
 
 TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetAndOtherChangesWaitForTheView)
@@ -103,35 +98,30 @@ TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetAndOtherChangesWaitForTheV
     ASSERT_NE(h, nullptr);
     const auto* state = static_cast<const LV2_State_Interface*>(d->extension_data(LV2_STATE__interface));
     ASSERT_NE(state, nullptr);
-
-    struct Name {
-        LV2_URID key, type;
-        std::string text;
-    };
-    auto retrieve = [](LV2_State_Handle handle, std::uint32_t key, std::size_t* size, std::uint32_t* type,
-                       std::uint32_t* flags) -> const void* {
-        const auto& n = *static_cast<const Name*>(handle);
-        if (key != n.key)
-            return nullptr;
-        *size = n.text.size() + 1;
-        *type = n.type;
-        *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
-        return n.text.c_str();
-    };
-    const PresetState& preset = static_cast<Lv2PluginAdapter*>(h)->getPlugin().getPresetState();
+    auto& adapter = *static_cast<Lv2PluginAdapter*>(h);
+    GenericPlugin& plugin = adapter.getPlugin();
+    const PresetState& preset = plugin.getPresetState();
     const LV2_URID key = urids.map("urn:merovance:ostrand2#presetName");
     const LV2_URID text = urids.map(LV2_ATOM__String);
 
+    // A name longer than the 63 characters kept, as a host may hand it back:
+    // saved again shortened, under the same key and type.
+    lv2test::StateStore given, kept;
+    given.values[key] = {text, std::string(70, 'x') + std::string(1, '\0')};
+    ASSERT_TRUE(given.restore(*state, h));
+    ASSERT_TRUE(kept.save(*state, h));
+    ASSERT_EQ(kept.values.size(), 1u);
+    EXPECT_EQ(kept.values[key].type, text);
+    EXPECT_EQ(kept.values[key].bytes, std::string(63, 'x') + std::string(1, '\0'));
+
     // The first instance installed the factory presets in the user's folder.
-    Name known{key, text, "Dubstep Wobble"};
-    state->restore(h, retrieve, &known, 0, nullptr);
+    given.values[key].bytes = std::string("Dubstep Wobble") + std::string(1, '\0');
+    given.restore(*state, h);
     EXPECT_EQ(preset.name, "Dubstep Wobble");
     EXPECT_TRUE(preset.location.ends_with("/Tempo Sync/Dubstep Wobble.mvp")) << preset.location;
 
     // Changes the host did not make wait, once each, for the editor's view
     // to pass them on to the host's ports.
-    auto& adapter = *static_cast<Lv2PluginAdapter*>(h);
-    GenericPlugin& plugin = adapter.getPlugin();
     auto taken = [&adapter] {
         std::vector<int> indices;
         adapter.takeChangedParameters([&indices](int i) { indices.push_back(i); });

@@ -3,7 +3,9 @@
 // A small LV2 host on lilv, for the plug-in's tests: it loads the built
 // bundle, maps URIs, offers the options and the worker a real host offers,
 // and runs instances on buffers the test owns, with event sequences holding
-// MIDI and time:Position.
+// MIDI and time:Position; it saves and restores their state as a host saves
+// a session. Threads that make instances at once (lilv's world is not for
+// that) call the module's descriptors directly (DescriptorInstance).
 
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
@@ -21,22 +23,29 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace lv2test {
 
+// Safe to call from several threads at once, as a host's map is.
 class UridMap {
 public:
     LV2_URID map(const std::string& uri)
     {
+        std::lock_guard<std::mutex> lock(mutex);
         auto [it, added] = ids.try_emplace(uri, static_cast<LV2_URID>(uris.size() + 1));
         if (added)
             uris.push_back(uri);
         return it->second;
     }
-    const char* unmap(LV2_URID id) const { return id >= 1 && id <= uris.size() ? uris[id - 1].c_str() : nullptr; }
+    const char* unmap(LV2_URID id)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return id >= 1 && id <= uris.size() ? uris[id - 1].c_str() : nullptr;
+    }
 
     LV2_URID_Map mapFeature{this, [](LV2_URID_Map_Handle h, const char* uri) {
                                 return static_cast<UridMap*>(h)->map(uri);
@@ -46,6 +55,7 @@ public:
                                 }};
 
 private:
+    std::mutex mutex;
     std::map<std::string, LV2_URID> ids;
     std::vector<std::string> uris;
 };
@@ -145,11 +155,15 @@ private:
 };
 
 // The world with the built bundle loaded, and the features a host offers.
+// A test that runs a worker thread of its own hands its schedule over;
+// otherwise requests are counted for the test to hand to work() itself.
 class Host {
 public:
-    explicit Host(int maxBlockLength = 4096)
+    explicit Host(int maxBlockLength = 4096, LV2_Worker_Schedule* worker = nullptr)
         : world(lilv_world_new()), maxBlock(maxBlockLength), nominalBlock(std::min(maxBlockLength, 1024))
     {
+        if (worker)
+            scheduleFeature.data = worker;
         LilvNode* bundle = lilv_new_file_uri(world, nullptr, OSTRAND_LV2_BUNDLE "/");
         lilv_world_load_bundle(world, bundle);
         lilv_node_free(bundle);
@@ -216,8 +230,10 @@ public:
             throw std::runtime_error("cannot instantiate " + uri);
         const std::uint32_t n = lilv_plugin_get_num_ports(plugin);
         controls.assign(n, 0.0f);
-        std::vector<float> defaults(n);
-        lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
+        mins.resize(n);
+        maxs.resize(n);
+        defaults.resize(n);
+        lilv_plugin_get_port_ranges_float(plugin, mins.data(), maxs.data(), defaults.data());
         LilvNode* control = lilv_new_uri(h.getWorld(), LV2_CORE__ControlPort);
         LilvNode* audio = lilv_new_uri(h.getWorld(), LV2_CORE__AudioPort);
         LilvNode* input = lilv_new_uri(h.getWorld(), LV2_CORE__InputPort);
@@ -228,6 +244,8 @@ public:
             if (lilv_port_is_a(plugin, port, control)) {
                 controls[i] = defaults[i];
                 lilv_instance_connect_port(instance, i, &controls[i]);
+                if (lilv_port_is_a(plugin, port, input))
+                    controlInputs.push_back(symbol);
             } else if (lilv_port_is_a(plugin, port, audio)) {
                 (lilv_port_is_a(plugin, port, input) ? audioIns : audioOuts).push_back(i);
             } else {
@@ -272,12 +290,53 @@ public:
         events.clear();
     }
 
+    // The port values and the plug-in's own keys, through lilv, as a host
+    // saves a session; and back.
+    LilvState* saveState()
+    {
+        const auto getPort = [](const char* symbol, void* self, std::uint32_t* size, std::uint32_t* type) -> const void* {
+            auto& i = *static_cast<Instance*>(self);
+            *size = sizeof(float);
+            *type = 0;
+            return &i.controls[i.port(symbol)];
+        };
+        return lilv_state_new_from_instance(plugin, instance, &host.getUrids().mapFeature, nullptr, nullptr, nullptr,
+                                            nullptr, getPort, this, 0, nullptr);
+    }
+    void restoreState(const LilvState* state)
+    {
+        const auto setPort = [](const char* symbol, void* self, const void* value, std::uint32_t size, std::uint32_t) {
+            if (size == sizeof(float))
+                static_cast<Instance*>(self)->set(symbol, *static_cast<const float*>(value));
+        };
+        lilv_state_restore(state, instance, setPort, this, 0, nullptr);
+    }
+
+    // Hands the requests the runs made to the plug-in's work(), between two
+    // runs, as a host's worker thread that is quick enough does.
+    void runWork()
+    {
+        const auto* worker = extension<LV2_Worker_Interface>(LV2_WORKER__interface);
+        const char request = 0;
+        for (int n = host.takeWorkRequests(); n > 0; --n)
+            worker->work(handle(), nullptr, nullptr, 1, &request);
+    }
+
+    template <typename T> const T* extension(const char* uri) const
+    {
+        return static_cast<const T*>(lilv_instance_get_extension_data(instance, uri));
+    }
+    LV2_Handle handle() const { return lilv_instance_get_handle(instance); }
     EventSequence& getEvents() { return events; }
     LilvInstance* get() const { return instance; }
     const LilvPlugin* getPlugin() const { return plugin; }
     std::size_t audioInputCount() const { return audioIns.size(); }
     std::size_t audioOutputCount() const { return audioOuts.size(); }
     const std::vector<float>& getControls() const { return controls; }
+
+    // Every port's range and default, by index; the control inputs' symbols.
+    std::vector<float> mins, maxs, defaults;
+    std::vector<std::string> controlInputs;
 
 private:
     Host& host;
@@ -288,6 +347,104 @@ private:
     std::map<std::string, std::uint32_t> indices;
     std::vector<std::uint32_t> audioIns;
     std::vector<std::uint32_t> audioOuts;
+};
+
+// The plug-in's own state keys as a host keeps them between a save and a
+// restore.
+struct StateStore {
+    struct Value {
+        std::uint32_t type = 0;
+        std::string bytes;
+        bool operator==(const Value&) const = default;
+    };
+    std::map<std::uint32_t, Value> values;
+
+    bool save(const LV2_State_Interface& state, LV2_Handle instance)
+    {
+        const auto store = [](LV2_State_Handle h, std::uint32_t key, const void* value, std::size_t size,
+                              std::uint32_t type, std::uint32_t) {
+            static_cast<StateStore*>(h)->values[key] = {type, std::string(static_cast<const char*>(value), size)};
+            return LV2_STATE_SUCCESS;
+        };
+        return state.save(instance, store, this, 0, nullptr) == LV2_STATE_SUCCESS;
+    }
+    bool restore(const LV2_State_Interface& state, LV2_Handle instance) const
+    {
+        const auto retrieve = [](LV2_State_Handle h, std::uint32_t key, std::size_t* size, std::uint32_t* type,
+                                 std::uint32_t* flags) -> const void* {
+            const auto& all = static_cast<const StateStore*>(h)->values;
+            const auto it = all.find(key);
+            if (it == all.end())
+                return nullptr;
+            *size = it->second.bytes.size();
+            *type = it->second.type;
+            *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+            return it->second.bytes.data();
+        };
+        return state.restore(instance, retrieve, const_cast<StateStore*>(this), 0, nullptr) == LV2_STATE_SUCCESS;
+    }
+};
+
+// One instance made from the module's descriptor, as a host that loaded the
+// module itself makes it, with every port connected: a buffer per audio
+// port, an event sequence, the bypass, and the controls when values are
+// given. `Layout` tells the ports apart (audio inputs, outputs, side
+// chains, then events, enabled and the controls).
+template <typename Layout> class DescriptorInstance {
+public:
+    static constexpr int maxBlock = 8192;
+
+    DescriptorInstance(const LV2_Descriptor& d, const Layout& layout, double rate, const LV2_Feature* const* features,
+                       UridMap& urids, std::vector<float> controlValues = {})
+        : descriptor(d), ports(layout), events(urids, 4096), controls(std::move(controlValues))
+    {
+        handle = d.instantiate(&d, rate, "", features);
+        if (!handle)
+            return;
+        buffers.assign(static_cast<std::size_t>(ports.eventsPort()), std::vector<float>(maxBlock));
+        for (int p = 0; p < ports.eventsPort(); ++p)
+            connect(p, buffers[static_cast<std::size_t>(p)].data());
+        connect(ports.eventsPort(), events.get());
+        connect(ports.enabledPort(), &enabled);
+        for (std::size_t i = 0; i < controls.size(); ++i)
+            connect(ports.firstParameterPort() + static_cast<int>(i), &controls[i]);
+        d.activate(handle);
+    }
+    ~DescriptorInstance()
+    {
+        if (!handle)
+            return;
+        if (descriptor.deactivate)
+            descriptor.deactivate(handle);
+        descriptor.cleanup(handle);
+    }
+    DescriptorInstance(const DescriptorInstance&) = delete;
+    DescriptorInstance& operator=(const DescriptorInstance&) = delete;
+
+    bool ok() const { return handle != nullptr; }
+    void connect(int port, void* data) { descriptor.connect_port(handle, static_cast<std::uint32_t>(port), data); }
+    std::vector<float>& audio(int port) { return buffers[static_cast<std::size_t>(port)]; }
+    bool isInput(int port) const { return port < ports.firstOutput() || port >= ports.firstSideChain(); }
+
+    // One block; true when every output sample is finite.
+    bool run(int n)
+    {
+        descriptor.run(handle, static_cast<std::uint32_t>(n));
+        events.clear();
+        for (int o = ports.firstOutput(); o < ports.firstSideChain(); ++o)
+            for (int i = 0; i < n; ++i)
+                if (!std::isfinite(audio(o)[static_cast<std::size_t>(i)]))
+                    return false;
+        return true;
+    }
+
+    const LV2_Descriptor& descriptor;
+    Layout ports;
+    LV2_Handle handle = nullptr;
+    std::vector<std::vector<float>> buffers;
+    EventSequence events;
+    float enabled = 1.0f;
+    std::vector<float> controls;
 };
 
 } // namespace lv2test

@@ -163,29 +163,20 @@ TEST_F(Lv2Tools, Lv2fileRendersAsOstrandRenderWithTheSameSettingsOrFactoryPreset
 
 TEST_F(Lv2Tools, JalvRunsThePluginOnAJackServerWithoutComplaint)
 {
-    // A JACK server of our own with the dummy backend (no sound hardware),
     // jalv reading commands from a pipe that stays open for three seconds:
     // it moves controls, bypasses and un-bypasses, lists the controls, and
     // quits when the pipe closes.
-    const std::string server = "ostrand-test-" + std::to_string(::getpid());
     const std::string commands = path("commands");
-    std::ofstream(path("jalv.sh")) <<
-        "export JACK_DEFAULT_SERVER=" << server << "\n"
-        "jackd --no-realtime -d dummy -r 48000 -p 256 >/dev/null 2>&1 &\n"
-        "server=$!\n"
-        "for i in $(seq 100); do [ -S /dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0 ] && break; sleep 0.1; done\n"
-        "mkfifo " << commands << "\n"
+    testsupport::writeFile(path("jalv.sh"), testsupport::withJackServer(
+        "mkfifo " + commands + "\n"
         "( printf 'filter_1_freq = 0.4\\nfilter_1_peak = 0.8\\n'; sleep 1; printf 'enabled = 0\\n'; sleep 0.5\n"
-        "  printf 'enabled = 1\\n'; sleep 1; printf 'controls\\n'; sleep 0.5 ) > " << commands << " &\n"
-        "timeout 30 jalv urn:merovance:ostrand2 < " << commands << "\n"
-        "kill $server\n"
-        "wait $server\n";
+        "  printf 'enabled = 1\\n'; sleep 1; printf 'controls\\n'; sleep 0.5 ) > " + commands + " &\n"
+        "timeout 30 jalv urn:merovance:ostrand2 < " + commands));
     const std::string out = shell("bash " + path("jalv.sh")).output;
     EXPECT_NE(out.find("Plugin:       urn:merovance:ostrand2"), std::string::npos) << out.substr(0, 2000);
     std::istringstream lines(out);
-    std::string line;
     int controls = 0;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         std::string lower = line;
         for (char& c : lower)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -223,6 +223,41 @@ struct Pointer {
     void button(bool down) { XTestFakeButtonEvent(x, 1, down, 0); XFlush(x); }
 };
 
+// Presses at one point, moves in `steps` steps to another and releases,
+// giving the UI idle calls all along.
+inline void drag(EmbeddedUi& ui, Pointer& pointer, int fromX, int fromY, int toX, int toY, int steps = 5)
+{
+    pointer.move(fromX, fromY);
+    ui.spin(60);
+    pointer.button(true);
+    ui.spin(60);
+    for (int step = 1; step <= steps; ++step) {
+        pointer.move(fromX + (toX - fromX) * step / steps, fromY + (toY - fromY) * step / steps);
+        ui.spin(40);
+    }
+    pointer.button(false);
+    ui.spin();
+}
+
+inline void click(EmbeddedUi& ui, Pointer& pointer, int x, int y) { drag(ui, pointer, x, y, x, y, 1); }
+
+// A connection to the virtual display for each test.
+class OnDisplay : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(display().empty()) << "Xvfb did not start";
+        x = XOpenDisplay(display().c_str());
+        ASSERT_NE(x, nullptr);
+    }
+    void TearDown() override
+    {
+        if (x)
+            XCloseDisplay(x);
+    }
+    Display* x = nullptr;
+};
+
 // The log entries that mention `port`, in order.
 inline std::vector<std::string> entriesFor(const std::vector<std::string>& log, std::uint32_t port)
 {

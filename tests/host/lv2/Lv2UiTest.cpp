@@ -1,10 +1,11 @@
 // The editor's LV2 UI as hosts see it: embedded by a small host of our own
 // (Lv2UiHost.h) on a virtual display, driven through XTest, with the port
-// writes and touch grabs it hands the host recorded; two editors in one
-// process take only their own pointer; at the host's scale factor (1 or 2)
-// the window is the editor's own snapshot pixel for pixel; Help Topics opens
-// the manual of the bundle the host loaded. Then jalv's Gtk host embeds the
-// same UI, and its window is compared with the editor's snapshot.
+// writes and touch grabs it hands the host recorded; at the host's scale
+// factor (none offered, or 2) the window is the editor's own snapshot pixel
+// for pixel; two editors in one process take only their own pointer; Help
+// Topics opens the manual of the bundle the host loaded. Then jalv's Gtk
+// host embeds the same UI, and its window is compared with the editor's
+// snapshot.
 // gtest before Xlib, whose macros (None, Bool, Status) it would trip over.
 #include <gtest/gtest.h>
 
@@ -61,67 +62,63 @@ XResources serverResources(Display* x)
 
 } // namespace
 
-TEST(Lv2Ui, DragsShiftClicksAndUndoReachTheHostAsPortWritesInsideTouchGestures)
+using Lv2Ui = OnDisplay;
+
+TEST_F(Lv2Ui, AtTheHostsScaleTheWindowIsTheSnapshotAndDragsShiftClicksAndUndoReachTheHostInGestures)
 {
-    ASSERT_FALSE(display().empty()) << "Xvfb did not start";
-    Display* x = XOpenDisplay(display().c_str());
-    ASSERT_NE(x, nullptr);
     Host host;
-    Instance instance(host, pluginUri);
-    instance.set("filter_1_freq", 0.5f);
-    instance.set("filter_1_peak", 0.5f);
-    {
-        EmbeddedUi ui(host, instance, x);
+    Pointer pointer{x};
+    for (int offered : {0, 2}) {
+        const int scale = std::max(offered, 1); // none offered: the editor's own size
+        SCOPED_TRACE("scale " + std::to_string(offered));
+        imagetools::ScratchFolder dir;
+        const std::string snapshot = dir / "snapshot.png", screen = dir / "screen.png", part = dir / "part.png";
+        ASSERT_TRUE(imagetools::run("env -u DISPLAY '" OSTRAND_EDITOR "' --snapshot '" + snapshot + "' --scale " +
+                                    std::to_string(scale) + " --set 'Filter 1 Freq=0.5' --set 'Filter 1 Peak=0.5'"));
+        Instance instance(host, pluginUri);
+        instance.set("filter_1_freq", 0.5f);
+        instance.set("filter_1_peak", 0.5f);
+        EmbeddedUi ui(host, instance, x, 0, static_cast<float>(offered));
         ASSERT_TRUE(ui.open());
-        EXPECT_EQ(ui.size, std::make_pair(640, 522));
-        ui.spin();
+        EXPECT_EQ(ui.size, std::make_pair(640 * scale, 522 * scale));
+        ui.spin(300);
+        // The virtual screen (1024 x 768) shows the window, or its top left
+        // part, exactly as the editor's own snapshot of the same state.
+        ASSERT_TRUE(imagetools::run("DISPLAY=" + display() + " import -window root '" + screen + "'"));
+        ASSERT_TRUE(imagetools::run("convert '" + snapshot + "' -crop 1024x768+0+0 +repage -background black "
+                                    "-extent 1024x768 '" + part + "'"));
+        const std::string differing =
+            testsupport::runCommand("compare -metric AE '" + screen + "' '" + part + "' null:").output;
+        ASSERT_TRUE(!differing.empty() && std::isdigit(static_cast<unsigned char>(differing[0]))) << differing;
+        EXPECT_EQ(std::strtol(differing.c_str(), nullptr, 10), 0);
+
+        // Filter 1's dot sits at (10 + 620 x 0.5, 34 + 10 + 243 x 0.5) editor
+        // units: a drag of (64, -24) units in window pixels moves Freq and
+        // Peak by as much, in one gesture each.
         const std::uint32_t freq = instance.port("filter_1_freq"), peak = instance.port("filter_1_peak"),
                             slope = instance.port("filter_1_slope");
-
-        // Filter 1's dot sits at (10 + 620 x 0.5, 34 + 10 + 243 x 0.5).
-        Pointer pointer{x};
-        pointer.move(320, 165);
-        ui.spin(60);
-        pointer.button(true);
-        ui.spin(60);
-        for (int step = 1; step <= 4; ++step) {
-            pointer.move(320 + 16 * step, 165 - 6 * step);
-            ui.spin(40);
-        }
-        pointer.button(false);
-        ui.spin();
+        drag(ui, pointer, 320 * scale, 165 * scale, 384 * scale, 141 * scale, 4);
+        EXPECT_NEAR(instance.get("filter_1_freq"), 0.5f + 64.0f / 620.0f, 2e-3f);
+        EXPECT_NEAR(instance.get("filter_1_peak"), 0.5f + 24.0f / 243.0f, 5e-3f);
+        if (offered != 0)
+            continue;
         expectGesture(ui.log, freq);
         expectGesture(ui.log, peak);
-        EXPECT_NEAR(lastWrite(ui.log, freq), 0.5f + 64.0f / 620.0f, 2e-3f);
-        EXPECT_NEAR(lastWrite(ui.log, peak), 0.5f + 24.0f / 243.0f, 5e-3f);
-        EXPECT_NEAR(instance.get("filter_1_freq"), 0.5f + 64.0f / 620.0f, 2e-3f);
+        EXPECT_NEAR(lastWrite(ui.log, freq), instance.get("filter_1_freq"), 1e-4f);
 
         // A Shift-click on the dot where it is now steps the slope and
         // moves nothing.
         ui.log.clear();
         pointer.keys(true, XK_Shift_L);
-        pointer.move(384, 141);
-        ui.spin(60);
-        pointer.button(true);
-        ui.spin(60);
-        pointer.move(400, 150);
-        ui.spin(60);
-        pointer.button(false);
+        drag(ui, pointer, 384, 141, 400, 150, 1);
         pointer.keys(false, XK_Shift_L);
-        ui.spin();
         expectGesture(ui.log, slope);
         EXPECT_EQ(lastWrite(ui.log, slope), 2.0f);
         EXPECT_TRUE(std::isnan(lastWrite(ui.log, freq)));
 
         // Undo twice: the slope, then the drag; the host's controls follow.
-        for (int i = 0; i < 2; ++i) {
-            pointer.move(128, 17);
-            ui.spin(60);
-            pointer.button(true);
-            ui.spin(40);
-            pointer.button(false);
-            ui.spin();
-        }
+        click(ui, pointer, 128, 17);
+        click(ui, pointer, 128, 17);
         EXPECT_EQ(instance.get("filter_1_slope"), 1.0f);
         EXPECT_NEAR(instance.get("filter_1_freq"), 0.5f, 1e-4f);
         EXPECT_NEAR(instance.get("filter_1_peak"), 0.5f, 1e-4f);
@@ -134,14 +131,10 @@ TEST(Lv2Ui, DragsShiftClicksAndUndoReachTheHostAsPortWritesInsideTouchGestures)
         EXPECT_GT(at >> 16 & 0xff, 200u) << std::hex << at;
         EXPECT_LT(at & 0xff, 120u) << std::hex << at;
     }
-    XCloseDisplay(x);
 }
 
-TEST(Lv2Ui, TwoEditorsInOneProcessTakeOnlyTheirOwnPointerAndFiftyOpeningsLeaveNothingBehind)
+TEST_F(Lv2Ui, TwoEditorsInOneProcessTakeOnlyTheirOwnPointerAndFiftyOpeningsLeaveNothingBehind)
 {
-    ASSERT_FALSE(display().empty()) << "Xvfb did not start";
-    Display* x = XOpenDisplay(display().c_str());
-    ASSERT_NE(x, nullptr);
     Host host;
     Instance first(host, pluginUri), second(host, pluginUri);
     {
@@ -192,57 +185,10 @@ TEST(Lv2Ui, TwoEditorsInOneProcessTakeOnlyTheirOwnPointerAndFiftyOpeningsLeaveNo
     EXPECT_EQ(after.windows, before.windows);
     EXPECT_EQ(after.pixmaps, before.pixmaps);
     EXPECT_LT(heapAfter, heapBefore + (1u << 20)) << "heap in use grew from " << heapBefore << " to " << heapAfter;
-    XCloseDisplay(x);
 }
 
-TEST(Lv2Ui, AtTheHostsScaleFactorTheWindowIsTheSnapshotAndTheMouseMovesTheDot)
+TEST_F(Lv2Ui, HelpTopicsOpensTheManualOfTheLoadedBundleWithXdgOpen)
 {
-    ASSERT_FALSE(display().empty()) << "Xvfb did not start";
-    Display* x = XOpenDisplay(display().c_str());
-    ASSERT_NE(x, nullptr);
-    Host host;
-    for (int scale : {1, 2}) {
-        imagetools::ScratchFolder dir;
-        const std::string snapshot = dir / "snapshot.png", screen = dir / "screen.png", part = dir / "part.png";
-        ASSERT_TRUE(imagetools::run("env -u DISPLAY '" OSTRAND_EDITOR "' --snapshot '" + snapshot + "' --scale " +
-                                    std::to_string(scale) + " --set 'Filter 1 Freq=0.5' --set 'Filter 1 Peak=0.5'"));
-        Instance instance(host, pluginUri);
-        instance.set("filter_1_freq", 0.5f);
-        instance.set("filter_1_peak", 0.5f);
-        EmbeddedUi ui(host, instance, x, 0, static_cast<float>(scale));
-        ASSERT_TRUE(ui.open());
-        EXPECT_EQ(ui.size, std::make_pair(640 * scale, 522 * scale));
-        ui.spin(300);
-        // The virtual screen (1024 x 768) shows the window, or its top left
-        // part, exactly as the editor's own snapshot of the same state.
-        ASSERT_TRUE(imagetools::run("DISPLAY=" + display() + " import -window root '" + screen + "'"));
-        ASSERT_TRUE(imagetools::run("convert '" + snapshot + "' -crop 1024x768+0+0 +repage -background black "
-                                    "-extent 1024x768 '" + part + "'"));
-        const std::string differing =
-            xtest::capture("compare -metric AE '" + screen + "' '" + part + "' null: 2>&1");
-        ASSERT_TRUE(!differing.empty() && std::isdigit(static_cast<unsigned char>(differing[0]))) << differing;
-        EXPECT_EQ(std::strtol(differing.c_str(), nullptr, 10), 0) << "at scale " << scale;
-
-        // The pointer in window pixels: a drag of (64, -24) editor units
-        // from filter 1's dot moves Freq and Peak by as much.
-        Pointer pointer{x};
-        pointer.move(320 * scale, 165 * scale);
-        ui.spin(60);
-        pointer.button(true);
-        ui.spin(60);
-        pointer.move(384 * scale, 141 * scale);
-        ui.spin(60);
-        pointer.button(false);
-        ui.spin();
-        EXPECT_NEAR(instance.get("filter_1_freq"), 0.5f + 64.0f / 620.0f, 2e-3f) << "at scale " << scale;
-        EXPECT_NEAR(instance.get("filter_1_peak"), 0.5f + 24.0f / 243.0f, 5e-3f) << "at scale " << scale;
-    }
-    XCloseDisplay(x);
-}
-
-TEST(Lv2Ui, HelpTopicsOpensTheManualOfTheLoadedBundleWithXdgOpen)
-{
-    ASSERT_FALSE(display().empty()) << "Xvfb did not start";
     // A recorder first on PATH stands in for xdg-open.
     imagetools::ScratchFolder dir;
     const std::string opened = dir / "opened", recorder = dir / "xdg-open";
@@ -251,8 +197,6 @@ TEST(Lv2Ui, HelpTopicsOpensTheManualOfTheLoadedBundleWithXdgOpen)
     std::filesystem::permissions(recorder, std::filesystem::perms::owner_all);
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("PATH", (std::filesystem::path(recorder).parent_path().string() + ":" + path).c_str(), 1);
-    Display* x = XOpenDisplay(display().c_str());
-    ASSERT_NE(x, nullptr);
     Host host;
     Instance instance(host, pluginUri);
     {
@@ -262,62 +206,44 @@ TEST(Lv2Ui, HelpTopicsOpensTheManualOfTheLoadedBundleWithXdgOpen)
         // The Help button (496..538 x 6..28), then the first item of the
         // menu hanging from its lower left corner.
         Pointer pointer{x};
-        for (const auto& [px, py] : {std::pair{517, 17}, std::pair{516, 36}}) {
-            pointer.move(px, py);
-            ui.spin(60);
-            pointer.button(true);
-            ui.spin(40);
-            pointer.button(false);
-            ui.spin();
-        }
+        click(ui, pointer, 517, 17);
+        click(ui, pointer, 516, 36);
         for (int wait = 0; wait < 40 && !std::filesystem::exists(opened); ++wait)
             ui.spin(50);
     }
     ::setenv("PATH", path.c_str(), 1);
-    XCloseDisplay(x);
     ASSERT_TRUE(std::filesystem::exists(opened)) << "xdg-open was not run";
     std::string target;
     std::getline(std::ifstream(opened), target);
     EXPECT_EQ(std::filesystem::canonical(target), std::filesystem::canonical(OSTRAND_LV2_BUNDLE "/manual/index.html"));
 }
 
-TEST(Lv2Ui, JalvEmbedsTheEditorAsItsSnapshotShowsIt)
+TEST_F(Lv2Ui, JalvEmbedsTheEditorAsItsSnapshotShowsIt)
 {
-    ASSERT_FALSE(display().empty()) << "Xvfb did not start";
     imagetools::ScratchFolder dir;
-    const std::string snapshot = dir / "snapshot.png";
+    const std::string snapshot = dir / "snapshot.png", shot = dir / "jalv.png";
     ASSERT_TRUE(imagetools::run("env -u DISPLAY '" OSTRAND_EDITOR "' --snapshot '" + snapshot + "'"));
-    // jalv's Gtk host on a JACK server of our own with the dummy backend;
-    // the editor is the 640 x 522 window inside jalv's.
-    std::ofstream(dir / "jalv.sh") << "export LV2_PATH='" << std::filesystem::path(OSTRAND_LV2_BUNDLE).parent_path().string()
-                                   << "'\n"
-                                      "export JACK_DEFAULT_SERVER=ostrand-ui-test-$$\n"
-                                      "jackd --no-realtime -d dummy -r 48000 -p 256 >/dev/null 2>&1 &\n"
-                                      "server=$!\n"
-                                      "for i in $(seq 100); do [ -S /dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0 ] && break; sleep 0.1; done\n"
-                                      "timeout 40 jalv.gtk3 "
-                                   << pluginUri
-                                   << " >/dev/null 2>&1 &\n"
-                                      "jalv=$!\n"
-                                      "editor=\n"
-                                      "for i in $(seq 150); do\n"
-                                      "  top=$(xdotool search --name 'Ostrand' 2>/dev/null | head -1)\n"
-                                      "  [ -n \"$top\" ] && editor=$(xwininfo -tree -id $top | awk '/640x522\\+/ {print $1; exit}')\n"
-                                      "  [ -n \"$editor\" ] && break\n"
-                                      "  sleep 0.2\n"
-                                      "done\n"
-                                      "sleep 1.5\n"
-                                      "[ -n \"$editor\" ] && import -window $editor '"
-                                   << (dir / "jalv.png")
-                                   << "'\n"
-                                      "kill $jalv; wait $jalv 2>/dev/null\n"
-                                      "kill $server; wait $server 2>/dev/null\n";
-    imagetools::run("bash '" + dir / "jalv.sh" + "'");
-    const imagetools::RgbaImage shot = imagetools::readWithImageMagick(dir / "jalv.png");
-    ASSERT_EQ(shot.width, 640) << "jalv showed no editor";
-    ASSERT_EQ(shot.height, 522);
-    const std::string differing = xtest::capture("compare -metric AE -fuzz 3% '" + dir / "jalv.png" + "' '" +
-                                                 snapshot + "' null: 2>&1");
+    // jalv's Gtk host; the editor is the 640 x 522 window inside jalv's.
+    testsupport::writeFile(dir / "jalv.sh", testsupport::withJackServer(
+        "export LV2_PATH='" + std::filesystem::path(OSTRAND_LV2_BUNDLE).parent_path().string() + "'\n"
+        "timeout 40 jalv.gtk3 " + pluginUri + " >/dev/null 2>&1 &\n"
+        "jalv=$!\n"
+        "editor=\n"
+        "for i in $(seq 150); do\n"
+        "  top=$(xdotool search --name 'Ostrand' 2>/dev/null | head -1)\n"
+        "  [ -n \"$top\" ] && editor=$(xwininfo -tree -id $top | awk '/640x522\\+/ {print $1; exit}')\n"
+        "  [ -n \"$editor\" ] && break\n"
+        "  sleep 0.2\n"
+        "done\n"
+        "sleep 1.5\n"
+        "[ -n \"$editor\" ] && import -window $editor '" + shot + "'\n"
+        "kill $jalv; wait $jalv 2>/dev/null"));
+    testsupport::runCommand("bash '" + dir / "jalv.sh" + "'");
+    const imagetools::RgbaImage image = imagetools::readWithImageMagick(shot);
+    ASSERT_EQ(image.width, 640) << "jalv showed no editor";
+    ASSERT_EQ(image.height, 522);
+    const std::string differing =
+        testsupport::runCommand("compare -metric AE -fuzz 3% '" + shot + "' '" + snapshot + "' null:").output;
     // compare prints a count, or an error text that strtol would read as 0.
     ASSERT_TRUE(!differing.empty() && std::isdigit(static_cast<unsigned char>(differing[0]))) << differing;
     EXPECT_LT(std::strtol(differing.c_str(), nullptr, 10), 200) << differing;
