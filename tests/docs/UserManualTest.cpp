@@ -4,7 +4,9 @@
 // here; the page passes tidy, every link and picture in it resolves, every
 // file of it is used, every editor picture is one the picture script makes,
 // and the build puts the manual into the plug-in's bundle, where the
-// renderer's --help points.
+// renderer's --help points and where a bundle installed elsewhere finds its
+// own copy. (Clicking Help Topics in the embedded editor is tested with the
+// LV2 UI in tests/host/lv2/Lv2UiTest.cpp.)
 #include "editor/EditorButton.h"
 #include "editor/EditorTopBar.h"
 #include "editor/OstrandInterface.h"
@@ -250,4 +252,25 @@ TEST(UserManual, TheBundleCarriesItAndTheRendererSaysWhere)
     const testsupport::Outcome help = runCommand("'" OSTRAND_RENDER "' --help");
     ASSERT_EQ(help.status, 0);
     EXPECT_NE(help.output.find(fs::canonical(installed / "index.html").string()), std::string::npos) << help.output;
+}
+
+TEST(HelpTopics, AnInstalledBundleNamesItsOwnCopyOfTheManual)
+{
+    // Installed as ./dev install does it: the whole bundle in another LV2
+    // folder, which a real host (lv2file) is told to search. Under a folder
+    // name of its own, so that only the module's own place leads to this
+    // copy. The last instance writes the settings back, the help file's name
+    // among them.
+    testsupport::ScratchFolder dir;
+    const fs::path installed = fs::path(dir / "lv2") / "ostrand-installed.lv2";
+    fs::create_directories(installed.parent_path());
+    fs::copy(OSTRAND_LV2_BUNDLE, installed, fs::copy_options::recursive);
+    ASSERT_EQ(runCommand("sox -n -r 48000 -c 4 '" + dir / "in.wav" + "' trim 0 0.05").status, 0);
+    const testsupport::Outcome hosted = runCommand("XDG_CONFIG_HOME='" + dir / "config" + "' LV2_PATH='" + dir / "lv2" +
+                                                   "' lv2file -i '" + dir / "in.wav" + "' -o '" + dir / "out.wav" +
+                                                   "' urn:merovance:ostrand2");
+    ASSERT_EQ(hosted.status, 0) << hosted.output;
+    const std::string settings = readFile(dir / "config/Merovance/Ostrand/2.0.settings");
+    const std::string manual = fs::canonical(installed / "manual/index.html").string();
+    EXPECT_NE(settings.find("sz \"HelpFileName\" \"" + manual + "\"\n"), std::string::npos) << settings;
 }

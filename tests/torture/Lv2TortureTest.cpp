@@ -52,8 +52,7 @@ public:
     Lv2Case(Host& h, std::uint32_t s)
         : log(s), host(h), seed(s), random(s), uri(random.pick(uris)), rate(random.sampleRate()),
           instance(std::make_unique<Instance>(host, uri, rate)), channels(instance->audioOutputCount()),
-          mins(instance->mins), maxs(instance->maxs), defaults(instance->defaults),
-          controlPorts(instance->controlInputs)
+          mins(instance->mins), maxs(instance->maxs), defaults(instance->defaults), controlPorts(instance->controlInputs)
     {
         log.note(uri + " at " + std::to_string(rate));
         randomPorts(true);
@@ -244,8 +243,8 @@ private:
     double rate;
     std::unique_ptr<Instance> instance;
     std::size_t channels;
-    std::vector<float> mins, maxs, defaults;
-    std::vector<std::string> controlPorts;
+    const std::vector<float>&mins, &maxs, &defaults;
+    const std::vector<std::string>& controlPorts;
     HostInput input;
     std::vector<float> out[2] = {std::vector<float>(HostInput::maxBlock), std::vector<float>(HostInput::maxBlock)};
     std::vector<LilvState*> saved;

@@ -110,8 +110,9 @@ TEST(ThreadTorture, InstancesMadeRunAndDestroyedOnManyThreadsAtOnce)
                     const float* inputs[2] = {in.data(), in.data()};
                     float* outputs[2] = {out.data(), out.data()};
                     randomizeParameters(plugin, r);
-                    plugin.process(inputs, 2, outputs, 1, r.integer(1, 2048));
-                    failures += allFinite(out.data(), 1) ? 0 : 1;
+                    const int n = r.integer(1, 2048);
+                    plugin.process(inputs, 2, outputs, 1, n);
+                    failures += allFinite(out.data(), n) ? 0 : 1;
                 } else {
                     Hosted h(*module.descriptors[static_cast<std::size_t>(type)],
                              group.getTypes()[static_cast<std::size_t>(type)].ports, rate, host);

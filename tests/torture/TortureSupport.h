@@ -89,16 +89,9 @@ enum class Input { silence, dc, noise, sine, impulses, denormals, nonFinite };
 
 inline const char* name(Input kind)
 {
-    switch (kind) {
-    case Input::silence: return "silence";
-    case Input::dc: return "DC";
-    case Input::noise: return "full-scale noise";
-    case Input::sine: return "sine";
-    case Input::impulses: return "impulses";
-    case Input::denormals: return "denormals";
-    case Input::nonFinite: return "NaN/infinity burst";
-    }
-    return "?";
+    static const char* const names[] = {"silence", "DC", "full-scale noise", "sine", "impulses", "denormals",
+                                        "NaN/infinity burst"};
+    return names[static_cast<int>(kind)];
 }
 
 // Most blocks carry signal; bad ones are rarer so the plug-in has time to

@@ -86,18 +86,11 @@ std::vector<Signal> noiseChannels(std::size_t channels, int length, std::uint32_
     return s;
 }
 
-std::vector<const float*> pointers(const std::vector<Signal>& s)
+// The channels' buffers, const for inputs.
+template <typename Channels> auto pointers(Channels& s)
 {
-    std::vector<const float*> p;
-    for (const Signal& x : s)
-        p.push_back(x.data());
-    return p;
-}
-
-std::vector<float*> pointers(std::vector<Signal>& s)
-{
-    std::vector<float*> p;
-    for (Signal& x : s)
+    std::vector<decltype(s[0].data())> p;
+    for (auto& x : s)
         p.push_back(x.data());
     return p;
 }
