@@ -45,8 +45,6 @@ void FunctionTable::build(int requestedPoints, const FunctionTableFunction& func
         static_cast<float>(function.evaluate(hi));
 
     indexOffset = hi != lo ? (n - 1) * lo / (hi - lo) : 0.0;
-    integerOffset = static_cast<int32_t>(indexOffset);
-    fractionalOffset = static_cast<float>(indexOffset - integerOffset);
 }
 
 float FunctionTable::lookup(float x) const
@@ -57,16 +55,5 @@ float FunctionTable::lookup(float x) const
     const auto whole = static_cast<int32_t>(t);  // toward zero
     const float weight = static_cast<float>(t - whole);
     const float* v = values.data() + (whole & (points - 1));
-    return v[0] + (v[1] - v[0]) * weight;
-}
-
-float FunctionTable::lookupFloor(float x) const
-{
-    float t = x * reciprocal - fractionalOffset;
-    if (!(std::fabs(t) < static_cast<float>(maxPosition)))
-        t = 0.0f;
-    const float whole = std::floor(t);
-    const float weight = t - whole;
-    const float* v = values.data() + ((static_cast<int32_t>(whole) - integerOffset) & (points - 1));
     return v[0] + (v[1] - v[0]) * weight;
 }

@@ -32,24 +32,14 @@ public:
     // settled at both ends (where a wrapped index would read the other end).
     float lookupInside(float x) const { return lookup(x < lower ? lower : x > upper ? upper : x); }
 
-    // Floors the table position, as the output clip stage does for four
-    // values at a time (see StateVariableKernel.h); the scalar form exists
-    // for tests and for callers outside the audio loop.
-    float lookupFloor(float x) const;
-
     int pointCount() const { return points; }
     float lowerBound() const { return lower; }
     float upperBound() const { return upper; }
     float reciprocalStep() const { return reciprocal; }
-    float offsetFraction() const { return fractionalOffset; }
-    int32_t offsetInteger() const { return integerOffset; }
-    int32_t indexMask() const { return points - 1; }
     const float* data() const { return values.data(); }
 
 private:
     float reciprocal = 0;
-    float fractionalOffset = 0;
-    int32_t integerOffset = 0;
     float upper = 0;
     float lower = 0;
     double indexOffset = 0;

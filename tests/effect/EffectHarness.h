@@ -4,6 +4,7 @@
 // renders through GenericPlugin::process in host blocks. (Every test program
 // runs in a home of its own: see ScratchHome.cpp.)
 
+#include "Signals.h"
 #include "TestFiles.h"
 #include "effect/OstrandPlugin.h"
 #include "framework/AbstractPluginParameter.h"
@@ -12,55 +13,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <memory>
-#include <numbers>
 #include <string>
 #include <vector>
 
 namespace effecttest {
 
-using Signal = std::vector<float>;
+using testsignals::maxDifference;
+using testsignals::rms;
+using testsignals::Signal;
 
 inline Signal sine(int n, double hz, double amplitude = 0.5, double rate = 48000.0)
 {
-    Signal s(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        s[static_cast<std::size_t>(i)] =
-            static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * i / rate));
-    return s;
+    return testsignals::sine(n, hz, amplitude, rate);
 }
 
-// Uniform white noise in [-amplitude, amplitude), reproducible.
 inline Signal noise(int n, std::uint32_t seed, double amplitude = 0.5)
 {
-    Signal s(static_cast<std::size_t>(n));
-    std::uint32_t x = seed ? seed : 1u;
-    for (auto& v : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        v = static_cast<float>(amplitude * (static_cast<double>(x) / 2147483648.0 - 1.0));
-    }
-    return s;
-}
-
-inline double rms(const Signal& s, std::size_t from = 0, std::size_t to = SIZE_MAX)
-{
-    to = std::min(to, s.size());
-    double sum = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-        sum += static_cast<double>(s[i]) * static_cast<double>(s[i]);
-    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
-}
-
-inline double maxDifference(const Signal& a, const Signal& b, std::size_t from = 0)
-{
-    double worst = 0.0;
-    for (std::size_t i = from; i < std::min(a.size(), b.size()); ++i)
-        worst = std::max(worst, std::fabs(static_cast<double>(a[i]) - static_cast<double>(b[i])));
-    return worst;
+    return testsignals::noise(n, seed, amplitude);
 }
 
 // Sets parameters as the renderer's --set does; fails the test on an error.
@@ -68,6 +39,17 @@ inline void set(GenericPlugin& plugin, const std::string& assignment)
 {
     const ParameterAssignment a = applyParameterAssignment(plugin, assignment);
     ASSERT_TRUE(a.ok()) << a.error;
+}
+
+// A new instance with the settings applied at once, as a host's before it plays.
+inline std::unique_ptr<OstrandPlugin> effect(int channels, const std::vector<std::string>& settings,
+                                             float rate = 48000.0f)
+{
+    auto p = std::make_unique<OstrandPlugin>(channels, rate);
+    for (const std::string& s : settings)
+        set(*p, s);
+    p->applyQueuedChangesAtOnce();
+    return p;
 }
 
 inline AbstractPluginParameter& parameter(const GenericPlugin& plugin, const std::string& name)

@@ -9,19 +9,6 @@
 
 using namespace effecttest;
 
-namespace {
-
-std::unique_ptr<OstrandPlugin> effect(int channels, const std::vector<std::string>& settings)
-{
-    auto p = std::make_unique<OstrandPlugin>(channels, 48000.0f);
-    for (const std::string& s : settings)
-        set(*p, s);
-    p->applyQueuedChangesAtOnce();
-    return p;
-}
-
-} // namespace
-
 // What each channel path runs as the routing settings change while playing:
 // the routing configuration, how many filters, which of them (a bit each),
 // which way the mid/side switch stands, and how many routing positions the

@@ -18,14 +18,9 @@ const std::vector<std::string> characteristics = {"Merovance One", "Smooth", "Ra
                                                   "Gentle",        "Tube",   "Metal", "Easy Going", "Clean"};
 constexpr int tableCharacteristics = 10;  // the first ten; "Clean" is the linear one
 
-Signal renderWith(const std::vector<std::string>& settings, const Signal& in, int block = 512,
-                  float rate = 48000.0f)
+Signal renderWith(const std::vector<std::string>& settings, const Signal& in, int block = 512)
 {
-    OstrandPlugin plugin(1, rate);
-    for (const std::string& s : settings)
-        set(plugin, s);
-    plugin.applyQueuedChangesAtOnce();
-    return render(plugin, {in}, block)[0];
+    return render(*effect(1, settings), {in}, block)[0];
 }
 
 std::string characteristic(int c) { return "Filter 1 Characteristic=" + characteristics[static_cast<std::size_t>(c)]; }

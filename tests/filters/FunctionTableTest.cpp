@@ -22,48 +22,31 @@ public:
 
 }  // namespace
 
-TEST(FunctionTable, PointCountSamplingGuardPointAndInterpolation)
+// Points: a power of two (a mask wraps the index), sampled from the lower
+// bound (bounds given the wrong way round are put in order), one guard point
+// past the end; between points the chord. Out of the domain the index wraps
+// (one period of points further on the table repeats), unless held inside
+// first; inputs no position can hold read as position 0.
+TEST(FunctionTable, SamplingInterpolationAndOutOfDomainReads)
 {
     EXPECT_EQ(FunctionTable(4906, Identity(), 0, 1).pointCount(), 8192);
     EXPECT_EQ(FunctionTable(4096, Identity(), 0, 1).pointCount(), 4096);
-    EXPECT_EQ(FunctionTable(3, Identity(), 0, 1).pointCount(), 4);
     EXPECT_EQ(FunctionTable(1, Identity(), 0, 1).pointCount(), 2);
-
-    // Bounds given the wrong way round are put in order.
     const FunctionTable t(8, Square(), 3.0, -4.0);
-    EXPECT_EQ(t.lowerBound(), -4.0f);
-    EXPECT_EQ(t.upperBound(), 3.0f);
-    const double step = 7.0 / 7.0;
     for (int i = 0; i < 8; ++i) {
-        const double x = -4.0 + i * step;
-        EXPECT_FLOAT_EQ(t.data()[i], static_cast<float>(x * x)) << i;
+        const double x = -4.0 + i;
         EXPECT_FLOAT_EQ(t.lookup(static_cast<float>(x)), static_cast<float>(x * x)) << i;
     }
-    EXPECT_EQ(t.data()[8], t.data()[7]);  // guard point
-    // Between points the lookup is the chord, not the function.
+    EXPECT_EQ(t.data()[8], t.data()[7]);
     EXPECT_FLOAT_EQ(t.lookup(-3.5f), 0.5f * (16.0f + 9.0f));
-    EXPECT_FLOAT_EQ(t.lookupFloor(0.25f), 0.75f * 0.0f + 0.25f * 1.0f);
-}
 
-TEST(FunctionTable, OutOfDomainInputsWrapAndTruncationDiffersFromFlooring)
-{
-    // Identity over [0, 1] with 4 points: step 1/3, index = 3x.
-    const FunctionTable t(4, Identity(), 0.0, 1.0);
-    // Truncation toward zero keeps index 0 for a small negative position and
-    // extrapolates along the first chord...
-    EXPECT_NEAR(t.lookup(-0.1f), -0.1f, 1e-6f);
-    // ...flooring steps to index -1, which wraps to the last point (and its guard).
-    EXPECT_NEAR(t.lookupFloor(-0.1f), 1.0f, 1e-6f);
-    // One period (4 steps) further on, the table repeats itself.
-    EXPECT_NEAR(t.lookup(0.5f + 4.0f / 3.0f), t.lookup(0.5f), 1e-5f);
-    // Held inside the domain, the ends hold instead.
-    EXPECT_EQ(t.lookupInside(-0.1f), 0.0f);
-    EXPECT_EQ(t.lookupInside(1.0f + 4.0f / 3.0f), 1.0f);
-    EXPECT_NEAR(t.lookupInside(0.5f), 0.5f, 1e-6f);
-    // Inputs no position can hold read as position 0 instead of undefined behaviour.
-    EXPECT_TRUE(std::isfinite(t.lookup(std::numeric_limits<float>::quiet_NaN())));
-    EXPECT_TRUE(std::isfinite(t.lookup(1e30f)));
-    EXPECT_TRUE(std::isfinite(t.lookupFloor(-std::numeric_limits<float>::infinity())));
+    const FunctionTable line(4, Identity(), 0.0, 1.0);  // step 1/3
+    EXPECT_NEAR(line.lookup(-0.1f), -0.1f, 1e-6f);       // truncated toward 0: the first chord
+    EXPECT_NEAR(line.lookup(0.5f + 4.0f / 3.0f), line.lookup(0.5f), 1e-5f);
+    EXPECT_EQ(line.lookupInside(-0.1f), 0.0f);
+    EXPECT_EQ(line.lookupInside(1.0f + 4.0f / 3.0f), 1.0f);
+    EXPECT_TRUE(std::isfinite(line.lookup(std::numeric_limits<float>::quiet_NaN())));
+    EXPECT_TRUE(std::isfinite(line.lookup(-1e30f)));
 }
 
 TEST(FunctionTable, SharedCoefficientTablesFollowTheirClosedForms)

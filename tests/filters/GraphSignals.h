@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AllocationCounter.h"
+#include "Signals.h"
 #include "wave/Graph.h"
 #include "wave/MuteController.h"
 #include "wave/Source.h"
@@ -8,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <numbers>
 #include <vector>
 
 // Test signals for graph nodes: sources that play prepared samples or hold a
@@ -88,24 +87,14 @@ inline std::vector<float> render(wave::Graph& graph, wave::Producer& node, int t
     return out;
 }
 
-inline std::vector<float> sine(int count, float frequency, float amplitude, float sampleRate = 44100.0f)
+// Graph tests run at the graph's default rate unless they say otherwise.
+inline std::vector<float> sine(int count, double hz, double amplitude, double rate = 44100.0)
 {
-    std::vector<float> s(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        s[static_cast<std::size_t>(i)] =
-            amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * static_cast<double>(frequency) *
-                                                    i / static_cast<double>(sampleRate)));
-    return s;
+    return testsignals::sine(count, hz, amplitude, rate);
 }
 
-// Largest |x[i] - x[i - 1]| over [from, to).
-inline float largestStep(const std::vector<float>& x, std::size_t from, std::size_t to)
-{
-    float step = 0.0f;
-    for (std::size_t i = std::max<std::size_t>(from, 1); i < std::min(to, x.size()); ++i)
-        step = std::max(step, std::fabs(x[i] - x[i - 1]));
-    return step;
-}
+using testsignals::largestStep;
+using testsignals::noise;
 
 // Real-time code must not allocate; sanitizer builds cannot count.
 inline void expectNoAllocations(const testsupport::AllocationScope& scope)
