@@ -57,7 +57,6 @@ public:
     {
         return from[static_cast<std::size_t>(integer(0, static_cast<int>(from.size()) - 1))];
     }
-    std::mt19937_64& get() { return engine; }
 
     // Host block lengths: the edges of the graph's 1024-sample blocks and
     // of the vector loops a third of the time, else spread evenly over the

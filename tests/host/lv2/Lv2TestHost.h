@@ -330,7 +330,6 @@ public:
     EventSequence& getEvents() { return events; }
     LilvInstance* get() const { return instance; }
     const LilvPlugin* getPlugin() const { return plugin; }
-    std::size_t audioInputCount() const { return audioIns.size(); }
     std::size_t audioOutputCount() const { return audioOuts.size(); }
     const std::vector<float>& getControls() const { return controls; }
 
