@@ -15,10 +15,10 @@
 
 namespace {
 
-// Transition bands of the two half-band stages, as fractions of their
-// higher rate: the first passes up to 0.417 and stops from 0.583 of the
-// base rate (20 and 28 kHz at 48 kHz: 49 dB); the second, at twice that,
-// only has to stop the images around the doubled rate (73 dB).
+// Transition bands of the two elliptic half-band stages, as fractions of
+// their higher rate: the first passes up to 0.417 and stops from 0.583 of
+// the base rate (20 and 28 kHz at 48 kHz: 49 dB); the second, at twice
+// that, only has to stop the images around the doubled rate (73 dB).
 constexpr double firstTransition = 1.0 / 12.0;
 constexpr double secondTransition = 0.3;
 
@@ -118,7 +118,8 @@ void OversampledClip::State::keepLanes(const State& before, LaneMask active)
 {
     up1.keepLanes(before.up1, active);
     up2.keepLanes(before.up2, active);
-    down2.keepLanes(before.down2, active);
+    for (int k = 0; k < 5; ++k)
+        downHistory[k] = select(active, downHistory[k], before.downHistory[k]);
     down1.keepLanes(before.down1, active);
     for (auto [now, then] : {std::pair{&previousDrive, &before.previousDrive},
                              std::pair{&previousArgument, &before.previousArgument},
@@ -189,6 +190,15 @@ inline LaneVector meanBetween(LaneVector x, const CurvePoint& here, LaneVector p
     return select(distance > closeArguments, quotient, 0.5f * (here.value + before.value));
 }
 
+// The short half-band filter from four times to twice the rate: the
+// output centred on `centre`, from its neighbours at distance one and
+// three, (-1, 0, 9, 16, 9, 0, -1) / 32.
+inline LaneVector decimate(LaneVector centre, LaneVector near, LaneVector nearOther, LaneVector far,
+                           LaneVector farOther)
+{
+    return (0.5f * centre + (9.0f / 32.0f) * (near + nearOther)) - (1.0f / 32.0f) * (far + farOther);
+}
+
 inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& previous, CurvePoint& before)
 {
     const CurvePoint here = evaluate(x, curve);
@@ -251,10 +261,19 @@ void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive
     memory.previousIntegral = before.integral;
     memory.previousValue = before.value;
 
-    auto out2 = memory.down2;
-    for (int j = 0; j < 2 * n; ++j)
-        twice[j] = out2.run(fourfold[2 * j], fourfold[2 * j + 1], c2);
-    memory.down2 = out2;
+    // Each pair of fourfold samples gives the output centred two samples
+    // before the pair's second: the filter reaches one sample beyond it.
+    LaneVector h[5];
+    for (int k = 0; k < 5; ++k)
+        h[k] = memory.downHistory[k];
+    for (int j = 0; j < 2 * n; ++j) {
+        const LaneVector x0 = fourfold[2 * j];
+        const LaneVector x1 = fourfold[2 * j + 1];
+        twice[j] = decimate(h[3], h[2], h[4], h[0], x1);
+        h[0] = h[2], h[1] = h[3], h[2] = h[4], h[3] = x0, h[4] = x1;
+    }
+    for (int k = 0; k < 5; ++k)
+        memory.downHistory[k] = h[k];
 
     auto out1 = memory.down1;
     for (int i = 0; i < n; ++i)
@@ -454,15 +473,16 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
     auto& u1b = memory.up1.b().states();
     auto& u2a = memory.up2.a().states();
     auto& u2b = memory.up2.b().states();
-    auto& d2a = memory.down2.a().states();
-    auto& d2b = memory.down2.b().states();
     auto& d1a = memory.down1.a().states();
     auto& d1b = memory.down1.b().states();
     LaneVector up1In = lowHalves(u1a[0], u1b[0]), up1Mid = lowHalves(u1a[1], u1b[1]), up1Out = u1a[2];
-    LaneVector up2In = lowHalves(u2a[0], u2b[0]), up2Out = lowHalves(u2a[1], u2b[1]);
-    LaneVector down2In = lowHalves(d2a[0], d2b[0]), down2Out = lowHalves(d2a[1], d2b[1]);
     LaneVector down1In = lowHalves(d1a[0], d1b[0]), down1Mid = lowHalves(d1a[1], d1b[1]), down1Out = d1a[2];
-    LaneVector pending2 = memory.down2.pending();
+    LaneVector up2In = lowHalves(u2a[0], u2b[0]), up2Out = lowHalves(u2a[1], u2b[1]);
+    // The short filter's history, two samples to a vector: the fourfold
+    // curve outputs c[-4], c[-2] (even), c[-3], c[-1] (odd) and c[-5], c[-3].
+    const LaneVector* dh = memory.downHistory;
+    LaneVector downEven = lowHalves(dh[1], dh[3]), downOdd = lowHalves(dh[2], dh[4]),
+               downShifted = lowHalves(dh[0], dh[2]);
     LaneVector pending1 = memory.down1.pending();
     // The curve's previous point, in lanes 2, 3 as if it ended a pair.
     LaneVector last = lowHalf(memory.previousArgument);
@@ -488,18 +508,18 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
     curvePairs(pairs, n, drive2, gain2, shape, last, lastPoint);
 
     for (int i = 0; i < n; ++i) {
-        // Down to twice the rate: A reads the even sample of a pair, B the
-        // odd one of the pair before.
-        const LaneVector y0 = pairs[2 * i];
-        const LaneVector r0 = allpass(lowHalves(y0, pending2), second, down2In, down2Out);
-        const LaneVector y1 = pairs[2 * i + 1];
-        const LaneVector r1 = allpass(lowHalves(y1, highHalf(y0)), second, down2In, down2Out);
-        pending2 = highHalf(y1);
-        const LaneVector d0 = half * (r0 + highHalf(r0));
-        const LaneVector d1 = half * (r1 + highHalf(r1));
+        // Down to twice the rate: outputs centred on c[4i - 2] and c[4i].
+        const LaneVector even = lowHalves(pairs[2 * i], pairs[2 * i + 1]);
+        const LaneVector odd = __builtin_shufflevector(pairs[2 * i], pairs[2 * i + 1], 2, 3, 6, 7);
+        const LaneVector shiftedOdd = __builtin_shufflevector(downOdd, odd, 2, 3, 4, 5);
+        const LaneVector d = decimate(__builtin_shufflevector(downEven, even, 2, 3, 4, 5), downOdd, shiftedOdd,
+                                      downShifted, odd);
+        downEven = even;
+        downOdd = odd;
+        downShifted = shiftedOdd;
         // Down to the base rate, as the first stage up but mirrored.
-        const LaneVector in = lowHalves(d0, pending1);
-        pending1 = d1;
+        const LaneVector in = lowHalves(d, pending1);
+        pending1 = highHalf(d);
         const LaneVector oldDownMid = down1Mid;
         const LaneVector t1 = allpass(in, first, down1In, down1Mid);
         const LaneVector t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
@@ -511,10 +531,10 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
     u1a[0] = up1In, u1a[1] = up1Mid, u1a[2] = up1Out;
     u1b[0] = highHalf(up1In), u1b[1] = highHalf(up1Mid);
     u2a[0] = up2In, u2a[1] = up2Out, u2b[0] = highHalf(up2In), u2b[1] = highHalf(up2Out);
-    d2a[0] = down2In, d2a[1] = down2Out, d2b[0] = highHalf(down2In), d2b[1] = highHalf(down2Out);
+    memory.downHistory[0] = downShifted, memory.downHistory[1] = downEven, memory.downHistory[2] = downOdd;
+    memory.downHistory[3] = highHalf(downEven), memory.downHistory[4] = highHalf(downOdd);
     d1a[0] = down1In, d1a[1] = down1Mid, d1a[2] = down1Out;
     d1b[0] = highHalf(down1In), d1b[1] = highHalf(down1Mid);
-    memory.down2.pending() = pending2;
     memory.down1.pending() = pending1;
     memory.previousArgument = highHalf(last);
     memory.previousIntegral = highHalf(lastPoint.integral);

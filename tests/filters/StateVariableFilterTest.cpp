@@ -96,13 +96,16 @@ std::vector<float> run(StateVariableFilter& filter, const std::vector<float>& in
 // The output stage, seen from a quiet signal: at four times the rate
 // neighbouring arguments lie so close that the curve's mean between them is
 // the mean of its two values, a two-sample average there, |cos(w / 8)| at
-// the base rate's w; the half-band filters around it are flat to 1e-6; and
-// the 5 Hz DC blocker (1 - 1/z) / (1 - R/z) follows.
+// the base rate's w; the elliptic half-band filters around it are flat to
+// 1e-6, the short one on the way down, (-1, 0, 9, 16, 9, 0, -1) / 32 at the
+// fourfold rate, is (8 + 9 cos(w / 4) - cos(3 w / 4)) / 16; and the 5 Hz DC
+// blocker (1 - 1/z) / (1 - R/z) follows.
 double outputStageResponse(double omega, double rate)
 {
     const double r = std::exp(-2.0 * std::numbers::pi * 5.0 / rate);
     const Complex z = std::polar(1.0, omega);
-    return std::fabs(std::cos(omega / 8.0)) * std::abs((1.0 - 1.0 / z) / (1.0 - r / z));
+    const double shortFilter = (8.0 + 9.0 * std::cos(omega / 4.0) - std::cos(0.75 * omega)) / 16.0;
+    return std::fabs(std::cos(omega / 8.0)) * shortFilter * std::abs((1.0 - 1.0 / z) / (1.0 - r / z));
 }
 
 // At peak 0 the plain filter is a linear state-variable filter (amount 0,
