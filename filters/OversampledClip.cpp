@@ -279,6 +279,7 @@ void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive
     for (int i = 0; i < n; ++i)
         x[i] = out1.run(twice[2 * i], twice[2 * i + 1], c1);
     memory.down1 = out1;
+    blockDc(x, n);
 }
 
 void OversampledClip::readPrevious(LaneVector drive, const ClipCurve& curve)
@@ -484,6 +485,8 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
     LaneVector downEven = lowHalves(dh[1], dh[3]), downOdd = lowHalves(dh[2], dh[4]),
                downShifted = lowHalves(dh[0], dh[2]);
     LaneVector pending1 = memory.down1.pending();
+    const LaneVector pole = splat<LaneVector>(dcPole);
+    LaneVector dcIn = memory.dcInput, dcOut = memory.dcOutput;
     // The curve's previous point, in lanes 2, 3 as if it ended a pair.
     LaneVector last = lowHalf(memory.previousArgument);
     CurvePoint lastPoint{lowHalf(memory.previousIntegral), lowHalf(memory.previousValue)};
@@ -524,7 +527,12 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
         const LaneVector t1 = allpass(in, first, down1In, down1Mid);
         const LaneVector t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
         down1Out = t2;
-        x[i] = half * (t2 + highHalf(t1));
+        // The DC blocker, as blockDc has it; its recursion runs beside
+        // the half-band filter's instead of after it.
+        const LaneVector y = half * (t2 + highHalf(t1));
+        dcOut = y - dcIn + pole * dcOut;
+        dcIn = y;
+        x[i] = dcOut;
     }
 
     // Back into the lanes' own arrangement (lanes 2, 3 are put back by the owner).
@@ -536,16 +544,18 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
     d1a[0] = down1In, d1a[1] = down1Mid, d1a[2] = down1Out;
     d1b[0] = highHalf(down1In), d1b[1] = highHalf(down1Mid);
     memory.down1.pending() = pending1;
+    memory.dcInput = dcIn;
+    memory.dcOutput = select(isFiniteMask(dcOut), dcOut, zero);
     memory.previousArgument = highHalf(last);
     memory.previousIntegral = highHalf(lastPoint.integral);
     memory.previousValue = highHalf(lastPoint.value);
 }
 
-void OversampledClip::blockDc(LaneVector* work, int begin, int end)
+void OversampledClip::blockDc(LaneVector* work, int n)
 {
     LaneVector in = memory.dcInput;
     LaneVector out = memory.dcOutput;
-    for (int s = begin; s < end; ++s) {
+    for (int s = 0; s < n; ++s) {
         const LaneVector x = work[s];
         out = x - in + dcPole * out;
         in = x;

@@ -105,13 +105,12 @@ public:
     explicit OversampledClip(int maxBlockLength);
 
     void setSampleRate(float rate);
-    // Runs samples [begin, end) of the interleaved lanes in place; at most
-    // maxBlockLength of them. twoLanes: only lanes 0 and 1 matter (faster;
-    // lanes 2 and 3 come out as garbage, for the owner to put back).
+    // Runs samples [begin, end) of the interleaved lanes in place, DC
+    // blocker included; at most maxBlockLength of them. twoLanes: only
+    // lanes 0 and 1 matter (faster; lanes 2 and 3 come out as garbage, for
+    // the owner to put back).
     void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve,
              bool twoLanes = false);
-    // Removes the DC of samples [begin, end).
-    void blockDc(LaneVector* work, int begin, int end);
     void reset();
 
     // A lane left out of a block keeps its state: saved before, restored after.
@@ -120,6 +119,7 @@ public:
 
 private:
     void readPrevious(LaneVector drive, const ClipCurve& curve);
+    void blockDc(LaneVector* work, int n);
     // Multiversioned (AVX2 and default); clang wants that said where the
     // function is first declared, since it is called before its definition.
     OSTRAND_KERNEL_CLONES void runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain,

@@ -525,7 +525,6 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
         const Segment& seg = segments[static_cast<size_t>(k)];
         output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve, twoLanes);
     }
-    output.blockDc(work, 0, n);
     deinterleaveTwo(out[0], out[1], work, quads);
     for (int i = quads; i < n; ++i) {
         const LaneVector y = work[i];
