@@ -25,11 +25,3 @@ void DefaultEventReceiver::setChannelReceiver(std::unique_ptr<AbstractChannelEve
     current = std::move(receiver);
 }
 
-void DefaultEventReceiver::setChannelSlot(int slot)
-{
-    if (slot < 0 || slot >= slotCount || slot == currentSlot)
-        return;
-    slots[static_cast<std::size_t>(currentSlot)].set(nullptr);
-    currentSlot = slot;
-    slots[static_cast<std::size_t>(currentSlot)].set(current.get());
-}

@@ -19,10 +19,6 @@ public:
     // the new one in the current slot.
     void setChannelReceiver(std::unique_ptr<AbstractChannelEventReceiver> receiver);
     AbstractChannelEventReceiver* getCurrentReceiver() const { return current.get(); }
-    // While building: moves the receiver to another slot (0 all channels,
-    // n for MIDI channel n). A slot outside 0..16 is ignored.
-    void setChannelSlot(int slot);
-    int getChannelSlot() const { return currentSlot; }
 
     void propertyChanged(PropertyBase&) override {}
 

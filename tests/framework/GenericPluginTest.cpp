@@ -298,6 +298,9 @@ TEST(GenericPlugin, NeitherChangesNorProcessAllocateOnAnyThread)
                 plugin.queueMidiEvent(e * 200, 0x90 + (e & 1), 40 + e, 1 + e);
             plugin.queueMidiEvent(1000, 0xB0, 10, round); // learned: moves P3 from the audio thread
             plugin.queueMidiEvent(1200, 0xE0, 0, 64);
+            plugin.queueMidiEvent(1300, 0xD0, 90, 0); // pressure and the wheel, which no listener takes
+            plugin.queueMidiEvent(1300, 0xA0, 60, 90);
+            plugin.queueMidiEvent(1400, 0xB0, 1, 64);
             if (round == 19) // far more events than fit: the rest are refused
                 while (plugin.queueMidiEvent(5, 0xB0, 10, 1)) {
                 }

@@ -136,7 +136,11 @@ TEST(PluginParameter, RestrictedRangesFollowTheKeyGroups)
     float plain = -1.0f;
     EXPECT_TRUE(routing.denormalizeFor(0.5f, 3, plain));
     EXPECT_EQ(plain, routing.denormalize(0.5f));
+    EXPECT_EQ(routing.normalizeFor(5.0f, 2), routing.normalize(5.0f));
     EXPECT_EQ(routing.getLimitForKey(2), -1);
+    FloatPluginParameter level(&owner, "Level"); // no key groups for continuous values
+    EXPECT_EQ(level.normalizeFor(0.25f, 2), 0.25f);
+    EXPECT_EQ(level.getLimitForKey(2), -1);
 
     // Keys 1, 2, 3 allow positions 0..1, 1..3, 3..7.
     routing.addLimit(3, 2);

@@ -61,7 +61,7 @@ TEST(SettingSerializer, WrittenTextReadsBackAndUnusableTextGivesTheDefault)
     // Ints as "%d" reads one field: leading blanks, digits up to the first
     // other character, nothing beyond int32.
     for (const auto& [text, expected] : std::vector<std::pair<std::string, int>>{
-             {"42", 42}, {"12abc", 12}, {" -5", -5}, {"abc", 7}, {"2147483648", 7}})
+             {"42", 42}, {"12abc", 12}, {" -5", -5}, {"+5", 5}, {"abc", 7}, {"2147483648", 7}})
         EXPECT_EQ((store.text["n"] = text, store.serializeInt("n", 0, 7)), expected) << text;
     // Doubles only when the whole text is one number; beyond the range an infinity.
     for (const auto& [text, expected] : std::vector<std::pair<std::string, double>>{

@@ -21,6 +21,8 @@ TEST(UndoHistory, UndoRedoWalkTheSnapshotsAndAPushDropsTheRedoSteps)
 {
     TestPlugin plugin(4);
     auto& history = *plugin.getUndoHistory();
+    history.updateCurrent(); // nothing to update before the first snapshot
+    EXPECT_FALSE(history.canUndo());
     history.pushInitial();
     EXPECT_EQ(history.current().name, "Initial state");
     history.pushInitial(); // only into a fresh history

@@ -121,6 +121,7 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     c.connect(1, XLFO1, 4, false, false, 0.5f);  // filter 2 freq
     c.connect(2, EG1, 10, false, false, 0.5f);   // filter 3 peak
     c.connect(3, XLFO2, 72, false, false, 0.5f); // slot 1's level
+    c.connect(4, EF1, 66, false, false, 0.5f);   // beyond the filters
     plugin.filters[1][0].setValue(3.0f, 0);
     plugin.filters[2][2].setValue(0.75f, 0);
     plugin.runBlock();
@@ -132,6 +133,7 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     EXPECT_EQ(c.getTarget(3), -1);
     EXPECT_EQ(c.getTarget(0), 0);
     EXPECT_EQ(c.getTarget(2), 6);
+    EXPECT_EQ(c.getTarget(4), 66);
     EXPECT_EQ(plugin.filters[1][2].getValue(), 0.75f);
     plugin.runBlock();
     expectRecordsMatchParameters(plugin);
@@ -148,6 +150,7 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     s.connect(2, EG1, 19, false, false, 0.5f); // XLFO 2 freq
     s.connect(3, EG1, 24, false, false, 0.5f); // XLFO 3 glide
     s.connect(4, EF1, 0, false, false, 0.5f);
+    s.connect(5, XLFO1, 1, false, false, 0.5f); // before the removed one
     sources.runBlock();
     sources.xlfos.removeSet(1);
     EXPECT_EQ(s.getSource(0), -1);
@@ -155,7 +158,9 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     EXPECT_EQ(s.getSource(1), XLFO2);
     EXPECT_EQ(s.getTarget(1), 4);
     EXPECT_EQ(s.getTarget(3), 21);
+    EXPECT_EQ(s.getSource(3), EG1); // the next list's sources keep their numbers
     EXPECT_EQ(s.getSource(4), EF1);
+    EXPECT_EQ(s.getSource(5), XLFO1);
     sources.runBlock();
     expectRecordsMatchParameters(sources);
     for (int i : {1, 3, 4})

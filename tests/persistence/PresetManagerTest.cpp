@@ -51,10 +51,30 @@ TEST(PresetManager, TreeIsSortedPinnedFirstAndFlattenedInPostOrder)
     EXPECT_EQ(m.getAdditionalFolder(0).getDisplayName(), "V1 Preset Folder");
     EXPECT_TRUE(m.getAdditionalFolder(1).isEmpty());
 
-    // A rescan sees what changed on disk.
+    // A rescan sees what changed on disk, and tells the listeners (the
+    // menus rebuild); a listener may leave while it is told, and one added
+    // twice hears once.
+    struct Listener final : PresetListener {
+        PresetManager& manager;
+        bool leave;
+        int heard = 0;
+        Listener(PresetManager& m, bool l) : manager(m), leave(l) {}
+        void presetsChanged() override
+        {
+            ++heard;
+            if (leave)
+                manager.removeListener(this);
+        }
+    } leaving(m, true), staying(m, false);
+    m.addListener(&leaving);
+    m.addListener(&staying);
+    m.addListener(&staying);
     std::filesystem::remove(home.path("p/b.mvp"));
     m.rescan();
     EXPECT_EQ(m.getFlatList().size(), 8u);
+    m.rescan();
+    EXPECT_EQ(leaving.heard, 1);
+    EXPECT_EQ(staying.heard, 2);
 }
 
 TEST(PresetManager, NumberingAndLookUps)

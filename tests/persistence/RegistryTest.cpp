@@ -55,17 +55,17 @@ TEST_F(Registry, ValuesRoundTripWithTheirTypesAndTexts)
     writer.serializeBinary("NoBytes", none);
 
     std::string text = storeText();
-    for (const char* line : {"dword \"Int\" -42\n", "dword \"Flag\" 1\n", "sz \"Tenth\" \"0.1\"\n",
-                             "sz \"Big\" \"1e+300\"\n", "sz \"Infinite\" \"INF\"\n", "sz \"NegInfinite\" \"-INF\"\n",
-                             "sz \"Empty\" \"\"\n", "binary \"Bytes\" 0001feff\n", "binary \"NoBytes\"\n"})
+    for (const char* line :
+         {"dword \"Int\" -42\n", "dword \"Flag\" 1\n", "sz \"Tenth\" \"0.1\"\n", "sz \"Big\" \"1e+300\"\n",
+          "sz \"Infinite\" \"INF\"\n", "sz \"NegInfinite\" \"-INF\"\n", "sz \"Empty\" \"\"\n",
+          "binary \"Bytes\" 0001feff\n", "binary \"NoBytes\"\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 
     EXPECT_EQ(reader.serializeInt("Int", 0, 7), -42);
     EXPECT_TRUE(reader.serializeBool("Flag", false, false));
-    EXPECT_EQ(reader.serializeDouble("Tenth", 0, 5), 0.1);
-    EXPECT_EQ(reader.serializeDouble("Big", 0, 5), 1e300);
-    EXPECT_EQ(reader.serializeDouble("Infinite", 0, 5), INFINITY);
-    EXPECT_EQ(reader.serializeDouble("NegInfinite", 0, 5), -INFINITY);
+    for (const auto& [name, value] :
+         {std::pair{"Tenth", 0.1}, {"Big", 1e300}, {"Infinite", INFINITY}, {"NegInfinite", -INFINITY}})
+        EXPECT_EQ(reader.serializeDouble(name, 0, 5), value) << name;
     EXPECT_EQ(reader.serializeString("Empty", "", "default"), "");
     EXPECT_EQ(reader.serializeString("PATH", "", ""), "/home/me/Ostrand Presets/");
     std::vector<std::uint8_t> read{9};
@@ -173,13 +173,14 @@ TEST_F(Registry, StoresFollowTheEnvironment)
     EXPECT_TRUE(std::filesystem::exists(home.path("home/.config/Merovance/Ostrand/2.0.settings")));
 
     // The machine store is searched along XDG_CONFIG_DIRS and never written.
-    ::setenv("XDG_CONFIG_DIRS", (home.path("m1").string() + ":relative:" + home.path("m2").string()).c_str(), 1);
+    ::setenv("XDG_CONFIG_DIRS", (home.path("m1").string() + ":relative:" + home.path("m2").string()).c_str(),
+             1);
     testsupport::writeFile(home.path("m2/Merovance/Ostrand/2.0.settings"),
-                             "merovance-settings 1\nsz \"HelpFileName\" \"/opt/help.html\"\n");
+                           "merovance-settings 1\nsz \"HelpFileName\" \"/opt/help.html\"\n");
     RegistryReader machine(RegistryRoot::localMachine, key);
     EXPECT_EQ(machine.serializeString("HelpFileName", "", ""), "/opt/help.html");
     testsupport::writeFile(home.path("m1/Merovance/Ostrand/2.0.settings"),
-                             "merovance-settings 1\nsz \"HelpFileName\" \"/first.html\"\n");
+                           "merovance-settings 1\nsz \"HelpFileName\" \"/first.html\"\n");
     EXPECT_EQ(machine.serializeString("HelpFileName", "", ""), "/first.html");
     EXPECT_EQ(reader.serializeString("HelpFileName", "", "user"), "user");
 }
