@@ -117,8 +117,6 @@ TEST(FilterCharacteristics, OneReadsBackItsDefiningRowsAndClampsAtTheGridEdges)
 TEST(FilterCharacteristics, DefaultsAreThePlainFilterAndDriveNeverFallsBelowATenth)
 {
     const DesignFilter::Style plain("", 1.0f);
-    EXPECT_EQ(plain.clipShapeFactor.get(), 0.3f);
-    EXPECT_EQ(plain.gridSize.get(), 11);
     for (float peak : {0.0f, 0.1f, 0.35f, 0.5f, 0.95f, 1.0f}) {
         const auto s = plain.getSettings(peak, 10.0f);
         // Rows step by 0.1, and the last is held at 0.999.

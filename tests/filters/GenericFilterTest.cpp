@@ -100,24 +100,3 @@ TEST(GenericFilter, MutedIsSilentAndUnneededOutputIsNotComputed)
     rig.filter.pull(256, wave::Producer::OutputNotNeeded);
     EXPECT_EQ(rig.unit.getSection(0).low, low);
 }
-
-TEST(GenericFilter, PeakMultiplierCountsOnlyWithAutoMute)
-{
-    Rig plain;
-    const auto unmuted = render(plain.graph, plain.filter, length);
-
-    Rig rig;
-    Constant zero(rig.graph, 0.0f);
-    rig.filter.peakMultiplier.setSource(&zero);
-    EXPECT_EQ(render(rig.graph, rig.filter, length), unmuted) << "ignored while auto-mute is off";
-
-    Rig muted;
-    Constant zero2(muted.graph, 0.0f);
-    muted.filter.peakMultiplier.setSource(&zero2);
-    muted.filter.autoMute = true;
-    muted.filter.peak.setDefault(0.0f);
-    Rig noPeak;
-    noPeak.filter.peak.setDefault(0.0f);
-    EXPECT_EQ(render(muted.graph, muted.filter, length), render(noPeak.graph, noPeak.filter, length))
-        << "peak 0.4 times 0 is peak 0";
-}
