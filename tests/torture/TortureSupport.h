@@ -12,6 +12,7 @@
 // more cases, OSTRAND_TORTURE_CASES=N runs N, and OSTRAND_TORTURE_SEED=S
 // starts at case S, which is how a case a failure names is run alone.
 
+#include "Signals.h"
 #include "framework/GenericPlugin.h"
 
 #include <algorithm>
@@ -25,6 +26,8 @@
 #include <vector>
 
 namespace torture {
+
+using testsignals::rms;
 
 // The cases a test runs: seeds firstSeed .. firstSeed + count - 1.
 struct Cases {
@@ -195,14 +198,6 @@ inline bool allFinite(const float* x, int n)
         if (!std::isfinite(x[i]))
             return false;
     return true;
-}
-
-inline double rms(const std::vector<float>& x, std::size_t from, std::size_t to)
-{
-    double sum = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-        sum += static_cast<double>(x[i]) * static_cast<double>(x[i]);
-    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
 
 // The last steps of a case, for a failure's message, with the way to run

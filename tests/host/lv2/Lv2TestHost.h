@@ -18,6 +18,7 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -191,12 +192,7 @@ public:
 
     // Worker requests the instances made in run; a test hands them to the
     // instance's work() when it likes, as a host's worker thread would.
-    int takeWorkRequests()
-    {
-        const int n = workRequests;
-        workRequests = 0;
-        return n;
-    }
+    int takeWorkRequests() { return workRequests.exchange(0); }
 
 private:
     LilvWorld* world;
@@ -207,7 +203,7 @@ private:
     LV2_Feature mapFeature{LV2_URID__map, &urids.mapFeature};
     LV2_Feature unmapFeature{LV2_URID__unmap, &urids.unmapFeature};
     LV2_Feature optionsFeature{LV2_OPTIONS__options, options};
-    int workRequests = 0;
+    std::atomic<int> workRequests{0};
     LV2_Worker_Schedule schedule{this, [](LV2_Worker_Schedule_Handle h, std::uint32_t, const void*) {
                                      ++static_cast<Host*>(h)->workRequests;
                                      return LV2_WORKER_SUCCESS;
