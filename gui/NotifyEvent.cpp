@@ -18,13 +18,6 @@ private:
 
 } // namespace
 
-void NotifyEvent::setHandler(std::unique_ptr<Handler> handler)
-{
-    if (firing)
-        retired = std::move(primary);
-    primary = std::move(handler);
-}
-
 void NotifyEvent::addHandler(std::unique_ptr<Handler> handler) { further.push_back(std::move(handler)); }
 
 void NotifyEvent::addHandler(std::function<void(NotifyEvent&)> function)
@@ -48,15 +41,11 @@ void NotifyEvent::removeHandler(const Handler& handler)
 void NotifyEvent::fire()
 {
     ++firing;
-    if (primary)
-        primary->notify(*this);
     for (std::size_t i = further.size(); i-- > 0;)
         if (i < further.size() && further[i])
             further[i]->notify(*this);
-    if (--firing == 0) {
+    if (--firing == 0)
         std::erase_if(further, [](const std::unique_ptr<Handler>& h) { return !h; });
-        retired.reset();
-    }
 }
 
 } // namespace gui

@@ -8,8 +8,7 @@ namespace gui {
 
 class Component;
 
-// A notification with one primary handler and any number of further ones.
-// Firing calls the primary handler first, then the further handlers from the
+// A notification with any number of handlers. Firing calls them from the
 // last added to the first. A handler may add or remove handlers (itself
 // included) while the event fires.
 class NotifyEvent {
@@ -46,21 +45,15 @@ public:
     // The component that fires the event (none for free-standing events).
     Component* sender() const { return source; }
 
-    void setHandler(std::unique_ptr<Handler> handler);
-    template <typename T> void setHandler(T* object, typename HandlerImpl<T>::Method method)
-    {
-        setHandler(std::make_unique<HandlerImpl<T>>(object, method));
-    }
-
     void addHandler(std::unique_ptr<Handler> handler);
     template <typename T> void addHandler(T* object, typename HandlerImpl<T>::Method method)
     {
         addHandler(std::make_unique<HandlerImpl<T>>(object, method));
     }
-    // A function as a further handler; it cannot be removed on its own.
+    // A function as a handler; it cannot be removed on its own.
     void addHandler(std::function<void(NotifyEvent&)> function);
 
-    // Removes the further handlers equal to `handler`.
+    // Removes the handlers equal to `handler`.
     void removeHandler(const Handler& handler);
     template <typename T> void removeHandler(T* object, typename HandlerImpl<T>::Method method)
     {
@@ -71,9 +64,7 @@ public:
 
 private:
     Component* source;
-    std::unique_ptr<Handler> primary;
     std::vector<std::unique_ptr<Handler>> further;
-    std::unique_ptr<Handler> retired; // a primary replaced while it ran
     int firing = 0;
 };
 
