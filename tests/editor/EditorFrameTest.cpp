@@ -11,9 +11,14 @@
 #include "editor/ParameterKnob.h"
 #include "framework/CompareStates.h"
 #include "framework/GlobalSettings.h"
+#include "persistence/PresetLibrary.h"
+#include "persistence/SectionPresets.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 using editortest::EditorRig;
@@ -183,4 +188,83 @@ TEST(EditorFrame, HintsFollowTheSettingAndTheWelcomeShowsOnce)
     OpeningRecorder again(640, 522);
     OstrandInterface second(again, plugin);
     EXPECT_FALSE(second.hintWindow().visible);
+}
+
+TEST(EditorFrame, PresetMenuArrowsAndSaveAsWorkOnTheFilesInThePresetFolder)
+{
+    EditorRig rig;
+    testsupport::ScratchFolder dir;
+    PresetLibrary& library = PresetLibrary::shared();
+    const std::string usersFolder = library.getPath();
+    library.setPath(dir / "");
+    GlobalSettings::shared().savePresetItemEnabled = true;
+    FilterParameterSet& f1 = rig.filter(0);
+    const gui::Point presets = rig.editor.topBar().presets.toRoot({5, 5});
+    // The menu from its end: the Filters and Slots section submenus, Change
+    // Preset Folder..., View Bank/Program Numbers, Save As...
+    constexpr int filtersMenu = -2, saveAs = -5;
+    auto choose = [&](std::initializer_list<int> items) {
+        rig.click(presets);
+        for (int item : items)
+            rig.chooseFromMenu(item);
+    };
+    auto enter = [&](const std::string& name) {
+        rig.root().keyDown({gui::KeyCode::Home, "", 0});
+        for (int i = 0; i < 40; ++i)
+            rig.root().keyDown({gui::KeyCode::Delete, "", 0});
+        for (char c : name)
+            rig.root().keyDown({gui::KeyCode::Character, std::string(1, c), 0});
+        rig.root().keyDown({gui::KeyCode::Enter, "", 0});
+        rig.ui.deletePending();
+        rig.editor.refresh();
+    };
+
+    // Save As writes the file under the typed name and makes it the preset
+    // the bar shows; a name in use is replaced only when the user agrees.
+    rig.set(f1.peak, 0.25f);
+    choose({saveAs});
+    enter("Low");
+    ASSERT_TRUE(std::filesystem::exists(dir / "Low.mvp"));
+    EXPECT_EQ(rig.editor.topBar().presets.caption.get(), "Low");
+    rig.set(f1.peak, 0.75f);
+    choose({saveAs});
+    enter("Loud");
+    choose({saveAs});
+    enter("Low");
+    EXPECT_EQ(rig.message(), "A preset named \"Low\" exists. Replace it?");
+    rig.root().keyDown({gui::KeyCode::Escape, "", 0});
+    rig.ui.deletePending();
+
+    // The menu lists the folder's presets by name and loads the one chosen
+    // as an undo step; the arrows step through the folder.
+    const int undoBefore = rig.undoCount();
+    choose({0});
+    EXPECT_FLOAT_EQ(f1.peak.getValue(), 0.75f);
+    EXPECT_EQ(rig.editor.topBar().presets.caption.get(), "Loud");
+    EXPECT_EQ(rig.undoCount(), undoBefore + 1);
+    rig.click(rig.editor.topBar().next.toRoot({5, 5}));
+    EXPECT_FLOAT_EQ(f1.peak.getValue(), 0.25f);
+    EXPECT_EQ(rig.editor.topBar().presets.caption.get(), "Low");
+    rig.click(rig.editor.topBar().previous.toRoot({5, 5}));
+    rig.editor.undo();
+    rig.editor.redo();
+    EXPECT_FLOAT_EQ(f1.peak.getValue(), 0.75f);
+
+    // A damaged file says so and changes nothing.
+    std::ofstream(dir / "Broken.mvp") << "not a preset";
+    library.presets().rescan();
+    choose({0});
+    EXPECT_EQ(rig.message(), presetLoadFailedMessage);
+    rig.dismissMessage();
+    EXPECT_FLOAT_EQ(f1.peak.getValue(), 0.75f);
+
+    // The filters alone, saved as a section preset and loaded back over
+    // other settings.
+    choose({filtersMenu, -1});
+    enter("Bright");
+    rig.set(f1.peak, 0.5f);
+    choose({filtersMenu, 0});
+    EXPECT_FLOAT_EQ(f1.peak.getValue(), 0.75f);
+    library.setPath(usersFolder);
+    GlobalSettings::shared().savePresetItemEnabled = false;
 }

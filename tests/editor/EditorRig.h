@@ -9,6 +9,7 @@
 #include "framework/UndoHistory.h"
 #include "gui/HeadlessInterface.h"
 #include "gui/Input.h"
+#include "gui/Label.h"
 #include "gui/RootControl.h"
 
 #include <cmath>
@@ -75,6 +76,41 @@ struct EditorRig {
     {
         p.setValue(plain, 0);
         editor.refresh();
+    }
+
+    // The message shown in a box over the editor, or an empty text.
+    std::string message()
+    {
+        std::string found;
+        visit(root(), [&](gui::Control& c) {
+            if (auto* label = dynamic_cast<gui::Label*>(&c); label && label->isShown() && label->text.get().size() > 20)
+                found = label->text.get();
+        });
+        return found;
+    }
+    void dismissMessage()
+    {
+        root().keyDown({gui::KeyCode::Enter, "", 0});
+        ui.deletePending();
+    }
+
+    // Picks the n-th enabled item (from 0) of the menu that is open; a
+    // negative n counts from the end (-1 is the last).
+    void chooseFromMenu(int n)
+    {
+        root().children().back()->takeFocus();
+        for (int i = 0; i < (n < 0 ? -n : n + 1); ++i)
+            root().keyDown({n < 0 ? gui::KeyCode::Up : gui::KeyCode::Down, "", 0});
+        root().keyDown({gui::KeyCode::Enter, "", 0});
+        ui.deletePending();
+        editor.refresh();
+    }
+
+    template <typename F> static void visit(gui::Control& c, F&& f)
+    {
+        f(c);
+        for (gui::Control* child : c.children())
+            visit(*child, f);
     }
 };
 

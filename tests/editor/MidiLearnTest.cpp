@@ -1,8 +1,8 @@
 // MIDI learn in the editor, fed synthetic input and MIDI through the
 // plug-in's own input: the mode dims all but the learnable controls, a click
-// chooses one, a controller moved completes the association (in every
-// instance), and the MIDI menu clears associations and switches MIDI
-// control off and on.
+// chooses one, a controller moved completes the association, and the MIDI
+// menu clears associations and switches MIDI control off and on. (That a
+// learned controller moves every instance is the LV2 UI's test.)
 #include "ModulationRig.h"
 
 #include "editor/EditorButton.h"
@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 
 using editortest::ModulationRig;
 
@@ -34,7 +33,7 @@ void controlChange(ModulationRig& rig, OstrandPlugin& plugin, int controller, in
 
 } // namespace
 
-TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextControllerForEveryInstance)
+TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextController)
 {
     ModulationRig rig;
     MidiLearnController& learn = rig.area().midiLearn();
@@ -69,23 +68,14 @@ TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextControllerForEveryInstanc
     EXPECT_TRUE(learnable(rig.plugin.getLinkFreq().getIndex()));
     EXPECT_EQ(learn.controllerOf(freqIndex), -1);
 
-    // Click the knob, move controller 7: it moves Filter 1 Freq from now
-    // on, here and in another instance.
+    // Click the knob, move controller 7: the status says what happens, and
+    // the next control can be chosen.
     rig.click(knob);
-    ASSERT_NE(learn.selected(), nullptr);
-    EXPECT_EQ(learn.selected()->id, freqIndex);
     EXPECT_EQ(learn.status(), std::string(MidiLearnController::moveText) + " Filter 1 Freq");
     controlChange(rig, rig.plugin, 7, 127);
     rig.ui.advance(MidiLearnController::pollInterval + 1);
     EXPECT_EQ(learn.controllerOf(freqIndex), 7);
     EXPECT_EQ(learn.status(), MidiLearnController::clickText);
-    controlChange(rig, rig.plugin, 7, 0);
-    EXPECT_FLOAT_EQ(rig.filter(0).freq.getNormalized(), 0.0f);
-    {
-        OstrandPlugin other;
-        controlChange(rig, other, 7, 127);
-        EXPECT_FLOAT_EQ(other.filters[0].freq.getNormalized(), 1.0f);
-    }
 
     // The linked filters' frequency has an item of its own.
     const MidiLearnController::Item link{rig.plugin.getLinkFreq().getIndex(), "", {}};

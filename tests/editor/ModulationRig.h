@@ -2,12 +2,11 @@
 
 // The editor's modulation area in a window without a display: the editor
 // rig, plus what its tests do again and again (running the audio so the
-// plug-in publishes what the area reads, finding messages and menus).
+// plug-in publishes what the area reads, aiming at knobs, dragging cables).
 #include "EditorRig.h"
 
 #include "editor/modulation/ModulationInterface.h"
 #include "gui/Knob.h"
-#include "gui/Label.h"
 
 #include <string>
 #include <vector>
@@ -47,41 +46,6 @@ struct ModulationRig : EditorRig {
         via.push_back({(from.x + to.x) / 2, (from.y + to.y) / 2 + 3});
         via.push_back(to);
         drag(from, via, keys);
-    }
-
-    // The message shown in a box over the editor, or an empty text.
-    std::string message()
-    {
-        std::string found;
-        visit(root(), [&](gui::Control& c) {
-            if (auto* label = dynamic_cast<gui::Label*>(&c); label && label->isShown() && label->text.get().size() > 20)
-                found = label->text.get();
-        });
-        return found;
-    }
-    void dismissMessage()
-    {
-        root().keyDown({gui::KeyCode::Enter, "", 0});
-        ui.deletePending();
-    }
-
-    // Picks the n-th enabled item (from 0) of the menu that is open; a
-    // negative n counts from the end (-1 is the last).
-    void chooseFromMenu(int n)
-    {
-        root().children().back()->takeFocus();
-        for (int i = 0; i < (n < 0 ? -n : n + 1); ++i)
-            root().keyDown({n < 0 ? gui::KeyCode::Up : gui::KeyCode::Down, "", 0});
-        root().keyDown({gui::KeyCode::Enter, "", 0});
-        ui.deletePending();
-        editor.refresh();
-    }
-
-    template <typename F> static void visit(gui::Control& c, F&& f)
-    {
-        f(c);
-        for (gui::Control* child : c.children())
-            visit(*child, f);
     }
 };
 

@@ -134,19 +134,15 @@ TEST(ControlDispatch, CaptureHoldsAcrossTheWindowEdgeAndHoverFollowsTheMouse)
     root.mouseUpAt(MouseButton::Left, {31, 30}, 0);
     EXPECT_EQ(log, (std::vector<std::string>{"a down 20,20", "a up 21,20", "a click", "a entered"}));
 
-    // The hint shows after 1500 ms of rest on a control that has one; the
-    // press cleared it, and leaving the window clears it again.
-    hints.shown.clear();
+    // Leaving the window clears a hint that shows; switched off, hints do
+    // not show. (The delay is the editor frame's test.)
     root.mouseMoveAt({32, 30}, 0);
-    ui.advance(1499);
-    EXPECT_TRUE(hints.shown.empty());
-    ui.advance(1);
-    EXPECT_EQ(hints.shown, (std::vector<std::string>{"Knob A"}));
+    ui.advance(1500);
+    EXPECT_EQ(hints.shown.back(), "Knob A");
     root.mouseLeftWindow();
     EXPECT_EQ(hints.shown.back(), "");
     ui.setHintsEnabled(false);
     const std::size_t shown = hints.shown.size();
-    root.mouseMoveAt({120, 30}, 0);
     root.mouseMoveAt({33, 30}, 0);
     ui.advance(3000);
     EXPECT_EQ(hints.shown.size(), shown);

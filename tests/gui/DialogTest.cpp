@@ -7,6 +7,7 @@
 #include "gui/HeadlessInterface.h"
 #include "gui/Label.h"
 #include "gui/RootControl.h"
+#include "gui/TextField.h"
 
 #include "ImageTools.h"
 
@@ -14,20 +15,29 @@
 
 #include <filesystem>
 #include <optional>
+#include <type_traits>
 
 using namespace gui;
 
 namespace {
 
-Button* findButton(Control& in, const std::string& caption)
+template <typename T> T* findShown(Control& in, const std::string& caption = {})
 {
-    if (auto* b = dynamic_cast<Button*>(&in); b && b->caption.get() == caption && b->isShown())
-        return b;
-    for (Control* c : in.children())
-        if (Button* found = findButton(*c, caption))
+    if (auto* c = dynamic_cast<T*>(&in); c && c->isShown()) {
+        if constexpr (std::is_same_v<T, Button>) {
+            if (c->caption.get() == caption)
+                return c;
+        } else {
+            return c;
+        }
+    }
+    for (Control* child : in.children())
+        if (T* found = findShown<T>(*child, caption))
             return found;
     return nullptr;
 }
+
+Button* findButton(Control& in, const std::string& caption) { return findShown<Button>(in, caption); }
 
 void clickAt(RootControl& root, Point p, int extra = 0)
 {
@@ -59,13 +69,36 @@ TEST(Dialogs, TextEntryConfirmAndMessage)
         textEntryDialog(root, "Save the preset as:", initial, [&](std::optional<std::string> t) { texts.push_back(t); });
     };
 
-    // Typing goes to the field at its caret; Enter takes the text.
+    // Typing goes to the field at its caret, which the keys move a whole
+    // character at a time (also over letters of two bytes) and a click puts
+    // at the nearest character; the text shows in the field; Enter takes it.
     entry("Lead");
+    auto keys = [&](std::initializer_list<KeyCode> codes) {
+        for (KeyCode code : codes)
+            root.keyDown({code, "", 0});
+    };
     type(root, " 2x");
-    root.keyDown({KeyCode::Backspace, "", 0});
-    root.keyDown({KeyCode::Home, "", 0});
+    keys({KeyCode::Backspace, KeyCode::Home});
     type(root, "My ");
-    root.keyDown({KeyCode::Enter, "", 0});
+    // The caret is drawn where it is: further right at the end.
+    TextField& field = *findShown<TextField>(root);
+    auto caretX = [&] {
+        const Bitmap& shown = ui.render();
+        for (int x = 0; x < field.width(); ++x)
+            if (const Point p = field.toRoot({x, field.height() / 2}); greenOf(shown.pixelAt(p.x, p.y)) > 200)
+                return x;
+        return -1;
+    };
+    const int afterMy = caretX();
+    keys({KeyCode::End});
+    EXPECT_GT(caretX(), afterMy + 10);
+    EXPECT_GT(afterMy, 3);
+    root.keyDown({KeyCode::Character, "\xC3\xA9", 0});
+    root.keyDown({KeyCode::Character, "\xC3\xBC", 0});
+    keys({KeyCode::Left, KeyCode::Delete, KeyCode::Left, KeyCode::Backspace, KeyCode::Right});
+    clickAt(root, field.toRoot({2, field.height() / 2}));
+    type(root, "!");
+    keys({KeyCode::Enter});
     // Escape cancels; so does the Cancel button; OK takes the text as is.
     entry("x");
     root.keyDown({KeyCode::Escape, "", 0});
@@ -73,7 +106,7 @@ TEST(Dialogs, TextEntryConfirmAndMessage)
     click(root, *findButton(root, "Cancel"));
     entry("Bass");
     click(root, *findButton(root, "OK"));
-    EXPECT_EQ(texts, (std::vector<std::optional<std::string>>{"My Lead 2", std::nullopt, std::nullopt, "Bass"}));
+    EXPECT_EQ(texts, (std::vector<std::optional<std::string>>{"!My Lead \xC3\xA9", std::nullopt, std::nullopt, "Bass"}));
     EXPECT_EQ(ui.componentCount(), baseline);
 
     // While a dialog is open the controls beneath get no clicks.
@@ -122,6 +155,13 @@ TEST(Dialogs, FolderChooserBrowsesAndChooses)
     ASSERT_NE(list, nullptr);
     clickAt(root, row(list, 3), Modifier::DoubleClick);
     clickAt(root, row(list, 1));
+    // The selected row is the one lit.
+    auto rowColour = [&](int index) {
+        const Point p = list->toRoot({list->width() - 8, 2 + index * rowHeight + rowHeight / 2});
+        return ui.render().pixelAt(p.x, p.y);
+    };
+    EXPECT_NE(rowColour(1), rowColour(0));
+    EXPECT_EQ(rowColour(0), rowColour(2));
     click(root, *findButton(root, "Choose"));
     // ".." goes up from c to the top; nothing selected chooses the folder
     // shown; Cancel gives nothing.
@@ -153,16 +193,17 @@ TEST(DragStage, ReportsEnteringLeavingDropAndCancel)
 {
     HeadlessInterface ui(300, 100);
     RootControl& root = ui.root();
-    Control& source = root.add<Control>(Rect{0, 0, 50, 50});
-    source.hint = "source";
-    Control& a = root.add<Control>(Rect{100, 0, 150, 50});
-    a.hint = "a";
-    Control& b = root.add<Control>(Rect{200, 0, 250, 50});
-    b.hint = "b";
+    auto named = [&](Rect frame, const char* name) -> Control& {
+        Control& c = root.add<Control>(frame);
+        c.hint = name;
+        return c;
+    };
+    Control& source = named({0, 0, 50, 50}, "source");
+    named({100, 0, 150, 50}, "a");
+    Control& b = named({200, 0, 250, 50}, "b");
     DragStage& stage = root.add<DragStage>();
     // Controls added after the stage still go below it.
-    Control& late = root.add<Control>(Rect{0, 60, 300, 100});
-    late.hint = "late";
+    named({0, 60, 300, 100}, "late");
     EXPECT_EQ(root.children().back(), &stage);
 
     DragLog log;
@@ -170,20 +211,15 @@ TEST(DragStage, ReportsEnteringLeavingDropAndCancel)
     source.mouseDownEvent.addHandler([&](NotifyEvent&) {
         stage.beginDrag(std::make_unique<DragObject>(source), source.toRoot({10, 10}));
     });
-
     root.mouseDownAt(MouseButton::Left, {10, 10}, Modifier::LeftButton);
-    EXPECT_TRUE(stage.dragging());
-    EXPECT_TRUE(stage.isShown());
-    root.mouseMoveAt({120, 10}, Modifier::LeftButton);
-    root.mouseMoveAt({130, 20}, Modifier::LeftButton);
-    root.mouseMoveAt({220, 10}, Modifier::LeftButton);
-    root.mouseMoveAt({220, 80}, Modifier::LeftButton);
+    EXPECT_TRUE(stage.dragging() && stage.isShown());
+    for (Point p : {Point{120, 10}, Point{130, 20}, Point{220, 10}, Point{220, 80}})
+        root.mouseMoveAt(p, Modifier::LeftButton);
     root.mouseUpAt(MouseButton::Left, {220, 30}, 0);
     EXPECT_EQ(log.events, (std::vector<std::string>{"enter source", "leave source", "enter a", "leave a", "enter b",
                                                     "leave b", "enter late", "leave late", "enter b",
                                                     "drop b from source"}));
-    EXPECT_FALSE(stage.dragging());
-    EXPECT_FALSE(stage.isShown());
+    EXPECT_FALSE(stage.dragging() || stage.isShown());
     EXPECT_EQ(ui.capturedControl(), nullptr);
     EXPECT_EQ(ui.controlUnderMouse(), &b);
 
