@@ -162,33 +162,44 @@ float finiteOr(float value, float fallback)
     return std::isfinite(value) ? value : fallback;
 }
 
-AbstractPluginParameter& parameter(OstrandPlugin& plugin, const std::string& name)
-{
-    return *plugin.getParameter(plugin.findParameter(name));
-}
+// What a conversion writes: a value per parameter of the plug-in's flat
+// list, which the plug-in takes once the whole conversion is done.
+struct Converted {
+    const OstrandPlugin& plugin;
+    std::vector<float>& values;
 
-void set(OstrandPlugin& plugin, const std::string& name, float plain)
+    int index(const std::string& name) const { return plugin.findParameter(name); }
+    const AbstractPluginParameter& parameter(const std::string& name) const
+    {
+        return *plugin.getParameter(index(name));
+    }
+};
+
+void set(Converted& out, const std::string& name, float plain)
 {
-    parameter(plugin, name).setValue(plain, 0);
+    if (!std::isnan(plain))
+        out.values[static_cast<std::size_t>(out.index(name))] = plain;
 }
 
 // Sets a parameter to an option or a value as its text shows it.
-void setText(OstrandPlugin& plugin, const std::string& name, const std::string& text)
+void setText(Converted& out, const std::string& name, const std::string& text)
 {
-    applyParameterAssignment(plugin, name + "=" + text);
+    const ParameterAssignment a = parseParameterAssignment(out.plugin, name + "=" + text);
+    if (a.ok())
+        out.values[static_cast<std::size_t>(a.index)] = a.plain;
 }
 
 // Sets a parameter to the plain value that shows `shown` in its display's
 // unit, held to what its range can show.
-void setShown(OstrandPlugin& plugin, const std::string& name, double shown)
+void setShown(Converted& out, const std::string& name, double shown)
 {
-    AbstractPluginParameter& p = parameter(plugin, name);
+    const AbstractPluginParameter& p = out.parameter(name);
     const ValueDisplay* display = p.getValueDisplay();
     const double a = display->displayValue(p.getMin());
     const double b = display->displayValue(p.getMax());
     const ParsedParameterValue plain = invertDisplay(p, std::clamp(shown, std::min(a, b), std::max(a, b)));
     if (plain.ok)
-        p.setValue(plain.plain, 0);
+        set(out, name, plain.plain);
 }
 
 int position(float value, int count)
@@ -215,7 +226,7 @@ private:
 
 // The LFO's shape as XLFO 1's steps. Two steps are the two halves of a
 // cycle; a saw rises through nearly the whole cycle and drops at its end.
-void shapeXLFO(OstrandPlugin& plugin, int shape)
+void shapeXLFO(Converted& plugin, int shape)
 {
     enum { sine, triangle, square, sawUp, sawDown, random };
     const bool saw = shape == sawUp || shape == sawDown;
@@ -238,7 +249,7 @@ void shapeXLFO(OstrandPlugin& plugin, int shape)
     }
 }
 
-void convertFirstGeneration(OstrandPlugin& plugin, const KeptValues& kept)
+void convertFirstGeneration(Converted& plugin, const KeptValues& kept)
 {
     struct Route {
         const char* source;
@@ -283,7 +294,7 @@ void convertFirstGeneration(OstrandPlugin& plugin, const KeptValues& kept)
     // "LFO Stereo Phase" and "Soft Clip" have nothing to become.
 }
 
-void convertVersion1(OstrandPlugin& plugin, const KeptValues& kept)
+void convertVersion1(Converted& plugin, const KeptValues& kept)
 {
     for (int n = 1; n <= ModulationMatrix::numSlots; ++n) {
         const std::string slot = "Slot " + std::to_string(n);
@@ -318,21 +329,15 @@ const LegacyLayout& firstGenerationLayout(const OstrandPlugin& plugin, std::int3
     return version == 0 ? version0 : version1;
 }
 
-void convertLegacyPreset(OstrandPlugin& plugin, const LegacyLayout& layout, const std::vector<float>& values)
+void convertLegacyPreset(const OstrandPlugin& plugin, const LegacyLayout& layout, const std::vector<float>& kept,
+                         std::vector<float>& values)
 {
-    GenericPlugin::Batch batch(plugin);
-    std::vector<bool> direct(static_cast<std::size_t>(plugin.getParameterCount()), false);
-    for (const LegacyField& f : layout.fields)
-        if (f.parameter >= 0)
-            direct[static_cast<std::size_t>(f.parameter)] = true;
-    for (int i = 0; i < plugin.getParameterCount(); ++i)
-        if (!direct[static_cast<std::size_t>(i)])
-            plugin.getParameter(i)->resetToDefault();
-    const KeptValues kept(layout, values);
+    Converted out{plugin, values};
+    const KeptValues keptValues(layout, kept);
     if (layout.magic == "MOst")
-        convertFirstGeneration(plugin, kept);
+        convertFirstGeneration(out, keptValues);
     else
-        convertVersion1(plugin, kept);
+        convertVersion1(out, keptValues);
 }
 
 std::string legacyPresetBytes(const LegacyLayout& layout, const std::vector<float>& values)

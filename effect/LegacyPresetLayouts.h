@@ -16,9 +16,9 @@ class OstrandPlugin;
 //    load (`kept`), because it means something else today or no longer
 //    exists.
 //
-// After the load the conversion first brings every parameter the layout does
-// not set directly to its default (nothing of the previous sound survives a
-// legacy load), then derives today's values from the kept ones.
+// Every parameter the layout does not set directly starts at its default
+// (nothing of the previous sound survives a legacy load); the conversion
+// derives today's values from the kept ones.
 //
 // Version 1 of this generation, "MO2l" version 1, 660 values: today's
 // parameters in today's order, with two differences.
@@ -59,10 +59,13 @@ struct LegacyLayout {
 const LegacyLayout& version1Layout(const OstrandPlugin& plugin);
 const LegacyLayout& firstGenerationLayout(const OstrandPlugin& plugin, std::int32_t version);
 
-// After a successful load of `layout` whose values were `values` (one per
+// After a successful read of `layout` whose values were `kept` (one per
 // field; fields the file did not hold read as their parameter's default or
-// the field's default): the conversion onto today's parameters.
-void convertLegacyPreset(OstrandPlugin& plugin, const LegacyLayout& layout, const std::vector<float>& values);
+// the field's default): the conversion onto today's parameters, written
+// into `values` (one per parameter of `plugin`, in host order, holding what
+// the fields set directly and every other parameter's default).
+void convertLegacyPreset(const OstrandPlugin& plugin, const LegacyLayout& layout, const std::vector<float>& kept,
+                         std::vector<float>& values);
 
 // The bytes of a preset file in a legacy layout, one value per field.
 std::string legacyPresetBytes(const LegacyLayout& layout, const std::vector<float>& values);

@@ -8,19 +8,25 @@ VersionPresetLoader::VersionPresetLoader(OstrandPlugin& owner) : VersionPresetLo
 }
 
 VersionPresetLoader::VersionPresetLoader(OstrandPlugin& owner, const LegacyLayout& l)
-    : plugin(owner), layout(l), values(l.fields.size())
+    : CustomPresetLoader(owner), plugin(owner), layout(l), kept(l.fields.size())
 {
     for (std::size_t i = 0; i < layout.fields.size(); ++i) {
         const LegacyField& f = layout.fields[i];
         AbstractPluginParameter* p = owner.getParameter(f.parameter);
-        values[i] = p ? p->getDefault() : f.defaultValue;
-        addEntry(p, &values[i]);
+        kept[i] = p ? p->getDefault() : f.defaultValue;
+        addEntry(p, &kept[i]);
     }
 }
 
 void VersionPresetLoader::convert()
 {
-    convertLegacyPreset(plugin, layout, values);
+    convertLegacyPreset(plugin, layout, kept, valuesToConvert());
+}
+
+void VersionPresetLoader::apply()
+{
+    convert();
+    CustomPresetLoader::apply();
 }
 
 V1PresetLoader::V1PresetLoader(OstrandPlugin& owner, std::int32_t version)
@@ -28,27 +34,38 @@ V1PresetLoader::V1PresetLoader(OstrandPlugin& owner, std::int32_t version)
 {
 }
 
-bool loadAnyGeneration(OstrandPlugin& plugin, const PresetSource& source)
+bool readAnyGeneration(OstrandPlugin& plugin, const PresetSource& source, std::vector<float>& values)
 {
-    GenericPlugin::Batch batch(plugin);
     {
         CollectionPresetLoader current(PresetParameters::all(plugin));
-        if (loadPreset(*source(), current, plugin, presetFormatVersion()))
-            return true;
-    }
-    {
-        VersionPresetLoader version1(plugin);
-        if (loadPreset(*source(), version1, plugin, 1)) {
-            version1.convert();
+        if (readPreset(*source(), current, plugin, presetFormatVersion())) {
+            values = current.getValues();
             return true;
         }
     }
+    auto legacy = [&](VersionPresetLoader& loader, std::int32_t version, std::string_view magic) {
+        if (!readPreset(*source(), loader, plugin, version, magic))
+            return false;
+        loader.convert();
+        values = loader.getValues();
+        return true;
+    };
+    VersionPresetLoader version1(plugin);
+    if (legacy(version1, 1, {}))
+        return true;
     for (std::int32_t version : {0, 1}) {
         V1PresetLoader first(plugin, version);
-        if (loadPreset(*source(), first, plugin, version, "MOst")) {
-            first.convert();
+        if (legacy(first, version, "MOst"))
             return true;
-        }
     }
     return false;
+}
+
+bool loadAnyGeneration(OstrandPlugin& plugin, const PresetSource& source)
+{
+    std::vector<float> values;
+    if (!readAnyGeneration(plugin, source, values))
+        return false;
+    plugin.applyValues(values);
+    return true;
 }

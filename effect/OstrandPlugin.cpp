@@ -351,12 +351,9 @@ void OstrandPlugin::initializeShared(const std::string& name)
         PresetLibrary::shared().registerSection(kind.extension, kind.folder);
 }
 
-bool OstrandPlugin::loadPreset(const std::string& path)
+bool OstrandPlugin::readPreset(const std::string& path, std::vector<float>& values)
 {
-    if (!loadAnyGeneration(*this, presetFileSource(path)))
-        return false;
-    becomeCurrentPreset(path);
-    return true;
+    return readAnyGeneration(*this, presetFileSource(path), values);
 }
 
 bool OstrandPlugin::addSource(ComponentKind kind)

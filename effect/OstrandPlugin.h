@@ -88,9 +88,8 @@ public:
     // preset format version and the section preset kinds.
     void initializeShared(const std::string& name) override;
     // A full preset of any generation this product wrote (the current one,
-    // then the earlier layouts, converted); on success it becomes the
-    // current preset.
-    bool loadPreset(const std::string& path) override;
+    // then the earlier layouts, converted), read without applying it.
+    bool readPreset(const std::string& path, std::vector<float>& values) override;
     // Audio thread: after the channels, the envelope triggers' level
     // selection and the filter link groups.
     void applyParameter(int index) override;

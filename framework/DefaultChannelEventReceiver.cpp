@@ -11,5 +11,5 @@ void DefaultChannelEventReceiver::setParameterByMidi(int index, float normalized
 void DefaultChannelEventReceiver::programChange(int bank, int program)
 {
     if (GenericPlugin* p = getPlugin())
-        p->requestProgramChange(bank, program);
+        p->programChange(bank, program);
 }

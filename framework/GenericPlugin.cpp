@@ -9,6 +9,7 @@
 #include "framework/MidiVirtualPluginParameter.h"
 #include "framework/PluginParameterSet.h"
 #include "framework/PluginStorage.h"
+#include "framework/ProgramTable.h"
 #include "framework/RealtimeThread.h"
 #include "framework/ScopedDenormalFlush.h"
 #include "framework/SettingSerializer.h"
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -44,7 +46,7 @@ std::string fileStem(const std::string& path)
 
 } // namespace
 
-GenericPlugin::GenericPlugin() : eventQueue(eventCapacity) {}
+GenericPlugin::GenericPlugin() : eventQueue(eventCapacity), presetSection(CriticalSection::create()) {}
 
 GenericPlugin::~GenericPlugin()
 {
@@ -94,8 +96,12 @@ void GenericPlugin::markModified()
 
 void GenericPlugin::deliverPendingNotifications()
 {
-    if (RealtimeThreadScope::isCurrent() || delivering.test_and_set(std::memory_order_acquire))
+    if (RealtimeThreadScope::isCurrent())
         return;
+    if (delivering.test_and_set(std::memory_order_acquire)) {
+        announceProgram();
+        return;
+    }
     presetState.publish();
     auto deliver = [this](ParameterChangeQueue& unreported, std::atomic<bool>& all, auto&& tell) {
         int count = 0;
@@ -116,6 +122,8 @@ void GenericPlugin::deliverPendingNotifications()
     deliver(unreportedToListener, allUnreportedToListener,
             [this](int index) { notifyListener(valuesChangedMask, index); });
     delivering.clear(std::memory_order_release);
+    // As after a load from a file: the values first, then the preset.
+    announceProgram();
 }
 
 int GenericPlugin::addParameter(AbstractPluginParameter* parameter)
@@ -268,6 +276,7 @@ void GenericPlugin::applyAllParameters()
     reset();
     // Bringing the parameters to their defaults is not an edit.
     presetState.setModified(false);
+    refreshPrograms();
 }
 
 void GenericPlugin::prepareQueues()
@@ -356,7 +365,9 @@ int GenericPlugin::dueOffset(const TimedEvent& event, int numSamples)
 {
     const int offset = static_cast<int>(std::min(event.offset, static_cast<std::uint32_t>(numSamples)));
     const int kind = static_cast<int>(event.message & 0xF0);
-    if (kind == 0x80 || kind == 0x90)
+    // A program change switches the whole sound: it too is heard from its
+    // own sample (and it is rare, so it costs no dense stream of walks).
+    if (kind == 0x80 || kind == 0x90 || kind == 0xC0)
         return offset;
     return offset - offset % eventSegment;
 }
@@ -521,11 +532,26 @@ void GenericPlugin::serializeSettings(SettingSerializer& serializer)
 
 bool GenericPlugin::loadPreset(const std::string& path)
 {
-    PluginStorage* storage = PluginStorage::installed();
-    if (!storage || !storage->loadPreset(*this, path))
+    std::vector<float> values;
+    if (!readPreset(path, values))
         return false;
+    applyValues(values);
     becomeCurrentPreset(path);
     return true;
+}
+
+bool GenericPlugin::readPreset(const std::string& path, std::vector<float>& values)
+{
+    PluginStorage* storage = PluginStorage::installed();
+    return storage && storage->readPreset(*this, path, values);
+}
+
+void GenericPlugin::applyValues(const std::vector<float>& values)
+{
+    Batch batch(*this);
+    const std::size_t n = std::min(values.size(), parameters.size());
+    for (std::size_t i = 0; i < n; ++i)
+        parameters[i]->setValue(values[i], 0);
 }
 
 bool GenericPlugin::savePreset(const std::string& path)
@@ -539,8 +565,11 @@ bool GenericPlugin::savePreset(const std::string& path)
 
 void GenericPlugin::becomeCurrentPreset(const std::string& path)
 {
-    presetState.name = fileStem(path);
-    presetState.location = path;
+    {
+        CriticalSection::Lock lock(*presetSection);
+        presetState.name = fileStem(path);
+        presetState.location = path;
+    }
     presetState.setModified(false);
     if (Adapter* a = getAdapter())
         a->presetChanged();
@@ -552,18 +581,102 @@ void GenericPlugin::notifyPresetChanged()
     notifyListener(presetChangedMask, 0);
 }
 
-void GenericPlugin::requestProgramChange(int bank, int program)
+void GenericPlugin::programChange(int bank, int program)
 {
-    pendingProgram.store(((bank & 0x3FFF) << 7) | (program & 0x7F), std::memory_order_release);
+    // Raised before the table is read: a table being replaced is not freed
+    // until this is lowered again.
+    readingPrograms.store(true, std::memory_order_seq_cst);
+    const ProgramTable* table = livePrograms.load(std::memory_order_seq_cst);
+    const ProgramRecord* record = table ? table->find(bank, program) : nullptr;
+    if (record) {
+        // On the audio thread the changes are reported later anyway, all
+        // at once; elsewhere the batch makes them one report.
+        const bool realtime = RealtimeThreadScope::isCurrent();
+        if (!realtime)
+            beginBatch();
+        const std::size_t n = std::min(record->values.size(), parameters.size());
+        for (std::size_t i = 0; i < n; ++i)
+            parameters[i]->setValue(record->values[i], 0);
+        if (!realtime)
+            endBatch();
+        // The preset just switched to is unmodified; a change after this
+        // line raises the flag again.
+        presetState.clearFlag();
+        switchedProgram.store(record, std::memory_order_release);
+    }
+    readingPrograms.store(false, std::memory_order_seq_cst);
+    if (record && !RealtimeThreadScope::isCurrent())
+        announceProgram();
 }
 
-bool GenericPlugin::handlePendingProgramChange()
+bool GenericPlugin::takeSwitchedProgram()
 {
-    int pending = pendingProgram.exchange(-1, std::memory_order_acq_rel);
-    if (pending < 0)
+    const ProgramRecord* record = switchedProgram.exchange(nullptr, std::memory_order_acq_rel);
+    if (!record)
         return false;
+    presetState.name = record->name;
+    presetState.location = record->location;
+    return true;
+}
+
+void GenericPlugin::announceProgram()
+{
+    {
+        CriticalSection::Lock lock(*presetSection);
+        if (!takeSwitchedProgram())
+            return;
+    }
+    announcePresetChange();
+}
+
+void GenericPlugin::announcePresetChange()
+{
+    presetState.publish();
+    if (Adapter* a = getAdapter())
+        a->presetChanged();
+    notifyPresetChanged();
+}
+
+void GenericPlugin::refreshPrograms()
+{
+    if (RealtimeThreadScope::isCurrent())
+        return;
+    // Read first: a list that changes while the table is built is seen as
+    // changed again at the next call.
+    const std::uint64_t generation = PluginStorage::programListGeneration();
     PluginStorage* storage = PluginStorage::installed();
-    return storage && storage->loadProgram(*this, pending >> 7, pending & 0x7F);
+    std::shared_ptr<const ProgramTable> table = storage ? storage->programTable(*this) : nullptr;
+    std::shared_ptr<const ProgramTable> old;
+    bool announce = false;
+    {
+        CriticalSection::Lock lock(*presetSection);
+        programGeneration.store(generation, std::memory_order_release);
+        if (table == programs)
+            return;
+        livePrograms.store(table.get(), std::memory_order_seq_cst);
+        // The audio thread may still be switching to a program of the old
+        // table: that takes a fraction of a block.
+        while (readingPrograms.load(std::memory_order_seq_cst))
+            std::this_thread::yield();
+        // A program of the old table still to be announced takes its name
+        // now, while its record exists.
+        announce = takeSwitchedProgram();
+        old = std::exchange(programs, std::move(table));
+    }
+    if (announce)
+        announcePresetChange();
+}
+
+bool GenericPlugin::needsControlThread() const
+{
+    return switchedProgram.load(std::memory_order_acquire) ||
+           programGeneration.load(std::memory_order_acquire) != PluginStorage::programListGeneration();
+}
+
+void GenericPlugin::serviceControlThread()
+{
+    refreshPrograms();
+    announceProgram();
 }
 
 // --- Components ---
@@ -659,8 +772,11 @@ GenericPlugin::Channel::~Channel() = default;
 
 void GenericPlugin::saveState(StateRecord& record) const
 {
-    record.presetName = presetState.name;
-    record.presetLocation = presetState.location;
+    {
+        CriticalSection::Lock lock(*presetSection);
+        record.presetName = presetState.name;
+        record.presetLocation = presetState.location;
+    }
     record.modified.set(presetState.isModified());
     record.compareIndex = compareStates ? compareStates->getCurrent() : 0;
     record.values.resize(parameters.size());
@@ -676,10 +792,13 @@ void GenericPlugin::loadState(const StateRecord& record)
         for (std::size_t i = 0; i < n; ++i)
             parameters[i]->setValue(record.values[i], 0);
     }
-    const bool placeChanged =
-        presetState.name != record.presetName || presetState.location != record.presetLocation;
-    presetState.name = record.presetName;
-    presetState.location = record.presetLocation;
+    bool placeChanged = false;
+    {
+        CriticalSection::Lock lock(*presetSection);
+        placeChanged = presetState.name != record.presetName || presetState.location != record.presetLocation;
+        presetState.name = record.presetName;
+        presetState.location = record.presetLocation;
+    }
     presetState.setModified(record.modified.get());
     if (placeChanged)
         notifyPresetChanged();

@@ -18,12 +18,15 @@
 #include <vector>
 
 class ComponentPresetHandler; // defined by the layer that offers section presets
+class CriticalSection;
 class MidiControllerMap;
 class MidiVirtualPluginParameter;
 class ModulationReferences;
 class PluginParameterSet;
 class AbstractParameterSetList;
 class SettingSerializer;
+struct ProgramRecord;
+struct ProgramTable;
 struct StateRecord;
 
 // The host-independent plug-in: it owns the flat parameter list, the audio
@@ -152,8 +155,13 @@ public:
     virtual std::unique_ptr<AbstractMusicEventReceiver> createEventReceiver();
     // Builds the objects all instances share (first instance only).
     virtual void initializeShared(const std::string& productName);
-    // Loads a full preset file into all parameters; true on success.
+    // Loads a full preset file into all parameters; true on success. The
+    // file is read completely first: a refused one changes nothing.
     virtual bool loadPreset(const std::string& path);
+    // Reads a full preset file into one value per parameter (host order)
+    // without applying it; false when the file is refused. Plug-ins that
+    // read earlier layouts too override it.
+    virtual bool readPreset(const std::string& path, std::vector<float>& values);
     virtual std::string presetExtension() const { return ".mvp"; }
     // Whether the plug-in takes a side-chain input.
     virtual bool hasSideChain() const { return false; }
@@ -286,13 +294,27 @@ public:
     void setMidiStateParameter(AbstractPluginParameter* parameter) { midiStateParameter = parameter; }
     int getMidiState() const { return midiState.load(std::memory_order_relaxed); }
 
-    // A MIDI program change asked for a preset (audio thread): remembered
-    // here, and loaded when a control thread calls
-    // handlePendingProgramChange (the host adapter's idle or worker call).
-    void requestProgramChange(int bank, int program);
-    bool handlePendingProgramChange();
-    // Any thread: whether a program change waits for that call.
-    bool hasPendingProgramChange() const { return pendingProgram.load(std::memory_order_acquire) >= 0; }
+    // A MIDI program change (any thread; on the audio thread at the event's
+    // sample): every parameter takes the value of the preset at bank * 128 +
+    // program, read ahead of time into the program table, through the same
+    // path as any other change. The preset becomes the current one,
+    // unmodified; on the audio thread its name, place and the notifications
+    // follow in the next non-real-time call (deliverPendingNotifications,
+    // serviceControlThread). Nothing happens for a program that names no
+    // preset. Never allocates, locks or waits.
+    void programChange(int bank, int program);
+    // Off the audio thread: takes the program table of the preset list as
+    // it is now, when it changed since the last call. Called once the
+    // plug-in is built (applyAllParameters) and by serviceControlThread.
+    void refreshPrograms();
+    // Any thread: whether serviceControlThread has work: a program the
+    // audio thread switched to is to be announced, or the preset list
+    // changed since the table was read.
+    bool needsControlThread() const;
+    // Off the audio thread (an adapter's worker or idle call, the renderer
+    // between blocks): refreshes the program table and announces a program
+    // switched to on the audio thread.
+    void serviceControlThread();
 
     // --- Components (the grouping of section presets) ---
 
@@ -316,6 +338,9 @@ public:
     // --- State ---
 
     PresetState& getPresetState() { return presetState; }
+    // Off the audio thread: every parameter takes values[i] (as far as
+    // there are values), in one update batch.
+    void applyValues(const std::vector<float>& values);
     // Tells the listener that the preset's name or place changed.
     void notifyPresetChanged();
     void saveState(StateRecord& record) const;
@@ -398,7 +423,28 @@ private:
     std::atomic<bool> batchDirty{false};
     PresetState presetState;
     std::unique_ptr<UndoHistory> undoHistory;
-    std::atomic<int> pendingProgram{-1};
+    // The program table: `programs` owns it (changed off the audio thread
+    // under presetSection), `livePrograms` is what the audio thread reads,
+    // raising `readingPrograms` first, so a table is never freed under it.
+    // A program switched to that is not announced yet: `switchedProgram`.
+    // presetSection also guards the preset state's name and place where
+    // this class writes or copies them, as the thread announcing a program
+    // may not be the one that loads states.
+    std::unique_ptr<CriticalSection> presetSection;
+    std::shared_ptr<const ProgramTable> programs;
+    std::atomic<const ProgramTable*> livePrograms{nullptr};
+    std::atomic<bool> readingPrograms{false};
+    std::atomic<std::uint64_t> programGeneration{0};
+    std::atomic<const ProgramRecord*> switchedProgram{nullptr};
+    // Off the audio thread: the current preset becomes the program switched
+    // to last, if one waits; the adapter and the listener hear of it.
+    void announceProgram();
+    // Under presetSection: takes the program waiting to be announced
+    // into the preset state; false when none waits.
+    bool takeSwitchedProgram();
+    // The preset state's flag, the adapter and the listener learn that the
+    // current preset changed.
+    void announcePresetChange();
     bool initialized = false;
     bool terminated = false;
 };

@@ -5,6 +5,7 @@
 namespace {
 std::atomic<PluginStorage*> storage{nullptr};
 std::atomic<MainPresetFolder*> presetFolder{nullptr};
+std::atomic<std::uint64_t> programGeneration{0};
 } // namespace
 
 void PluginStorage::install(PluginStorage* s)
@@ -14,6 +15,16 @@ void PluginStorage::install(PluginStorage* s)
 PluginStorage* PluginStorage::installed()
 {
     return storage.load(std::memory_order_acquire);
+}
+
+std::uint64_t PluginStorage::programListGeneration()
+{
+    return programGeneration.load(std::memory_order_acquire);
+}
+
+void PluginStorage::programListChanged()
+{
+    programGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void MainPresetFolder::install(MainPresetFolder* f)

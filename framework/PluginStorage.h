@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 class GenericPlugin;
 class MidiControllerMap;
+struct ProgramTable;
 
 // Everything the plug-in core keeps on disk goes through this interface,
 // which the persistence layer implements and installs once per process.
@@ -22,11 +26,20 @@ public:
     // The last instance is going away: write the user settings back.
     virtual void writeUserSettings(GenericPlugin&) {}
 
-    // A full preset file into / from all parameters. True on success.
-    virtual bool loadPreset(GenericPlugin&, const std::string& /*path*/) { return false; }
+    // Reads a full preset file completely into one value per parameter of
+    // the plug-in (host order) without applying any; false when the file is
+    // refused, and `values` then means nothing.
+    virtual bool readPreset(GenericPlugin&, const std::string& /*path*/, std::vector<float>& /*values*/)
+    {
+        return false;
+    }
+    // Writes all parameters to a full preset file. True on success.
     virtual bool savePreset(GenericPlugin&, const std::string& /*path*/) { return false; }
-    // The preset a MIDI bank and program select; true when one was loaded.
-    virtual bool loadProgram(GenericPlugin&, int /*bank*/, int /*program*/) { return false; }
+    // Every full preset a MIDI program change can select, read for this
+    // plug-in's parameters (through GenericPlugin::readPreset). Plug-ins
+    // with the same parameters share one table; a table is read again only
+    // when the preset list changed. Null without presets.
+    virtual std::shared_ptr<const ProgramTable> programTable(GenericPlugin&) { return nullptr; }
 
     virtual void loadMidiControllerMap(MidiControllerMap&) {}
     virtual void saveMidiControllerMap(const MidiControllerMap&) {}
@@ -35,6 +48,12 @@ public:
     // ownership and keeps it alive while plug-ins exist.
     static void install(PluginStorage* storage);
     static PluginStorage* installed();
+
+    // Any thread, audio thread too: the generation of the list of presets a
+    // program change selects, raised by the storage whenever it changes, so
+    // that a plug-in sees that its table is out of date.
+    static std::uint64_t programListGeneration();
+    static void programListChanged();
 };
 
 // The main preset folder of the preset manager, as far as the settings see

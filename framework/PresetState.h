@@ -25,6 +25,9 @@ public:
     // touch the property (see publish).
     bool markModified() { return !raised.exchange(true, std::memory_order_acq_rel); }
 
+    // Any thread: lowers the flag, without touching the property.
+    void clearFlag() { raised.store(false, std::memory_order_seq_cst); }
+
     // Off the audio thread: sets the flag and publishes it.
     void setModified(bool on)
     {

@@ -44,21 +44,38 @@ bool savePresetFile(const std::string& fileName, const PresetParameters& collect
     return replaceFileAtomically(fileName, presetFileBytes(collection, version));
 }
 
-bool loadPreset(BinaryDataReader& reader, PresetLoader& loader, GenericPlugin& plugin,
+bool readPreset(BinaryDataReader& reader, PresetLoader& loader, GenericPlugin& plugin,
                 std::int32_t expectedVersion, std::string_view magicOverride)
 {
     const std::string magic = magicOverride.empty() ? plugin.presetMagic() : std::string(magicOverride);
     if (!reader.readHeader(magic) || reader.version != expectedVersion)
         return false;
-    GenericPlugin::Batch batch(plugin);
     const int m = loader.valueCount();
     const std::int32_t n = reader.readInt();
-    const int k = reader.ok() ? std::clamp(n, 0, m) : 0;
-    for (int i = 0; i < k; ++i)
+    if (!reader.ok())
+        return false;
+    const int k = std::clamp(n, 0, m);
+    for (int i = 0; i < k && reader.ok(); ++i)
         loader.setLoadedValue(i, reader.readFloat());
     for (int i = k; i < m; ++i)
         loader.resetToDefault(i);
     return reader.ok();
+}
+
+bool readPresetFile(const std::string& fileName, PresetLoader& loader, GenericPlugin& plugin,
+                    std::int32_t expectedVersion, std::string_view magicOverride)
+{
+    BinaryFileReader reader(fileName);
+    return readPreset(reader, loader, plugin, expectedVersion, magicOverride);
+}
+
+bool loadPreset(BinaryDataReader& reader, PresetLoader& loader, GenericPlugin& plugin,
+                std::int32_t expectedVersion, std::string_view magicOverride)
+{
+    if (!readPreset(reader, loader, plugin, expectedVersion, magicOverride))
+        return false;
+    loader.apply();
+    return true;
 }
 
 bool loadPresetFile(const std::string& fileName, PresetLoader& loader, GenericPlugin& plugin,

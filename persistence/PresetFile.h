@@ -33,16 +33,21 @@ std::string presetFileBytes(const PresetParameters& collection, std::int32_t ver
 // keeps what it held before. True on success.
 bool savePresetFile(const std::string& fileName, const PresetParameters& collection, std::int32_t version);
 
-// Reads a preset into a loader, inside one update batch of the plug-in (so
-// the host and the editor hear of all changes once):
+// Reads a preset completely into a loader, applying nothing:
 //   - a header that cannot be read, another magic (the plug-in's, or
 //     `magicOverride` when that is not empty) or another version than
-//     `expectedVersion`: false, nothing applied;
-//   - the first min(N, valueCount) values go to setLoadedValue, missing
-//     ones read as 0; positions beyond N are reset to their defaults;
-//     values beyond valueCount are ignored;
-//   - true unless the file ended before its N values (what was read stays
-//     applied then).
+//     `expectedVersion`: false;
+//   - the first min(N, valueCount) values go to setLoadedValue; positions
+//     beyond N are reset to their defaults; values beyond valueCount are
+//     ignored;
+//   - false when the file ends before its N values.
+bool readPreset(BinaryDataReader& reader, PresetLoader& loader, GenericPlugin& plugin,
+                std::int32_t expectedVersion, std::string_view magicOverride = {});
+bool readPresetFile(const std::string& fileName, PresetLoader& loader, GenericPlugin& plugin,
+                    std::int32_t expectedVersion, std::string_view magicOverride = {});
+// Reads as above and, only when the whole file was read, applies it (one
+// update batch, so the host and the editor hear of all changes once). A
+// refused file leaves every parameter as it was.
 bool loadPreset(BinaryDataReader& reader, PresetLoader& loader, GenericPlugin& plugin,
                 std::int32_t expectedVersion, std::string_view magicOverride = {});
 bool loadPresetFile(const std::string& fileName, PresetLoader& loader, GenericPlugin& plugin,

@@ -8,13 +8,11 @@
 namespace {
 
 // Positions are rounded to the nearest one; not a number is no value.
-void applyLoaded(AbstractPluginParameter& p, float value)
+float loadedValue(const AbstractPluginParameter& p, float value)
 {
     if (std::isnan(value))
-        value = p.getDefault();
-    else if (p.isEnumerated())
-        value = std::nearbyint(value);
-    p.setValue(value, 0);
+        return p.getDefault();
+    return p.isEnumerated() ? std::nearbyint(value) : value;
 }
 
 } // namespace
@@ -34,8 +32,10 @@ PresetParameters PresetParameters::component(GenericPlugin& plugin, int kind, in
 }
 
 CollectionPresetLoader::CollectionPresetLoader(const PresetParameters& collection)
-    : parameters(collection.parameters)
+    : plugin(collection.plugin), parameters(collection.parameters), values(parameters.size())
 {
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        values[i] = parameters[i]->getDefault();
 }
 
 int CollectionPresetLoader::valueCount() const
@@ -45,12 +45,26 @@ int CollectionPresetLoader::valueCount() const
 
 void CollectionPresetLoader::resetToDefault(int i)
 {
-    parameters[static_cast<std::size_t>(i)]->resetToDefault();
+    values[static_cast<std::size_t>(i)] = parameters[static_cast<std::size_t>(i)]->getDefault();
 }
 
 void CollectionPresetLoader::setLoadedValue(int i, float value)
 {
-    applyLoaded(*parameters[static_cast<std::size_t>(i)], value);
+    values[static_cast<std::size_t>(i)] = loadedValue(*parameters[static_cast<std::size_t>(i)], value);
+}
+
+void CollectionPresetLoader::apply()
+{
+    GenericPlugin::Batch batch(plugin);
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        parameters[i]->setValue(values[i], 0);
+}
+
+CustomPresetLoader::CustomPresetLoader(GenericPlugin& owner)
+    : plugin(owner), values(static_cast<std::size_t>(owner.getParameterCount()))
+{
+    for (int i = 0; i < owner.getParameterCount(); ++i)
+        values[static_cast<std::size_t>(i)] = owner.getParameter(i)->getDefault();
 }
 
 void CustomPresetLoader::addEntry(AbstractPluginParameter* parameter, float* scratch)
@@ -61,14 +75,19 @@ void CustomPresetLoader::addEntry(AbstractPluginParameter* parameter, float* scr
 void CustomPresetLoader::resetToDefault(int i)
 {
     if (AbstractPluginParameter* p = entries[static_cast<std::size_t>(i)].parameter)
-        p->resetToDefault();
+        values[static_cast<std::size_t>(p->getIndex())] = p->getDefault();
 }
 
 void CustomPresetLoader::setLoadedValue(int i, float value)
 {
     const Entry& e = entries[static_cast<std::size_t>(i)];
     if (e.parameter)
-        applyLoaded(*e.parameter, value);
+        values[static_cast<std::size_t>(e.parameter->getIndex())] = loadedValue(*e.parameter, value);
     if (e.scratch)
         *e.scratch = value;
+}
+
+void CustomPresetLoader::apply()
+{
+    plugin.applyValues(values);
 }

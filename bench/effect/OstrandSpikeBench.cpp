@@ -1,6 +1,7 @@
 // What one audio block costs when it has to take in a large change: a full
 // state load (a preset, an undo step, an A/B switch), a sort of all slots, a
-// storm of slot edits, MIDI events in the block; and what reset costs. Each
+// storm of slot edits, MIDI events in the block, a program change in the
+// block; and what reset costs. Each
 // case makes its change on this thread between two blocks (as a control
 // thread would while the host plays) and times only the 64-sample block
 // that applies it, at 48 kHz, beside a block without changes. The budget is
@@ -13,6 +14,7 @@
 #include "framework/StateRecord.h"
 #include "modulation/ModMatrixParamController.h"
 #include "modulation/ModulationSlotParameterSetList.h"
+#include "persistence/PresetLibrary.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,6 +23,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +46,11 @@ struct Rig {
         // User settings and the controller map would go to the real home.
         ::setenv("XDG_CONFIG_HOME", "/tmp/ostrand-bench-config", 1);
         ::setenv("XDG_DATA_HOME", "/tmp/ostrand-bench-data", 1);
+        // And presets (the program-change case saves some) to a documents
+        // folder of its own.
+        std::filesystem::create_directories("/tmp/ostrand-bench-config");
+        std::ofstream("/tmp/ostrand-bench-config/user-dirs.dirs")
+            << "XDG_DOCUMENTS_DIR=\"/tmp/ostrand-bench-documents\"\n";
         plugin = std::make_unique<OstrandPlugin>(2, 48000.0f);
         for (int i = 0; i < blockSize; ++i) {
             left[static_cast<std::size_t>(i)] = 0.3f * std::sin(0.05f * static_cast<float>(i));
@@ -122,6 +131,37 @@ void BM_BlockAfterStateLoad(benchmark::State& state)
     timeBlockAfter(state, rig, [&] { rig.plugin->loadState(records[k++ & 1]); });
 }
 
+// A MIDI program change in the middle of the timed block: the audio thread
+// switches every parameter to the preset's values (read ahead of time) at
+// the event's sample and applies them there. Four presets with every
+// parameter at a random value, in turn.
+void BM_BlockWithProgramChange(benchmark::State& state)
+{
+    Rig rig;
+    const std::string folder = PresetLibrary::shared().getPath();
+    std::filesystem::create_directories(folder);
+    for (int k = 0; k < 4; ++k) {
+        rig.randomise(static_cast<std::uint32_t>(40 + k));
+        // A preset that stops MIDI would stop the next program change.
+        applyParameterAssignment(*rig.plugin, "Receive MIDI=Enabled");
+        rig.plugin->savePreset(folder + "Bench " + std::to_string(k) + ".mvp");
+    }
+    rig.plugin->refreshPrograms();
+    std::vector<const PresetItem*> programs;
+    for (int k = 0; k < 4; ++k)
+        programs.push_back(PresetLibrary::shared().presets().findByName("Bench " + std::to_string(k)));
+    rig.play(10);
+    int k = 0;
+    timeBlockAfter(state, rig, [&] {
+        const PresetItem& p = *programs[static_cast<std::size_t>(k++ & 3)];
+        rig.plugin->queueMidiEvent(blockSize / 2, 0xB0, 0, p.bank >> 7);
+        rig.plugin->queueMidiEvent(blockSize / 2, 0xB0, 32, p.bank & 0x7F);
+        rig.plugin->queueMidiEvent(blockSize / 2, 0xC0, p.program, 0);
+    });
+    rig.plugin->deliverPendingNotifications();
+    state.counters["switched"] = rig.plugin->getPresetState().name.starts_with("Bench") ? 1.0 : 0.0;
+}
+
 // All 24 slots in use in reverse order, then sorted by the editor's sort.
 void BM_BlockAfterSlotSort(benchmark::State& state)
 {
@@ -198,6 +238,7 @@ void BM_BlockWithControllerEvents(benchmark::State& state)
 
 BENCHMARK(BM_BlockWithoutChanges)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BlockAfterStateLoad)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BlockWithProgramChange)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BlockAfterSlotSort)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BlockAfterSlotStorm)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Reset)->UseManualTime()->Unit(benchmark::kMicrosecond);

@@ -89,9 +89,10 @@ void RenderProcessor::process(const float* const* inputs, float* const* outputs,
                 in[channels + c] = sideBuffers[static_cast<std::size_t>(c)].data() + done;
         }
         plugin->process(in, inputCount, out, channels, length);
-        // A program change in the MIDI file loads its preset between
-        // blocks, where a host would from its own thread.
-        plugin->handlePendingProgramChange();
+        // A program change in the MIDI file switched the sound at its
+        // sample; its preset's name follows here, where a host would
+        // announce it from its own thread.
+        plugin->serviceControlThread();
         done += length;
     } while (done < numSamples);
     position += numSamples;

@@ -235,7 +235,7 @@ void Lv2PluginAdapter::run(std::uint32_t sampleCount)
         start = end;
     } while (start < n);
 
-    if (worker && !workScheduled.load(std::memory_order_acquire) && plugin->hasPendingProgramChange()) {
+    if (worker && !workScheduled.load(std::memory_order_acquire) && plugin->needsControlThread()) {
         const char request = 0;
         workScheduled.store(worker->schedule_work(worker->handle, sizeof request, &request) == LV2_WORKER_SUCCESS,
                             std::memory_order_release);
@@ -376,7 +376,7 @@ LV2_State_Status Lv2PluginAdapter::restore(LV2_State_Retrieve_Function retrieve,
 
 LV2_Worker_Status Lv2PluginAdapter::work()
 {
-    plugin->handlePendingProgramChange();
+    plugin->serviceControlThread();
     workScheduled.store(false, std::memory_order_release);
     return LV2_WORKER_SUCCESS;
 }

@@ -77,7 +77,9 @@ public:
     // state:interface: the preset name, at most 63 characters.
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle);
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
-    // work:interface: loads the preset a MIDI program change asked for.
+    // work:interface: announces the preset a MIDI program change switched
+    // to on the audio thread, and reads the program table again when the
+    // preset list changed.
     LV2_Worker_Status work();
 
     // GenericPlugin::Adapter: the editor or a MIDI controller moved a

@@ -2,12 +2,14 @@
 // tsan runs it): the audio thread applies the host's control ports and
 // learned MIDI controllers and processes; an editor thread turns knobs,
 // edits slots, reads everything an editor shows and delivers the
-// notifications of the audio thread's changes; a main thread restores whole
-// states and saves them. Once everyone stops, one more block must leave the
+// notifications of the audio thread's changes (program changes among them);
+// a main thread restores whole states, saves them and replaces the table of
+// programs. Once everyone stops, one more block must leave the
 // audio side on what the parameters say.
 #include "EffectHarness.h"
 
 #include "framework/MidiControllerMap.h"
+#include "framework/PluginStorage.h"
 #include "framework/RealtimeThread.h"
 #include "framework/StateRecord.h"
 #include "modulation/ModMatrixParamController.h"
@@ -94,6 +96,12 @@ TEST(OstrandConcurrency, EveryWriterAndTheEditorsReadsAgainstARunningAudioThread
         for (int round = 0; !stop; ++round) {
             p.loadState(states[round & 1]);
             p.saveState(saved);
+            // A rescan of the presets: the table of programs is read again
+            // and replaced while the audio thread may be switching programs.
+            if (round % 64 == 0) {
+                PluginStorage::programListChanged();
+                p.serviceControlThread();
+            }
             std::this_thread::yield();
         }
     });
@@ -113,6 +121,8 @@ TEST(OstrandConcurrency, EveryWriterAndTheEditorsReadsAgainstARunningAudioThread
             p.queueMidiEvent(block / 2, 0xB0, 22, (b * 16) & 127);
             p.queueMidiEvent(block / 3, 0xB0, 23, (b * 40) & 127);
             p.queueMidiEvent(block / 4, b & 1 ? 0x80 : 0x90, 60, 100);
+            if (b % 10 == 0)
+                p.queueMidiEvent(block / 5, 0xC0, (b / 10) % 8, 0);
         }
         p.process(inputs, 2, outputs, 2, block);
     }

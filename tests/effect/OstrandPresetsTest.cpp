@@ -1,6 +1,7 @@
 // The effect's presets: full presets of every generation, section presets,
 // the "Default Setting" start, "Default" section presets and program
 // changes, all inside the test's own home.
+#include "AllocationCounter.h"
 #include "EffectHarness.h"
 
 #include "effect/LegacyPresetLayouts.h"
@@ -209,13 +210,15 @@ TEST(OstrandPresets, EarlierGenerationsLoadAndAreConverted)
     EXPECT_EQ(parameter(p, "Filter 2 Pan").getValue(), 0.0f);
     EXPECT_EQ(text(p, "Num Active Slots"), "0");
 
-    // A legacy file that ends early fails; its values stay applied.
+    // A legacy file that ends early is refused and changes nothing.
+    const std::vector<float> before = values(p);
     const std::string cut = legacyFile(p, firstGenerationLayout(p, 1), {{"Filter 1 Peak", 0.5f}});
     EXPECT_FALSE(p.loadPreset(write("Cut.mvp", cut.substr(0, cut.size() - 8))));
-    EXPECT_EQ(parameter(p, "Filter 1 Peak").getValue(), 0.5f);
+    EXPECT_EQ(values(p), before);
+    EXPECT_NE(parameter(p, "Filter 1 Peak").getValue(), 0.5f);
 }
 
-TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesLoadPresets)
+TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesSwitchAtTheirSample)
 {
     // The previous generation's preset folder, as its settings name it,
     // joins the list after the main tree.
@@ -236,26 +239,42 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesLoadPre
     ASSERT_TRUE(first.savePreset(presetFolder() + "Bright.mvp"));
 
     OstrandPlugin second;
+    OstrandPlugin third;
     EXPECT_EQ(text(second, "Mix"), "40.000 %");
     EXPECT_EQ(second.getPresetState().name, "Default Setting");
     EXPECT_FALSE(second.getPresetState().isModified());
 
     // Program 0 is "Bright", the first in flat order (the old folder's
-    // preset comes last).
-    const Signal silence(256, 0.0f);
-    second.queueMidiEvent(0, 0xC0, 0, 0);
-    render(second, {silence, silence});
-    EXPECT_TRUE(second.handlePendingProgramChange());
+    // preset comes last). It switches at its sample in the middle of a
+    // large block, without allocating: as if the preset had been loaded
+    // between two blocks meeting there.
+    constexpr int n = 8192;
+    constexpr int k = 3001;
+    const Signal in = noise(n, 11);
+    Signal heard(n), right(n);
+    const float* inputs[] = {in.data(), in.data()};
+    float* outputs[] = {heard.data(), right.data()};
+    second.queueMidiEvent(k, 0xC0, 0, 0);
+    {
+        testsupport::AllocationScope scope;
+        second.process(inputs, 2, outputs, 2, n);
+        EXPECT_TRUE(scope.count() == 0 || !testsupport::allocationCountingAvailable());
+    }
     EXPECT_EQ(text(second, "Mix"), "70.000 %");
+    second.deliverPendingNotifications();
     EXPECT_EQ(second.getPresetState().name, "Bright");
+    EXPECT_FALSE(second.getPresetState().modified.get());
+    const Signal head(in.begin(), in.begin() + k), rest(in.begin() + k, in.end());
+    Signal expected = render(third, {head, head}, k)[0];
+    ASSERT_TRUE(third.loadPreset(presets.getFlatList()[0]->path));
+    const Signal after = render(third, {rest, rest}, n - k)[0];
+    expected.insert(expected.end(), after.begin(), after.end());
+    EXPECT_EQ(heard, expected);
+
     // A host restoring its session names the preset; the place follows.
     PresetLibrary::shared().restorePresetName(second, "Default Setting");
     EXPECT_EQ(second.getPresetState().location, presetFolder() + "Default Setting.mvp");
     PresetLibrary::shared().restorePresetName(second, "Gone Since");
     EXPECT_EQ(second.getPresetState().name, "Gone Since");
     EXPECT_EQ(second.getPresetState().location, "");
-    // A program beyond the list loads nothing.
-    second.queueMidiEvent(0, 0xC0, 5, 0);
-    render(second, {silence, silence});
-    EXPECT_FALSE(second.handlePendingProgramChange());
 }

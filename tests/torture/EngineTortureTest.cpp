@@ -225,11 +225,10 @@ private:
                 data1 = random.pick(std::vector<int>{0, 1, 32, 120, 121, 123, 127});
             plugin->queueMidiEvent(offset, status | random.integer(0, 15), data1, random.integer(0, 127));
         }
-        // The host's worker or idle call loads a preset a program change
-        // asked for.
-        if (plugin->hasPendingProgramChange() && random.chance(0.5)) {
-            log.note("program loaded");
-            plugin->handlePendingProgramChange();
+        // The host's worker or idle call announces a program change.
+        if (plugin->needsControlThread() && random.chance(0.5)) {
+            log.note("program announced");
+            plugin->serviceControlThread();
         }
     }
 

@@ -258,7 +258,7 @@ TEST(Lv2Plugin, MidiAndTransportTakeEffectAtTheirFrames)
     EXPECT_GT(worstDifference(hosted, render(false)), 0.01);
 }
 
-TEST(Lv2Plugin, AProgramChangeLoadsItsPresetOnTheWorkerThreadAndTheStateNamesIt)
+TEST(Lv2Plugin, AProgramChangeSwitchesInItsBlockAndTheStateNamesItsPreset)
 {
     Host host;
     Instance instance(host, stereoUri);
