@@ -36,7 +36,9 @@ DelayLine::DelayLine(wave::Graph& graph, float longestDelay, wave::Producer* sou
 
 void DelayLine::reset()
 {
-    std::fill(ring.begin(), ring.end(), 0.0f);
+    if (ringDirty)
+        std::fill(ring.begin(), ring.end(), 0.0f);
+    ringDirty = false;
     headsSet = false;
     fadePosition = 0;
     smootherJumps = true;
@@ -65,6 +67,7 @@ void DelayLine::write(const float* in, int n)
     if (in) {
         std::copy_n(in, first, at);
         std::copy_n(in + first, n - first, ring.data());
+        ringDirty = true;
     } else {
         std::fill_n(at, first, 0.0f);
         std::fill_n(ring.data(), n - first, 0.0f);

@@ -72,6 +72,10 @@ private:
     float fadeGainAt(int k) const;
 
     std::vector<float> ring;
+    // Something other than silence was written since the ring was last
+    // cleared; a reset of a clean ring (the first block after the plug-in
+    // was built or activated) has nothing to clear.
+    bool ringDirty = false;
     int size;
     int writePosition = 0;
     int blockStart = 0;

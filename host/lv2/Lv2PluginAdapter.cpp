@@ -138,6 +138,10 @@ void Lv2PluginAdapter::connectPort(std::uint32_t port, void* data)
 void Lv2PluginAdapter::activate()
 {
     firstRun = true;
+    // Clears what the last activation left in the delay lines here, off the
+    // audio thread: the first run's reset (which applies the ports at once)
+    // then finds them clean and costs what any run costs.
+    plugin->reset();
 }
 
 void Lv2PluginAdapter::readControlPorts()
