@@ -14,8 +14,10 @@
 #include "framework/StateRecord.h"
 #include "modulation/ModMatrixParamController.h"
 #include "modulation/ModulationSlotParameterSetList.h"
+#include "persistence/PresetLibrary.h"
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 using namespace effecttest;
@@ -57,7 +59,11 @@ TEST(OstrandConcurrency, EveryWriterAndTheEditorsReadsAgainstARunningAudioThread
             q.setValue(q.denormalize(static_cast<float>((i * 37 + k * 11) % 100) / 99.0f), 0);
         }
         p.saveState(states[k]);
+        // Each also a preset, program k, for the audio thread to switch to.
+        std::filesystem::create_directories(PresetLibrary::shared().getPath());
+        ASSERT_TRUE(p.savePreset(PresetLibrary::shared().getPath() + "Concurrent " + std::to_string(k) + ".mvp"));
     }
+    p.serviceControlThread();
 
     const int routing = p.findParameter("Routing");
     const int routingMode = p.findParameter("Routing Mode");
@@ -122,7 +128,7 @@ TEST(OstrandConcurrency, EveryWriterAndTheEditorsReadsAgainstARunningAudioThread
             p.queueMidiEvent(block / 3, 0xB0, 23, (b * 40) & 127);
             p.queueMidiEvent(block / 4, b & 1 ? 0x80 : 0x90, 60, 100);
             if (b % 10 == 0)
-                p.queueMidiEvent(block / 5, 0xC0, (b / 10) % 8, 0);
+                p.queueMidiEvent(block / 5, 0xC0, (b / 10) % 2, 0);
         }
         p.process(inputs, 2, outputs, 2, block);
     }

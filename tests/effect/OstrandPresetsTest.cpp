@@ -86,9 +86,12 @@ TEST(OstrandPresets, FullPresetHoldsEveryParameterExactly)
     EXPECT_EQ(b.getPresetState().location, path);
     EXPECT_FALSE(b.getPresetState().isModified());
 
-    // Not a preset of any generation: refused, nothing changed.
+    // Not a preset of any generation, or one cut short: refused, nothing
+    // changed.
+    set(b, "Mix=20");
     const std::vector<float> before = values(b);
-    for (const std::string& junk : {std::string("MO2l"), std::string(2676, 'x'), std::string("MOst\1\0\0\0")}) {
+    for (const std::string& junk :
+         {std::string("MO2l"), std::string(2676, 'x'), std::string("MOst\1\0\0\0"), bytes.substr(0, 2000)}) {
         EXPECT_FALSE(b.loadPreset(write("Junk.mvp", junk)));
         EXPECT_EQ(values(b), before);
     }
