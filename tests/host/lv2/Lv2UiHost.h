@@ -215,12 +215,15 @@ private:
     const LV2UI_Idle_Interface* idleInterface = nullptr;
 };
 
-// The real pointer, through XTest, in root coordinates.
+// The real pointer, through XTest, in root coordinates. Each fake event
+// waits for the server to have made it (XSync, not XFlush): on a loaded
+// machine a starved server could otherwise deliver a release after the
+// test's idle calls have ended, and the gesture would look unfinished.
 struct Pointer {
     Display* x;
-    void keys(bool down, KeySym key) { XTestFakeKeyEvent(x, XKeysymToKeycode(x, key), down, 0); }
-    void move(int px, int py) { XTestFakeMotionEvent(x, -1, px, py, 0); XFlush(x); }
-    void button(bool down) { XTestFakeButtonEvent(x, 1, down, 0); XFlush(x); }
+    void keys(bool down, KeySym key) { XTestFakeKeyEvent(x, XKeysymToKeycode(x, key), down, 0); XSync(x, False); }
+    void move(int px, int py) { XTestFakeMotionEvent(x, -1, px, py, 0); XSync(x, False); }
+    void button(bool down) { XTestFakeButtonEvent(x, 1, down, 0); XSync(x, False); }
 };
 
 // Presses at one point, moves in `steps` steps to another and releases,
