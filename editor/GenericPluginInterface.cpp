@@ -255,7 +255,7 @@ void GenericPluginInterface::updateBar()
         state.compareChanged = compare->wasChangedByUndo();
     }
     PresetState& preset = owner.getPresetState();
-    state.presetName = preset.name;
+    state.presetName = preset.getName();
     state.presetModified = preset.isModified();
     bar->show(state);
 }
@@ -312,7 +312,7 @@ bool GenericPluginInterface::loadPreset(const std::string& path)
 
 bool GenericPluginInterface::savePreset()
 {
-    const std::string path = owner.getPresetState().location;
+    const std::string path = owner.getPresetState().getLocation();
     if (path.empty() || !owner.savePreset(path))
         return false;
     PresetLibrary::shared().presets().rescan();
@@ -323,7 +323,7 @@ bool GenericPluginInterface::savePreset()
 void GenericPluginInterface::previousPreset()
 {
     const PresetItem* item =
-        PresetLibrary::shared().presets().findByPath(owner.getPresetState().location, PresetManager::previous);
+        PresetLibrary::shared().presets().findByPath(owner.getPresetState().getLocation(), PresetManager::previous);
     if (item)
         loadPreset(item->path);
 }
@@ -331,7 +331,7 @@ void GenericPluginInterface::previousPreset()
 void GenericPluginInterface::nextPreset()
 {
     const PresetItem* item =
-        PresetLibrary::shared().presets().findByPath(owner.getPresetState().location, PresetManager::next);
+        PresetLibrary::shared().presets().findByPath(owner.getPresetState().getLocation(), PresetManager::next);
     if (item)
         loadPreset(item->path);
 }
@@ -342,7 +342,7 @@ void GenericPluginInterface::openPresetsMenu()
     PresetManager& manager = library.presets();
     const GlobalSettings& settings = GlobalSettings::shared();
     const bool numbered = settings.viewProgramNumbersEnabled.get();
-    const std::string& current = owner.getPresetState().location;
+    const std::string current = owner.getPresetState().getLocation();
 
     auto menus = std::make_shared<PresetMenus>();
     PresetMenu* presets = &menus->full;
@@ -425,7 +425,7 @@ void GenericPluginInterface::runPresetsMenuChoice(int id)
 
 void GenericPluginInterface::saveAsDialog()
 {
-    const std::string initial = owner.getPresetState().name;
+    const std::string initial = owner.getPresetState().getName();
     gui::textEntryDialog(toolkit.root(), "Save the preset in the preset folder as:", initial,
                          [this](std::optional<std::string> name) {
                              if (!name || name->empty())

@@ -565,11 +565,7 @@ bool GenericPlugin::savePreset(const std::string& path)
 
 void GenericPlugin::becomeCurrentPreset(const std::string& path)
 {
-    {
-        CriticalSection::Lock lock(*presetSection);
-        presetState.name = fileStem(path);
-        presetState.location = path;
-    }
+    presetState.setPlace(fileStem(path), path);
     presetState.setModified(false);
     if (Adapter* a = getAdapter())
         a->presetChanged();
@@ -614,8 +610,7 @@ bool GenericPlugin::takeSwitchedProgram()
     const ProgramRecord* record = switchedProgram.exchange(nullptr, std::memory_order_acq_rel);
     if (!record)
         return false;
-    presetState.name = record->name;
-    presetState.location = record->location;
+    presetState.setPlace(record->name, record->location);
     return true;
 }
 
@@ -772,11 +767,7 @@ GenericPlugin::Channel::~Channel() = default;
 
 void GenericPlugin::saveState(StateRecord& record) const
 {
-    {
-        CriticalSection::Lock lock(*presetSection);
-        record.presetName = presetState.name;
-        record.presetLocation = presetState.location;
-    }
+    presetState.copyPlace(record.presetName, record.presetLocation);
     record.modified.set(presetState.isModified());
     record.compareIndex = compareStates ? compareStates->getCurrent() : 0;
     record.values.resize(parameters.size());
@@ -792,13 +783,7 @@ void GenericPlugin::loadState(const StateRecord& record)
         for (std::size_t i = 0; i < n; ++i)
             parameters[i]->setValue(record.values[i], 0);
     }
-    bool placeChanged = false;
-    {
-        CriticalSection::Lock lock(*presetSection);
-        placeChanged = presetState.name != record.presetName || presetState.location != record.presetLocation;
-        presetState.name = record.presetName;
-        presetState.location = record.presetLocation;
-    }
+    const bool placeChanged = presetState.setPlace(record.presetName, record.presetLocation);
     presetState.setModified(record.modified.get());
     if (placeChanged)
         notifyPresetChanged();

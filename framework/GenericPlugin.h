@@ -427,9 +427,6 @@ private:
     // under presetSection), `livePrograms` is what the audio thread reads,
     // raising `readingPrograms` first, so a table is never freed under it.
     // A program switched to that is not announced yet: `switchedProgram`.
-    // presetSection also guards the preset state's name and place where
-    // this class writes or copies them, as the thread announcing a program
-    // may not be the one that loads states.
     std::unique_ptr<CriticalSection> presetSection;
     std::shared_ptr<const ProgramTable> programs;
     std::atomic<const ProgramTable*> livePrograms{nullptr};

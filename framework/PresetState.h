@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/CriticalSection.h"
 #include "framework/Property.h"
 
 #include <atomic>
@@ -10,6 +11,11 @@
 // whether any parameter changed since it was loaded or saved. The editor
 // becomes the owner of `modified` to hear when the flag changes.
 //
+// The name and place are read by the editor and the host's state calls
+// while a worker thread may announce a program switch: they are copied in
+// and out under their own lock, never handed out by reference. No audio
+// thread touches them.
+//
 // The flag itself is an atomic that any thread may raise, the audio thread
 // too (a parameter moved by MIDI); isModified reads it. The property
 // `modified` follows it, but only off the audio thread: publish brings it
@@ -17,9 +23,41 @@
 // once without two of them writing the property together.
 class PresetState {
 public:
-    std::string name;
-    std::string location;
     Property<bool> modified{nullptr, false};
+
+    std::string getName() const
+    {
+        CriticalSection::Lock lock(*placeSection);
+        return name;
+    }
+    std::string getLocation() const
+    {
+        CriticalSection::Lock lock(*placeSection);
+        return location;
+    }
+    // Into strings the caller keeps: their storage is reused, so a snapshot
+    // taken again and again (the undo ring) allocates nothing once filled.
+    void copyPlace(std::string& nameOut, std::string& locationOut) const
+    {
+        CriticalSection::Lock lock(*placeSection);
+        nameOut = name;
+        locationOut = location;
+    }
+    void setName(const std::string& newName)
+    {
+        CriticalSection::Lock lock(*placeSection);
+        name = newName;
+    }
+    // Both at once, so no reader sees a name beside another preset's place.
+    // True when either changed.
+    bool setPlace(const std::string& newName, const std::string& newLocation)
+    {
+        CriticalSection::Lock lock(*placeSection);
+        const bool changed = name != newName || location != newLocation;
+        name = newName;
+        location = newLocation;
+        return changed;
+    }
 
     // Any thread: raises the flag; true when this call raised it. Does not
     // touch the property (see publish).
@@ -50,6 +88,9 @@ public:
     }
 
 private:
+    std::unique_ptr<CriticalSection> placeSection = CriticalSection::create();
+    std::string name;
+    std::string location;
     std::atomic<bool> raised{false};
     std::atomic<bool> requested{false};
     std::atomic_flag publishing;

@@ -121,7 +121,6 @@ void PresetLibrary::restorePresetName(GenericPlugin& plugin, const std::string& 
 {
     PresetState& state = plugin.getPresetState();
     const PresetItem* item = fullPresets->findByName(name);
-    state.name = name;
-    state.location = item ? item->path : std::string();
+    state.setPlace(name, item ? item->path : std::string());
     plugin.notifyPresetChanged();
 }

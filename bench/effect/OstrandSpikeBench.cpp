@@ -159,7 +159,7 @@ void BM_BlockWithProgramChange(benchmark::State& state)
         rig.plugin->queueMidiEvent(blockSize / 2, 0xC0, p.program, 0);
     });
     rig.plugin->deliverPendingNotifications();
-    state.counters["switched"] = rig.plugin->getPresetState().name.starts_with("Bench") ? 1.0 : 0.0;
+    state.counters["switched"] = rig.plugin->getPresetState().getName().starts_with("Bench") ? 1.0 : 0.0;
 }
 
 // All 24 slots in use in reverse order, then sorted by the editor's sort.

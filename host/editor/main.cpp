@@ -40,7 +40,7 @@ bool loadPreset(OstrandPlugin& plugin, const std::string& preset)
         for (std::size_t i = 0; i < factory.values.size(); ++i)
             if (AbstractPluginParameter* p = plugin.getParameter(static_cast<int>(i)))
                 p->setValue(factory.values[i], 0);
-        plugin.getPresetState().name = factory.name;
+        plugin.getPresetState().setName(factory.name);
         plugin.getPresetState().setModified(false);
         return true;
     }

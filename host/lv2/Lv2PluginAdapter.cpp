@@ -351,7 +351,7 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
 
 LV2_State_Status Lv2PluginAdapter::save(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
-    std::string name = plugin->getPresetState().name.substr(0, maxPresetName);
+    std::string name = plugin->getPresetState().getName().substr(0, maxPresetName);
     return store(handle, uris->presetName, name.c_str(), name.size() + 1, uris->atomString,
                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
@@ -369,11 +369,11 @@ LV2_State_Status Lv2PluginAdapter::restore(LV2_State_Retrieve_Function retrieve,
     const std::size_t limit = std::min(size, maxPresetName);
     const std::size_t length = std::find(text, text + limit, '\0') - text;
     PresetState& preset = plugin->getPresetState();
-    preset.name.assign(text, length);
+    const std::string name(text, length);
     // The place of the first preset of that name; a preset that is gone
     // leaves the name without a place.
-    const PresetItem* item = PresetLibrary::shared().presets().findByName(preset.name);
-    preset.location = item ? item->path : std::string();
+    const PresetItem* item = PresetLibrary::shared().presets().findByName(name);
+    preset.setPlace(name, item ? item->path : std::string());
     plugin->notifyPresetChanged();
     return LV2_STATE_SUCCESS;
 }

@@ -93,6 +93,7 @@ TEST(OstrandConcurrency, EveryWriterAndTheEditorsReadsAgainstARunningAudioThread
             for (int s = 0; s < 24; ++s)
                 sink += p.getModulationMatrix()->isSlotValid(s) ? p.getModulationMatrix()->getSlotDepth(s) : 0.0f;
             sink += p.getPresetState().isModified() ? 1.0f : 0.0f;
+            sink += static_cast<float>(p.getPresetState().getName().size());
             p.deliverPendingNotifications();
         }
         EXPECT_TRUE(std::isfinite(sink));

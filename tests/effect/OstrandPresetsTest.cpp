@@ -76,14 +76,14 @@ TEST(OstrandPresets, FullPresetHoldsEveryParameterExactly)
     const std::string bytes = testsupport::readFile(path);
     ASSERT_EQ(bytes.size(), 2676u);
     EXPECT_EQ(bytes.substr(0, 12), std::string("MO2l\2\0\0\0\x9a\2\0\0", 12));
-    EXPECT_EQ(a.getPresetState().name, "Everything");
+    EXPECT_EQ(a.getPresetState().getName(), "Everything");
     EXPECT_EQ(PresetLibrary::shared().presets().findByName("Everything")->path, path);
 
     OstrandPlugin b;
     set(b, "Mix=20");
     ASSERT_TRUE(b.loadPreset(path));
     EXPECT_EQ(values(b), values(a));
-    EXPECT_EQ(b.getPresetState().location, path);
+    EXPECT_EQ(b.getPresetState().getLocation(), path);
     EXPECT_FALSE(b.getPresetState().isModified());
 
     // Not a preset of any generation, or one cut short: refused, nothing
@@ -95,7 +95,7 @@ TEST(OstrandPresets, FullPresetHoldsEveryParameterExactly)
         EXPECT_FALSE(b.loadPreset(write("Junk.mvp", junk)));
         EXPECT_EQ(values(b), before);
     }
-    EXPECT_EQ(b.getPresetState().name, "Everything");
+    EXPECT_EQ(b.getPresetState().getName(), "Everything");
 }
 
 TEST(OstrandPresets, SectionPresetsHoldOneComponentInstance)
@@ -171,7 +171,7 @@ TEST(OstrandPresets, EarlierGenerationsLoadAndAreConverted)
     EXPECT_EQ(parameter(p, "EF 4 Release").getValue(), 0.75f);
     EXPECT_EQ(parameter(p, "Input Pan").getValue(), -0.5f);
     EXPECT_EQ(parameter(p, "EG 6 Attack").getValue(), 0.0f);
-    EXPECT_EQ(p.getPresetState().name, "V1");
+    EXPECT_EQ(p.getPresetState().getName(), "V1");
 
     // The first generation, version 1.
     set(p, "Output Pan=0.25");
@@ -244,7 +244,7 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesSwitchA
     OstrandPlugin second;
     OstrandPlugin third;
     EXPECT_EQ(text(second, "Mix"), "40.000 %");
-    EXPECT_EQ(second.getPresetState().name, "Default Setting");
+    EXPECT_EQ(second.getPresetState().getName(), "Default Setting");
     EXPECT_FALSE(second.getPresetState().isModified());
 
     // Program 0 is "Bright", the first in flat order (the old folder's
@@ -265,7 +265,7 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesSwitchA
     }
     EXPECT_EQ(text(second, "Mix"), "70.000 %");
     second.deliverPendingNotifications();
-    EXPECT_EQ(second.getPresetState().name, "Bright");
+    EXPECT_EQ(second.getPresetState().getName(), "Bright");
     EXPECT_FALSE(second.getPresetState().modified.get());
     const Signal head(in.begin(), in.begin() + k), rest(in.begin() + k, in.end());
     Signal expected = render(third, {head, head}, k)[0];
@@ -276,8 +276,8 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesSwitchA
 
     // A host restoring its session names the preset; the place follows.
     PresetLibrary::shared().restorePresetName(second, "Default Setting");
-    EXPECT_EQ(second.getPresetState().location, presetFolder() + "Default Setting.mvp");
+    EXPECT_EQ(second.getPresetState().getLocation(), presetFolder() + "Default Setting.mvp");
     PresetLibrary::shared().restorePresetName(second, "Gone Since");
-    EXPECT_EQ(second.getPresetState().name, "Gone Since");
-    EXPECT_EQ(second.getPresetState().location, "");
+    EXPECT_EQ(second.getPresetState().getName(), "Gone Since");
+    EXPECT_EQ(second.getPresetState().getLocation(), "");
 }

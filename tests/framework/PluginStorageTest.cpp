@@ -101,8 +101,8 @@ TEST(PluginStorage, SettingsPresetsAndTheControllerMapGoThroughTheInstalledStora
         first.setListener(&listener);
         first.parameter(1).setValue(0.5f, 0);
         EXPECT_TRUE(first.loadPreset("/stored/Bright Pad.mvp"));
-        EXPECT_EQ(first.getPresetState().name, "Bright Pad");
-        EXPECT_EQ(first.getPresetState().location, "/stored/Bright Pad.mvp");
+        EXPECT_EQ(first.getPresetState().getName(), "Bright Pad");
+        EXPECT_EQ(first.getPresetState().getLocation(), "/stored/Bright Pad.mvp");
         EXPECT_FALSE(first.getPresetState().isModified());
         EXPECT_EQ(adapter.presets, 1);
         EXPECT_EQ(listener.lastMask, GenericPlugin::presetChangedMask);
@@ -119,13 +119,13 @@ TEST(PluginStorage, SettingsPresetsAndTheControllerMapGoThroughTheInstalledStora
         first.process(nullptr, 0, nullptr, 0, 16);
         EXPECT_EQ(first.parameter(2).getValue(), 0.25f);
         EXPECT_EQ(first.parameter(1).getValue(), 0.0f);
-        EXPECT_EQ(first.getPresetState().name, "Bright Pad");
+        EXPECT_EQ(first.getPresetState().getName(), "Bright Pad");
         EXPECT_FALSE(first.getPresetState().isModified());
         EXPECT_TRUE(first.getPresetState().modified.get());
         EXPECT_TRUE(first.needsControlThread());
         first.deliverPendingNotifications();
-        EXPECT_EQ(first.getPresetState().name, "Dark");
-        EXPECT_EQ(first.getPresetState().location, "/stored/Dark.mvp");
+        EXPECT_EQ(first.getPresetState().getName(), "Dark");
+        EXPECT_EQ(first.getPresetState().getLocation(), "/stored/Dark.mvp");
         EXPECT_FALSE(first.getPresetState().modified.get());
         EXPECT_EQ(adapter.presets, 2);
         EXPECT_EQ(listener.lastMask, GenericPlugin::presetChangedMask);
@@ -137,7 +137,7 @@ TEST(PluginStorage, SettingsPresetsAndTheControllerMapGoThroughTheInstalledStora
         EXPECT_FALSE(first.needsControlThread());
         first.programChange(0, 0);
         EXPECT_EQ(first.parameter(2).getValue(), 0.5f);
-        EXPECT_EQ(first.getPresetState().name, "Bright");
+        EXPECT_EQ(first.getPresetState().getName(), "Bright");
         first.setListener(nullptr);
         folder.path = "/changed/";
     }

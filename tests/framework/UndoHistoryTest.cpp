@@ -56,7 +56,7 @@ TEST(UndoHistory, TheRingKeepsNinetyNineStepsAndPushingAllocatesNothing)
 {
     TestPlugin plugin(4);
     auto& history = *plugin.getUndoHistory();
-    plugin.getPresetState().name = "A preset name longer than any small buffer";
+    plugin.getPresetState().setName("A preset name longer than any small buffer");
     std::size_t allocations = 0;
     for (int step = 1; step <= 150; ++step) {
         plugin.parameter(0).setValue(static_cast<float>(step) / 1000.0f, 0);
@@ -87,21 +87,20 @@ TEST(UndoHistory, SnapshotsRestorePresetStateAndToleratesShortRecords)
     plugin.setListener(&listener);
     setAll(plugin, 0.5f);
     StateRecord record;
-    plugin.getPresetState().name = "Warm";
-    plugin.getPresetState().location = "/presets/Warm.mvp";
+    plugin.getPresetState().setPlace("Warm", "/presets/Warm.mvp");
     plugin.getPresetState().setModified(false);
     plugin.saveState(record);
     EXPECT_EQ(record.values.size(), static_cast<std::size_t>(plugin.getParameterCount()));
     EXPECT_FALSE(record.modified.get());
 
-    plugin.getPresetState().name = "Other";
+    plugin.getPresetState().setName("Other");
     setAll(plugin, 0.8f);
     record.values.resize(2); // an older, shorter snapshot
     listener.calls = 0;
     plugin.loadState(record);
     EXPECT_EQ(plugin.parameter(1).getValue(), 0.5f);
     EXPECT_EQ(plugin.parameter(2).getValue(), 0.8f);
-    EXPECT_EQ(plugin.getPresetState().name, "Warm");
+    EXPECT_EQ(plugin.getPresetState().getName(), "Warm");
     EXPECT_FALSE(plugin.getPresetState().isModified());
     EXPECT_EQ(listener.calls, 2); // the values once, then the preset's name
     EXPECT_EQ(listener.lastMask, GenericPlugin::presetChangedMask);

@@ -469,8 +469,8 @@ TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetAndOtherChangesWaitForTheV
     // The first instance installed the factory presets in the user's folder.
     given.values[key].bytes = std::string("Dubstep Wobble") + std::string(1, '\0');
     given.restore(*state, h);
-    EXPECT_EQ(preset.name, "Dubstep Wobble");
-    EXPECT_TRUE(preset.location.ends_with("/Tempo Sync/Dubstep Wobble.mvp")) << preset.location;
+    EXPECT_EQ(preset.getName(), "Dubstep Wobble");
+    EXPECT_TRUE(preset.getLocation().ends_with("/Tempo Sync/Dubstep Wobble.mvp")) << preset.getLocation();
 
     // Changes the host did not make wait, once each, for the editor's view
     // to pass them on to the host's ports.
