@@ -1,3 +1,4 @@
+#include "MemorySettings.h"
 #include "TestPlugin.h"
 
 #include "framework/GlobalSettings.h"
@@ -15,23 +16,6 @@
 using namespace testplugin;
 
 namespace {
-
-// Settings kept in memory as text.
-struct MemorySerializer final : SettingSerializer {
-    explicit MemorySerializer(std::map<std::string, std::string>& s, bool w) : store(s), writing(w) {}
-    bool isWriting() const override { return writing; }
-    void serializeBinary(const std::string&, std::vector<std::uint8_t>&) override {}
-    std::string serializeString(const std::string& name, const std::string& value,
-                                const std::string& def) override
-    {
-        if (writing)
-            return store[name] = value;
-        auto it = store.find(name);
-        return it == store.end() ? def : it->second;
-    }
-    std::map<std::string, std::string>& store;
-    bool writing;
-};
 
 struct MemoryStorage final : PluginStorage {
     std::map<std::string, std::string> settings;

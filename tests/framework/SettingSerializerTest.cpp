@@ -1,6 +1,8 @@
 // The text conversions of a settings store that keeps numbers as text:
 // doubles exactly as the C library's "%.15lg" prints them, stored text read
 // the way "%d" and strtod read it, and the default for anything unusable.
+#include "MemorySettings.h"
+
 #include "framework/SettingSerializer.h"
 
 #include <gtest/gtest.h>
@@ -10,26 +12,7 @@
 #include <map>
 #include <random>
 
-namespace {
-
-// Implements only what a text store must, so the base class's conversions
-// are what is under test.
-struct TextStore final : SettingSerializer {
-    bool writing = true;
-    std::map<std::string, std::string> text;
-    bool isWriting() const override { return writing; }
-    void serializeBinary(const std::string&, std::vector<std::uint8_t>&) override {}
-    std::string serializeString(const std::string& name, const std::string& value,
-                                const std::string& def) override
-    {
-        if (writing)
-            return text[name] = value;
-        const auto found = text.find(name);
-        return found == text.end() ? def : found->second;
-    }
-};
-
-} // namespace
+using testplugin::MemorySerializer;
 
 TEST(SettingSerializer, DoubleTextMatchesTheCFormat)
 {
@@ -49,7 +32,8 @@ TEST(SettingSerializer, DoubleTextMatchesTheCFormat)
 
 TEST(SettingSerializer, WrittenTextReadsBackAndUnusableTextGivesTheDefault)
 {
-    TextStore store;
+    std::map<std::string, std::string> kept;
+    MemorySerializer store(kept, true);
     EXPECT_EQ(store.serializeInt("i", -17, 0), -17);
     EXPECT_TRUE(store.serializeBool("b", true, false));
     store.serializeDouble("third", 1.0 / 3.0, 0);

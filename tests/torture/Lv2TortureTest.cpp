@@ -91,9 +91,7 @@ public:
         for (const std::string& symbol : controlPorts)
             values.push_back(fresh.get(symbol));
         takePorts(values);
-        const Comparison c = compareWith(fresh);
-        EXPECT_LT(c.worst, 1e-3) << log.context();
-        EXPECT_GT(c.fresh, 0.01) << log.context();
+        expectPlaysAsNew(compareWith(fresh), log);
     }
 
     CaseLog log;
@@ -134,12 +132,8 @@ private:
     int step()
     {
         const double x = random.uniform();
-        if (x < 0.55) {
-            int played = 0;
-            for (int k = random.integer(1, 4); k > 0; --k)
-                played += block();
-            return played;
-        }
+        if (x < 0.55)
+            return playSomeBlocks(random, [this] { return block(); });
         if (x < 0.70) {
             randomPorts(false);
         } else if (x < 0.74) {
@@ -257,13 +251,5 @@ TEST(Lv2Torture, BothPluginsSurviveWhateverAHostDoesAndStillSound)
     writeUserPresets();
     const Cases c = cases(6, 300);
     Host host(HostInput::maxBlock);
-    for (std::uint32_t seed = c.firstSeed; seed < c.firstSeed + static_cast<std::uint32_t>(c.count); ++seed) {
-        Lv2Case run(host, seed);
-        run.run();
-        if (testsupport::allocationCountingAvailable()) {
-            EXPECT_EQ(run.log.allocations, 0u) << "case " << seed;
-        }
-        if (HasFatalFailure())
-            return;
-    }
+    runCases(c, [&](std::uint32_t seed) { return std::make_unique<Lv2Case>(host, seed); });
 }

@@ -12,14 +12,18 @@
 // more cases, OSTRAND_TORTURE_CASES=N runs N, and OSTRAND_TORTURE_SEED=S
 // starts at case S, which is how a case a failure names is run alone.
 
+#include "AllocationCounter.h"
 #include "Signals.h"
 #include "framework/GenericPlugin.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -305,6 +309,43 @@ template <typename Play> Comparison compare(Random& r, double rate, std::uint32_
 inline bool notSilenced(const Comparison& c)
 {
     return c.fresh <= 1e-3 || c.tortured > c.fresh / 30.0;
+}
+
+// Set back like a new instance, without a reset, a tortured one plays what
+// the new one plays, and that is not silence.
+inline void expectPlaysAsNew(const Comparison& c, const CaseLog& log)
+{
+    EXPECT_LT(c.worst, 1e-3) << log.context();
+    EXPECT_GT(c.fresh, 0.01) << log.context();
+}
+
+// Hosts mostly just play: one to four blocks in a row, through
+// `block()`, which returns the samples it played. Returns their sum.
+template <typename Block> int playSomeBlocks(Random& random, Block block)
+{
+    int played = 0;
+    for (int k = random.integer(1, 4); k > 0; --k)
+        played += block();
+    return played;
+}
+
+// Every case of `c`, a new one per seed (`makeCase(seed)`), played out: no
+// case may allocate while it plays; the first fatal failure ends the run.
+// Returns the host blocks played in all.
+template <typename MakeCase> std::int64_t runCases(const Cases& c, MakeCase makeCase)
+{
+    std::int64_t blocks = 0;
+    for (std::uint32_t seed = c.firstSeed; seed < c.firstSeed + static_cast<std::uint32_t>(c.count); ++seed) {
+        auto run = makeCase(seed);
+        run->run();
+        if (testsupport::allocationCountingAvailable()) {
+            EXPECT_EQ(run->log.allocations, 0u) << "case " << seed;
+        }
+        blocks += run->log.blocks;
+        if (testing::Test::HasFatalFailure())
+            break;
+    }
+    return blocks;
 }
 
 } // namespace torture
