@@ -4,6 +4,41 @@
 
 #include <algorithm>
 
+namespace {
+
+// The first sample of [from, to) at or above level, else to. (A NaN is never
+// at or above it, as in the comparison sample by sample.)
+int firstAtOrAbove(const float* x, int from, int to, float level)
+{
+    int k = from;
+    for (; k + 4 <= to; k += 4) {
+        if (x[k] >= level || x[k + 1] >= level || x[k + 2] >= level || x[k + 3] >= level)
+            break;
+    }
+    for (; k < to; ++k) {
+        if (x[k] >= level)
+            return k;
+    }
+    return to;
+}
+
+// The first sample of [from, to) below level (or NaN), else to.
+int firstBelow(const float* x, int from, int to, float level)
+{
+    int k = from;
+    for (; k + 4 <= to; k += 4) {
+        if (!(x[k] >= level && x[k + 1] >= level && x[k + 2] >= level && x[k + 3] >= level))
+            break;
+    }
+    for (; k < to; ++k) {
+        if (!(x[k] >= level))
+            return k;
+    }
+    return to;
+}
+
+} // namespace
+
 Trigger::Trigger(wave::Graph& graph, wave::Producer* level)
     : wave::Output(graph, level), holdTime(this, 15.0f), enabled(this, true),
       threshold(this, 1.0f, 0.0f, 0.9f)
@@ -42,19 +77,45 @@ void Trigger::run(int numSamples)
     const float* x = input->data();
     const float on = threshold;
     const float off = on * 0.5f;
-    for (int k = 0; k < numSamples && eventCount < maxEvents; ++k) {
+    // The level mostly stays on one side of the thresholds for many samples:
+    // each step below looks ahead for the one sample that changes something
+    // (the gate opening, the level coming back above half the threshold, or
+    // the hold running out) instead of walking sample by sample.
+    int k = 0;
+    while (k < numSamples && eventCount < maxEvents) {
         if (state == 0) {
-            if (x[k] >= on) {
-                state = 1;
-                belowCounter = 0;
-                events[static_cast<std::size_t>(eventCount++)] = {k, true};
-            }
-        } else if (x[k] >= off) {
+            k = firstAtOrAbove(x, k, numSamples, on);
+            if (k == numSamples)
+                break;
+            state = 1;
             belowCounter = 0;
-        } else if (++belowCounter > releaseCount) {
+            events[static_cast<std::size_t>(eventCount++)] = {k++, true};
+            continue;
+        }
+        // Open: samples at or above half the threshold keep the hold at its
+        // start; the gate closes on the sample that makes the count of
+        // samples below it exceed the hold.
+        const int below = firstBelow(x, k, numSamples, off);
+        if (below > k) {
+            belowCounter = 0;
+            k = below;
+            if (k == numSamples)
+                break;
+        }
+        const int closeAt = k + (releaseCount - belowCounter);
+        const int stop = std::min(closeAt + 1, numSamples);
+        const int back = firstAtOrAbove(x, k, stop, off);
+        if (back < stop) {
+            belowCounter = 0;
+            k = back + 1;
+        } else if (stop > closeAt) {
             state = 0;
             belowCounter = 0;
-            events[static_cast<std::size_t>(eventCount++)] = {k, false};
+            events[static_cast<std::size_t>(eventCount++)] = {closeAt, false};
+            k = closeAt + 1;
+        } else {
+            belowCounter += stop - k;
+            k = stop;
         }
     }
 }

@@ -118,6 +118,7 @@ int XLFO::process(wave::Block& target, int numSamples, int)
 {
     const float* frequency = frequencyInput.pull(numSamples).data();
     const float* glide = glideInput.pull(numSamples).data();
+    const bool steady = frequencyInput.isConstant() && glideInput.isConstant();
     const double sampleRate = static_cast<double>(getGraph().getSampleRate());
     const int n = getActiveStepCount();
 
@@ -137,7 +138,7 @@ int XLFO::process(wave::Block& target, int numSamples, int)
     float* out = target.data();
     int pos = 0;
     while (pos < numSamples)
-        pos = runSegment(out, frequency, glide, pos, numSamples, n, rates, sampleRate);
+        pos = runSegment(out, frequency, glide, steady, pos, numSamples, n, rates, sampleRate);
 
     samplesSinceHalfChange = std::max(samplesSinceHalfChange - numSamples, -(1 << 30));
     fast = numSamples > 0 && static_cast<double>(n) * static_cast<double>(frequency[0]) * 0.5 > 10.0;
@@ -145,8 +146,8 @@ int XLFO::process(wave::Block& target, int numSamples, int)
     return numSamples;
 }
 
-int XLFO::runSegment(float* out, const float* frequency, const float* glide, int pos, int numSamples, int n,
-                     const Rates& rates, double sampleRate)
+int XLFO::runSegment(float* out, const float* frequency, const float* glide, bool steady, int pos,
+                     int numSamples, int n, const Rates& rates, double sampleRate)
 {
     const double stepCount = static_cast<double>(n);
     int i0 = static_cast<int>(stepCount * (phase + snap));
@@ -176,6 +177,32 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, int
 
     double ph = phase;
     const int first = pos;
+    if (steady && pos < numSamples) {
+        // Frequency and glide hold one value over the block (no modulation of
+        // the rate): the same sums as below, with what does not change taken
+        // out of the loop, so the phase loop is all that is left per sample.
+        float f = frequency[pos];
+        if (!(f > 0.0f))
+            f = 0.0f;
+        else if (f > maxFrequency)
+            f = maxFrequency;
+        const float m = (f - 0.001f) * 0.0002f;
+        const float lim = std::max(1.0f - m * m, 0.0f);
+        float hold = 1.0f - (glide[pos] + stepGlide);
+        if (!(hold >= 0.0f))
+            hold = 0.0f;
+        else if (hold > lim)
+            hold = lim;
+        const float holdEdge = hold + static_cast<float>(epsilon);
+        const float glideSpan = 1.0f - hold;
+        const double advance = static_cast<double>(f) * rate;
+        while (pos < numSamples && ph < end) {
+            const float frac = static_cast<float>(stepCount * ph - i0);
+            out[pos] = frac <= holdEdge ? s0 : s0 + delta * curve((frac - hold) / glideSpan);
+            ph += advance;
+            ++pos;
+        }
+    }
     while (pos < numSamples && ph < end) {
         float f = frequency[pos];
         if (!(f > 0.0f))

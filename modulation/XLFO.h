@@ -138,8 +138,9 @@ private:
         double rate1, k1, rate2, k2;
     };
 
-    int runSegment(float* out, const float* frequency, const float* glide, int pos, int numSamples, int n,
-                   const Rates& rates, double sampleRate);
+    // steady: frequency and glide hold one value over the block.
+    int runSegment(float* out, const float* frequency, const float* glide, bool steady, int pos, int numSamples,
+                   int n, const Rates& rates, double sampleRate);
     float drawRandom(float previous);
     void storePhase(int pos, double sampleRate);
     void forgetDraws();
