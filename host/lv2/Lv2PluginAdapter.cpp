@@ -303,8 +303,8 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
     const int outputCount = std::min(ports.outputs, maxChannels);
     for (int c = 0; c < outputCount; ++c)
         out[c] = outputs[static_cast<std::size_t>(c)] ? outputs[static_cast<std::size_t>(c)] + offset : nullptr;
-    // The dry signal of output c is the plug-in's input c (the one input
-    // twice for mono to stereo; silence without audio input).
+    // The dry signal of output c is the plug-in's input c (silence without
+    // audio input).
     const float* dry[maxChannels] = {};
     for (int c = 0; c < outputCount && ports.mainInputs > 0; ++c)
         dry[c] = in[c];

@@ -42,7 +42,7 @@
 //
 // Threads: run on the audio thread; instantiate, activate, state and the
 // destructor on the host's control thread; work on the host's worker thread.
-class Lv2PluginAdapter : public GenericPlugin::Adapter {
+class Lv2PluginAdapter final : public GenericPlugin::Adapter {
 public:
     // The editor's view of this instance (the LV2 UI), which passes the
     // editor's gestures on to the host.
@@ -62,7 +62,7 @@ public:
     // plugin is built for the layout's channels. Attach the host's
     // features before anything else.
     Lv2PluginAdapter(std::unique_ptr<GenericPlugin> plugin, const Lv2PortLayout& ports, double sampleRate);
-    virtual ~Lv2PluginAdapter();
+    ~Lv2PluginAdapter();
     Lv2PluginAdapter(const Lv2PluginAdapter&) = delete;
     Lv2PluginAdapter& operator=(const Lv2PluginAdapter&) = delete;
 
@@ -105,17 +105,13 @@ public:
     // The most characters of a preset name the state keeps.
     static constexpr std::size_t maxPresetName = 63;
 
-protected:
+private:
+    struct Uris;
+
     // The input list the plug-in reads for a stretch starting at offset:
     // its channels' main inputs, then, when the host connected a side chain,
     // a side-chain input per channel. Returns the list's length.
-    virtual int gatherInputs(const float** list, std::uint32_t offset) const;
-
-    const float* audioInput(int i) const { return inputs[static_cast<std::size_t>(i)]; }
-    const float* sideChainInput(int i) const { return sideChains[static_cast<std::size_t>(i)]; }
-
-private:
-    struct Uris;
+    int gatherInputs(const float** list, std::uint32_t offset) const;
 
     void readControlPorts();
     // Ports [begin, end) one by one: each changed value goes to its parameter.

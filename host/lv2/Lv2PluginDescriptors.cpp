@@ -3,7 +3,6 @@
 #include "framework/GenericPlugin.h"
 #include "host/lv2/Lv2EditorLink.h"
 #include "host/lv2/Lv2PluginAdapter.h"
-#include "host/lv2/Lv2PluginAdapterMonoToStereo.h"
 
 #include <lv2/state/state.h>
 #include <lv2/worker/worker.h>
@@ -35,11 +34,7 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRate, cons
     try {
         const Lv2PluginGroup::EffectType& type = *entry.type;
         auto plugin = entry.group->createPlugin(type, static_cast<float>(sampleRate));
-        std::unique_ptr<Lv2PluginAdapter> adapter;
-        if (type.layout == Lv2PluginGroup::Layout::MonoToStereo)
-            adapter = std::make_unique<Lv2PluginAdapterMonoToStereo>(std::move(plugin), type.ports, sampleRate);
-        else
-            adapter = std::make_unique<Lv2PluginAdapter>(std::move(plugin), type.ports, sampleRate);
+        auto adapter = std::make_unique<Lv2PluginAdapter>(std::move(plugin), type.ports, sampleRate);
         if (!adapter->bindFeatures(entry.group->getUri(), features))
             return nullptr;
         return adapter.release();

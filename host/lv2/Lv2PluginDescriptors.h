@@ -9,8 +9,8 @@
 #include <vector>
 
 // The C side of a module: one LV2_Descriptor per effect type of a group,
-// whose callbacks create an adapter per instance (the mono-to-stereo one for
-// that layout) and pass every call on to it. The group must outlive them.
+// whose callbacks create an adapter per instance and pass every call on to
+// it. The group must outlive them.
 class Lv2PluginDescriptors {
 public:
     explicit Lv2PluginDescriptors(const Lv2PluginGroup& group);

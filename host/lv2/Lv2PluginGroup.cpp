@@ -42,8 +42,8 @@ Lv2PluginGroup::Lv2PluginGroup(Factory f) : factory(std::move(f))
     baseUri = "urn:" + lowerCaseWord(makerName) + ":" + lowerCaseWord(folderName);
 
     addType(Layout::Stereo);
-    if (audioInput && channelCount > 1)
-        addType(monoLayout ? Layout::Mono : Layout::MonoToStereo);
+    if (audioInput && channelCount > 1 && monoLayout)
+        addType(Layout::Mono);
 }
 
 void Lv2PluginGroup::addType(Layout layout)
@@ -51,26 +51,14 @@ void Lv2PluginGroup::addType(Layout layout)
     EffectType type;
     type.layout = layout;
     const std::string fullName = nameList.substr(0, nameList.find('\n'));
-    const int inputs = layout == Layout::Stereo ? channelCount : 1;
-    const int outputs = layout == Layout::Mono ? 1 : channelCount;
-    switch (layout) {
-    case Layout::Stereo:
-        type.uri = baseUri;
-        type.name = fullName;
-        break;
-    case Layout::Mono:
-        type.uri = baseUri + ":mono";
-        type.name = fullName + " (Mono)";
-        break;
-    case Layout::MonoToStereo:
-        type.uri = baseUri + ":mono-to-stereo";
-        type.name = fullName + " (Mono to Stereo)";
-        break;
-    }
-    type.pluginChannels = layout == Layout::Mono ? 1 : channelCount;
-    type.ports.mainInputs = audioInput ? inputs : 0;
-    type.ports.outputs = outputs;
-    type.ports.sideChains = audioInput && sideChain ? inputs : 0;
+    const bool mono = layout == Layout::Mono;
+    const int channels = mono ? 1 : channelCount;
+    type.uri = baseUri + (mono ? ":mono" : "");
+    type.name = fullName + (mono ? " (Mono)" : "");
+    type.pluginChannels = channels;
+    type.ports.mainInputs = audioInput ? channels : 0;
+    type.ports.outputs = channels;
+    type.ports.sideChains = audioInput && sideChain ? channels : 0;
     type.ports.parameters = parameterCount;
     types.push_back(type);
 }

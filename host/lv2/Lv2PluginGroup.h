@@ -15,9 +15,8 @@ class GenericPlugin;
 // the plug-in's own properties. Each effect type is one LV2 plug-in of the
 // bundle, with a URI of its own:
 //
-//   stereo          always                                       <uri>
-//   mono            audio input, 2+ channels, mono supported     <uri>:mono
-//   mono to stereo  audio input, 2+ channels, mono not supported <uri>:mono-to-stereo
+//   stereo  always                                     <uri>
+//   mono    audio input, 2+ channels, mono supported   <uri>:mono
 //
 // The URI is "urn:" + maker + ":" + product + major version, in lower
 // case ("urn:merovance:ostrand2").
@@ -26,7 +25,7 @@ public:
     // Builds a plug-in with this many channels at this sample rate.
     using Factory = std::function<std::unique_ptr<GenericPlugin>(int channels, float sampleRate)>;
 
-    enum class Layout { Stereo = 0, Mono = 1, MonoToStereo = 4 };
+    enum class Layout { Stereo = 0, Mono = 1 };
 
     struct EffectType {
         Layout layout;

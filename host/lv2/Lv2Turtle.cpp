@@ -204,14 +204,7 @@ std::string lv2TurtleNumber(float value)
 
 std::string lv2DescriptionFile(const Lv2PluginGroup::EffectType& type, const std::string& stem)
 {
-    switch (type.layout) {
-    case Lv2PluginGroup::Layout::Mono:
-        return stem + "-mono.ttl";
-    case Lv2PluginGroup::Layout::MonoToStereo:
-        return stem + "-mono-to-stereo.ttl";
-    default:
-        return stem + ".ttl";
-    }
+    return stem + (type.layout == Lv2PluginGroup::Layout::Mono ? "-mono.ttl" : ".ttl");
 }
 
 std::string lv2ManifestTurtle(const Lv2PluginGroup& group, const std::string& binaryFile, const std::string& stem)

@@ -11,7 +11,7 @@ class GenericPlugin;
 // table. Names of the files inside the bundle are relative.
 
 // The file that describes one type: stem + ".ttl" for stereo, stem +
-// "-mono.ttl", stem + "-mono-to-stereo.ttl". One file per type, so a host
+// "-mono.ttl" for mono. One file per type, so a host
 // that loads one plug-in's description does not parse the others'.
 std::string lv2DescriptionFile(const Lv2PluginGroup::EffectType& type, const std::string& stem);
 

@@ -244,26 +244,6 @@ TEST_F(EffectRender, CleanLowPassAtOneKilohertzMatchesSoxAtEveryRate)
     }
 }
 
-TEST_F(EffectRender, SettingsHoldFromTheFirstSample)
-{
-    // A 12 ms delay behind a wide-open clean filter, and -12 dB of input
-    // gain: the output is the input 576 samples later at a quarter of the
-    // level, from the first sample on, with no glide from the defaults.
-    sox("-r 48000 -c 1 -n -e floating-point -b 32 " + path("in.wav") + " synth 0.5 sine 200 gain -3");
-    const Outcome r = run("--quiet --set 'Filter 1 Characteristic=Clean' --set 'Filter 1 Delay=12 ms' "
-                          "--set 'Input Gain=-12 dB' " +
-                          path("in.wav") + " " + path("out.wav"));
-    ASSERT_EQ(r.status, 0) << r.output;
-    const Audio in = readAudio(path("in.wav")), out = readAudio(path("out.wav"));
-    const double gain = std::pow(10.0, -12.0 / 20.0);
-    for (std::size_t i = 0; i < 576; ++i)
-        ASSERT_NEAR(out.at(i), 0.0f, 1e-6f) << i;
-    // The filter open at 0.49 × the rate still shifts a 200 Hz sine by a
-    // fraction of a sample: within 1/50 of the amplitude (0.18).
-    for (std::size_t i = 576; i < out.frames(); ++i)
-        ASSERT_NEAR(out.at(i), gain * static_cast<double>(in.at(i - 576)), 3.5e-3) << i;
-}
-
 TEST_F(EffectRender, SideChainFileOrTheInputItself)
 {
     sox("-r 48000 -c 2 -n -e floating-point -b 32 " + path("in.wav") + " synth 0.5 sine 300 sine 500");
@@ -285,54 +265,6 @@ TEST_F(EffectRender, SideChainFileOrTheInputItself)
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(readAudio(path("out2.wav")).samples == in.samples);
 
-}
-
-TEST_F(EffectRender, NoteRestartsTheStepLfoAtItsExactSample)
-{
-    // A square step LFO at 10 Hz (4800 samples a cycle: +1, then -1)
-    // drives the output gain between -36 dB and +36 dB of a constant
-    // input. A note at tick 61 (sample 3050 at 120 BPM and 480 ticks a
-    // quarter) falls in the -1 half and restarts the cycle: the gain jumps
-    // up exactly there, whatever the host block size.
-    sox("-r 48000 -c 1 -n -e floating-point -b 32 " + path("in.wav") + " synth 0.2 sine 0 dcshift 0.01");
-    using namespace std::string_literals;
-    std::ofstream(path("note.mid"), std::ios::binary)
-        << "MThd\0\0\0\6\0\0\0\1\x01\xE0"s + "MTrk\0\0\0\x08\x3D\x90\x3C\x64\0\xFF\x2F\0"s;
-    const std::string settings =
-        "--set 'Filter 1 Enabled=Disabled' --set 'Output Gain=-36 dB' --set 'Num Active XLFOs=1' "
-        "--set 'XLFO 1 Frequency=10 Hz' --set 'XLFO 1 Step 1 Value=1' --set 'XLFO 1 Step 2 Value=-1' "
-        "--set 'XLFO 1 MIDI Trigger=On' --set 'Num Active Slots=1' --set 'Slot 1 Source=XLFO 1' "
-        "--set 'Slot 1 Target=Output Gain' --set 'Slot 1 Level=1' ";
-    for (int block : {512, 1000, 64}) {
-        const Outcome r = run("--quiet --block " + std::to_string(block) + " " + settings + "--midi " +
-                              path("note.mid") + " " + path("in.wav") + " " + path("out.wav"));
-        ASSERT_EQ(r.status, 0) << r.output;
-        const Audio out = readAudio(path("out.wav"));
-        const float low = 0.01f * 0.0158489f, high = 0.01f * 63.0957f;
-        EXPECT_NEAR(out.at(0), high, 1e-4f);
-        EXPECT_NEAR(out.at(2300), high, 1e-4f);
-        EXPECT_NEAR(out.at(2500), low, 1e-5f);
-        EXPECT_NEAR(out.at(3049), low, 1e-5f) << "block " << block;
-        EXPECT_NEAR(out.at(3050), high, 1e-4f) << "block " << block;
-        EXPECT_NEAR(out.at(3050 + 2300), high, 1e-4f);
-        EXPECT_NEAR(out.at(3050 + 2500), low, 1e-5f);
-    }
-
-    // A MIDI source set up from the command line: the note's velocity
-    // (100 of 127: 2 × 100/127 - 1) opens the output gain by half the
-    // gain span.
-    const std::string velocity =
-        "--set 'Filter 1 Enabled=Disabled' --set 'Output Gain=-36 dB' --set 'Num Active MIDI Sources=1' "
-        "--set 'MIDI Source 1 Input=Velocity' --set 'Num Active Slots=1' --set 'Slot 1 Source=MIDI Source 1' "
-        "--set 'Slot 1 Target=Output Gain' --set 'Slot 1 Level=0.5' ";
-    const Outcome r = run("--quiet " + velocity + "--midi " + path("note.mid") + " " + path("in.wav") + " " +
-                          path("out.wav"));
-    ASSERT_EQ(r.status, 0) << r.output;
-    const Audio out = readAudio(path("out.wav"));
-    const double span = std::exp(4.144653167389283) - std::exp(-4.144653167389283);
-    const double opened = std::exp(-4.144653167389283) + (2.0 * 100.0 / 127.0 - 1.0) * 0.5 * span;
-    EXPECT_NEAR(out.at(3000), 0.01 * std::exp(-4.144653167389283), 1e-6);
-    EXPECT_NEAR(out.at(3050 + 2000), 0.01 * opened, 1e-4);
 }
 
 TEST_F(EffectRender, PresetsFromTheCommandLine)

@@ -3,6 +3,7 @@
 // file's events reach the plug-in at their exact samples through the event
 // queue, whatever the host block size, and the transport arrives before
 // every block.
+#include "host/cli/AudioFileWriter.h"
 #include "host/cli/MidiEventFeeder.h"
 #include "host/cli/RenderProcessor.h"
 #include "host/cli/TempoMap.h"
@@ -156,4 +157,20 @@ TEST(RenderProcessor, KnowsTheProductAndProcessesInPlace)
     processor.process(same, crossed, n);
     EXPECT_EQ(left, originalRight);
     EXPECT_EQ(right, originalLeft);
+}
+
+// A render longer than a WAV file can count (4 GiB of samples, 3.1 hours of
+// stereo at 48 kHz: its sizes would wrap and readers see minutes) is written
+// as RF64: its header keeps room (a JUNK chunk) for the 64-bit sizes it
+// takes on when the render outgrows a WAV file. One that fits is plain WAV.
+TEST(AudioFileWriter, ARenderBeyondFourGibibytesIsWrittenAsRf64)
+{
+    testsupport::ScratchFolder dir;
+    for (const auto& [frames, header] : {std::pair{std::int64_t{1} << 29, "WAVEJUNK"}, {std::int64_t{1} << 28, "WAVEfmt "}}) {
+        AudioFileWriter writer;
+        ASSERT_TRUE(writer.open(dir / "out.wav", 2, 48000, frames)) << writer.getError();
+        const float frame[2] = {};
+        ASSERT_TRUE(writer.write(frame, 1));
+        EXPECT_EQ(testsupport::readFile(writer.getTemporaryPath()).substr(8, 8), header) << frames;
+    }
 }

@@ -9,14 +9,11 @@
 //   parameters with undo points, loads and saves presets, undoes, switches
 //   A/B and writes ports through the host, and the host's worker thread
 //   loads the presets MIDI program changes ask for.
-#include "../host/lv2/Lv2TestHost.h"
 #include "TortureSupport.h"
-#include "effect/OstrandPlugin.h"
 #include "framework/CompareStates.h"
 #include "framework/MidiControllerMap.h"
 #include "framework/UndoHistory.h"
 #include "host/lv2/Lv2EffectGroup.h"
-#include "host/lv2/Lv2PluginAdapter.h"
 #include "host/lv2/Lv2PluginDescriptors.h"
 #include "host/lv2/Lv2PluginGroup.h"
 #include "persistence/PresetLibrary.h"
@@ -24,7 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <dlfcn.h>
 #include <filesystem>
 #include <mutex>
@@ -33,38 +30,6 @@
 using namespace torture;
 
 namespace {
-
-// Every parameter's value in a new instance, for the control ports.
-const std::vector<float>& defaultValues()
-{
-    static const std::vector<float> values = [] {
-        OstrandPlugin plugin(1, 48000.0f);
-        std::vector<float> v;
-        for (int i = 0; i < plugin.getParameterCount(); ++i)
-            v.push_back(plugin.getParameter(i)->getValue());
-        return v;
-    }();
-    return values;
-}
-
-// One instance through a descriptor, every port connected, the controls at
-// their defaults; run() plays a block of `input` on every audio input.
-struct Hosted : lv2test::DescriptorInstance<Lv2PortLayout> {
-    Hosted(const LV2_Descriptor& d, const Lv2PortLayout& layout, double rate, lv2test::Host& host)
-        : DescriptorInstance(d, layout, rate, host.getFeatures(), host.getUrids(),
-                             std::vector<float>(defaultValues().begin(), defaultValues().begin() + layout.parameters))
-    {
-    }
-    Lv2PluginAdapter& adapter() const { return *static_cast<Lv2PluginAdapter*>(handle); }
-    bool run(Random& r, int n, Input input = Input::noise)
-    {
-        for (int i = 0; i < ports.eventsPort(); ++i)
-            if (isInput(i))
-                fill(r, input, audio(i).data(), n, phase, 0.03);
-        return DescriptorInstance::run(n);
-    }
-    double phase = 0.0;
-};
 
 // The module as a host loads it.
 struct Module {
@@ -159,25 +124,7 @@ TEST(ThreadTorture, EditorAndWorkerTrafficWhileTheAudioThreadPlays)
     }
 
     for (std::uint32_t seed = c.firstSeed; seed < c.firstSeed + static_cast<std::uint32_t>(c.count); ++seed) {
-        // The host's worker: a thread of its own that runs what run asks for.
-        struct Worker {
-            std::mutex mutex;
-            std::condition_variable wake;
-            int requests = 0;
-            bool stop = false;
-            LV2_Worker_Schedule schedule{this, [](LV2_Worker_Schedule_Handle h, std::uint32_t, const void*) {
-                                             auto& w = *static_cast<Worker*>(h);
-                                             // A real host uses a lock-free ring here; the
-                                             // test host may block its own audio thread briefly.
-                                             {
-                                                 std::lock_guard<std::mutex> lock(w.mutex);
-                                                 ++w.requests;
-                                             }
-                                             w.wake.notify_one();
-                                             return LV2_WORKER_SUCCESS;
-                                         }};
-        } worker;
-        lv2test::Host host(Hosted::maxBlock, &worker.schedule);
+        lv2test::Host host(Hosted::maxBlock);
         Random audioRandom(seed), editorRandom(seed + 1000);
         const int type = audioRandom.integer(0, 1);
         Hosted h(*descriptors.get(static_cast<std::uint32_t>(type)), group.getTypes()[static_cast<std::size_t>(type)].ports,
@@ -190,20 +137,14 @@ TEST(ThreadTorture, EditorAndWorkerTrafficWhileTheAudioThreadPlays)
         std::mutex portMutex;
         std::vector<std::pair<int, float>> portWrites;
 
+        // The host's worker: a thread of its own that runs what run asks for.
         std::atomic<bool> done{false};
-        std::thread workerThread([&] {
-            const auto* iface = static_cast<const LV2_Worker_Interface*>(
-                h.descriptor.extension_data(LV2_WORKER__interface));
-            std::unique_lock<std::mutex> lock(worker.mutex);
-            while (true) {
-                worker.wake.wait(lock, [&] { return worker.requests > 0 || worker.stop; });
-                if (worker.stop)
-                    return;
-                --worker.requests;
-                lock.unlock();
-                const char request = 0;
-                iface->work(h.handle, nullptr, nullptr, 1, &request);
-                lock.lock();
+        std::thread worker([&] {
+            const auto* work = h.extension<LV2_Worker_Interface>(LV2_WORKER__interface);
+            while (!done.load()) {
+                for (int k = host.takeWorkRequests(); k > 0; --k)
+                    work->work(h.handle, nullptr, nullptr, 1, "");
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         });
 
@@ -278,12 +219,7 @@ TEST(ThreadTorture, EditorAndWorkerTrafficWhileTheAudioThreadPlays)
         }
         done = true;
         editor.join();
-        {
-            std::lock_guard<std::mutex> lock(worker.mutex);
-            worker.stop = true;
-        }
-        worker.wake.notify_one();
-        workerThread.join();
+        worker.join();
         EXPECT_EQ(bad, 0) << "case " << seed;
     }
 }

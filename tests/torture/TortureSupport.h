@@ -3,35 +3,30 @@
 // What the torture battery throws at the plug-in, drawn from a seeded
 // generator so that every failure names a case that can be run again:
 // block lengths from 1 to 8192, sample rates from 22050 to 192000, parameter
-// states with the ends of every range, and the inputs a host may hand over
+// values with the ends of every range, and the inputs a host may hand over
 // (silence, DC, full-scale noise, impulses, denormal values, bursts of NaN
-// and infinity).
+// and infinity); and an instance made from a module's descriptor, as a host
+// that loaded the module itself makes it.
 //
 // The battery is short by default (it runs with every ./dev test). The
 // environment makes it long: OSTRAND_TORTURE=long (./dev torture) runs many
 // more cases, OSTRAND_TORTURE_CASES=N runs N, and OSTRAND_TORTURE_SEED=S
 // starts at case S, which is how a case a failure names is run alone.
 
-#include "AllocationCounter.h"
-#include "Signals.h"
-#include "framework/GenericPlugin.h"
-
-#include <gtest/gtest.h>
+#include "../host/lv2/Lv2TestHost.h"
+#include "effect/OstrandPlugin.h"
+#include "host/lv2/Lv2PluginAdapter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace torture {
-
-using testsignals::rms;
 
 // The cases a test runs: seeds firstSeed .. firstSeed + count - 1.
 struct Cases {
@@ -151,11 +146,8 @@ inline void fill(Random& r, Input kind, float* out, int n, double& phase, double
         const float bad[] = {nan, -nan, inf, -inf, std::numeric_limits<float>::max(), -1.0e30f, 1.0e20f};
         for (int i = 0; i < n; ++i)
             out[i] = static_cast<float>(r.uniform(-1.0, 1.0));
-        for (int i = r.integer(0, std::max(0, n - 1)); i < n; i += r.integer(1, 300)) {
-            const int run = std::min(n - i, r.integer(1, 64));
-            const float v = bad[r.integer(0, 6)];
-            std::fill_n(out + i, run, v);
-        }
+        for (int i = r.integer(0, std::max(0, n - 1)); i < n; i += r.integer(1, 300))
+            std::fill_n(out + i, std::min(n - i, r.integer(1, 64)), bad[r.integer(0, 6)]);
         break;
     }
     }
@@ -166,15 +158,10 @@ inline void fill(Random& r, Input kind, float* out, int n, double& phase, double
 inline float randomValue(Random& r, const AbstractPluginParameter& p)
 {
     const double x = r.uniform();
-    float v;
-    if (x < 0.2)
-        v = p.getMin();
-    else if (x < 0.4)
-        v = p.getMax();
-    else if (x < 0.55)
-        v = p.getDefault();
-    else
-        v = static_cast<float>(r.uniform(p.getMin(), p.getMax()));
+    float v = x < 0.2    ? p.getMin()
+              : x < 0.4  ? p.getMax()
+              : x < 0.55 ? p.getDefault()
+                         : static_cast<float>(r.uniform(p.getMin(), p.getMax()));
     return p.isEnumerated() || p.isBoolean() ? std::round(v) : v;
 }
 
@@ -183,169 +170,98 @@ inline float randomValue(Random& r, const AbstractPluginParameter& p)
 inline void randomizeParameters(GenericPlugin& plugin, Random& r, int flag = 0)
 {
     const int count = plugin.getParameterCount();
-    if (r.chance(0.5)) {
-        for (int i = 0; i < count; ++i) {
-            AbstractPluginParameter& p = *plugin.getParameter(i);
-            p.setValue(randomValue(r, p), flag);
-        }
-        return;
-    }
-    for (int k = r.integer(1, 40); k > 0; --k) {
-        AbstractPluginParameter& p = *plugin.getParameter(r.integer(0, count - 1));
+    const bool all = r.chance(0.5);
+    for (int k = all ? count : r.integer(1, 40); k > 0; --k) {
+        AbstractPluginParameter& p = *plugin.getParameter(all ? k - 1 : r.integer(0, count - 1));
         p.setValue(randomValue(r, p), flag);
     }
 }
 
 inline bool allFinite(const float* x, int n)
 {
-    for (int i = 0; i < n; ++i)
-        if (!std::isfinite(x[i]))
-            return false;
-    return true;
+    return std::all_of(x, x + n, [](float v) { return std::isfinite(v); });
 }
 
-// The last steps of a case, for a failure's message, with the way to run
-// the case alone.
-class CaseLog {
-public:
-    explicit CaseLog(std::uint32_t s) : seed(s) {}
+// Every parameter's value in a new instance, for the control ports.
+inline const std::vector<float>& defaultValues()
+{
+    static const std::vector<float> values = [] {
+        OstrandPlugin plugin(1, 48000.0f);
+        std::vector<float> v;
+        for (int i = 0; i < plugin.getParameterCount(); ++i)
+            v.push_back(plugin.getParameter(i)->getValue());
+        return v;
+    }();
+    return values;
+}
 
-    void note(const std::string& what)
-    {
-        if (steps.size() == 24)
-            steps.erase(steps.begin());
-        steps.push_back(what + " (after " + std::to_string(blocks) + " blocks)");
-    }
-    std::string context() const
-    {
-        std::ostringstream s;
-        s << "\n  case " << seed << " (OSTRAND_TORTURE_SEED=" << seed << " OSTRAND_TORTURE_CASES=1); last steps:";
-        for (const std::string& step : steps)
-            s << "\n    " << step;
-        return s.str();
-    }
-
-    std::int64_t blocks = 0;
-    std::size_t allocations = 0;
-
-private:
-    std::uint32_t seed;
-    std::vector<std::string> steps;
-};
-
-// One host block of input, main and side chain of up to two channels: a
-// random length and kind (the side chain half the time of the same kind),
-// the side chain connected or not.
-class HostInput {
-public:
+// One instance made from a descriptor of the module, every port connected
+// to a buffer of its own: audio (maxBlock samples a port), the event
+// sequence, the bypass and the controls at a new instance's values.
+struct Hosted {
     static constexpr int maxBlock = 8192;
 
-    void draw(Random& r, double rate, int channels)
+    Hosted(const LV2_Descriptor& d, const Lv2PortLayout& layout, double rate, lv2test::Host& host)
+        : descriptor(d), ports(layout), handle(d.instantiate(&d, rate, "", host.getFeatures())),
+          buffers(static_cast<std::size_t>(layout.eventsPort()), std::vector<float>(maxBlock)),
+          events(host.getUrids(), 4096), controls(defaultValues().begin(), defaultValues().begin() + layout.parameters)
     {
-        n = r.blockLength();
-        mainKind = randomInput(r);
-        sideKind = r.chance(0.5) ? mainKind : randomInput(r);
-        sideChain = r.chance(0.7);
-        for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
-            fill(r, mainKind, main[c].data(), n, phase[c], 2.0 * 3.14159 * 220.0 / rate);
-            fill(r, sideKind, side[c].data(), n, phase[c + 2], 2.0 * 3.14159 * 97.0 / rate);
-        }
-        finite = allFinite(main[0].data(), n) && (channels < 2 || allFinite(main[1].data(), n));
+        if (!handle)
+            return;
+        for (int p = 0; p < ports.eventsPort(); ++p)
+            connect(p, audio(p).data());
+        connect(ports.eventsPort(), events.get());
+        connect(ports.enabledPort(), &enabled);
+        for (std::size_t i = 0; i < controls.size(); ++i)
+            connect(ports.firstParameterPort() + static_cast<int>(i), &controls[i]);
+        d.activate(handle);
     }
-    std::string describe() const
+    ~Hosted()
     {
-        return "a block of " + std::to_string(n) + " (" + name(mainKind) + ", side " + name(sideKind) + ")";
+        if (handle)
+            descriptor.cleanup(handle); // the plug-in needs no deactivate
+    }
+    Hosted(const Hosted&) = delete;
+    Hosted& operator=(const Hosted&) = delete;
+
+    bool ok() const { return handle != nullptr; }
+    // In-process descriptors only: a module loaded apart has its own copy.
+    Lv2PluginAdapter& adapter() const { return *static_cast<Lv2PluginAdapter*>(handle); }
+    void connect(int port, void* data) { descriptor.connect_port(handle, static_cast<std::uint32_t>(port), data); }
+    std::vector<float>& audio(int port) { return buffers[static_cast<std::size_t>(port)]; }
+    bool isInput(int port) const { return port < ports.firstOutput() || port >= ports.firstSideChain(); }
+    template <typename T> const T* extension(const char* uri) const
+    {
+        return static_cast<const T*>(descriptor.extension_data(uri));
     }
 
-    int n = 0;
-    Input mainKind = Input::silence, sideKind = Input::silence;
-    bool sideChain = false;
-    bool finite = true; // the main input
-    std::vector<float> main[2] = {std::vector<float>(maxBlock), std::vector<float>(maxBlock)};
-    std::vector<float> side[2] = {std::vector<float>(maxBlock), std::vector<float>(maxBlock)};
+    // One block; true when every output sample is finite.
+    bool run(int n)
+    {
+        descriptor.run(handle, static_cast<std::uint32_t>(n));
+        events.clear();
+        for (int o = ports.firstOutput(); o < ports.firstSideChain(); ++o)
+            if (!allFinite(audio(o).data(), n))
+                return false;
+        return true;
+    }
+    // One block of `input` on every audio input.
+    bool run(Random& r, int n, Input input)
+    {
+        for (int i = 0; i < ports.eventsPort(); ++i)
+            if (isInput(i))
+                fill(r, input, audio(i).data(), n, phase, 0.03);
+        return run(n);
+    }
 
-private:
-    double phase[4] = {0.0, 1.0, 0.0, 2.0};
+    const LV2_Descriptor& descriptor;
+    Lv2PortLayout ports;
+    LV2_Handle handle;
+    std::vector<std::vector<float>> buffers;
+    lv2test::EventSequence events;
+    float enabled = 1.0f;
+    std::vector<float> controls;
+    double phase = 0.0;
 };
-
-// The same noise through a tortured instance (0) and a new one (1), in the
-// same random blocks: play(which, input, output, n) runs one block with the
-// input on every channel and as side chain and writes channel 0. Measured
-// over the last quarter, when every glide (the delay lines' 5 Hz smoothers
-// take about a second from 50 ms) has run its course.
-struct Comparison {
-    double worst = 0.0;    // largest difference
-    double tortured = 0.0; // levels
-    double fresh = 0.0;
-    bool finite = true;
-};
-
-template <typename Play> Comparison compare(Random& r, double rate, std::uint32_t blockSeed, Play play)
-{
-    const auto length = static_cast<std::size_t>(rate * 1.6);
-    std::vector<float> probe(length);
-    for (float& v : probe)
-        v = static_cast<float>(r.uniform(-0.25, 0.25));
-    std::vector<float> y[2] = {std::vector<float>(length), std::vector<float>(length)};
-    for (int which = 0; which < 2; ++which) {
-        Random blocks(blockSeed);
-        for (std::size_t done = 0; done < length;) {
-            const auto n = std::min(static_cast<std::size_t>(blocks.blockLength()), length - done);
-            play(which, probe.data() + done, y[which].data() + done, static_cast<int>(n));
-            done += n;
-        }
-    }
-    Comparison c;
-    const std::size_t tail = length * 3 / 4;
-    c.finite = allFinite(y[0].data(), static_cast<int>(length));
-    for (std::size_t k = tail; k < length; ++k)
-        c.worst = std::max(c.worst, std::fabs(static_cast<double>(y[0][k]) - static_cast<double>(y[1][k])));
-    c.tortured = rms(y[0], tail, length);
-    c.fresh = rms(y[1], tail, length);
-    return c;
-}
-
-// Where the new instance sounds, the tortured one is not silent.
-inline bool notSilenced(const Comparison& c)
-{
-    return c.fresh <= 1e-3 || c.tortured > c.fresh / 30.0;
-}
-
-// Set back like a new instance, without a reset, a tortured one plays what
-// the new one plays, and that is not silence.
-inline void expectPlaysAsNew(const Comparison& c, const CaseLog& log)
-{
-    EXPECT_LT(c.worst, 1e-3) << log.context();
-    EXPECT_GT(c.fresh, 0.01) << log.context();
-}
-
-// Hosts mostly just play: one to four blocks in a row, through
-// `block()`, which returns the samples it played. Returns their sum.
-template <typename Block> int playSomeBlocks(Random& random, Block block)
-{
-    int played = 0;
-    for (int k = random.integer(1, 4); k > 0; --k)
-        played += block();
-    return played;
-}
-
-// Every case of `c`, a new one per seed (`makeCase(seed)`), played out: no
-// case may allocate while it plays; the first fatal failure ends the run.
-// Returns the host blocks played in all.
-template <typename MakeCase> std::int64_t runCases(const Cases& c, MakeCase makeCase)
-{
-    std::int64_t blocks = 0;
-    for (std::uint32_t seed = c.firstSeed; seed < c.firstSeed + static_cast<std::uint32_t>(c.count); ++seed) {
-        auto run = makeCase(seed);
-        run->run();
-        if (testsupport::allocationCountingAvailable()) {
-            EXPECT_EQ(run->log.allocations, 0u) << "case " << seed;
-        }
-        blocks += run->log.blocks;
-        if (testing::Test::HasFatalFailure())
-            break;
-    }
-    return blocks;
-}
 
 } // namespace torture

@@ -1,9 +1,8 @@
 // The plug-in in a small lilv host: every plug-in of the bundle against the
 // effect run directly through GenericPlugin::process with the same blocks,
 // settings, MIDI and transport, which it must equal sample for sample; in
-// place; bypassed; its state saved and restored. Then the group's types and
-// the mono-to-stereo adapter (with a plug-in that has no mono layout) and
-// the preset-name state, in this process, through the C descriptors.
+// place; bypassed; its state saved and restored. Then the preset-name state,
+// in this process, through the C descriptors.
 #include "../../effect/EffectHarness.h"
 #include "AllocationCounter.h"
 #include "Lv2TestHost.h"
@@ -12,8 +11,6 @@
 #include "host/lv2/Lv2EffectGroup.h"
 #include "host/lv2/Lv2PluginAdapter.h"
 #include "host/lv2/Lv2PluginDescriptors.h"
-#include "host/lv2/Lv2PluginGroup.h"
-#include "wave/Input.h"
 
 #include <gtest/gtest.h>
 
@@ -110,24 +107,6 @@ double worstDifference(const std::vector<Signal>& a, const std::vector<Signal>& 
         worst = std::max(worst, maxDifference(a[c], b[c], from));
     return worst;
 }
-
-// Channel 0 hands on its main input, channel 1 its side-chain input.
-class SideChainProbe : public GenericPlugin {
-public:
-    SideChainProbe(float sampleRate)
-    {
-        initialize("Ostrand");
-        getGraph().setSampleRate(sampleRate);
-        auto* left = new Channel(*this);
-        left->setOutput(&left->getInput());
-        auto* right = new Channel(*this);
-        right->setOutput(&right->getSideChainInput());
-        applyAllParameters();
-    }
-    ~SideChainProbe() override { terminate(); }
-    std::string presetMagic() const override { return "MOsc"; }
-    bool hasSideChain() const override { return true; }
-};
 
 } // namespace
 
@@ -386,56 +365,6 @@ TEST(Lv2Plugin, BypassCrossfadesThenPassesTheInputAndTheEffectComesBackFresh)
         }
     }
     EXPECT_GT(worstDifference(y, in, back + fade), 0.1);
-}
-
-TEST(Lv2PluginGroup, APluginWithoutMonoRunsMonoToStereoFromOneInput)
-{
-    TemporaryHome home;
-    const Lv2PluginGroup group([](int, float rate) { return std::make_unique<SideChainProbe>(rate); });
-    ASSERT_EQ(group.getTypes().size(), 2u);
-    const auto& stereo = group.getTypes()[0];
-    const auto& monoToStereo = group.getTypes()[1];
-    EXPECT_EQ(stereo.uri, "urn:merovance:ostrand2");
-    EXPECT_EQ(monoToStereo.uri, "urn:merovance:ostrand2:mono-to-stereo");
-    EXPECT_EQ(monoToStereo.pluginChannels, 2);
-    EXPECT_EQ(group.getNameList(), "Merovance Ostrand 2\nOstrand 2");
-
-    const Lv2PluginDescriptors descriptors(group);
-    EXPECT_EQ(descriptors.get(2), nullptr);
-    const LV2_Descriptor* d = descriptors.get(1);
-    ASSERT_NE(d, nullptr);
-    EXPECT_STREQ(d->URI, monoToStereo.uri.c_str());
-
-    // urid:map is required; everything else is optional.
-    const LV2_Feature* none[] = {nullptr};
-    EXPECT_EQ(d->instantiate(d, 48000.0, "", none), nullptr);
-    lv2test::UridMap urids;
-    const LV2_Feature map{LV2_URID__map, &urids.mapFeature};
-    const LV2_Feature* features[] = {&map, nullptr};
-    // in, out_l, out_r, sc, events, enabled.
-    const Lv2PortLayout& ports = monoToStereo.ports;
-    ASSERT_EQ(ports.portCount(), 6);
-    lv2test::DescriptorInstance<Lv2PortLayout> instance(*d, ports, 48000.0, features, urids);
-    ASSERT_TRUE(instance.ok());
-    const std::size_t n = 300;
-    std::vector<float>& in = instance.audio(0);
-    for (std::size_t i = 0; i < n; ++i) {
-        in[i] = 0.001f * static_cast<float>(i);
-        instance.audio(ports.firstSideChain())[i] = -0.002f * static_cast<float>(i);
-    }
-    const auto output = [&](int channel, const std::vector<float>& expected) {
-        const std::vector<float>& out = instance.audio(ports.firstOutput() + channel);
-        return std::equal(out.begin(), out.begin() + n, expected.begin());
-    };
-    instance.run(n);
-    EXPECT_TRUE(output(0, in));
-    EXPECT_TRUE(output(1, instance.audio(ports.firstSideChain())));
-
-    // Without a side chain the main input stands in for it.
-    instance.connect(ports.firstSideChain(), nullptr);
-    instance.run(n);
-    EXPECT_TRUE(output(0, in));
-    EXPECT_TRUE(output(1, in));
 }
 
 TEST(Lv2PluginGroup, ARestoredPresetNameFindsItsPresetAndOtherChangesWaitForTheView)

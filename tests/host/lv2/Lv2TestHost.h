@@ -4,8 +4,7 @@
 // bundle, maps URIs, offers the options and the worker a real host offers,
 // and runs instances on buffers the test owns, with event sequences holding
 // MIDI and time:Position; it saves and restores their state as a host saves
-// a session. Threads that make instances at once (lilv's world is not for
-// that) call the module's descriptors directly (DescriptorInstance).
+// a session.
 
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
@@ -156,15 +155,12 @@ private:
 };
 
 // The world with the built bundle loaded, and the features a host offers.
-// A test that runs a worker thread of its own hands its schedule over;
-// otherwise requests are counted for the test to hand to work() itself.
+// Worker requests are counted for the test to hand to work() itself.
 class Host {
 public:
-    explicit Host(int maxBlockLength = 4096, LV2_Worker_Schedule* worker = nullptr)
+    explicit Host(int maxBlockLength = 4096)
         : world(lilv_world_new()), maxBlock(maxBlockLength), nominalBlock(std::min(maxBlockLength, 1024))
     {
-        if (worker)
-            scheduleFeature.data = worker;
         LilvNode* bundle = lilv_new_file_uri(world, nullptr, OSTRAND_LV2_BUNDLE "/");
         lilv_world_load_bundle(world, bundle);
         lilv_node_free(bundle);
@@ -226,10 +222,8 @@ public:
             throw std::runtime_error("cannot instantiate " + uri);
         const std::uint32_t n = lilv_plugin_get_num_ports(plugin);
         controls.assign(n, 0.0f);
-        mins.resize(n);
-        maxs.resize(n);
-        defaults.resize(n);
-        lilv_plugin_get_port_ranges_float(plugin, mins.data(), maxs.data(), defaults.data());
+        std::vector<float> defaults(n);
+        lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
         LilvNode* control = lilv_new_uri(h.getWorld(), LV2_CORE__ControlPort);
         LilvNode* audio = lilv_new_uri(h.getWorld(), LV2_CORE__AudioPort);
         LilvNode* input = lilv_new_uri(h.getWorld(), LV2_CORE__InputPort);
@@ -240,8 +234,6 @@ public:
             if (lilv_port_is_a(plugin, port, control)) {
                 controls[i] = defaults[i];
                 lilv_instance_connect_port(instance, i, &controls[i]);
-                if (lilv_port_is_a(plugin, port, input))
-                    controlInputs.push_back(symbol);
             } else if (lilv_port_is_a(plugin, port, audio)) {
                 (lilv_port_is_a(plugin, port, input) ? audioIns : audioOuts).push_back(i);
             } else {
@@ -308,16 +300,6 @@ public:
         lilv_state_restore(state, instance, setPort, this, 0, nullptr);
     }
 
-    // Hands the requests the runs made to the plug-in's work(), between two
-    // runs, as a host's worker thread that is quick enough does.
-    void runWork()
-    {
-        const auto* worker = extension<LV2_Worker_Interface>(LV2_WORKER__interface);
-        const char request = 0;
-        for (int n = host.takeWorkRequests(); n > 0; --n)
-            worker->work(handle(), nullptr, nullptr, 1, &request);
-    }
-
     template <typename T> const T* extension(const char* uri) const
     {
         return static_cast<const T*>(lilv_instance_get_extension_data(instance, uri));
@@ -328,10 +310,6 @@ public:
     const LilvPlugin* getPlugin() const { return plugin; }
     std::size_t audioOutputCount() const { return audioOuts.size(); }
     const std::vector<float>& getControls() const { return controls; }
-
-    // Every port's range and default, by index; the control inputs' symbols.
-    std::vector<float> mins, maxs, defaults;
-    std::vector<std::string> controlInputs;
 
 private:
     Host& host;
@@ -378,68 +356,6 @@ struct StateStore {
         };
         return state.restore(instance, retrieve, const_cast<StateStore*>(this), 0, nullptr) == LV2_STATE_SUCCESS;
     }
-};
-
-// One instance made from the module's descriptor, as a host that loaded the
-// module itself makes it, with every port connected: a buffer per audio
-// port, an event sequence, the bypass, and the controls when values are
-// given. `Layout` tells the ports apart (audio inputs, outputs, side
-// chains, then events, enabled and the controls).
-template <typename Layout> class DescriptorInstance {
-public:
-    static constexpr int maxBlock = 8192;
-
-    DescriptorInstance(const LV2_Descriptor& d, const Layout& layout, double rate, const LV2_Feature* const* features,
-                       UridMap& urids, std::vector<float> controlValues = {})
-        : descriptor(d), ports(layout), events(urids, 4096), controls(std::move(controlValues))
-    {
-        handle = d.instantiate(&d, rate, "", features);
-        if (!handle)
-            return;
-        buffers.assign(static_cast<std::size_t>(ports.eventsPort()), std::vector<float>(maxBlock));
-        for (int p = 0; p < ports.eventsPort(); ++p)
-            connect(p, buffers[static_cast<std::size_t>(p)].data());
-        connect(ports.eventsPort(), events.get());
-        connect(ports.enabledPort(), &enabled);
-        for (std::size_t i = 0; i < controls.size(); ++i)
-            connect(ports.firstParameterPort() + static_cast<int>(i), &controls[i]);
-        d.activate(handle);
-    }
-    ~DescriptorInstance()
-    {
-        if (!handle)
-            return;
-        if (descriptor.deactivate)
-            descriptor.deactivate(handle);
-        descriptor.cleanup(handle);
-    }
-    DescriptorInstance(const DescriptorInstance&) = delete;
-    DescriptorInstance& operator=(const DescriptorInstance&) = delete;
-
-    bool ok() const { return handle != nullptr; }
-    void connect(int port, void* data) { descriptor.connect_port(handle, static_cast<std::uint32_t>(port), data); }
-    std::vector<float>& audio(int port) { return buffers[static_cast<std::size_t>(port)]; }
-    bool isInput(int port) const { return port < ports.firstOutput() || port >= ports.firstSideChain(); }
-
-    // One block; true when every output sample is finite.
-    bool run(int n)
-    {
-        descriptor.run(handle, static_cast<std::uint32_t>(n));
-        events.clear();
-        for (int o = ports.firstOutput(); o < ports.firstSideChain(); ++o)
-            for (int i = 0; i < n; ++i)
-                if (!std::isfinite(audio(o)[static_cast<std::size_t>(i)]))
-                    return false;
-        return true;
-    }
-
-    const LV2_Descriptor& descriptor;
-    Layout ports;
-    LV2_Handle handle = nullptr;
-    std::vector<std::vector<float>> buffers;
-    EventSequence events;
-    float enabled = 1.0f;
-    std::vector<float> controls;
 };
 
 } // namespace lv2test

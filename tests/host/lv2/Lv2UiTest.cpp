@@ -2,10 +2,10 @@
 // (Lv2UiHost.h) on a virtual display, driven through XTest, with the port
 // writes and touch grabs it hands the host recorded; at the host's scale
 // factor (none offered, or 2) the window is the editor's own snapshot pixel
-// for pixel; two editors in one process take only their own pointer; Help
-// Topics opens the manual of the bundle the host loaded. Then jalv's Gtk
-// host embeds the same UI, and its window is compared with the editor's
-// snapshot.
+// for pixel; two editors in one process take only their own pointer and
+// share the controllers learned in either; Help Topics opens the manual of
+// the bundle the host loaded. Then jalv's Gtk host embeds the same UI, and
+// its window is compared with the editor's snapshot.
 // gtest before Xlib, whose macros (None, Bool, Status) it would trip over.
 #include <gtest/gtest.h>
 
@@ -133,7 +133,7 @@ TEST_F(Lv2Ui, AtTheHostsScaleTheWindowIsTheSnapshotAndDragsShiftClicksAndUndoRea
     }
 }
 
-TEST_F(Lv2Ui, TwoEditorsInOneProcessTakeOnlyTheirOwnPointerAndFiftyOpeningsLeaveNothingBehind)
+TEST_F(Lv2Ui, TwoEditorsInOneProcessTakeOnlyTheirOwnPointerShareLearnedControllersAndLeaveNothingBehind)
 {
     Host host;
     Instance first(host, pluginUri), second(host, pluginUri);
@@ -166,6 +166,24 @@ TEST_F(Lv2Ui, TwoEditorsInOneProcessTakeOnlyTheirOwnPointerAndFiftyOpeningsLeave
         EXPECT_NEAR(second.get("filter_1_freq"), 164.0f / 620.0f, 2e-3f);
         EXPECT_NEAR(first.get("filter_1_freq"), 444.0f / 620.0f, 1e-5f);
         EXPECT_TRUE(a.log.empty());
+
+        // MIDI learn in the second editor: its MIDI Learn button, then Filter
+        // 1 Freq's knob (window (572, 17) and (98, 345)). Controller 21
+        // through either plug-in's MIDI input then moves that parameter, and
+        // each editor hands the value to its host: the UI module works on the
+        // plug-in module's one controller map.
+        click(b, pointer, 320 + 572, 17);
+        click(b, pointer, 320 + 98, 345);
+        auto controlChange = [&](Instance& instance, int value) {
+            instance.getEvents().midi(0, 0xB0, 21, static_cast<std::uint8_t>(value));
+            spinBoth(150);
+        };
+        controlChange(second, 127);
+        click(b, pointer, 320 + 572, 17);
+        controlChange(first, 0);
+        const std::uint32_t freq = first.port("filter_1_freq");
+        EXPECT_FLOAT_EQ(lastWrite(b.log, freq), 1.0f);
+        EXPECT_FLOAT_EQ(lastWrite(a.log, freq), 0.0f);
     }
     auto cycle = [&] {
         EmbeddedUi a(host, first, x, 0);

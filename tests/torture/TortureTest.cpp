@@ -1,0 +1,378 @@
+// Both plug-ins of the module driven as a host and the editor drive them,
+// with everything they may do between two runs, in random order: control
+// ports anywhere in and beyond their ranges (NaN and infinity too), the
+// editor's own parameter changes, host blocks of 1 to 8192 samples in place
+// or not, rates from 22050 to 192000, activations, the host's session and
+// the effect's state saved and restored mid-stream, presets saved, loaded
+// and refused when damaged, program changes (announced through the host's
+// worker), undo, redo and A/B, the bypass switched, the side chain connected
+// and disconnected, MIDI of every kind and time:Position objects with
+// absurd fields, over inputs of silence, DC, full-scale noise, impulses,
+// denormals and bursts of NaN and infinity in the main and the side chain.
+//
+// What must hold in every case: no run allocates; every output sample is
+// finite (the inputs pass a guard, so not even the block holding the bad
+// samples may carry them on), except while the bypass may hand bad input
+// through as it is; and afterwards the instance still sounds: in its own
+// setting it is not silent where a new instance in that setting sounds,
+// and brought back to a new instance's setting (no reset) it plays what a
+// new instance plays.
+#include "AllocationCounter.h"
+#include "Signals.h"
+#include "TortureSupport.h"
+#include "framework/CompareStates.h"
+#include "framework/StateRecord.h"
+#include "framework/UndoHistory.h"
+#include "host/lv2/Lv2EffectGroup.h"
+#include "host/lv2/Lv2PluginDescriptors.h"
+#include "host/lv2/Lv2PluginGroup.h"
+#include "persistence/PresetLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+using namespace torture;
+
+namespace {
+
+// The last steps of a case, for a failure's message, with the way to run
+// the case alone.
+class CaseLog {
+public:
+    explicit CaseLog(std::uint32_t s) : seed(s) {}
+    void note(const std::string& what)
+    {
+        if (steps.size() == 24)
+            steps.pop_front();
+        steps.push_back(what + " (after " + std::to_string(blocks) + " blocks)");
+    }
+    std::string context() const
+    {
+        std::ostringstream s;
+        s << "\n  case " << seed << " (OSTRAND_TORTURE_SEED=" << seed << " OSTRAND_TORTURE_CASES=1); last steps:";
+        for (const std::string& step : steps)
+            s << "\n    " << step;
+        return s.str();
+    }
+    std::int64_t blocks = 0;
+    std::size_t allocations = 0;
+
+private:
+    std::uint32_t seed;
+    std::deque<std::string> steps;
+};
+
+// What a host keeps of a session, and the effect's own state beside it.
+struct Saved {
+    std::vector<float> ports;
+    lv2test::StateStore keys;
+    StateRecord state;
+};
+
+class TortureCase {
+public:
+    TortureCase(lv2test::Host& h, const Lv2PluginDescriptors& d, std::uint32_t s)
+        : log(s), seed(s), random(s), type(random.integer(0, 1)), rate(random.sampleRate()), host(h),
+          descriptors(d), instance(make()), plugin(static_cast<OstrandPlugin&>(instance->adapter().getPlugin())),
+          channels(instance->ports.outputs), bypassable(random.chance(0.5))
+    {
+        log.note(std::string(descriptors.get(type)->URI) + " at " + std::to_string(rate));
+        randomPorts(true);
+    }
+
+    // A second and a half of random steps, then the checks.
+    void run()
+    {
+        for (std::int64_t played = 0; played < static_cast<std::int64_t>(rate * 1.5) && !testing::Test::HasFatalFailure();)
+            played += step();
+        // On, and every port, event and program change taken.
+        instance->enabled = 1.0f;
+        instance->run(1);
+        work();
+
+        // The case's own setting in a new instance (past its first run,
+        // which applies the ports): where that sounds, this one is not silent.
+        StateRecord setting;
+        plugin.saveState(setting);
+        plugin.loadState(setting);
+        auto own = make();
+        own->run(1);
+        own->adapter().getPlugin().loadState(setting);
+        own->adapter().getPlugin().applyQueuedChangesAtOnce();
+        const auto [worstOwn, tortured, ownLevel] = compareWith(*own);
+        EXPECT_TRUE(ownLevel <= 1e-3 || tortured > ownLevel / 30.0) << tortured << " " << ownLevel << log.context();
+
+        // Back to a new instance's setting without a reset: it plays what a
+        // new instance plays, and that is not silence.
+        auto fresh = make();
+        StateRecord start;
+        fresh->adapter().getPlugin().saveState(start);
+        plugin.loadState(start);
+        const auto [worst, level, freshLevel] = compareWith(*fresh);
+        EXPECT_LT(worst, 1e-3) << log.context();
+        EXPECT_GT(freshLevel, 0.01) << log.context();
+    }
+
+    CaseLog log;
+
+private:
+    std::unique_ptr<Hosted> make() const
+    {
+        auto h = std::make_unique<Hosted>(*descriptors.get(type), effectPluginGroup().getTypes()[type].ports, rate,
+                                          host);
+        if (!h->ok())
+            throw std::runtime_error("cannot instantiate");
+        return h;
+    }
+
+    // The same noise through this instance and another in the same random
+    // blocks, channel 0 measured over the last quarter, when every glide
+    // (the delay lines' 5 Hz smoothers take about a second from 50 ms) has
+    // run its course: the largest difference and the two levels.
+    std::tuple<double, double, double> compareWith(Hosted& other)
+    {
+        instance->events.midi(0, 0x90, 0, 0); // no note held any more
+        const auto length = static_cast<std::size_t>(rate * 1.6);
+        const testsignals::Signal probe = testsignals::noise(static_cast<int>(length), seed + 1, 0.25);
+        testsignals::Signal y[2] = {testsignals::Signal(length), testsignals::Signal(length)};
+        for (int which = 0; which < 2; ++which) {
+            Hosted& h = which == 0 ? *instance : other;
+            Random blocks(seed + 77);
+            for (std::size_t done = 0; done < length;) {
+                const auto n = std::min(static_cast<std::size_t>(blocks.blockLength()), length - done);
+                for (int p = 0; p < h.ports.eventsPort(); ++p) {
+                    if (h.isInput(p))
+                        std::copy_n(probe.data() + done, n, h.audio(p).data());
+                    h.connect(p, h.audio(p).data());
+                }
+                h.run(static_cast<int>(n));
+                std::copy_n(h.audio(h.ports.firstOutput()).data(), n, y[which].data() + done);
+                done += n;
+            }
+        }
+        EXPECT_TRUE(allFinite(y[0].data(), static_cast<int>(length))) << log.context();
+        const std::size_t tail = length * 3 / 4;
+        return {testsignals::maxDifference(y[0], y[1], tail), testsignals::rms(y[0], tail),
+                testsignals::rms(y[1], tail)};
+    }
+
+    // One step of what hosts and the editor do; returns the samples played.
+    int step()
+    {
+        const double x = random.uniform();
+        int played = 0;
+        if (x < 0.5) {
+            for (int k = random.integer(1, 4); k > 0; --k)
+                played += block();
+        } else if (x < 0.62) {
+            randomPorts(false);
+        } else if (x < 0.66) {
+            log.note("the editor moved parameters");
+            randomizeParameters(plugin, random, random.chance(0.3) ? GenericPlugin::changeFromHost : 0);
+        } else if (x < 0.69) {
+            static const std::vector<float> states = {0.0f, 1.0f, 0.0f, 1.0f, 0.5f, std::nanf(""), 2.0f};
+            if (bypassable) {
+                log.note("bypass");
+                instance->enabled = random.pick(states);
+            }
+        } else if (x < 0.72) {
+            log.note("activated again");
+            if (random.chance(0.5))
+                randomPorts(false);
+            instance->descriptor.activate(instance->handle);
+        } else if (x < 0.75) {
+            log.note("session saved");
+            Saved& s = saved.emplace_back();
+            s.ports = instance->controls;
+            EXPECT_TRUE(s.keys.save(*state(), instance->handle));
+            plugin.saveState(s.state);
+        } else if (x < 0.78) {
+            if (!saved.empty()) {
+                log.note("session restored");
+                const Saved& s = saved[static_cast<std::size_t>(random.integer(0, static_cast<int>(saved.size()) - 1))];
+                plugin.loadState(s.state);
+                instance->controls = s.ports;
+                s.keys.restore(*state(), instance->handle);
+            }
+        } else if (x < 0.81) {
+            presets();
+        } else if (x < 0.84) {
+            history();
+        } else if (x < 0.94) {
+            midi();
+        } else {
+            log.note("time:Position");
+            static const std::vector<double> odd = {std::nan(""), 0.0, -1.0, 1.0e9, -1.0e9, 1.0e300, 0.5};
+            auto field = [&](double lo, double hi) { return random.chance(0.3) ? random.pick(odd) : random.uniform(lo, hi); };
+            instance->events.position(random.integer(0, 4000), field(20.0, 300.0), field(0.0, 1.0),
+                                      std::floor(field(0.0, 100.0)), field(0.0, 4.0), field(1.0, 12.0),
+                                      std::pow(2.0, random.integer(0, 4)));
+        }
+        return played;
+    }
+
+    // The host's worker, quick enough to answer before the next run.
+    void work()
+    {
+        for (int k = host.takeWorkRequests(); k > 0; --k)
+            instance->extension<LV2_Worker_Interface>(LV2_WORKER__interface)->work(instance->handle, nullptr, nullptr, 1, "");
+    }
+
+    const LV2_State_Interface* state() const { return instance->extension<LV2_State_Interface>(LV2_STATE__interface); }
+
+    int block()
+    {
+        Hosted& h = *instance;
+        const int n = random.blockLength();
+        const Input mainKind = randomInput(random), sideKind = random.chance(0.5) ? mainKind : randomInput(random);
+        const bool sideChain = random.chance(0.7), inPlace = random.chance(0.3);
+        bool finite = true;
+        for (int p = 0; p < h.ports.eventsPort(); ++p) {
+            const bool side = p >= h.ports.firstSideChain();
+            if (h.isInput(p)) {
+                fill(random, side ? sideKind : mainKind, h.audio(p).data(), n, phase[p],
+                     2.0 * 3.14159 * (side ? 97.0 : 220.0) / rate);
+                finite = finite && (side || allFinite(h.audio(p).data(), n));
+            }
+            // In place: each output on its channel's input, as many hosts run.
+            const int channel = p - h.ports.firstOutput();
+            h.connect(p, side && !sideChain ? nullptr
+                         : !h.isInput(p) && inPlace ? h.audio(channel).data()
+                                                    : h.audio(p).data());
+        }
+        {
+            testsupport::AllocationScope scope;
+            h.descriptor.run(h.handle, static_cast<std::uint32_t>(n));
+            log.allocations += scope.count();
+        }
+        h.events.clear();
+        work();
+        ++log.blocks;
+        const bool strict = finite || !bypassable;
+        for (int c = 0; c < channels && strict; ++c)
+            if (!allFinite(h.audio(inPlace ? c : h.ports.firstOutput() + c).data(), n))
+                ADD_FAILURE() << "output not finite in a block of " << n << " (" << name(mainKind) << ", side "
+                              << name(sideKind) << ")" << log.context();
+        return n;
+    }
+
+    // Control ports as a host may leave them: in range mostly, now and then
+    // beyond it, NaN or infinite.
+    void randomPorts(bool all)
+    {
+        const int count = all ? static_cast<int>(instance->controls.size()) : random.integer(1, 30);
+        log.note(std::to_string(count) + " ports written");
+        static const std::vector<float> odd = {std::nanf(""), std::numeric_limits<float>::infinity(),
+                                               -std::numeric_limits<float>::infinity(), 1e30f};
+        for (int k = 0; k < count; ++k) {
+            const int i = all ? k : random.integer(0, static_cast<int>(instance->controls.size()) - 1);
+            const AbstractPluginParameter& p = *plugin.getParameter(i);
+            float& port = instance->controls[static_cast<std::size_t>(i)];
+            port = randomValue(random, p);
+            if (random.chance(0.1))
+                port = random.chance(0.3) ? (random.chance(0.5) ? p.getMin() - 1000.0f : p.getMax() + 1000.0f)
+                                          : random.pick(odd);
+        }
+    }
+
+    void presets()
+    {
+        const double x = random.uniform();
+        const std::string folder = PresetLibrary::shared().getPath();
+        std::filesystem::create_directories(folder);
+        const std::string mine = folder + "Torture " + std::to_string(seed % 4) + ".mvp";
+        if (x < 0.3) {
+            log.note("preset saved");
+            plugin.savePreset(mine);
+        } else if (x < 0.7) {
+            log.note("preset loaded");
+            plugin.loadPreset(mine); // may not exist yet: refused, nothing changes
+        } else if (x < 0.85) {
+            log.note("damaged preset refused");
+            std::ofstream(folder + "Damaged.mvp", std::ios::binary) << std::string("MO2l\2\0\0\0\x9a\2\0\0", 12) << "garbage";
+            EXPECT_FALSE(plugin.loadPreset(folder + "Damaged.mvp")) << log.context();
+        } else {
+            log.note("program change");
+            instance->events.midi(random.integer(0, 64), 0xC0, static_cast<std::uint8_t>(random.integer(0, 20)), 0);
+        }
+    }
+
+    void history()
+    {
+        GenericPlugin::UndoHistory& undo = *plugin.getUndoHistory();
+        const double x = random.uniform();
+        if (x < 0.4) {
+            log.note("undo point");
+            undo.push("edit");
+        } else if (x < 0.7) {
+            log.note("undo");
+            undo.undo();
+        } else if (x < 0.85) {
+            log.note("redo");
+            undo.redo();
+        } else {
+            log.note("A/B");
+            GenericPlugin::CompareStates& ab = *plugin.getCompareStates();
+            if (!ab.isInitialized())
+                ab.initialize();
+            ab.toggle();
+        }
+    }
+
+    // Channel messages of every kind (controllers among them those with a
+    // meaning of their own), system messages and bytes beyond 127.
+    void midi()
+    {
+        log.note("MIDI");
+        static const std::vector<int> statuses = {0x80, 0x90, 0xA0, 0xB0, 0xC0, 0xD0, 0xE0, 0xF0, 0xF8};
+        static const std::vector<int> controllers = {0, 1, 32, 120, 121, 123, 127};
+        std::int64_t frame = 0;
+        for (int k = random.integer(1, 30); k > 0; --k) {
+            frame += random.integer(0, 600);
+            const int status = random.pick(statuses);
+            const int data1 = status == 0xB0 && random.chance(0.3) ? random.pick(controllers) : random.integer(0, 255);
+            instance->events.midi(frame, static_cast<std::uint8_t>(status | (status < 0xF0 ? random.integer(0, 15) : 0)),
+                                  static_cast<std::uint8_t>(data1), static_cast<std::uint8_t>(random.integer(0, 255)));
+        }
+    }
+
+    std::uint32_t seed;
+    Random random;
+    std::uint32_t type;
+    double rate;
+    lv2test::Host& host;
+    const Lv2PluginDescriptors& descriptors;
+    std::unique_ptr<Hosted> instance;
+    OstrandPlugin& plugin;
+    int channels;
+    bool bypassable; // else the bypass stays on "enabled" all case long
+    std::deque<Saved> saved;
+    double phase[6] = {};
+};
+
+} // namespace
+
+TEST(Torture, BothPluginsSurviveWhateverAHostAndTheEditorDoAndStillSound)
+{
+    const Cases c = cases(10, 500);
+    const Lv2PluginDescriptors descriptors(effectPluginGroup());
+    lv2test::Host host(Hosted::maxBlock);
+    std::int64_t blocks = 0;
+    for (std::uint32_t seed = c.firstSeed; seed < c.firstSeed + static_cast<std::uint32_t>(c.count); ++seed) {
+        TortureCase run(host, descriptors, seed);
+        run.run();
+        if (testsupport::allocationCountingAvailable()) {
+            EXPECT_EQ(run.log.allocations, 0u) << "case " << seed;
+        }
+        blocks += run.log.blocks;
+        if (testing::Test::HasFatalFailure())
+            break;
+    }
+    RecordProperty("cases", c.count);
+    RecordProperty("blocks", static_cast<int>(blocks));
+}
