@@ -37,7 +37,7 @@ void Router::propertyChanged(PropertyBase& property)
 void Router::applySelection(float timeMs)
 {
     for (int i = 0; i < getInputCount(); ++i)
-        input(i)->setGain(i == selection ? 1.0f : 0.0f, timeMs);
+        setGain(i, i == selection ? 1.0f : 0.0f, timeMs);
 }
 
 int Router::process(wave::Block& target, int numSamples, int flags)

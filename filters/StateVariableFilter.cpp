@@ -343,11 +343,21 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
         }
         return to;
     };
+    // Lanes whose coefficients in the segment being carried on were computed
+    // from the values they read at a new segment's start keep them: the same
+    // values give the same coefficients (a steady cut-off and peak cost no
+    // table look-ups at the grid points).
+    LaneMask fresh = stale ? LaneMask{} : valid;
     auto open = [&](Segment& seg, int i) {
         for (int l = 0; l < laneCount; ++l) {
-            if (active[l])
-                computeLane(seg, l, cutoffAt(l, i), peakAt(l, i), stages, comp);
+            if (!active[l])
+                continue;
+            const float c = cutoffAt(l, i);
+            const float p = peakAt(l, i);
+            if (!fresh[l] || c != currentCutoff[l] || p != currentPeak[l])
+                computeLane(seg, l, c, p, stages, comp);
         }
+        fresh = active;
     };
     const auto onGrid = [&](int i) { return (streamPosition + static_cast<std::uint32_t>(i)) % segmentLength == 0; };
     // The first sample of the block that lies on the stream's grid.
@@ -364,6 +374,7 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
             if (active[l] && !valid[l])
                 computeLane(first, l, cutoffAt(l, 0), peakAt(l, 0), stages, comp);
         }
+        fresh = active;
     }
     for (int l = 0; l < laneCount; ++l) {
         if (!active[l])

@@ -29,6 +29,10 @@ public:
 
     // This frame's gain samples (linked or own). Audio thread.
     ControlInput::Signal pullGain(int numSamples);
+    // The gain is the own one and no longer gliding: it stays where it is
+    // until setGain or a linked gain stream changes it. Audio thread, after
+    // pullGain.
+    bool hasSettledGain() const { return !gainLink.getSource() && !ownGain.getRamp().isRunning(); }
     // This frame's audio block; silence without an audio producer. Audio thread.
     const wave::Block& pullAudio(int numSamples)
     {

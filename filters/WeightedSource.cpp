@@ -8,6 +8,7 @@ void WeightedSource::addInput(float gain)
 {
     inputs.push_back(std::make_unique<WeightedInput>(getGraph(), gain));
     summing.reserve(inputs.size());
+    summing.forgetRoute();
 }
 
 WeightedInput* WeightedSource::input(int index) const
@@ -21,6 +22,7 @@ void WeightedSource::setInput(int index, wave::Producer* audio)
 {
     if (WeightedInput* in = input(index))
         in->setSource(audio);
+    summing.forgetRoute();
 }
 
 wave::Producer* WeightedSource::getInput(int index) const
@@ -33,12 +35,14 @@ void WeightedSource::setGainSource(int index, wave::Producer* gain)
 {
     if (WeightedInput* in = input(index))
         in->setGainSource(gain);
+    summing.forgetRoute();
 }
 
 void WeightedSource::setGain(int index, float gain, float timeMs)
 {
     if (WeightedInput* in = input(index))
         in->setGain(gain, timeMs);
+    summing.forgetRoute();
 }
 
 float WeightedSource::getGain(int index) const

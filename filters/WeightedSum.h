@@ -26,7 +26,21 @@ public:
     Result run(std::span<const std::unique_ptr<WeightedInput>> inputs, wave::Block& target,
                const wave::Block& silence, int numSamples);
 
+    // The owner changed an input (its audio, its gain or its gain stream):
+    // the next run looks at every gain again. Audio
+    // thread, or the control thread while the graph is not processing.
+    void forgetRoute() { route = unknown; }
+
 private:
+    // Once every gain has settled on 0 or 1 with at most one input at 1 (an
+    // unused filter's bypass, the audition and mid/side switches at rest),
+    // the sum is that input's block or silence until the owner changes
+    // something: later runs skip the gains.
+    static constexpr int unknown = -2;
+    static constexpr int silent = -1;
+    int route = unknown;
+    std::size_t routeInputs = 0; // the number of inputs the route was found among
+
     std::vector<WeightedInput*> contributing;
     std::vector<ControlInput::Signal> gains;
 };
