@@ -25,13 +25,6 @@ using editortest::EditorRig;
 
 namespace {
 
-// A knob's centre in window coordinates.
-gui::Point centreOf(const ParameterKnob& knob)
-{
-    const gui::Point origin = knob.toRoot({0, 0});
-    return {origin.x + static_cast<int>(knob.centre().x), origin.y + static_cast<int>(knob.centre().y)};
-}
-
 // Moves the mouse up by `pixels` in 10-pixel steps, quickly enough for the
 // full rate (a full range per 200 pixels).
 std::vector<gui::Point> upwards(gui::Point from, int pixels)
@@ -62,12 +55,12 @@ TEST(EditorFrame, KnobGesturesReachTheHostAndTakeOneUndoStepOnlyWhenTheyChangeSo
     const std::string index = std::to_string(f1.peak.getIndex());
     const int undoBefore = rig.undoCount();
 
-    rig.click(centreOf(peak));
+    rig.click(EditorRig::centreOf(peak));
     EXPECT_EQ(rig.host.gestures, (std::vector<std::string>{"begin " + index, "end " + index}));
     EXPECT_EQ(rig.undoCount(), undoBefore);
 
     rig.host.gestures.clear();
-    rig.drag(centreOf(peak), upwards(centreOf(peak), 100));
+    rig.drag(EditorRig::centreOf(peak), upwards(EditorRig::centreOf(peak), 100));
     EXPECT_NEAR(f1.peak.getNormalized(), 0.5f, 1e-3f);
     EXPECT_EQ(rig.host.gestures, (std::vector<std::string>{"begin " + index, "end " + index}));
     EXPECT_EQ(rig.undoCount(), undoBefore + 1);
@@ -80,38 +73,51 @@ TEST(EditorFrame, KnobGesturesReachTheHostAndTakeOneUndoStepOnlyWhenTheyChangeSo
     rig.set(f1.linked, 1.0f);
     rig.set(f2.linked, 1.0f);
     rig.host.gestures.clear();
-    rig.drag(centreOf(peak), upwards(centreOf(peak), 40), gui::Modifier::Alt);
+    rig.drag(EditorRig::centreOf(peak), upwards(EditorRig::centreOf(peak), 40), gui::Modifier::Alt);
     EXPECT_NEAR(f1.peak.getNormalized(), 0.7f, 1e-3f);
     EXPECT_NEAR(f2.peak.getNormalized(), 0.4f, 1e-3f);
     const std::string other = std::to_string(f2.peak.getIndex());
     EXPECT_EQ(rig.host.gestures,
               (std::vector<std::string>{"begin " + index, "begin " + other, "end " + index, "end " + other}));
     // Without Alt the linked filter stays.
-    rig.drag(centreOf(peak), upwards(centreOf(peak), 20));
+    rig.drag(EditorRig::centreOf(peak), upwards(EditorRig::centreOf(peak), 20));
     EXPECT_NEAR(f1.peak.getNormalized(), 0.8f, 1e-3f);
     EXPECT_NEAR(f2.peak.getNormalized(), 0.4f, 1e-3f);
 }
 
-TEST(EditorFrame, CompareSwitchesAreUndoStepsAndCopyIsNot)
+// A and B keep their own edits; a switch is an undo step and undoing one
+// returns to the side it left, Copy is none.
+TEST(EditorFrame, CompareKeepsEachSidesEditsAndItsSwitchesAreUndoSteps)
 {
     EditorRig rig;
     FilterParameterSet& f1 = rig.filter(0);
-    rig.drag(centreOf(*rig.editor.filterPanel().peak), upwards(centreOf(*rig.editor.filterPanel().peak), 60));
+    ParameterKnob& peak = *rig.editor.filterPanel().peak;
+    GenericPlugin::CompareStates& compare = *rig.plugin.getCompareStates();
+    auto press = [&](EditorButton& button) { rig.click(button.toRoot({5, 5})); };
+    rig.drag(EditorRig::centreOf(peak), upwards(EditorRig::centreOf(peak), 60));
     const float inA = f1.peak.getValue();
     const int undoBefore = rig.undoCount();
 
-    rig.click(rig.editor.topBar().compare.toRoot({5, 5}));
-    EXPECT_EQ(rig.plugin.getCompareStates()->getCurrent(), 1);
+    press(rig.editor.topBar().compare);
+    EXPECT_EQ(compare.getCurrent(), 1);
     EXPECT_EQ(f1.peak.getValue(), 0.0f); // B still holds the state the editor opened with
-    EXPECT_EQ(rig.editor.filterPanel().peak->value, 0);
-    rig.click(rig.editor.topBar().compare.toRoot({5, 5}));
+    EXPECT_EQ(peak.value, 0);
+    rig.drag(EditorRig::centreOf(peak), upwards(EditorRig::centreOf(peak), 20));
+    const float inB = f1.peak.getValue();
+    press(rig.editor.topBar().compare);
     EXPECT_EQ(f1.peak.getValue(), inA);
-    EXPECT_EQ(rig.undoCount(), undoBefore + 2);
+    EXPECT_EQ(rig.undoCount(), undoBefore + 3);
+    rig.editor.undo();
+    EXPECT_EQ(compare.getCurrent(), 1);
+    EXPECT_EQ(f1.peak.getValue(), inB);
+    EXPECT_TRUE(compare.wasChangedByUndo());
 
-    rig.click(rig.editor.topBar().copy.toRoot({5, 5}));
+    press(rig.editor.topBar().copy);
+    EXPECT_FALSE(compare.wasChangedByUndo());
     EXPECT_EQ(rig.undoCount(), undoBefore + 2);
-    rig.click(rig.editor.topBar().compare.toRoot({5, 5}));
-    EXPECT_EQ(f1.peak.getValue(), inA);
+    press(rig.editor.topBar().compare);
+    EXPECT_EQ(compare.getCurrent(), 0);
+    EXPECT_EQ(f1.peak.getValue(), inB);
 }
 
 TEST(EditorFrame, ChangesMadeElsewhereShowAfterTheNextRefresh)
@@ -165,7 +171,7 @@ TEST(EditorFrame, HintsFollowTheSettingAndTheWelcomeShowsOnce)
 
         // Resting on a knob with hints off shows nothing; the welcome goes
         // once the mouse moves on.
-        const gui::Point knob = centreOf(*editor.filterPanel().delay);
+        const gui::Point knob = EditorRig::centreOf(*editor.filterPanel().delay);
         ui.root().mouseMoveAt(knob, 0);
         ui.advance(2000);
         EXPECT_FALSE(editor.hintWindow().visible);

@@ -1,7 +1,7 @@
 // ostrand-editor --snapshot against the reference pictures kept beside this
-// test, compared by ImageMagick: the default state, and four linked filters
-// from a preset file kept here (written by ostrand-render --save-preset, so
-// the picture does not change with the factory presets). Text and anti-aliasing are
+// test, compared by ImageMagick: the default state, and states from preset
+// files kept here (written by ostrand-render --save-preset, so the pictures
+// do not change with the factory presets). Text and anti-aliasing are
 // deterministic on the build machine, so a few pixels of difference at most
 // are tolerated (a different FreeType may shift a glyph's edge).
 //
@@ -63,33 +63,17 @@ TEST(EditorSnapshot, EachStateMatchesItsReference)
         {"default", ""},
         // Filter 3 is shown and switched off; filter 2 is panned, the input
         // raised.
-        {"four-linked-filters", "--preset '" OSTRAND_FOUR_LINKED "' --filter 3"},
+        {"four-linked-filters", "--preset '" OSTRAND_STATES "/Four Linked Filters.mvp' --filter 3"},
         // Two step LFOs (the first with eight steps, one of them random), an
         // envelope and a MIDI source; five slots: on Freq and Peak (their
         // knobs ringed), on another slot's level, one that would modulate its
         // own source (the warning sign), and one bypassed below the rows in
         // view.
-        {"modulation-in-use",
-         "--set 'Filter 1 Freq=0.45' --set 'Filter 1 Peak=0.35' --set 'Num Active XLFOs=2' "
-         "--set 'Num Active XLFO 1 Steps=8' --set 'XLFO 1 Step 1 Value=0.8' --set 'XLFO 1 Step 2 Value=0.3' "
-         "--set 'XLFO 1 Step 3 Value=-0.2' --set 'XLFO 1 Step 4 Random=Random' "
-         "--set 'XLFO 1 Step 5 Value=-0.9' --set 'XLFO 1 Step 6 Value=-0.5' --set 'XLFO 1 Step 7 Value=0.1' "
-         "--set 'XLFO 1 Step 8 Value=0.6' --set 'XLFO 1 Step 8 Glide=0.7' --set 'Num Active EGs=1' "
-         "--set 'Num Active MIDI Sources=1' --set 'Num Active Slots=5' "
-         "--set 'Slot 1 Source=XLFO 1' --set 'Slot 1 Target=Filter 1 Freq' --set 'Slot 1 Level=0.6' "
-         "--set 'Slot 2 Source=EG 1' --set 'Slot 2 Target=Filter 1 Peak' --set 'Slot 2 Level=0.4' "
-         "--set 'Slot 3 Source=XLFO 2' --set 'Slot 3 Target=Slot 1 Level' --set 'Slot 3 Level=0.5' "
-         "--set 'Slot 4 Source=XLFO 1' --set 'Slot 4 Target=XLFO 1 Glide' --set 'Slot 4 Level=0.3' "
-         "--set 'Slot 5 Source=MIDI Source 1' --set 'Slot 5 Target=Output Gain' --set 'Slot 5 Level=0.2' "
-         "--set 'Slot 5 Bypassed=Bypassed'"},
+        {"modulation-in-use", "--preset '" OSTRAND_STATES "/Modulation In Use.mvp'"},
         // An envelope follower and two MIDI sources, each feeding slots: their
         // narrow panels show the title beside the slot count ("MIDI 1" where
         // "MIDI Source 1" has no room), and so do the slots' source buttons.
-        {"narrow-source-panels",
-         "--set 'Num Active EFs=1' --set 'Num Active MIDI Sources=2' --set 'Num Active Slots=3' "
-         "--set 'Slot 1 Source=EF 1' --set 'Slot 1 Target=Filter 1 Peak' "
-         "--set 'Slot 2 Source=MIDI Source 1' --set 'Slot 2 Target=Filter 1 Freq' "
-         "--set 'Slot 3 Source=MIDI Source 2' --set 'Slot 3 Target=Output Gain'"},
+        {"narrow-source-panels", "--preset '" OSTRAND_STATES "/Narrow Source Panels.mvp'"},
     };
     for (const auto& [name, arguments] : states)
         checkAgainstReference(name, arguments);

@@ -3,7 +3,7 @@
 // chooses one, a controller moved completes the association, and the MIDI
 // menu clears associations and switches MIDI control off and on. (That a
 // learned controller moves every instance is the LV2 UI's test.)
-#include "ModulationRig.h"
+#include "EditorRig.h"
 
 #include "editor/EditorButton.h"
 #include "editor/EditorTopBar.h"
@@ -17,25 +17,21 @@
 
 #include <algorithm>
 
-using editortest::ModulationRig;
+using editortest::EditorRig;
 
 namespace {
 
-void controlChange(ModulationRig& rig, OstrandPlugin& plugin, int controller, int value)
+void controlChange(EditorRig& rig, int controller, int value)
 {
-    plugin.queueMidiEvent(0, 0xB0, controller, value);
-    std::vector<float> in(64), out(64);
-    const float* inputs[2] = {in.data(), in.data()};
-    float* outputs[2] = {out.data(), out.data()};
-    plugin.process(inputs, 2, outputs, 2, 64);
-    rig.editor.refresh();
+    rig.plugin.queueMidiEvent(0, 0xB0, controller, value);
+    rig.runAudio(1, 64);
 }
 
 } // namespace
 
 TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextController)
 {
-    ModulationRig rig;
+    EditorRig rig;
     MidiLearnController& learn = rig.area().midiLearn();
     EditorButton& button = rig.editor.topBar().learn;
     ParameterKnob& freq = *rig.editor.filterPanel().freq;
@@ -44,11 +40,11 @@ TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextController)
     rig.area().showSource(0, false);
 
     const gui::Point field{320, 150};
-    const gui::Point knob = ModulationRig::centreOf(freq);
+    const gui::Point knob = EditorRig::centreOf(freq);
     const gui::Bitmap& screen = rig.ui.render();
     const gui::Pixel fieldBefore = screen.pixelAt(field.x, field.y), knobBefore = screen.pixelAt(knob.x, knob.y);
 
-    rig.click(ModulationRig::centreOf(button));
+    rig.click(EditorRig::centreOf(button));
     ASSERT_TRUE(learn.active());
     EXPECT_TRUE(button.lit.get());
     EXPECT_EQ(learn.status(), MidiLearnController::clickText);
@@ -72,7 +68,7 @@ TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextController)
     // the next control can be chosen.
     rig.click(knob);
     EXPECT_EQ(learn.status(), std::string(MidiLearnController::moveText) + " Filter 1 Freq");
-    controlChange(rig, rig.plugin, 7, 127);
+    controlChange(rig, 7, 127);
     rig.ui.advance(MidiLearnController::pollInterval + 1);
     EXPECT_EQ(learn.controllerOf(freqIndex), 7);
     EXPECT_EQ(learn.status(), MidiLearnController::clickText);
@@ -82,11 +78,11 @@ TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextController)
     for (const MidiLearnController::Learnable& l : learn.learnables())
         if (l.id == link.id)
             rig.click(learn.toRoot({(l.area.left + l.area.right) / 2, (l.area.top + l.area.bottom) / 2}));
-    controlChange(rig, rig.plugin, 8, 50);
+    controlChange(rig, 8, 50);
     EXPECT_EQ(GenericPlugin::getSharedControllerMap()->get(8), link.id);
 
     // The learn button still works through the overlay and leaves the mode.
-    rig.click(ModulationRig::centreOf(button));
+    rig.click(EditorRig::centreOf(button));
     EXPECT_FALSE(learn.active());
     EXPECT_FALSE(button.lit.get());
     rig.ui.render();
@@ -97,12 +93,12 @@ TEST(MidiLearn, TheMidiMenuClearsOneOrEveryAssociationAndSwitchesMidiControlOff)
 {
     // Save and Revert against the file are driven through the LV2 UI
     // (tests/host/lv2/Lv2ModulationUiTest.cpp).
-    ModulationRig rig;
+    EditorRig rig;
     MidiControllerMap& map = *GenericPlugin::getSharedControllerMap();
     const int freqIndex = rig.filter(0).freq.getIndex(), peakIndex = rig.filter(0).peak.getIndex();
     map.assign(21, freqIndex);
     map.assign(30, peakIndex);
-    const gui::Point menuButton = ModulationRig::centreOf(rig.editor.topBar().midi);
+    const gui::Point menuButton = EditorRig::centreOf(rig.editor.topBar().midi);
 
     // "Disable", "Clear", "Revert", "Save"; Clear's submenu lists each
     // association, then "Clear All".
@@ -118,17 +114,18 @@ TEST(MidiLearn, TheMidiMenuClearsOneOrEveryAssociationAndSwitchesMidiControlOff)
     EXPECT_EQ(map.get(21), -1);
     EXPECT_EQ(map.get(30), -1);
 
-    // Disabled, a learned controller moves nothing; "Enable" brings it back.
+    // Disabled, a learned controller moves nothing (Freq starts fully open);
+    // "Enable" brings it back.
     map.assign(21, freqIndex);
-    const float before = rig.filter(0).freq.getNormalized();
+    ASSERT_EQ(rig.filter(0).freq.getNormalized(), 1.0f);
     rig.click(menuButton);
     rig.chooseFromMenu(0);
-    controlChange(rig, rig.plugin, 21, 127);
+    controlChange(rig, 21, 0);
     EXPECT_EQ(rig.plugin.getMidiState(), GenericPlugin::Disabled);
-    EXPECT_FLOAT_EQ(rig.filter(0).freq.getNormalized(), before);
+    EXPECT_EQ(rig.filter(0).freq.getNormalized(), 1.0f);
     rig.click(menuButton);
     rig.chooseFromMenu(0);
-    controlChange(rig, rig.plugin, 21, 127);
-    EXPECT_FLOAT_EQ(rig.filter(0).freq.getNormalized(), 1.0f);
+    controlChange(rig, 21, 0);
+    EXPECT_EQ(rig.filter(0).freq.getNormalized(), 0.0f);
     map.clearAll();
 }

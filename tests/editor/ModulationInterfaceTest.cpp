@@ -4,7 +4,7 @@
 // two messages, the source bar's selector, removing sources, the slot
 // area's commands, and the rings and dots that show modulation where the
 // user looks.
-#include "ModulationRig.h"
+#include "EditorRig.h"
 
 #include "editor/EditorButton.h"
 #include "editor/FilterController.h"
@@ -27,28 +27,28 @@
 
 #include <cmath>
 
-using editortest::ModulationRig;
+using editortest::EditorRig;
 
 namespace {
 
-ModulationSlotParameterSet& slot(ModulationRig& rig, int i) { return (*rig.plugin.getSlotList())[i]; }
-int slotsInUse(ModulationRig& rig) { return rig.plugin.getSlotList()->getNumActive(); }
+ModulationSlotParameterSet& slot(EditorRig& rig, int i) { return (*rig.plugin.getSlotList())[i]; }
+int slotsInUse(EditorRig& rig) { return rig.plugin.getSlotList()->getNumActive(); }
 
 // The source's jack, its panel brought into the strip first.
-gui::Point jackOf(ModulationRig& rig, int source)
+gui::Point jackOf(EditorRig& rig, int source)
 {
     rig.area().showSource(source, false);
-    return ModulationRig::centreOf(rig.area().panelOf(source).dragButton());
+    return EditorRig::centreOf(rig.area().panelOf(source).dragButton());
 }
 
 } // namespace
 
 TEST(ModulationInterface, CablesDroppedOnKnobsMakeSlotsAndEverythingElseExplainsItself)
 {
-    ModulationRig rig;
+    EditorRig rig;
     // Add Source's menu: "XLFO", "Envelope Generator", ...
     for (int kind : {0, 1}) {
-        rig.click(ModulationRig::centreOf(rig.area().addSourceButton()));
+        rig.click(EditorRig::centreOf(rig.area().addSourceButton()));
         rig.chooseFromMenu(kind);
     }
     ASSERT_EQ(rig.plugin.egs.getNumActive(), 1);
@@ -57,7 +57,7 @@ TEST(ModulationInterface, CablesDroppedOnKnobsMakeSlotsAndEverythingElseExplains
 
     // XLFO 1 onto Filter 1 Freq: a slot at the level a new connection
     // starts with, its row sliding in, one undo step.
-    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*filters.freq));
+    rig.dragBetween(jackOf(rig, 0), {}, EditorRig::centreOf(*filters.freq));
     ASSERT_EQ(slotsInUse(rig), 1);
     EXPECT_EQ(slot(rig, 0).source.getSource(), 0);
     EXPECT_EQ(slot(rig, 0).target.getTarget(), 0);
@@ -69,8 +69,8 @@ TEST(ModulationInterface, CablesDroppedOnKnobsMakeSlotsAndEverythingElseExplains
     // On the way to the knob, filter 2's button makes filter 2 the one
     // whose knobs show: the slot goes to Filter 2 Freq.
     rig.set(rig.plugin.filters.getNumActiveParameter(), 2.0f);
-    rig.dragBetween(jackOf(rig, 0), {ModulationRig::centreOf(*filters.filterButtons[1])},
-                    ModulationRig::centreOf(*filters.freq));
+    rig.dragBetween(jackOf(rig, 0), {EditorRig::centreOf(*filters.filterButtons[1])},
+                    EditorRig::centreOf(*filters.freq));
     EXPECT_EQ(rig.editor.activeFilter(), 1);
     ASSERT_EQ(slotsInUse(rig), 2);
     EXPECT_EQ(slot(rig, 1).target.getTarget(), 4);
@@ -78,37 +78,37 @@ TEST(ModulationInterface, CablesDroppedOnKnobsMakeSlotsAndEverythingElseExplains
     // Hovering EG 1's button brings its panel into the strip; its Attack
     // takes the cable (target 34), and the slot's level knob another one.
     SourceSelectionBar::SourceButton& egButton = *rig.area().bar().buttonFor(6);
-    const gui::Point egCentre = ModulationRig::centreOf(egButton);
+    const gui::Point egCentre = EditorRig::centreOf(egButton);
     rig.root().mouseMoveAt(jackOf(rig, 0), 0);
     rig.root().mouseDownAt(gui::MouseButton::Left, jackOf(rig, 0), gui::Modifier::LeftButton);
     rig.root().mouseMoveAt(egCentre, gui::Modifier::LeftButton);
     rig.ui.advance(400);
     gui::Control* attack = nullptr;
-    ModulationRig::visit(rig.area().panelOf(6), [&](gui::Control& c) {
+    EditorRig::visit(rig.area().panelOf(6), [&](gui::Control& c) {
         if (auto* knob = dynamic_cast<ParameterKnob*>(&c); knob && knob->caption.get() == "ATTACK")
             attack = knob;
     });
     ASSERT_NE(attack, nullptr);
-    rig.root().mouseMoveAt(ModulationRig::centreOf(*attack), gui::Modifier::LeftButton);
+    rig.root().mouseMoveAt(EditorRig::centreOf(*attack), gui::Modifier::LeftButton);
     EXPECT_TRUE(rig.area().dragStage().snapped().has_value());
-    rig.root().mouseUpAt(gui::MouseButton::Left, ModulationRig::centreOf(*attack), 0);
+    rig.root().mouseUpAt(gui::MouseButton::Left, EditorRig::centreOf(*attack), 0);
     rig.editor.refresh();
     ASSERT_EQ(slotsInUse(rig), 3);
     EXPECT_EQ(slot(rig, 2).source.getSource(), 0);
     EXPECT_EQ(slot(rig, 2).target.getTarget(), 34);
     rig.ui.advance(600);
-    rig.dragBetween(jackOf(rig, 6), {}, ModulationRig::centreOf(rig.area().slots().row(0).levelKnob()));
+    rig.dragBetween(jackOf(rig, 6), {}, EditorRig::centreOf(rig.area().slots().row(0).levelKnob()));
     ASSERT_EQ(slotsInUse(rig), 4);
     EXPECT_EQ(slot(rig, 3).target.getTarget(), ModulationMatrix::firstLevelTarget);
 
     // A filter's button can only be hovered: a drop there explains so and
     // changes nothing; so does a drop on a source's button.
-    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*filters.filterButtons[0]));
+    rig.dragBetween(jackOf(rig, 0), {}, EditorRig::centreOf(*filters.filterButtons[0]));
     EXPECT_EQ(rig.message(), ModulationInterface::hoverOnlyMessage);
     rig.dismissMessage();
     EXPECT_EQ(rig.message(), "");
     EXPECT_EQ(slotsInUse(rig), 4);
-    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*rig.area().bar().buttonFor(0)));
+    rig.dragBetween(jackOf(rig, 0), {}, EditorRig::centreOf(*rig.area().bar().buttonFor(0)));
     EXPECT_EQ(rig.message(), ModulationInterface::hoverOnlyMessage);
     rig.dismissMessage();
     // A drop on nothing in particular does nothing at all.
@@ -119,7 +119,7 @@ TEST(ModulationInterface, CablesDroppedOnKnobsMakeSlotsAndEverythingElseExplains
     // With every slot in use a drop changes nothing and says why.
     rig.set(rig.plugin.getSlotList()->getNumActiveParameter(), 24.0f);
     const int lastTarget = slot(rig, 23).target.getTarget();
-    rig.dragBetween(jackOf(rig, 0), {}, ModulationRig::centreOf(*filters.peak));
+    rig.dragBetween(jackOf(rig, 0), {}, EditorRig::centreOf(*filters.peak));
     EXPECT_EQ(rig.message(), ModulationMatrixPlugin::noFreeSlotsMessage);
     EXPECT_EQ(slotsInUse(rig), 24);
     EXPECT_EQ(slot(rig, 23).target.getTarget(), lastTarget);
@@ -127,7 +127,7 @@ TEST(ModulationInterface, CablesDroppedOnKnobsMakeSlotsAndEverythingElseExplains
 
 TEST(ModulationInterface, TheSelectorScrollsAfterFivePixelsAndOtherwiseClicksTheButtonUnderIt)
 {
-    ModulationRig rig;
+    EditorRig rig;
     rig.set(rig.plugin.xlfos.getNumActiveParameter(), 3.0f);
     rig.set(rig.plugin.egs.getNumActiveParameter(), 2.0f);
     ModulationScrollStrip& strip = rig.area().strip();
@@ -152,7 +152,7 @@ TEST(ModulationInterface, TheSelectorScrollsAfterFivePixelsAndOtherwiseClicksThe
 
 TEST(ModulationInterface, RemovingASourceClearsItsSlotsAndTheLaterSourceMovesIntoItsPlace)
 {
-    ModulationRig rig;
+    EditorRig rig;
     rig.set(rig.plugin.xlfos.getNumActiveParameter(), 2.0f);
     for (int target : {0, 2, 3})
         rig.plugin.addConnection(0, target);
@@ -161,7 +161,7 @@ TEST(ModulationInterface, RemovingASourceClearsItsSlotsAndTheLaterSourceMovesInt
     rig.editor.refresh();
     EXPECT_EQ(rig.area().panelOf(0).slotsButton().caption.get(), "3 slots");
 
-    rig.click(ModulationRig::centreOf(rig.area().panelOf(0).removeButton()));
+    rig.click(EditorRig::centreOf(rig.area().panelOf(0).removeButton()));
     EXPECT_EQ(rig.plugin.xlfos.getNumActive(), 1);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(slot(rig, i).source.getSource(), -1) << "slot " << i;
@@ -178,7 +178,7 @@ TEST(ModulationInterface, RemovingASourceClearsItsSlotsAndTheLaterSourceMovesInt
 
 TEST(ModulationInterface, SlotAreaAddsSortsNarrowsAndRemoves)
 {
-    ModulationRig rig;
+    EditorRig rig;
     SlotController& slots = rig.area().slots();
     rig.set(rig.plugin.xlfos.getNumActiveParameter(), 2.0f);
     rig.plugin.addConnection(1, 2);
@@ -193,39 +193,39 @@ TEST(ModulationInterface, SlotAreaAddsSortsNarrowsAndRemoves)
     EXPECT_FALSE(slots.row(1).warningShown());
 
     // Add Slot: an empty slot at the end, showing the empty texts.
-    rig.click(ModulationRig::centreOf(slots.addButton()));
+    rig.click(EditorRig::centreOf(slots.addButton()));
     ASSERT_EQ(slotsInUse(rig), 4);
     rig.ui.advance(SlotInterface::arrivalTime);
     EXPECT_EQ(slots.row(3).sourceButton().choiceText(), "< Source >");
     EXPECT_EQ(slots.row(3).targetButton().choiceText(), "< Target >");
     // Its target from the menu: the first entry after "< Target >" is
     // Filter 1's submenu, whose third entry is Peak.
-    rig.click(ModulationRig::centreOf(slots.row(3).targetButton()));
+    rig.click(EditorRig::centreOf(slots.row(3).targetButton()));
     rig.chooseFromMenu(1);
     rig.chooseFromMenu(2);
     EXPECT_EQ(slot(rig, 3).target.getTarget(), 2);
 
     // Sort Slots groups by source, then target; empty sources last.
-    rig.click(ModulationRig::centreOf(slots.sortButton()));
+    rig.click(EditorRig::centreOf(slots.sortButton()));
     std::vector<std::pair<int, int>> order;
     for (int i = 0; i < slotsInUse(rig); ++i)
         order.emplace_back(slot(rig, i).source.getSource(), slot(rig, i).target.getTarget());
     EXPECT_EQ(order, (std::vector<std::pair<int, int>>{{0, 0}, {0, 16}, {1, 2}, {-1, 2}}));
 
     // Narrowed to XLFO 1 by its panel's count, then all again.
-    rig.click(ModulationRig::centreOf(rig.area().panelOf(0).slotsButton()));
+    rig.click(EditorRig::centreOf(rig.area().panelOf(0).slotsButton()));
     EXPECT_EQ(slots.listed(), (std::vector<int>{0, 1}));
     EXPECT_EQ(slots.contextBar().text(), "Slots connected to source XLFO 1");
-    rig.click(ModulationRig::centreOf(slots.row(0).targetButton()));
+    rig.click(EditorRig::centreOf(slots.row(0).targetButton()));
     rig.chooseFromMenu(-1);
     EXPECT_EQ(slots.contextBar().text(), "Slots connected to target Filter 1 Freq");
     EXPECT_EQ(slots.listed(), (std::vector<int>{0}));
-    rig.click(ModulationRig::centreOf(slots.showAllButton()));
+    rig.click(EditorRig::centreOf(slots.showAllButton()));
     EXPECT_EQ(slots.listed().size(), 4u);
 
     // Remove Slot takes the slot out; the later ones move up.
     const int undoBefore = rig.undoCount();
-    rig.click(ModulationRig::centreOf(slots.row(0).removeButton()));
+    rig.click(EditorRig::centreOf(slots.row(0).removeButton()));
     EXPECT_EQ(slotsInUse(rig), 3);
     EXPECT_EQ(slot(rig, 0).target.getTarget(), 16);
     EXPECT_EQ(rig.undoCount(), undoBefore + 1);
@@ -233,7 +233,7 @@ TEST(ModulationInterface, SlotAreaAddsSortsNarrowsAndRemoves)
 
 TEST(ModulationInterface, ModulatedKnobsShowTheirSweepAndTheDisplayTheLiveFilter)
 {
-    ModulationRig rig;
+    EditorRig rig;
     FilterParameterSet& f1 = rig.filter(0);
     rig.set(f1.freq, f1.freq.denormalize(0.5f));
     rig.set(rig.plugin.xlfos.getNumActiveParameter(), 1.0f);

@@ -2,7 +2,7 @@
 // Ctrl and Shift, the 2-pixel click, group drags that keep differences, the
 // step interface bound to the current step and applied to all selected
 // steps, random steps' hit band, and Add Step / Remove Step at their limits.
-#include "ModulationRig.h"
+#include "EditorRig.h"
 
 #include "editor/EditorButton.h"
 #include "editor/ParameterBinding.h"
@@ -16,12 +16,12 @@
 
 #include <cmath>
 
-using editortest::ModulationRig;
+using editortest::EditorRig;
 using StepSlider = XLFOController::StepSlider;
 
 namespace {
 
-struct StepRig : ModulationRig {
+struct StepRig : EditorRig {
     explicit StepRig(int steps)
     {
         set(plugin.xlfos.getNumActiveParameter(), 1.0f);
@@ -93,7 +93,7 @@ TEST(XLFOController, SelectionFollowsCtrlShiftAndPlainClicks)
     // Shift with nothing selected selects only the clicked step.
     rig.click(rig.handle(4), gui::Modifier::Shift);
     EXPECT_EQ(editor.selection(), steps({4}));
-    rig.click(ModulationRig::centreOf(editor.stepInterface().hideButton()));
+    rig.click(EditorRig::centreOf(editor.stepInterface().hideButton()));
     EXPECT_EQ(editor.selection(), 0u);
 
     // Two pixels of movement are still a click: the step is selected, its
@@ -146,12 +146,12 @@ TEST(XLFOController, SelectedStepsMoveTogetherAndTakeTheInterfacesValues)
     EXPECT_EQ(rig.interfaceStep(), 3);
 
     // Random from the interface: every selected step.
-    rig.click(ModulationRig::centreOf(editor.stepInterface().randomSwitch()));
+    rig.click(EditorRig::centreOf(editor.stepInterface().randomSwitch()));
     for (int step : {0, 2, 3})
         EXPECT_FLOAT_EQ(rig.lfo().getSteps()[step].random.getValue(), 1.0f) << step;
     EXPECT_FLOAT_EQ(rig.lfo().getSteps()[1].random.getValue(), 0.0f);
     // The Value knob's reset (Ctrl-click) sets 0, the middle, for all.
-    rig.click(ModulationRig::centreOf(editor.stepInterface().valueKnob()), gui::Modifier::Control);
+    rig.click(EditorRig::centreOf(editor.stepInterface().valueKnob()), gui::Modifier::Control);
     for (int step : {0, 2, 3})
         EXPECT_FLOAT_EQ(rig.value(step), 0.0f) << step;
 }
@@ -165,7 +165,7 @@ TEST(XLFOController, AddAndRemoveStepKeepToTheirLimits)
 
     // After the current step, as a copy of it; the new step is selected.
     rig.click(rig.handle(1));
-    rig.click(ModulationRig::centreOf(editor.addStepButton()));
+    rig.click(EditorRig::centreOf(editor.addStepButton()));
     EXPECT_EQ(count(), 5);
     EXPECT_FLOAT_EQ(rig.value(2), -0.7f);
     EXPECT_EQ(editor.selection(), steps({2}));
@@ -177,7 +177,7 @@ TEST(XLFOController, AddAndRemoveStepKeepToTheirLimits)
     // With all selected, Remove Step leaves exactly one step.
     rig.click(rig.handle(0));
     rig.click(rig.handle(4), gui::Modifier::Shift);
-    rig.click(ModulationRig::centreOf(editor.removeStepButton()));
+    rig.click(EditorRig::centreOf(editor.removeStepButton()));
     EXPECT_EQ(count(), 1);
     EXPECT_FALSE(editor.slider(1).visible.get());
     // The step left is still selected, and the interface shows it.
@@ -185,14 +185,14 @@ TEST(XLFOController, AddAndRemoveStepKeepToTheirLimits)
     EXPECT_EQ(rig.interfaceStep(), 0);
     // None selected: the last step goes, but never the only one.
     rig.set(rig.lfo().getSteps().getNumActiveParameter(), 3.0f);
-    rig.click(ModulationRig::centreOf(editor.stepInterface().hideButton()));
-    rig.click(ModulationRig::centreOf(editor.removeStepButton()));
+    rig.click(EditorRig::centreOf(editor.stepInterface().hideButton()));
+    rig.click(EditorRig::centreOf(editor.removeStepButton()));
     EXPECT_EQ(count(), 2);
 
     // Sixteen steps: Add Step does nothing.
     rig.set(rig.lfo().getSteps().getNumActiveParameter(), 16.0f);
     const int undoBefore = rig.undoCount();
-    rig.click(ModulationRig::centreOf(editor.addStepButton()));
+    rig.click(EditorRig::centreOf(editor.addStepButton()));
     EXPECT_EQ(count(), 16);
     EXPECT_EQ(rig.undoCount(), undoBefore);
 }

@@ -198,20 +198,6 @@ TEST(GenericPlugin, MidiReachesVirtualAndFlatParameters)
     EXPECT_FLOAT_EQ(plugin.parameter(3).getValue(), 0.25f);
 }
 
-TEST(GenericPlugin, ReceiveMidiDisabledStopsDecoding)
-{
-    TestPlugin plugin;
-    plugin.receiveMidi->setValue(1.0f, 0);
-    plugin.queueMidiEvent(0, 0x90, 60, 100);
-    plugin.process(nullptr, 0, nullptr, 0, 64);
-    EXPECT_EQ(plugin.getMidiState(), GenericPlugin::Disabled);
-    EXPECT_EQ(plugin.notes->count, 0u);
-    plugin.receiveMidi->setValue(0.0f, 0);
-    plugin.queueMidiEvent(0, 0x90, 60, 100);
-    plugin.process(nullptr, 0, nullptr, 0, 64);
-    EXPECT_EQ(plugin.notes->count, 1u);
-}
-
 namespace {
 // Stays inside its call until told to leave.
 struct SlowListener final : GenericPlugin::Listener {

@@ -1,6 +1,6 @@
 // Text entry of parameter values: names, options, plain numbers and numbers
-// with the unit of the display. (The renderer's own test checks the messages
-// and the listing through the real effect.)
+// with the unit of the display. (The renderer's own test checks the messages,
+// the listing and the plain cases through the real effect.)
 #include "framework/ParameterAssignment.h"
 #include "framework/GenericPlugin.h"
 #include "framework/LimFloatPropPluginParameter.h"
@@ -77,22 +77,16 @@ TEST(ParameterAssignment, ValuesAsOptionsPlainNumbersOrWithTheDisplaysUnit)
         const char* text;
         float plain;
     };
-    for (const Case& c : std::vector<Case>{{p.response, "hp", 1},
-                                           {p.slope, "48", 3},
-                                           {p.slope, "2", 2},
+    for (const Case& c : std::vector<Case>{{p.slope, "2", 2},
                                            {p.slope, "2.5", refused},
-                                           {p.freq, "0.25", 0.25f},
-                                           {p.gain, "-12.5", -12.5f},
                                            {p.plain, "nan", refused},
                                            {p.plain, "inf", refused},
                                            {p.plain, "0x1p-1", refused},
                                            {p.plain, "", refused},
-                                           {p.freq, "1000 Hz", kilohertz},
                                            {p.freq, "1000hz", kilohertz},
                                            {p.freq, "4.812 Hz", 0},
                                            {p.freq, "2 Hz", refused},
                                            {p.freq, "90000 Hz", refused},
-                                           {p.gain, "6 dB", 6},
                                            {p.gain, "-6 DB", -6},
                                            {p.gain, "40 dB", refused},
                                            {p.plain, "0.5 ms", refused}}) {

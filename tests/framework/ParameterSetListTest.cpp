@@ -63,30 +63,9 @@ std::vector<float> values(TargetParameterSetList<TwoValueSet>& list)
 
 } // namespace
 
-TEST(ParameterSetList, FlatOrderIsNumActiveThenSetsAndNeverChanges)
-{
-    ListPlugin plugin;
-    // After the test plug-in's own parameter and its Receive MIDI switch.
-    for (const auto& [index, name] : std::vector<std::pair<int, std::string>>{
-             {2, "Num Active Filters"}, {3, "Set 1 A"}, {10, "Set 4 B"}, {11, "Num Active XLFOs"}})
-        EXPECT_EQ(plugin.getParameter(index)->getName(), name);
-    EXPECT_EQ(plugin.filters[1].a.getIndex(), 5);
-    EXPECT_EQ(plugin.filters[1].size(), 2);
-    plugin.filters.removeSet(0);
-    plugin.filters.insertSet(1);
-    EXPECT_EQ(plugin.filters[1].a.getIndex(), 5);
-
-    plugin.addComponentKind(0, 1);
-    plugin.addToComponent(0, 0, plugin.filters);
-    const auto& component = plugin.getComponentParameters(0, 0);
-    ASSERT_EQ(component.size(), 9u);
-    EXPECT_EQ(component[0], &plugin.filters.getNumActiveParameter());
-    EXPECT_EQ(component[8], &plugin.filters[3].b);
-    EXPECT_TRUE(plugin.getComponentParameters(3, 0).empty());
-}
-
 // What removing does to the modulation slots is checked with the real
-// matrix (ModulationMatrixPluginTest); here the values and the batch.
+// matrix (ModulationMatrixPluginTest), inserting and removing through the
+// editor's step and filter commands; here the values and the batch.
 TEST(ParameterSetList, RemovingASetMovesTheValuesInOneBatch)
 {
     ListPlugin plugin;
@@ -117,24 +96,6 @@ TEST(ParameterSetList, RemovingASetMovesTheValuesInOneBatch)
     for (int i = 0; i < 4; ++i)
         plugin.sources.removeSet(0);
     EXPECT_EQ(plugin.sources.getNumActive(), 0);
-}
-
-TEST(ParameterSetList, InsertingASetCopiesTheSetBefore)
-{
-    ListPlugin plugin;
-    plugin.filters.getNumActiveParameter().setValue(2.0f, 0);
-    setValues(plugin.filters[0], 0.3f, 0.4f);
-    setValues(plugin.filters[1], 0.5f, 0.6f);
-    plugin.filters.insertSet(1);
-    EXPECT_EQ(plugin.filters.getNumActive(), 3);
-    EXPECT_EQ(values(plugin.filters), (std::vector<float>{0.3f, 0.4f, 0.3f, 0.4f, 0.5f, 0.6f, 0.1f, 0.2f}));
-    plugin.filters.insertSet(0); // before the first set: not allowed
-    plugin.filters.insertSet(4); // beyond the active sets
-    EXPECT_EQ(plugin.filters.getNumActive(), 3);
-    plugin.filters.insertSet(3);
-    plugin.filters.insertSet(2); // full
-    EXPECT_EQ(plugin.filters.getNumActive(), 4);
-    EXPECT_FLOAT_EQ(plugin.filters[3].a.getValue(), 0.5f);
 }
 
 namespace {

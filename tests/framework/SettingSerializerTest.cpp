@@ -1,8 +1,6 @@
 // The text conversions of a settings store that keeps numbers as text:
 // doubles exactly as the C library's "%.15lg" prints them, stored text read
 // the way "%d" and strtod read it, and the default for anything unusable.
-#include "MemorySettings.h"
-
 #include "framework/SettingSerializer.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +10,27 @@
 #include <map>
 #include <random>
 
-using testplugin::MemorySerializer;
+namespace {
+
+// Settings kept in memory as text. It implements only what a text store
+// must, so what the test sees of numbers and switches is the base class's
+// conversions.
+struct MemorySerializer final : SettingSerializer {
+    MemorySerializer(std::map<std::string, std::string>& kept, bool storing) : text(kept), writing(storing) {}
+    bool isWriting() const override { return writing; }
+    void serializeBinary(const std::string&, std::vector<std::uint8_t>&) override {}
+    std::string serializeString(const std::string& name, const std::string& value, const std::string& def) override
+    {
+        if (writing)
+            return text[name] = value;
+        const auto found = text.find(name);
+        return found == text.end() ? def : found->second;
+    }
+    std::map<std::string, std::string>& text;
+    bool writing;
+};
+
+} // namespace
 
 TEST(SettingSerializer, DoubleTextMatchesTheCFormat)
 {

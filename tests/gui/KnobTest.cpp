@@ -69,54 +69,32 @@ struct KnobRig {
 
 } // namespace
 
-TEST(ValueControl, BoundsPushEachOtherAndHoldTheValue)
-{
-    KnobRig rig;
-    Knob& k = rig.knob;
-    k.maximum = 5;
-    k.minimum = 10;
-    EXPECT_EQ(std::make_pair(k.maximum.get(), k.value.get()), std::make_pair(11, 10));
-    k.maximum = 3;
-    EXPECT_EQ(std::make_pair(k.minimum.get(), k.value.get()), std::make_pair(2, 3));
-    k.value = 100;
-    // 0 -> 10 -> 3: two changes; setting 100 (held at 3) is none.
-    EXPECT_EQ(std::make_pair(k.value.get(), rig.changes), std::make_pair(3, 2));
-}
-
-TEST(Knob, LinearDragCoversTheRangeIn200PixelsAndFineDragATenth)
+TEST(Knob, DragsCoverTheRangeIn200PixelsFinerSlowerOrInStepsOfSmallRanges)
 {
     // Full rate: 10 pixels every 20 ms is faster than 0.1 pixel per ms.
-    KnobRig rig;
-    rig.drag(200, 10, 20);
-    EXPECT_EQ(rig.knob.value, 4096);
-    EXPECT_EQ(rig.begins, 1);
-    EXPECT_EQ(rig.ends, 1);
-    EXPECT_EQ(rig.knob.dragMode(), Knob::DragMode::Idle);
-
-    // Shift (fine in the default table): a tenth, 200 x 4096 / 200 x 0.1.
-    KnobRig fine;
-    fine.drag(200, 10, 20, Modifier::Shift);
-    EXPECT_EQ(fine.knob.value, 409);
-
-    // Slow: one pixel every 100 ms is 0.01 pixel per ms, so each pixel moves
-    // 4096 / 200 x (0.1 + 0.9 x 10 x 0.01) = 3.8912 steps.
-    KnobRig slow;
-    slow.drag(50, 1, 100);
-    EXPECT_EQ(slow.knob.value, static_cast<int>(50 * 4096 / 200.0 * 0.19));
-
-    // Without speed sensitivity the same slow drag runs at the full rate.
-    KnobRig plain;
-    plain.knob.speedSensitive = false;
-    plain.drag(50, 1, 100);
-    EXPECT_EQ(plain.knob.value, 1024);
-
-    // A small range steps every 20 pixels, and holds at its end.
-    KnobRig small;
-    small.knob.maximum = 5;
-    small.drag(59, 1, 1);
-    EXPECT_EQ(small.knob.value, 2);
-    small.drag(200, 10, 1);
-    EXPECT_EQ(small.knob.value, 5);
+    // Shift (fine in the default table) gives a tenth. Slow, one pixel every
+    // 100 ms (0.01 pixel per ms), each pixel moves 4096 / 200 x (0.1 + 0.9 x
+    // 10 x 0.01) steps, unless speed sensitivity is off. A small range steps
+    // every 20 pixels and holds at its end.
+    const struct {
+        int pixels, step, ms, keys;
+        bool speedSensitive;
+        int maximum, expected;
+    } drags[] = {{200, 10, 20, 0, true, 4096, 4096},
+                 {200, 10, 20, Modifier::Shift, true, 4096, 409},
+                 {50, 1, 100, 0, true, 4096, static_cast<int>(50 * 4096 / 200.0 * 0.19)},
+                 {50, 1, 100, 0, false, 4096, 1024},
+                 {59, 1, 1, 0, true, 5, 2},
+                 {300, 10, 1, 0, true, 5, 5}};
+    for (const auto& d : drags) {
+        KnobRig rig;
+        rig.knob.speedSensitive = d.speedSensitive;
+        rig.knob.maximum = d.maximum;
+        rig.drag(d.pixels, d.step, d.ms, d.keys);
+        EXPECT_EQ(rig.knob.value, d.expected) << d.pixels << " pixels, " << d.ms << " ms";
+        EXPECT_EQ(std::make_pair(rig.begins, rig.ends), std::make_pair(1, 1));
+        EXPECT_EQ(rig.knob.dragMode(), Knob::DragMode::Idle);
+    }
 }
 
 TEST(Knob, WheelAddsRangeTimesAmountButNotDuringADrag)

@@ -1,11 +1,12 @@
-// The binary streams against bytes laid out by hand: little-endian int32 and
-// float32 fields behind a four-character magic and a version, no padding.
+// The binary streams against bytes laid out by hand (little-endian int32 and
+// float32 fields behind a four-character magic and a version), and the
+// resources they read: found by name in any case and with any extension,
+// replaced and removed at run time. (The compiled-in table is the embedder's
+// test's; every filter test loads the characteristics through it.)
 #include "persistence/BinaryDataReader.h"
 #include "persistence/BinaryDataWriter.h"
 #include "persistence/BinaryResourceReader.h"
 #include "persistence/Resource.h"
-
-#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,44 +18,17 @@ namespace {
 // "MFil" version 3, then -2, 1.5f, 0x12345678 and -0.75f.
 const std::string referenceBytes("MFil\3\0\0\0\xfe\xff\xff\xff\0\0\xc0\x3fxV4\x12\0\0\x40\xbf", 24);
 
+std::vector<std::uint8_t> bytesOf(std::optional<std::span<const std::uint8_t>> span)
+{
+    return span ? std::vector<std::uint8_t>(span->begin(), span->end()) : std::vector<std::uint8_t>{};
+}
+
 } // namespace
 
-TEST(BinaryStreams, WriterAndReaderFollowTheByteLayout)
+// The file writer's and reader's layout is checked byte by byte with the
+// preset files (PresetFileTest); here what presets do not reach.
+TEST(BinaryStreams, FloatsKeepTheirBitsAndHeadersAreChecked)
 {
-    testsupport::ScratchFolder dir;
-    {
-        BinaryFileWriter writer(dir / "written");
-        writer.writeHeader("MFil", 3);
-        writer.writeInt(-2);
-        writer.writeFloat(1.5f);
-        writer.writeInt(0x12345678);
-        writer.writeFloat(-0.75f);
-        EXPECT_TRUE(writer.flush());
-    }
-    EXPECT_EQ(testsupport::readFile(dir / "written"), referenceBytes);
-    {
-        BinaryFileWriter writer(dir / "short"); // a short magic is padded with zeros
-        writer.writeHeader("ab", -1);
-    }
-    EXPECT_EQ(testsupport::readFile(dir / "short"), std::string("ab\0\0\xff\xff\xff\xff", 8));
-    BinaryFileWriter nowhere(dir / "missing-folder/file");
-    nowhere.writeInt(1);
-    EXPECT_FALSE(nowhere.flush());
-
-    testsupport::writeFile(dir / "reference", referenceBytes);
-    BinaryFileReader reader(dir / "reference");
-    EXPECT_EQ(reader.version, -1);
-    EXPECT_TRUE(reader.readHeader("MFil"));
-    EXPECT_EQ(reader.version, 3);
-    EXPECT_EQ(reader.readInt(), -2);
-    EXPECT_EQ(reader.readFloat(), 1.5f);
-    EXPECT_EQ(reader.readInt(), 0x12345678);
-    EXPECT_EQ(reader.readFloat(), -0.75f);
-    EXPECT_TRUE(reader.ok());
-    EXPECT_EQ(reader.readInt(), 0); // past the end: 0, and the stream fails
-    EXPECT_FALSE(reader.ok());
-    EXPECT_FALSE(BinaryFileReader(dir / "does-not-exist").readHeader("MFil"));
-
     // Every float keeps its bit pattern: signed zero, denormals, infinities.
     const float values[] = {0.0f, -0.0f, 1e-45f, 3.4028235e38f, -INFINITY, INFINITY, 0.1f};
     BinaryDataWriter memory(std::make_unique<std::ostringstream>(std::ios::binary));
@@ -67,10 +41,7 @@ TEST(BinaryStreams, WriterAndReaderFollowTheByteLayout)
         const float read = back.readFloat();
         EXPECT_EQ(std::memcmp(&read, &v, sizeof v), 0) << v;
     }
-}
 
-TEST(BinaryStreams, HeaderChecks)
-{
     struct Case {
         std::string bytes, magic;
         bool accepted, ok;
@@ -96,4 +67,29 @@ TEST(BinaryStreams, HeaderChecks)
     EXPECT_EQ(reader.readFloat(), 1.5f);
     unregisterResource("StreamFixture");
     EXPECT_THROW(BinaryResourceReader("StreamFixture.fil"), EResource);
+}
+
+TEST(Resources, NamesCompareWithoutExtensionAndCase)
+{
+    registerResource("TestKnob.Large.png", {1, 2, 3}); // a name no module image will ever take
+    for (const char* name : {"TestKnob.Large.png", "TESTKNOB", "testknob.png", "tEsTkNoB.fil"})
+        EXPECT_EQ(bytesOf(findResource(name)), (std::vector<std::uint8_t>{1, 2, 3})) << name;
+    for (const char* name : {"TestKno", "TestKnobs", "", ".png", "Large"})
+        EXPECT_FALSE(findResource(name)) << name;
+    EXPECT_EQ(resourceKey("One.fil"), "one");
+
+    registerResource("TESTKNOB", {9});
+    EXPECT_EQ(bytesOf(findResource("testknob.png")), std::vector<std::uint8_t>{9});
+    unregisterResource("TestKnob.png");
+    EXPECT_FALSE(findResource("testknob"));
+
+    try {
+        loadResource("NoSuchResource.fil");
+        FAIL() << "no exception";
+    } catch (const EResource& error) {
+        EXPECT_STREQ(error.what(), "Resource not found");
+    }
+    registerResource("Present.bin", {});
+    EXPECT_EQ(loadResource("present").size(), 0u);
+    unregisterResource("present");
 }

@@ -122,12 +122,9 @@ TEST(PresetFile, EveryDamageBehavesAsDocumented)
     const std::vector<float> untouched{12.0f, 2.0f, 0.5f};
     const std::vector<float> defaults{0.0f, 1.0f, 0.25f};
 
-    // Refused files change nothing and tell no one: a header that does
-    // not fit, a count that cannot be read, values that stop early.
-    for (const std::string& bytes :
-         {std::string(), std::string("Tst1\3\0"), file("Tst2", 3, 3, {1, 0, 1}), file("Tst1", 2, 3, {1, 0, 1}),
-          file("Tst1", 4, 3, {1, 0, 1}), file("Tst1", 3, 0, {}).substr(0, 8), file("Tst1", 3, 3, {5}) + "\1\2",
-          file("Tst1", 3, 3, {1, 0}).substr(0, 19)}) {
+    // Refused files change nothing and tell no one. (Which damage refuses a
+    // file: the crafted files of the preset corpus, tests/effect.)
+    for (const std::string& bytes : {std::string(), file("Tst1", 3, 3, {1, 0}).substr(0, 19)}) {
         const Load r = load(home, bytes);
         EXPECT_FALSE(r.ok) << bytes.size();
         EXPECT_EQ(r.values, untouched) << bytes.size();

@@ -39,7 +39,7 @@ TEST(SettingsLocation, KeyPathsAndTheirFiles)
         EXPECT_EQ(settingsStoreName(bad), "") << bad;
 }
 
-TEST_F(Registry, ValuesRoundTripWithTheirTypesAndTexts)
+TEST_F(Registry, ValuesRoundTripWithTheirTypes)
 {
     EXPECT_EQ(writer.serializeInt("Int", -42, 0), -42);
     EXPECT_TRUE(writer.serializeBool("Flag", true, false));
@@ -54,13 +54,8 @@ TEST_F(Registry, ValuesRoundTripWithTheirTypesAndTexts)
     std::vector<std::uint8_t> none;
     writer.serializeBinary("NoBytes", none);
 
-    std::string text = storeText();
-    for (const char* line :
-         {"dword \"Int\" -42\n", "dword \"Flag\" 1\n", "sz \"Tenth\" \"0.1\"\n", "sz \"Big\" \"1e+300\"\n",
-          "sz \"Infinite\" \"INF\"\n", "sz \"NegInfinite\" \"-INF\"\n", "sz \"Empty\" \"\"\n",
-          "binary \"Bytes\" 0001feff\n", "binary \"NoBytes\"\n"})
-        EXPECT_NE(text.find(line), std::string::npos) << line;
-
+    // (How each type is written is the settings store's and the serializer's
+    // test; a type written as another would read back as the default.)
     EXPECT_EQ(reader.serializeInt("Int", 0, 7), -42);
     EXPECT_TRUE(reader.serializeBool("Flag", false, false));
     for (const auto& [name, value] :
@@ -164,14 +159,8 @@ TEST_F(Registry, WriteReplacesTheFileInsteadOfOverwritingIt)
     EXPECT_EQ(entries, 1);
 }
 
-TEST_F(Registry, StoresFollowTheEnvironment)
+TEST_F(Registry, TheMachineStoreIsSearchedAlongTheConfigurationFolders)
 {
-    // The user's store is in the configuration folder (which follows
-    // XDG_CONFIG_HOME and HOME as the folders' test shows).
-    ::unsetenv("XDG_CONFIG_HOME");
-    writer.serializeInt("Where", 1, 0);
-    EXPECT_TRUE(std::filesystem::exists(home.path("home/.config/Merovance/Ostrand/2.0.settings")));
-
     // The machine store is searched along XDG_CONFIG_DIRS and never written.
     ::setenv("XDG_CONFIG_DIRS", (home.path("m1").string() + ":relative:" + home.path("m2").string()).c_str(),
              1);

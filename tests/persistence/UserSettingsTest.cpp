@@ -1,6 +1,7 @@
 // The user settings: read by the first instance of the process and written
 // by the last, the help file's name owned by the installation, the manual
-// found where the plug-in was installed, the previous generation's folder.
+// found where the plug-in was installed. (The previous generation's preset
+// folder: the effect's preset tests.)
 #include "persistence/UserSettings.h"
 
 #include "framework/ApplicationInfo.h"
@@ -148,14 +149,4 @@ TEST_F(UserSettings, TheManualIsFoundBesideTheModuleThenInTheBuildThenOnTheLv2Pa
     std::filesystem::remove(page("plugins"));
     std::filesystem::create_directories(page("plugins"));
     EXPECT_EQ(findUserManual(inBundle, lv2Path, ""), page("second").string());
-}
-
-TEST_F(UserSettings, PreviousGenerationPresetFolder)
-{
-    EXPECT_EQ(previousGenerationPresetFolder(info), "");
-    auto previous = home.path("config/Merovance/Ostrand/1.0.settings");
-    testsupport::writeFile(previous, "merovance-settings 1\nsz \"PresetFolder\" \"/old/presets/\"\n");
-    EXPECT_EQ(previousGenerationPresetFolder(info), "/old/presets/");
-    testsupport::writeFile(previous, "merovance-settings 1\ndword \"PresetFolder\" 1\n");
-    EXPECT_EQ(previousGenerationPresetFolder(info), "");
 }
