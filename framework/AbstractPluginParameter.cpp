@@ -9,20 +9,4 @@ AbstractPluginParameter::AbstractPluginParameter(GenericParameterOwner* owner, s
 
 AbstractPluginParameter::~AbstractPluginParameter() = default;
 
-float AbstractPluginParameter::normalizeFor(float plain, int) const
-{
-    return normalize(plain);
-}
-
-bool AbstractPluginParameter::denormalizeFor(float normalized, int, float& plain) const
-{
-    plain = denormalize(normalized);
-    return true;
-}
-
-int AbstractPluginParameter::getLimitForKey(int) const
-{
-    return -1;
-}
-
 void AbstractPluginParameter::updateProperties(float) {}

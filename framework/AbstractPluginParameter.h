@@ -25,15 +25,9 @@ public:
     AbstractPluginParameter& operator=(const AbstractPluginParameter&) = delete;
 
     virtual float normalize(float plain) const = 0;
-    // The normalized value within the part of the range that key allows.
-    virtual float normalizeFor(float plain, int key) const;
     virtual float denormalize(float normalized) const = 0;
-    // Stores the plain value for normalized within the range key allows and
-    // returns false when that value belongs to the previous group.
-    virtual bool denormalizeFor(float normalized, int key, float& plain) const;
     virtual std::string valueToText(float plain) const = 0;
     virtual float getDefault() const = 0;
-    virtual int getLimitForKey(int key) const;
     virtual float getMax() const = 0;
     virtual float getMin() const = 0;
     virtual float getValue() const = 0;

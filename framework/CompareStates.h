@@ -28,7 +28,6 @@ public:
     // copyToOther; the editor shows it.
     bool wasChangedByUndo() const { return changedByUndo; }
     void setChangedByUndo(bool on) { changedByUndo = on; }
-    const StateRecord& getRecord(int index) const { return states[index & 1]; }
 
 private:
     int current = 0;

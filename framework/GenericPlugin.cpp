@@ -724,28 +724,6 @@ const std::vector<AbstractPluginParameter*>& GenericPlugin::getComponentParamete
     return componentKinds[static_cast<std::size_t>(kind)][static_cast<std::size_t>(instance)];
 }
 
-void GenericPlugin::setComponentPresetHandler(int kind, ComponentPresetHandler* handler)
-{
-    if (kind == -1) {
-        globalPresetHandler = handler;
-        return;
-    }
-    if (kind < 0)
-        return;
-    if (presetHandlers.size() <= static_cast<std::size_t>(kind))
-        presetHandlers.resize(static_cast<std::size_t>(kind) + 1, nullptr);
-    presetHandlers[static_cast<std::size_t>(kind)] = handler;
-}
-
-ComponentPresetHandler* GenericPlugin::getComponentPresetHandler(int kind) const
-{
-    if (kind == -1)
-        return globalPresetHandler;
-    if (kind < 0 || static_cast<std::size_t>(kind) >= presetHandlers.size())
-        return nullptr;
-    return presetHandlers[static_cast<std::size_t>(kind)];
-}
-
 // --- Channels ---
 
 void GenericPlugin::addChannel(Channel* channel)

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-class ComponentPresetHandler; // defined by the layer that offers section presets
 class CriticalSection;
 class MidiControllerMap;
 class MidiVirtualPluginParameter;
@@ -123,14 +122,11 @@ public:
     virtual int getPluginKind() const { return 0; }
     // The four characters that start this plug-in's preset files.
     virtual std::string presetMagic() const = 0;
-    // The handler of a component kind's section presets; -1 the global one.
-    virtual ComponentPresetHandler* getComponentPresetHandler(int kind) const;
     // 1 when the plug-in takes audio input (an effect); 0 for an instrument.
     virtual int getInputMode() const { return 1; }
     // Size of the editor in pixels; 0 without an editor.
     virtual int getEditorHeight() const { return 0; }
     virtual int getEditorWidth() const { return 0; }
-    virtual bool hasEditor() const { return false; }
     // The shared MIDI controller map from and to its file (through the
     // installed PluginStorage). Loading unties controllers whose id names
     // no parameter of this plug-in, so register virtual parameters before
@@ -325,7 +321,6 @@ public:
     int getComponentKindCount() const { return static_cast<int>(componentKinds.size()); }
     int getComponentInstanceCount(int kind) const;
     const std::vector<AbstractPluginParameter*>& getComponentParameters(int kind, int instance) const;
-    void setComponentPresetHandler(int kind, ComponentPresetHandler* handler);
 
     // --- Channels and graph ---
 
@@ -396,8 +391,6 @@ private:
     std::vector<std::unique_ptr<Channel>> channels;
     std::unique_ptr<CompareStates> compareStates;
     std::vector<std::vector<std::vector<AbstractPluginParameter*>>> componentKinds;
-    std::vector<ComponentPresetHandler*> presetHandlers;
-    ComponentPresetHandler* globalPresetHandler = nullptr;
     wave::Graph graph;
     AbstractPluginParameter* midiStateParameter = nullptr;
     std::atomic<bool> sideChainPresent{true};

@@ -11,12 +11,10 @@
 #include <utility>
 #include <vector>
 
-// An enumerated parameter: whole positions min..max that stand for values of
-// T (an enum, int or bool). Without a value table position p is the value
-// itself; with one, position p stands for table[p - first]. Positions may
-// carry option names ("LP,HP,BP"), and (limit, key) pairs can restrict the
-// usable positions depending on another setting's value. The current
-// position is an atomic: any thread may set it while others read it.
+// An enumerated parameter: whole positions min..max that stand for the
+// values of T (an enum, int or bool) they equal. Positions may carry option
+// names ("LP,HP,BP"). The current position is an atomic: any thread may set
+// it while others read it.
 template <typename T> class IndexedPluginParameter : public AbstractPluginParameter {
 public:
     IndexedPluginParameter(GenericParameterOwner* owner, std::string name, int kind = 0)
@@ -45,42 +43,11 @@ public:
         return static_cast<float>(minPosition + step);
     }
 
-    float normalizeFor(float plain, int key) const override
-    {
-        if (limits.empty())
-            return normalize(plain);
-        Group g = groupFor(key);
-        float lo = static_cast<float>(g.lo);
-        float hi = static_cast<float>(g.hi);
-        if (plain > lo && plain <= hi)
-            return (plain - lo) / (hi - lo);
-        return 0.0f;
-    }
-
-    bool denormalizeFor(float normalized, int key, float& plain) const override
-    {
-        if (limits.empty())
-            return AbstractPluginParameter::denormalizeFor(normalized, key, plain);
-        Group g = groupFor(key);
-        int width = std::max(g.hi - g.lo, 0);
-        int i = std::clamp(toInt(std::nearbyint(normalized * static_cast<float>(width))), 0, width);
-        plain = static_cast<float>(g.lo + i);
-        return !(i == 0 && !g.startsAtMin);
-    }
-
-    int getLimitForKey(int key) const override
-    {
-        for (const auto& [limit, k] : limits)
-            if (k == key)
-                return limit;
-        return -1;
-    }
-
     std::string valueToText(float plain) const override
     {
         int p = toInt(plain);
         if (!names.empty() && p >= minPosition && p <= maxPosition) {
-            auto n = static_cast<std::size_t>(p - namesOrigin());
+            auto n = static_cast<std::size_t>(p - minPosition);
             if (n < names.size())
                 return names[n];
         }
@@ -97,14 +64,11 @@ public:
         if (std::isnan(plain))
             return;
         const int p = std::clamp(toInt(plain), minPosition, maxPosition);
-        // The position of the value p stands for: with a table that lists a
-        // value twice, its first place.
-        const int stored = positionOf(valueAt(p));
         int now = position.load(std::memory_order_relaxed);
         do {
             if (p == now)
                 return;
-        } while (!position.compare_exchange_weak(now, stored, std::memory_order_acq_rel, std::memory_order_relaxed));
+        } while (!position.compare_exchange_weak(now, p, std::memory_order_acq_rel, std::memory_order_relaxed));
         notifyOwner(static_cast<float>(p), flag);
     }
 
@@ -122,50 +86,18 @@ public:
     {
         defaultValue = valueAt(std::clamp(toInt(p), minPosition, maxPosition));
     }
-    // The table must outlive the parameter (normally a static array). The
-    // current value stays; its position is looked up in the new table.
-    void setValueTable(const T* values, int count, int firstPosition)
-    {
-        const T value = getTypedValue();
-        table = count > 0 ? values : nullptr;
-        tableCount = table ? count : 0;
-        tableFirst = firstPosition;
-        position.store(positionOf(value), std::memory_order_release);
-    }
     void setOptions(const std::string& commaSeparated) { names = splitOptionList(commaSeparated); }
-    // Restricts the usable positions for keys up to key to end at limit.
-    void addLimit(int limit, int key)
-    {
-        auto at =
-            std::find_if(limits.begin(), limits.end(), [key](const auto& pair) { return pair.second > key; });
-        limits.insert(at, {limit, key});
-    }
-
     const std::vector<std::string>& getOptionNames() const { return names; }
     T getTypedValue() const { return valueAt(position.load(std::memory_order_acquire)); }
-    T getTypedDefault() const { return defaultValue; }
-    // The value of T that position p stands for (clamped to the table).
+    // The value of T that position p stands for.
     T valueAt(int p) const
     {
-        if (table)
-            return table[std::clamp(p - tableFirst, 0, tableCount - 1)];
         if constexpr (std::is_same_v<T, bool>)
             return p != 0;
         else
             return static_cast<T>(p);
     }
-    // The position of a value: its table index plus the table's first
-    // position, the first position when it is not in the table, or the
-    // value itself without a table.
-    int positionOf(T value) const
-    {
-        if (!table)
-            return static_cast<int>(asNumber(value));
-        for (int i = 0; i < tableCount; ++i)
-            if (table[i] == value)
-                return i + tableFirst;
-        return tableFirst;
-    }
+    int positionOf(T value) const { return static_cast<int>(asNumber(value)); }
 
 protected:
     static int toInt(float v)
@@ -179,31 +111,6 @@ protected:
     }
 
 private:
-    struct Group {
-        int lo;
-        int hi;
-        bool startsAtMin;
-    };
-
-    // The positions key may use: after the limits of all smaller keys, up to
-    // the limit of the first key at or above it.
-    Group groupFor(int key) const
-    {
-        Group g{minPosition, maxPosition, true};
-        for (const auto& [limit, k] : limits) {
-            if (key > k) {
-                g.lo = limit;
-                g.startsAtMin = false;
-            } else {
-                g.hi = limit;
-                break;
-            }
-        }
-        return g;
-    }
-
-    int namesOrigin() const { return table ? tableFirst : minPosition; }
-
     static long long asNumber(T value)
     {
         if constexpr (std::is_enum_v<T>)
@@ -215,12 +122,8 @@ private:
     T defaultValue{};
     int maxPosition = 0;
     int minPosition = 0;
-    const T* table = nullptr;
-    int tableCount = 0;
-    int tableFirst = 0;
     std::vector<std::string> names;
-    std::vector<std::pair<int, int>> limits; // (limit, key), ascending key
 
-    // The position of the current value (its first place in the table).
+    // The current position.
     std::atomic<int> position{0};
 };

@@ -20,45 +20,13 @@ std::vector<std::string> splitOptionList(const std::string& text)
     }
 }
 
-namespace {
-
-// A run-time format is only handed to snprintf when it holds exactly one
-// conversion and that conversion takes a double, so a bad format string
-// cannot read arguments that are not there.
-bool takesOneDouble(const std::string& format)
-{
-    int conversions = 0;
-    for (std::string::size_type i = 0; i < format.size(); ++i) {
-        if (format[i] != '%')
-            continue;
-        if (i + 1 < format.size() && format[i + 1] == '%') {
-            ++i;
-            continue;
-        }
-        auto j = format.find_first_not_of("-+ #0123456789.l", i + 1);
-        if (j == std::string::npos)
-            return false;
-        if (std::string("eEfFgGaA").find(format[j]) == std::string::npos)
-            return false;
-        ++conversions;
-        i = j;
-    }
-    return conversions == 1;
-}
-
-} // namespace
-
-std::string formatNumber(const std::string& format, double value)
+std::string formatNumber(const char* format, double value)
 {
     char buffer[128];
-    if (takesOneDouble(format)) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-        std::snprintf(buffer, sizeof buffer, format.c_str(), value);
+    std::snprintf(buffer, sizeof buffer, format, value);
 #pragma GCC diagnostic pop
-    } else {
-        std::snprintf(buffer, sizeof buffer, "%g", value);
-    }
     return buffer;
 }
 

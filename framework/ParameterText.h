@@ -10,10 +10,9 @@
 // stay, nothing is trimmed. An empty text gives an empty list.
 std::vector<std::string> splitOptionList(const std::string& text);
 
-// printf-style formatting of one number with a format chosen at run time
-// ("%.3f", "%.15lg"). A format that does not consume exactly one floating
-// point argument is not used; the number is printed with "%g" instead.
-std::string formatNumber(const std::string& format, double value);
+// printf-style formatting of one number; format is one of the product's own
+// literals ("%.3f", "%.15lg"), each consuming exactly one double.
+std::string formatNumber(const char* format, double value);
 
 // The text without the blanks (spaces, tabs, line breaks) at either end.
 std::string_view trimBlanks(std::string_view text);

@@ -6,7 +6,7 @@
 std::string ValueDisplay::toText(float plain) const
 {
     float d = displayValue(plain);
-    std::string text = textFunction ? textFunction(d) : formatNumber(format, static_cast<double>(d));
+    std::string text = formatNumber("%.3f", static_cast<double>(d));
     if (!unit.empty())
         text += " " + unit;
     return text;
