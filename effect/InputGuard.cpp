@@ -5,17 +5,12 @@
 #include <algorithm>
 #include <cmath>
 
-InputGuard::InputGuard(wave::Graph& graph, wave::Producer* source) : wave::Filter(graph, source) {}
+InputGuard::InputGuard(wave::Graph& graph, wave::Producer& source) : wave::Filter(graph, &source) {}
 
 void InputGuard::processBlock(const wave::Block* input, wave::Block& output, int numSamples, int flags)
 {
     if (flags & (OutputNotNeeded | NoConsumer))
         return;
-    if (!input) {
-        setLastBlock(getGraph().getScratch());
-        setConstant(true);
-        return;
-    }
     const float* in = input->data();
     // NaN fails both comparisons, so one test per sample finds every bad
     // one; four samples at a time, as this runs on every block.
@@ -32,7 +27,7 @@ void InputGuard::processBlock(const wave::Block* input, wave::Block& output, int
         clean &= in[i] >= -limit && in[i] <= limit;
     if (clean) {
         setLastBlock(*input);
-        setConstant(getSource() && getSource()->isConstant());
+        setConstant(getSource()->isConstant());
         return;
     }
     float* out = output.data();

@@ -14,7 +14,9 @@ public:
     // arithmetic could overflow.
     static constexpr float limit = 10000.0f;
 
-    explicit InputGuard(wave::Graph& graph, wave::Producer* source = nullptr);
+    // source: the host input it guards, linked for good, so every pull
+    // brings its block.
+    InputGuard(wave::Graph& graph, wave::Producer& source);
 
     // Audio thread.
     void processBlock(const wave::Block* input, wave::Block& output, int numSamples, int flags) override;

@@ -23,12 +23,6 @@ void VersionPresetLoader::convert()
     convertLegacyPreset(plugin, layout, kept, valuesToConvert());
 }
 
-void VersionPresetLoader::apply()
-{
-    convert();
-    CustomPresetLoader::apply();
-}
-
 V1PresetLoader::V1PresetLoader(OstrandPlugin& owner, std::int32_t version)
     : VersionPresetLoader(owner, firstGenerationLayout(owner, version))
 {

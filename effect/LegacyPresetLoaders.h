@@ -8,14 +8,13 @@
 // Loaders for the full presets of earlier releases (LegacyPresetLayouts.h
 // says what each stored position was). Position i gives its field's current
 // parameter, when it has one, its value and is kept for the conversion
-// either way; convert() runs the conversion after a successful read, and
-// apply() converts and hands the result to the parameters.
+// either way; convert() runs the conversion after a successful read, after
+// which getValues() holds today's parameters.
 class VersionPresetLoader : public CustomPresetLoader {
 public:
     // Version 1 of this generation ("MO2l" version 1).
     explicit VersionPresetLoader(OstrandPlugin& plugin);
     void convert();
-    void apply() override;
     const LegacyLayout& getLayout() const { return layout; }
 
 protected:

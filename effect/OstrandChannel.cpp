@@ -16,8 +16,8 @@ constexpr int midSideInput = 1;
 
 OstrandChannel::OstrandChannel(OstrandPlugin& effect, int channelIndex)
     : GenericPlugin::Channel(effect), owner(effect), index(channelIndex),
-      twoChannels(effect.getNumChannels() == 2), mainIn(effect.getGraph(), &getInput()),
-      sideIn(effect.getGraph(), &getSideChainInput()), inVol(effect.getGraph()),
+      twoChannels(effect.getNumChannels() == 2), mainIn(effect.getGraph(), getInput()),
+      sideIn(effect.getGraph(), getSideChainInput()), inVol(effect.getGraph()),
       routing(effect.getGraph(), &inVol), outVol(effect.getGraph(), &routing), mixer(effect.getGraph()),
       audition(effect.getGraph(), 3, OstrandPlugin::auditionOutput)
 {
@@ -56,7 +56,6 @@ OstrandChannel::OstrandChannel(OstrandPlugin& effect, int channelIndex)
     for (int n = 0; n < numFilters; ++n)
         routing.addElement(*filters[static_cast<std::size_t>(n)], delays[static_cast<std::size_t>(n)].get());
 
-    mixer.law = EffectMixer::linear;
     mixer.setDry(&mainIn);
     mixer.setWet(outSide ? static_cast<wave::Producer*>(outSide.get()) : &outVol);
     mixer.mix.setSource(&matrix.getTargetController(70));

@@ -122,7 +122,7 @@ OstrandPlugin::OstrandPlugin(int channelCount, float sampleRate)
     // The silence detector follows the input even while auto-mute is off,
     // so switching it on finds it settled.
     analyzer = std::make_unique<FilterAnalyzer>(g, inputLevel.get());
-    g.insert(*analyzer, wave::Graph::AtEnd);
+    g.insert(*analyzer);
     for (int n = 0; n < numFilters; ++n)
         frequencyPans[static_cast<std::size_t>(n)] =
             std::make_unique<LevelPanTarget>(*matrix, 4 * n, 4 * n + 1, LevelPanTarget::SumDifference);
@@ -238,7 +238,7 @@ void OstrandPlugin::buildSources()
         xlfos[i].bind(x, *xlfoControllers[k]);
         matrix->setSourceOutput(XLFOParameterSetList::firstSource + i, &x);
         noteTriggers.addXLFO(x);
-        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(x, wave::Graph::AtEnd)).get());
+        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(x)).get());
     }
     xlfos.registerActivatables(live);
 
@@ -257,7 +257,7 @@ void OstrandPlugin::buildSources()
         egs[i].bind(eg, *triggers[k]);
         matrix->setSourceOutput(EGParameterSetList::firstSource + i, &eg);
         noteTriggers.addEnvelopeGenerator(eg);
-        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(eg, wave::Graph::AtEnd)).get());
+        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(eg)).get());
     }
     egs.registerActivatables(live);
 
@@ -272,7 +272,7 @@ void OstrandPlugin::buildSources()
         ef.getReleaseInput().connect(target(first + 1));
         efs[i].input.bindProperty(efLevelSelectors[k]->selection);
         matrix->setSourceOutput(EFParameterSetList::firstSource + i, &ef);
-        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(ef, wave::Graph::AtEnd)).get());
+        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(ef)).get());
     }
     efs.registerActivatables(live);
 
@@ -285,7 +285,7 @@ void OstrandPlugin::buildSources()
         matrix->setSourceOutput(MidiSourceParameterSetList::firstSource + i, &m);
         if (channelReceiver)
             channelReceiver->addListener(&m);
-        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(m, wave::Graph::AtEnd)).get());
+        live.push_back(activatables.emplace_back(std::make_unique<Activatable>(m)).get());
     }
     midiSources.registerActivatables(live);
 }

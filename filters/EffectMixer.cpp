@@ -13,20 +13,16 @@ struct SideGains {
     float wet;
 };
 
-SideGains gainsFor(float m, int law)
+SideGains gainsFor(float m)
 {
-    m = std::clamp(m, -1.0f, 1.0f);
-    if (law == EffectMixer::linear) {
-        const float t = (m + 1.0f) * 0.5f;
-        return {1.0f - t, t};
-    }
-    return m >= 0.0f ? SideGains{1.0f - m, 1.0f} : SideGains{1.0f, 1.0f + m};
+    const float t = (std::clamp(m, -1.0f, 1.0f) + 1.0f) * 0.5f;
+    return {1.0f - t, t};
 }
 
 } // namespace
 
 EffectMixer::EffectMixer(wave::Graph& graph, wave::Producer* dry, wave::Producer* wet)
-    : Mixer(graph, 2, sum), mix(graph, 1.0f), law(nullptr, bothFullAtCentre)
+    : Mixer(graph, 2, sum), mix(graph, 1.0f)
 {
     setInput(0, dry);
     setInput(1, wet);
@@ -54,10 +50,9 @@ int EffectMixer::process(wave::Block& target, int n, int flags)
     const float* dry = pullSide(0, n, dryConstant);
     const float* wet = pullSide(1, n, wetConstant);
     float* out = target.data();
-    const int currentLaw = law;
 
     if (m.constant) {
-        const SideGains g = gainsFor(m.samples[0], currentLaw);
+        const SideGains g = gainsFor(m.samples[0]);
         // Hand a side through when the other one is left out entirely.
         if (g.dry == 0.0f && g.wet == 1.0f && getInput(1)) {
             setLastBlock(getInput(1)->getLastBlock());
@@ -79,19 +74,11 @@ int EffectMixer::process(wave::Block& target, int n, int flags)
 
     const LaneVector one = splat<LaneVector>(1.0f);
     const LaneVector minusOne = splat<LaneVector>(-1.0f);
-    const LaneVector zero = splat<LaneVector>(0.0f);
     const LaneVector half = splat<LaneVector>(0.5f);
     for (int i = 0; i < n; i += 4) {
         const LaneVector v = max(min(load(m.samples + i), one), minusOne);
-        LaneVector gd;
-        LaneVector gw;
-        if (currentLaw == linear) {
-            gw = (v + one) * half;
-            gd = one - gw;
-        } else {
-            gd = v >= zero ? one - v : one;
-            gw = v >= zero ? one : one + v;
-        }
+        const LaneVector gw = (v + one) * half;
+        const LaneVector gd = one - gw;
         store(out + i, load(dry + i) * gd + load(wet + i) * gw);
     }
     setConstant(false);

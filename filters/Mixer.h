@@ -4,8 +4,8 @@
 #include "framework/Property.h"
 
 // Combines any number of weighted inputs under one operation: a sum (the
-// routing's averaging), a difference, the largest magnitude (a level over
-// several channels), a product, or a ratio of magnitudes.
+// routing's averaging) or the largest magnitude (a level over several
+// channels).
 //
 // Each input is an audio producer and a gain (see WeightedInput). An input
 // without an audio producer is ignored; a sum leaves out inputs whose gain is
@@ -14,13 +14,13 @@
 // When no input contributes, the output is silence (the graph's scratch block).
 class Mixer : public WeightedSource, public PropertyOwner {
 public:
-    enum Operation : int { sum = 0, subtract = 1, maximum = 2, product = 3, ratio = 4 };
+    enum Operation : int { sum = 0, maximum = 1 };
 
     // Control thread, while building. Every input starts with gain 1.
     Mixer(wave::Graph& graph, int numInputs = 2, int operation = sum);
     ~Mixer() override;
 
-    // Clamped to 0 .. 4. Read at every block.
+    // Clamped to sum .. maximum. Read at every block.
     Property<int> operation;
     // Setting it creates the missing inputs (allocating: control thread only);
     // lowering it keeps the surplus inputs for later but leaves them out.
@@ -36,6 +36,6 @@ public:
     void propertyChanged(PropertyBase& property) override;
 
 private:
-    void processOther(wave::Block& target, int numSamples, int op);
+    void processMaximum(wave::Block& target, int numSamples);
     void outputSilence();
 };

@@ -10,9 +10,9 @@
 // Output = sum of input · gain. Inputs whose gain is constantly 0 are not
 // pulled; when exactly one input contributes with a constant gain of 1, the
 // output is that input's own block (no copy). Each input has its own
-// smoothed gain (or a linked gain stream); the selection glides the chosen
-// input's gain to 1 and the others to 0 with the automatic ramp time (20 ms
-// for a full switch), while the selection given at construction holds at once.
+// smoothed gain; the selection glides the chosen input's gain to 1 and the
+// others to 0 with the automatic ramp time (20 ms for a full switch), while
+// the selection given at construction holds at once.
 // A gain set with setGain holds until the next selection.
 class Router : public WeightedSource, public PropertyOwner {
 public:

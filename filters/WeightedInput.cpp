@@ -19,15 +19,11 @@ void WeightedInput::setGain(float value, float timeMs)
 
 ControlInput::Signal WeightedInput::pullGain(int numSamples)
 {
-    wave::Producer* gain = gainLink.getSource();
-    if (!gain) {
-        // Most gains of a patch sit still (the switches of unused filters,
-        // of the audition and of the mid/side sides): reading them costs
-        // a comparison, not a pass through the node.
-        if (const ParameterRamp& ramp = ownGain.getRamp(); ramp.holds(numSamples))
-            return {ramp.getBlock().data(), true};
-        gain = &ownGain;
-    }
-    const wave::Block& block = gain->pull(numSamples, 0);
-    return {block.data(), gain->isConstant()};
+    // Most gains of a patch sit still (the switches of unused filters, of
+    // the audition and of the mid/side sides): reading them costs a
+    // comparison, not a pass through the node.
+    if (const ParameterRamp& ramp = ownGain.getRamp(); ramp.holds(numSamples))
+        return {ramp.getBlock().data(), true};
+    const wave::Block& block = ownGain.pull(numSamples, 0);
+    return {block.data(), ownGain.isConstant()};
 }

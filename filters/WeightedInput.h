@@ -5,9 +5,8 @@
 #include "wave/FloatParameterSource.h"
 
 // One input of a mixing node: an audio producer and the gain it is weighted
-// with. The gain is a linked gain producer or, while none is linked, the
-// input's own smoothed gain, so a node can glide an input in and out without
-// anyone building a parameter source for it.
+// with, the input's own smoothed gain, so a node can glide an input in and
+// out without anyone building a parameter source for it.
 class WeightedInput {
 public:
     // Control thread, while building.
@@ -17,8 +16,6 @@ public:
 
     void setSource(wave::Producer* audio) { audioLink.setSource(audio); }
     wave::Producer* getSource() const { return audioLink.getSource(); }
-    void setGainSource(wave::Producer* gain) { gainLink.setSource(gain); }
-    wave::Producer* getGainSource() const { return gainLink.getSource(); }
 
     // Moves the own gain to value over timeMs (ParameterRamp::automaticTime
     // chooses the time from the size of the move, 0 jumps). Audio thread, or
@@ -27,12 +24,11 @@ public:
     // Where the own gain is heading.
     float getGain() const { return ownGain.getRamp().getTarget(); }
 
-    // This frame's gain samples (linked or own). Audio thread.
+    // This frame's gain samples. Audio thread.
     ControlInput::Signal pullGain(int numSamples);
-    // The gain is the own one and no longer gliding: it stays where it is
-    // until setGain or a linked gain stream changes it. Audio thread, after
-    // pullGain.
-    bool hasSettledGain() const { return !gainLink.getSource() && !ownGain.getRamp().isRunning(); }
+    // The gain is no longer gliding: it stays where it is until setGain
+    // changes it. Audio thread, after pullGain.
+    bool hasSettledGain() const { return !ownGain.getRamp().isRunning(); }
     // This frame's audio block; silence without an audio producer. Audio thread.
     const wave::Block& pullAudio(int numSamples)
     {
@@ -42,6 +38,5 @@ public:
 
 private:
     wave::Consumer audioLink;
-    wave::Consumer gainLink;
     FloatParameterSource ownGain;
 };

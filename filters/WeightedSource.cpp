@@ -31,13 +31,6 @@ wave::Producer* WeightedSource::getInput(int index) const
     return in ? in->getSource() : nullptr;
 }
 
-void WeightedSource::setGainSource(int index, wave::Producer* gain)
-{
-    if (WeightedInput* in = input(index))
-        in->setGainSource(gain);
-    summing.forgetRoute();
-}
-
 void WeightedSource::setGain(int index, float gain, float timeMs)
 {
     if (WeightedInput* in = input(index))

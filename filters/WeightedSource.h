@@ -16,8 +16,6 @@ class WeightedSource : public wave::Source {
 public:
     void setInput(int index, wave::Producer* audio);
     wave::Producer* getInput(int index) const;
-    // A gain stream for the input; null returns it to its own smoothed gain.
-    void setGainSource(int index, wave::Producer* gain);
     // Moves the input's own gain (see WeightedInput::setGain).
     void setGain(int index, float gain, float timeMs = ParameterRamp::automaticTime);
     float getGain(int index) const;

@@ -26,9 +26,9 @@ public:
     Result run(std::span<const std::unique_ptr<WeightedInput>> inputs, wave::Block& target,
                const wave::Block& silence, int numSamples);
 
-    // The owner changed an input (its audio, its gain or its gain stream):
-    // the next run looks at every gain again. Audio
-    // thread, or the control thread while the graph is not processing.
+    // The owner changed an input (its audio or its gain): the next run looks
+    // at every gain again. Audio thread, or the control thread while the
+    // graph is not processing.
     void forgetRoute() { route = unknown; }
 
 private:

@@ -3,9 +3,8 @@
 #include "wave/Graph.h"
 #include "wave/Producer.h"
 
-Activatable::Activatable(wave::Producer& producer, int insertMode, bool runs, bool resets)
-    : container(&producer.getGraph()), element(&producer), mode(insertMode), inRunList(runs),
-      inResetList(resets)
+Activatable::Activatable(wave::Producer& producer, bool runs, bool resets)
+    : container(&producer.getGraph()), element(&producer), inRunList(runs), inResetList(resets)
 {
     // Lists the element does not manage keep the node as its constructor
     // left it (a filter that put itself in the reset list stays there).
@@ -24,7 +23,7 @@ void Activatable::setLive(bool live)
     element->setActive(live);
     if (live) {
         if (inRunList)
-            container->insert(*element, mode);
+            container->insert(*element);
         if (inResetList)
             container->addToResetList(*element);
     } else {

@@ -18,9 +18,7 @@ class Producer;
 // since the graph reserves a place for every producer.
 class Activatable {
 public:
-    // mode: where the node enters the run list (wave::Graph::AtFront,
-    // AfterFront, anything else at the end).
-    Activatable(wave::Producer& element, int mode, bool inRunList = true, bool inResetList = false);
+    explicit Activatable(wave::Producer& element, bool inRunList = true, bool inResetList = false);
     Activatable(const Activatable&) = delete;
     Activatable& operator=(const Activatable&) = delete;
 
@@ -31,7 +29,6 @@ public:
 private:
     wave::Graph* container;
     wave::Producer* element;
-    int mode;
     bool active = false;
     bool inRunList;
     bool inResetList;

@@ -44,18 +44,11 @@ void Graph::registerProducer()
         resetList.reserve(std::max(needed, resetList.capacity() * 2));
 }
 
-void Graph::insert(Producer& producer, int mode)
+void Graph::insert(Producer& producer)
 {
     if (&producer.getGraph() != this || producer.listedToRun)
         return;
-    auto where = runList.end();
-    if (mode == AtFront) {
-        where = runList.begin();
-        ++frontCount;
-    } else if (mode == AfterFront) {
-        where = runList.begin() + frontCount;
-    }
-    runList.insert(where, &producer);
+    runList.push_back(&producer);
     producer.listedToRun = true;
 }
 
@@ -66,8 +59,6 @@ void Graph::remove(Producer& producer)
     const auto it = std::find(runList.begin(), runList.end(), &producer);
     if (it == runList.end())
         return;
-    if (it - runList.begin() < frontCount)
-        --frontCount;
     runList.erase(it);
     producer.listedToRun = false;
 }

@@ -25,11 +25,6 @@ public:
     // Largest number of samples a node of the top graph is asked for at once.
     static constexpr int maxBlockSize = 1024;
 
-    // Run-list insertion modes; any other value inserts at the end.
-    static constexpr int AtFront = 0;    // before everything, counted as a front entry
-    static constexpr int AfterFront = 1; // right after the front entries
-    static constexpr int AtEnd = 2;
-
     explicit Graph(float sampleRate = 44100.0f);
     ~Graph();
     Graph(const Graph&) = delete;
@@ -61,13 +56,12 @@ public:
     // at rate × its rateFactor. Nodes read the rate when they need it.
     void setSampleRate(float rate);
 
-    // Run list. Audio thread (nodes follow their parameter set becoming live)
-    // or control thread while building. A producer of another graph or one
-    // already in the list is left alone.
-    void insert(Producer& producer, int mode);
+    // Run list, in the order of insertion. Audio thread (nodes follow their
+    // parameter set becoming live) or control thread while building. A
+    // producer of another graph or one already in the list is left alone.
+    void insert(Producer& producer);
     void remove(Producer& producer);
     std::span<Producer* const> getRunList() const { return runList; }
-    int getFrontCount() const { return frontCount; }
 
     // Reset list: producers whose state Graph::reset clears. Control thread.
     void addToResetList(Producer& producer);
@@ -95,7 +89,6 @@ private:
 
     int blockSize;
     int producerCount = 0;
-    int frontCount = 0;
     std::vector<Producer*> runList;
     std::vector<Producer*> resetList;
     std::uint32_t resetPosition = 0;

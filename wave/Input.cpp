@@ -8,7 +8,7 @@ namespace wave {
 
 Input::Input(Graph& graph) : Source(graph)
 {
-    graph.insert(*this, Graph::AtEnd);
+    graph.insert(*this);
 }
 
 void Input::setBuffer(const float* buffer, int numSamples)

@@ -34,7 +34,7 @@ static void BM_FrameOf64Producers(benchmark::State& state)
     for (int i = 0; i < 64; ++i) {
         producers.push_back(std::make_unique<Constant>(graph));
         if (i % 2)
-            graph.insert(*producers.back(), wave::Graph::AtEnd);
+            graph.insert(*producers.back());
         for (int k = 0; k < 4; ++k)
             readers.push_back(std::make_unique<wave::Output>(graph, producers.back().get()));
     }

@@ -1,5 +1,5 @@
-// The parameter order and displays, filter linking, the note hooks and the
-// source levels.
+// The parameter order and displays, the source sections' settings, filter
+// linking, the note hooks and the source levels.
 #include "EffectHarness.h"
 
 #include "effect/OstrandChannel.h"
@@ -7,7 +7,10 @@
 #include "modulation/MidiModSource.h"
 #include "modulation/ModulationMatrix.h"
 #include "modulation/ModulationSlotParameterSetList.h"
+#include "modulation/SourceDisplayCurves.h"
+#include "modulation/Trigger.h"
 #include "modulation/XLFO.h"
+#include "modulation/XLFOFreqController.h"
 
 #include <cmath>
 
@@ -25,7 +28,8 @@ TEST(OstrandPlugin, HostOrderAndDisplays)
         {0, "Input Gain"},       {4, "Mix"},        {6, "Routing Mode"},         {8, "Filter 1 Freq"},
         {16, "Filter 1 Linked"}, {17, "Filter 2 Freq"},  {43, "Filter 4 Linked"}, {45, "XLFO 1 Frequency"},
         {471, "Num Active EGs"}, {508, "Num Active EFs"}, {541, "MIDI Source 10 Controller Number"},
-        {542, "Receive MIDI"},   {544, "Audition Signal"}, {546, "Slot 1 Source"}, {665, "Slot 24 Target"}};
+        {542, "Receive MIDI"},   {544, "Audition Signal"}, {546, "Slot 1 Source"}, {547, "Slot 1 Level"},
+        {548, "Slot 1 Bypassed"}, {549, "Slot 1 Inverted"}, {550, "Slot 1 Target"}, {665, "Slot 24 Target"}};
     for (const auto& [index, name] : order)
         EXPECT_EQ(p.getParameter(index)->getName(), name) << index;
     for (int i = 0; i < p.getParameterCount(); ++i)
@@ -54,8 +58,33 @@ TEST(OstrandPlugin, HostOrderAndDisplays)
                                                  {"Filter 1 Characteristic", 10.0f, "Clean"},
                                                  {"Filter 1 Slope", 3.0f, "48"},
                                                  {"Routing Mode", 2.0f, "Mid/Side"},
-                                                 {"Audition Signal", 2.0f, "Side Chain"}})
+                                                 {"Audition Signal", 2.0f, "Side Chain"},
+                                                 // 0.8 is 0.02 + 499.98 x 0.1; envelope times 3 x 0.1, 5 x 0.46.
+                                                 {"XLFO 1 Frequency", 0.0f, "0.020 Hz"},
+                                                 {"XLFO 1 Frequency", 0.8f, "50.018 Hz"},
+                                                 {"XLFO 1 Frequency", 1.0f, "500.000 Hz"},
+                                                 {"XLFO 1 Frequency Offset", -1.0f, "0.500"},
+                                                 {"XLFO 1 Frequency Offset", 1.0f, "2.000"},
+                                                 {"XLFO 1 Sync Mode", 7.0f, "1/4"},
+                                                 {"XLFO 6 Step 16 Glide function", 3.0f, "Sine"},
+                                                 {"XLFO 6 Step 16 Random", 1.0f, "Random"},
+                                                 {"EG 1 Threshold", 0.9f, "0.910"},
+                                                 {"EG 2Triggering", 2.0f, "MIDI"},
+                                                 {"EG 3 Attack", 0.5f, "0.300 s"},
+                                                 {"EG 3 Decay", 1.0f, "5.000 s"},
+                                                 {"EG 3 Release", 0.9f, "2.300 s"},
+                                                 {"EG 4 Sustain", 0.5f, "-6.021 dB"},
+                                                 {"EF 1Input", 1.0f, "Side Chain"},
+                                                 {"EF 2 Attack", 1.0f, "1.000 s"},
+                                                 {"EF 2 Release", 1.0f, "5.000 s"},
+                                                 {"MIDI Source 10 Input", 4.0f, "KB Track"}})
         EXPECT_EQ(parameter(p, d.name).valueToText(d.plain).rfind(d.text, 0), 0u) << d.name << " " << d.plain;
+    EXPECT_EQ(parameter(p, "EG 1 Threshold").getText() + " | " + parameter(p, "XLFO 1 Frequency").getText(),
+              "0.072 | 1.000 Hz");
+    EXPECT_FLOAT_EQ(SourceDisplayCurves::envelopeTime(0.975f), 0.7933333f);
+    EXPECT_FLOAT_EQ(SourceDisplayCurves::threshold(-0.3f), -0.072f);
+    EXPECT_FLOAT_EQ(SourceDisplayCurves::xlfoFrequency(0.99f), 1.0f);
+    EXPECT_FLOAT_EQ(SourceDisplayCurves::xlfoFrequency(-0.5f), 0.0f);
 
     // What the matrix receives: a linear gain, -1..1 for the mix, log2 Hz.
     p.process(nullptr, 0, nullptr, 0, 0);
@@ -74,6 +103,75 @@ TEST(OstrandPlugin, HostOrderAndDisplays)
     // A filter's slope never becomes 0.
     p.filters[1].slope.setValue(0.0f, 0);
     EXPECT_EQ(p.filters[1].slope.getText(), "12");
+}
+
+// The source sections' settings reach their nodes, and the matrix's targets
+// carry display values (500 Hz, 0.3 s, 5 s); a removed XLFO hands its
+// place, steps and all, to the next one.
+TEST(OstrandPlugin, SourceSettingsReachTheirNodesAndMoveWithTheirSets)
+{
+    OstrandPlugin p(2, 48000.0f);
+    p.xlfos.getNumActiveParameter().setValue(2, 0);
+    p.egs.getNumActiveParameter().setValue(1, 0);
+    XLFOParameterSet& second = p.xlfos[1];
+    second.balance.setValue(0.25f, 0);
+    second.syncMode.setValue(7, 0);
+    second.getSteps().getNumActiveParameter().setValue(5, 0);
+    second.getSteps()[4].value.setValue(-0.5f, 0);
+    second.getSteps()[4].glideFunction.setValue(2, 0);
+    second.getSteps()[4].random.setValue(1, 0);
+    p.xlfos[0].frequency.setValue(1.0f, 0);
+    p.egs[0].threshold.setValue(0.5f, 0);
+    p.egs[0].triggering.setValue(2, 0);
+    p.egs[0].attack.setValue(0.5f, 0);
+    p.efs[1].release.setValue(1.0f, 0);
+    p.midiSources[3].input.setValue(5, 0);
+    p.midiSources[3].controllerNumber.setValue(74, 0);
+    const Signal silence(9600); // the bases glide for up to 150 ms
+    render(p, {silence, silence});
+
+    const XLFO& x = p.getXLFO(1);
+    EXPECT_EQ(x.balance.get(), 0.25f);
+    EXPECT_EQ(p.getXLFOController(1).syncMode.get(), SyncMode::SyncQuarterBar);
+    EXPECT_EQ(x.numSteps.get(), 5);
+    EXPECT_EQ(x.getStep(4).value.get(), -0.5f);
+    EXPECT_EQ(x.getStep(4).glideCurve.get(), XLFO::GlideCurve::Sqrt);
+    EXPECT_TRUE(x.getStep(4).random.get());
+    EXPECT_EQ(p.getEG(0).getTrigger()->threshold.get(), 0.16f);
+    EXPECT_FALSE(p.getEG(0).getTrigger()->enabled.get());
+    EXPECT_EQ(p.getMidiSource(3).input.get(), MidiModSource::MidiInput::Controller);
+    EXPECT_EQ(p.getMidiSource(3).controllerNumber.get(), 74);
+    const ModulationMatrix& m = *p.getModulationMatrix();
+    EXPECT_FLOAT_EQ(m.getTargetEntry(16).base, 500.0f);
+    EXPECT_FLOAT_EQ(m.getTargetEntry(34).base, 0.3f);
+    EXPECT_FLOAT_EQ(m.getTargetEntry(61).base, 5.0f);
+    // The EG reads its attack through the matrix at its next start.
+    p.getEG(0).midiStart();
+    render(p, {silence, silence});
+    EXPECT_FLOAT_EQ(p.getEG(0).getAttack(), 0.3f);
+
+    p.xlfos.getNumActiveParameter().setValue(3, 0);
+    XLFOParameterSet& third = p.xlfos[2];
+    third.balance.setValue(0.1f, 0);
+    third.getSteps().getNumActiveParameter().setValue(7, 0);
+    third.getSteps()[6].value.setValue(0.75f, 0);
+    second.getSteps()[0].value.setValue(-1.0f, 0);
+    p.xlfos.removeSet(1);
+    EXPECT_EQ(p.xlfos.getNumActive(), 2);
+    EXPECT_FLOAT_EQ(second.balance.getValue(), 0.1f);
+    EXPECT_EQ(second.getSteps().getNumActive(), 7);
+    EXPECT_FLOAT_EQ(second.getSteps()[6].value.getValue(), 0.75f);
+    EXPECT_FLOAT_EQ(second.getSteps()[0].value.getValue(), 0.0f);
+    // The set that fell off the end is back to its defaults, steps included.
+    EXPECT_FLOAT_EQ(third.balance.getValue(), 0.5f);
+    EXPECT_EQ(third.getSteps().getNumActive(), 2);
+    EXPECT_FLOAT_EQ(third.getSteps()[6].value.getValue(), 0.0f);
+    // Inserting after the first XLFO copies it, steps and all.
+    p.xlfos[0].getSteps()[3].value.setValue(0.25f, 0);
+    p.xlfos.insertSet(1);
+    EXPECT_EQ(p.xlfos.getNumActive(), 3);
+    EXPECT_FLOAT_EQ(p.xlfos[1].getSteps()[3].value.getValue(), 0.25f);
+    EXPECT_EQ(p.xlfos[2].getSteps().getNumActive(), 7);
 }
 
 TEST(OstrandPlugin, LinkedFiltersMoveTogetherFromMidi)

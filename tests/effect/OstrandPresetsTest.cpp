@@ -139,6 +139,8 @@ TEST(OstrandPresets, SectionPresetsHoldOneComponentInstance)
     EXPECT_TRUE(p.addSource(OstrandPlugin::efKind));
     EXPECT_EQ(text(p, "Num Active EFs"), "2");
     EXPECT_EQ(text(p, "EF 2 Release"), text(p, "EF 1 Release"));
+    EXPECT_TRUE(p.addSource(OstrandPlugin::midiKind));
+    EXPECT_EQ(text(p, "Num Active MIDI Sources"), "1");
     EXPECT_FALSE(p.addSource(OstrandPlugin::slotKind));
 }
 

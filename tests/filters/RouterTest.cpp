@@ -53,21 +53,3 @@ TEST(Router, SelectionHoldsAtOnceWhenBuiltAndGlidesLater)
     router.pull(64, wave::Producer::OutputNotNeeded);
     EXPECT_EQ(third.calls, callsBefore);
 }
-
-TEST(Router, SumsInputsWithLinkedGainStreams)
-{
-    wave::Graph graph;
-    Playback x(graph, {1.0f, 2.0f, 3.0f, 4.0f, 5.0f});
-    Playback y(graph, {10.0f, 20.0f, 30.0f, 40.0f, 50.0f});
-    Playback gx(graph, {0.0f, 0.5f, 1.0f, 0.5f, 0.0f});
-    Constant gy(graph, 0.1f);
-    Router router(graph, 2, 0);
-    router.setInput(0, &x);
-    router.setInput(1, &y);
-    router.setGainSource(0, &gx);
-    router.setGainSource(1, &gy);
-    const auto out = render(graph, router, 5);
-    const float expected[] = {1.0f, 3.0f, 6.0f, 6.0f, 5.0f};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_FLOAT_EQ(out[static_cast<std::size_t>(i)], expected[i]) << i;
-}

@@ -2,8 +2,6 @@
 #include "filters/DesignFilterStyle.h"
 #include "filters/StateVariableFilter.h"
 
-#include "AllocationCounter.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -259,29 +257,4 @@ TEST(StateVariableFilter, CoefficientsHoldBeyondTheTablesDomains)
     EXPECT_FLOAT_EQ(dampingFor(5.0f), 2.0f * (1.0f - std::sqrt(std::sqrt(5.0f))));
     EXPECT_EQ(dampingFor(9.0f), dampingFor(5.0f));
     EXPECT_EQ(dampingFor(-1.0f), 2.0f);
-}
-
-TEST(StateVariableFilter, ProcessingAllocatesNothing)
-{
-    if (!testsupport::allocationCountingAvailable())
-        GTEST_SKIP() << "sanitizer build";
-    StateVariableFilter filter(1024, 48000.0f);
-    filter.slope = 3;
-    std::vector<float> in(3000, 0.3f), out(3000), cut(3000), peak(3000, 0.7f);
-    for (size_t i = 0; i < cut.size(); ++i)
-        cut[i] = 6.0f + 0.01f * static_cast<float>(i % 1000);
-    StateVariableFilter::Lanes lanes;
-    for (int l = 0; l < 4; ++l) {
-        lanes.input[l] = lanes.output[l] = in.data() + 700 * l;  // in place
-        lanes.cutoff[l] = cut.data();
-        lanes.peak[l] = peak.data();
-        lanes.peakMultiplier[l] = l == 2 ? peak.data() : nullptr;
-        lanes.active[l] = l != 1;
-    }
-    testsupport::AllocationScope scope;
-    filter.setSampleRate(44100.0f);
-    filter.process(in.data(), out.data(), cut.data(), peak.data(), peak.data(), 3000, false);  // > 1024
-    filter.processLanes(lanes, 900);
-    filter.reset();
-    EXPECT_EQ(scope.count(), 0u);
 }

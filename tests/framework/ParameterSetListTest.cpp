@@ -120,7 +120,7 @@ TEST(ParameterSetList, GraphNodesFollowTheActiveCountOnTheAudioThread)
     std::vector<Activatable*> group;
     for (int i = 0; i < 4; ++i) {
         nodes.push_back(std::make_unique<Counter>(graph));
-        elements.push_back(std::make_unique<Activatable>(*nodes.back(), wave::Graph::AtEnd, true, true));
+        elements.push_back(std::make_unique<Activatable>(*nodes.back(), true, true));
         group.push_back(elements.back().get());
     }
     plugin.filters.registerActivatables(group);
@@ -132,7 +132,7 @@ TEST(ParameterSetList, GraphNodesFollowTheActiveCountOnTheAudioThread)
         resettable.push_back(std::make_unique<Counter>(graph));
         graph.addToResetList(*resettable.back());
         elements.push_back(
-            std::make_unique<Activatable>(*resettable.back(), wave::Graph::AtEnd, true, false));
+            std::make_unique<Activatable>(*resettable.back(), true, false));
         runOnly.push_back(elements.back().get());
     }
     plugin.filters.registerActivatables(runOnly);

@@ -1,5 +1,4 @@
 #include "modulation/ModulationMatrixPlugin.h"
-#include "AllocationCounter.h"
 #include "MatrixTestPlugin.h"
 #include "modulation/ModulationSlotParameterSet.h"
 
@@ -26,27 +25,13 @@ struct CountingListener final : GenericPlugin::Listener {
 
 } // namespace
 
-TEST(ModulationMatrixPlugin, SlotParametersNamesTextsAndValues)
+// (The host order and the source and target names are the effect's tests'.)
+TEST(ModulationMatrixPlugin, SlotParametersTextsAndValues)
 {
     MatrixTestPlugin plugin;
     ModulationSlotParameterSetList& list = plugin.slots();
-    // "Num Active Slots", then five parameters per slot, in host order.
-    const int first = list.getNumActiveParameter().getIndex();
-    EXPECT_EQ(first + 1 + 24 * 5, plugin.getParameterCount());
-    const char* fields[] = {" Source", " Level", " Bypassed", " Inverted", " Target"};
-    for (int i = 0; i < 24; ++i)
-        for (int f = 0; f < 5; ++f)
-            EXPECT_EQ(plugin.getParameter(first + 1 + 5 * i + f)->getName(),
-                      "Slot " + std::to_string(i + 1) + fields[f]);
-
     ModulationSlotParameterSet& slot = list[3];
-    const std::pair<float, const char*> sources[] = {{1, "XLFO 1"}, {7, "EG 1"}, {26, "MIDI Source 10"}};
-    for (const auto& [value, text] : sources)
-        EXPECT_EQ(slot.source.valueToText(value), text);
-    const std::pair<float, const char*> targets[] = {
-        {1, "Filter 1 Freq"}, {18, "XLFO 1 Offset"}, {38, "EG 1 Release"}, {71, "Mix"}, {72, "Slot 1 Level"}};
-    for (const auto& [value, text] : targets)
-        EXPECT_EQ(slot.target.valueToText(value), text);
+    EXPECT_EQ(slot.source.valueToText(26), "MIDI Source 10");
     EXPECT_EQ(slot.source.getText(), "< Source >");
     EXPECT_EQ(slot.target.getText(), "< Target >");
     EXPECT_EQ(slot.target.getOptionNames().size(), 96u);
@@ -189,32 +174,4 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     expectRecordsMatchParameters(slots);
     EXPECT_TRUE(slots.matrix->isSlotValid(2));
     EXPECT_EQ(slots.matrix->getSlotDepth(2), slots.matrix->getSlotDepth(1) * 1.0f);
-}
-
-TEST(ModulationMatrixPlugin, ApplyingSlotChangesAndPullingAllocateNothing)
-{
-    if (!testsupport::allocationCountingAvailable())
-        GTEST_SKIP();
-    MatrixTestPlugin plugin;
-    auto& c = plugin.params();
-    plugin.filters.setActiveRange(1, 4, 3);
-    c.connect(0, XLFO1, 0, false, false, 0.5f);
-    c.connect(1, EG1, 71, true, false, 0.5f);
-    c.connect(7, EG1, 66, false, false, 0.5f);
-    plugin.runBlock();
-
-    // Editor side: a burst of slot edits, a removal and a base change.
-    c.connect(2, EF1, 4, false, false, 0.7f);
-    c.connect(3, XLFO3, 72, false, false, 0.2f);
-    c.swapSlots(0, 5);
-    c.sortSlots(6);
-    c.clearSlot(7);
-    plugin.filters.removeSet(0);
-    plugin.targetParameter(66).setValue(3.0f, 0);
-    // Audio side: applying all of it and pulling every target.
-    testsupport::AllocationScope scope;
-    for (int block = 0; block < 3; ++block)
-        plugin.runBlock();
-    EXPECT_EQ(scope.count(), 0u);
-    expectRecordsMatchParameters(plugin);
 }

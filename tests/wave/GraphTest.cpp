@@ -128,9 +128,9 @@ TEST(Graph, AdvanceRunsOnlyWhatWasNotPulledAndSaysWhy)
     Graph graph;
     Probe pulled(graph), unread(graph), orphan(graph), outside(graph);
     Output readsPulled(graph, &pulled), readsUnread(graph, &unread), readsOutside(graph, &outside);
-    graph.insert(pulled, Graph::AtEnd);
-    graph.insert(unread, Graph::AtEnd);
-    graph.insert(orphan, Graph::AtEnd);
+    graph.insert(pulled);
+    graph.insert(unread);
+    graph.insert(orphan);
 
     graph.nextFrame();
     readsPulled.pull(100);
@@ -167,44 +167,23 @@ TEST(Graph, AdvanceRunsOnlyWhatWasNotPulledAndSaysWhy)
     EXPECT_EQ(graph.getPosition(), 250u);
 }
 
-TEST(Graph, RunListKeepsFrontFixedAndEndOrder)
+TEST(Graph, RunListKeepsInsertionOrderAndForgetsDestroyedProducers)
 {
     Graph graph;
     std::vector<const Probe*> order;
-    Probe a(graph, &order), b(graph, &order), c(graph, &order), d(graph, &order), e(graph, &order),
-        f(graph, &order);
-    graph.insert(a, Graph::AtFront);
-    graph.insert(b, 7); // anything else goes to the end
-    graph.insert(c, Graph::AfterFront);
-    graph.insert(d, Graph::AtFront);
-    graph.insert(e, Graph::AfterFront);
-    graph.insert(d, Graph::AtEnd); // already listed: ignored
-    EXPECT_EQ(graph.getFrontCount(), 2);
-
-    graph.nextFrame();
-    graph.advance(16);
-    EXPECT_EQ(order, (std::vector<const Probe*>{&d, &a, &e, &c, &b}));
-
-    graph.remove(a);
-    EXPECT_EQ(graph.getFrontCount(), 1);
-    graph.insert(f, Graph::AfterFront);
-    graph.remove(c);
-    EXPECT_EQ(graph.getFrontCount(), 1);
-    order.clear();
-    graph.nextFrame();
-    graph.advance(16);
-    EXPECT_EQ(order, (std::vector<const Probe*>{&d, &f, &e, &b}));
-
+    Probe a(graph, &order), b(graph, &order);
+    graph.insert(b);
+    graph.insert(a);
+    graph.insert(b); // already listed: ignored
     {
         Probe temporary(graph, &order);
-        graph.insert(temporary, Graph::AtFront);
+        graph.insert(temporary);
         graph.addToResetList(temporary);
-        EXPECT_EQ(graph.getRunList().size(), 5u);
     }
-    // Destruction leaves both lists.
-    EXPECT_EQ(graph.getRunList().size(), 4u);
-    EXPECT_EQ(graph.getFrontCount(), 1);
     EXPECT_TRUE(graph.getResetList().empty());
+    graph.nextFrame();
+    graph.advance(16);
+    EXPECT_EQ(order, (std::vector<const Probe*>{&b, &a}));
 }
 
 TEST(Graph, ChildGraphsFollowFramesRateAndReset)
@@ -217,10 +196,10 @@ TEST(Graph, ChildGraphsFollowFramesRateAndReset)
     EXPECT_FLOAT_EQ(child.getSampleRate(), 144000.0f);
 
     Probe inChild(child), resettable(graph);
-    child.insert(inChild, Graph::AtEnd);
+    child.insert(inChild);
     child.addToResetList(inChild);
     graph.addToResetList(resettable);
-    graph.insert(inChild, Graph::AtEnd); // belongs to the child: ignored
+    graph.insert(inChild); // belongs to the child: ignored
     EXPECT_TRUE(graph.getRunList().empty());
 
     graph.nextFrame();
@@ -251,7 +230,7 @@ TEST(Graph, FramesListsAndPullsAllocateNothing)
     testsupport::AllocationScope scope;
     for (int frame = 0; frame < 50; ++frame) {
         for (auto& p : owned)
-            p->getGraph().insert(*p, frame % 3);
+            p->getGraph().insert(*p);
         graph.nextFrame();
         reader.pull(1024);
         graph.advance(1024);
@@ -280,14 +259,14 @@ TEST(Filter, PullsItsSourceUnlessCallAndLinkBothSayOutputNotNeeded)
 
     // The run list advances unread filters with OutputNotNeeded: the passing
     // link leaves its source alone, the plain one still computes it.
-    graph.insert(passing, Graph::AtEnd);
+    graph.insert(passing);
     graph.nextFrame();
     graph.advance(10);
     EXPECT_EQ(passing.lastFlags, Producer::OutputNotNeeded);
     EXPECT_FALSE(passing.sawInput);
     EXPECT_EQ(source.calls, 1);
 
-    graph.insert(plain, Graph::AtEnd);
+    graph.insert(plain);
     graph.nextFrame();
     graph.advance(10);
     EXPECT_TRUE(plain.sawInput);
@@ -352,8 +331,8 @@ TEST(MultiProducer, ComputesOnceForAllOutputsPerFrame)
 
     // An unread output in the run list computes all outputs once, with OutputNotNeeded.
     pair.shareLeft = false;
-    graph.insert(pair.getOutput(0), Graph::AtEnd);
-    graph.insert(pair.getOutput(1), Graph::AtEnd);
+    graph.insert(pair.getOutput(0));
+    graph.insert(pair.getOutput(1));
     graph.nextFrame();
     graph.advance(64);
     EXPECT_EQ(pair.calls, 3);

@@ -190,7 +190,7 @@ TEST(FloatParameterSource, DeliversTheRampBlockAndSkipsWorkWhenUnread)
     graph.advance(64);
 
     source.setTarget(10.0f, 0.75f); // 480 samples
-    graph.insert(source, Graph::AtEnd);
+    graph.insert(source);
     for (int i = 0; i < 4; ++i) { // unread: advanced with OutputNotNeeded
         graph.nextFrame();
         graph.advance(64);

@@ -48,16 +48,20 @@ inline void load(Loader which, std::string_view bytes)
     case Loader::version1: {
         VersionPresetLoader loader(p);
         auto r = reader();
-        if (loadPreset(r, loader, p, 1))
+        if (readPreset(r, loader, p, 1)) {
             loader.convert();
+            p.applyValues(loader.getValues());
+        }
         break;
     }
     case Loader::firstGeneration:
         for (std::int32_t version : {0, 1}) {
             V1PresetLoader loader(p, version);
             auto r = reader();
-            if (loadPreset(r, loader, p, version, "MOst"))
+            if (readPreset(r, loader, p, version, "MOst")) {
                 loader.convert();
+                p.applyValues(loader.getValues());
+            }
         }
         break;
     case Loader::section:
