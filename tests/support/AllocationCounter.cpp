@@ -76,34 +76,6 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t size)
 }
 }
 
-namespace {
-void* countedNew(std::size_t size)
-{
-    if (void* p = malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* countedAlignedNew(std::size_t size, std::align_val_t align)
-{
-    void* p = nullptr;
-    if (posix_memalign(&p, static_cast<std::size_t>(align), size ? size : 1) != 0)
-        throw std::bad_alloc();
-    return p;
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return countedNew(size); }
-void* operator new[](std::size_t size) { return countedNew(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-void* operator new(std::size_t size, std::align_val_t a) { return countedAlignedNew(size, a); }
-void* operator new[](std::size_t size, std::align_val_t a) { return countedAlignedNew(size, a); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, std::size_t) noexcept { free(p); }
-void operator delete[](void* p, std::size_t) noexcept { free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { free(p); }
+// operator new and delete (every form) reach the heap through the C++
+// runtime's calls of malloc, aligned_alloc and free, which land here.
 #endif

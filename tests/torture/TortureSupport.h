@@ -100,13 +100,8 @@ inline const char* name(Input kind)
 inline Input randomInput(Random& r)
 {
     const double x = r.uniform();
-    if (x < 0.10) return Input::silence;
-    if (x < 0.20) return Input::dc;
-    if (x < 0.45) return Input::noise;
-    if (x < 0.65) return Input::sine;
-    if (x < 0.75) return Input::impulses;
-    if (x < 0.85) return Input::denormals;
-    return Input::nonFinite;
+    const double upTo[] = {0.10, 0.20, 0.45, 0.65, 0.75, 0.85};
+    return static_cast<Input>(std::upper_bound(std::begin(upTo), std::end(upTo), x) - std::begin(upTo));
 }
 
 // Fills n samples of one channel. `phase` carries a sine across blocks.
@@ -182,32 +177,22 @@ inline bool allFinite(const float* x, int n)
     return std::all_of(x, x + n, [](float v) { return std::isfinite(v); });
 }
 
-// Every parameter's value in a new instance, for the control ports.
-inline const std::vector<float>& defaultValues()
-{
-    static const std::vector<float> values = [] {
-        OstrandPlugin plugin(1, 48000.0f);
-        std::vector<float> v;
-        for (int i = 0; i < plugin.getParameterCount(); ++i)
-            v.push_back(plugin.getParameter(i)->getValue());
-        return v;
-    }();
-    return values;
-}
-
-// One instance made from a descriptor of the module, every port connected
-// to a buffer of its own: audio (maxBlock samples a port), the event
-// sequence, the bypass and the controls at a new instance's values.
+// One instance made from one of the module's descriptors in this process,
+// every port connected to a buffer of its own: audio (maxBlock samples a
+// port), the event sequence, the bypass and the controls at a new
+// instance's values.
 struct Hosted {
     static constexpr int maxBlock = 8192;
 
     Hosted(const LV2_Descriptor& d, const Lv2PortLayout& layout, double rate, lv2test::Host& host)
         : descriptor(d), ports(layout), handle(d.instantiate(&d, rate, "", host.getFeatures())),
           buffers(static_cast<std::size_t>(layout.eventsPort()), std::vector<float>(maxBlock)),
-          events(host.getUrids(), 4096), controls(defaultValues().begin(), defaultValues().begin() + layout.parameters)
+          events(host.getUrids(), 4096)
     {
         if (!handle)
             return;
+        for (int i = 0; i < ports.parameters; ++i)
+            controls.push_back(adapter().getPlugin().getParameter(i)->getValue());
         for (int p = 0; p < ports.eventsPort(); ++p)
             connect(p, audio(p).data());
         connect(ports.eventsPort(), events.get());
@@ -225,7 +210,6 @@ struct Hosted {
     Hosted& operator=(const Hosted&) = delete;
 
     bool ok() const { return handle != nullptr; }
-    // In-process descriptors only: a module loaded apart has its own copy.
     Lv2PluginAdapter& adapter() const { return *static_cast<Lv2PluginAdapter*>(handle); }
     void connect(int port, void* data) { descriptor.connect_port(handle, static_cast<std::uint32_t>(port), data); }
     std::vector<float>& audio(int port) { return buffers[static_cast<std::size_t>(port)]; }

@@ -34,54 +34,19 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 using namespace torture;
 
 namespace {
 
-// The last steps of a case, for a failure's message, with the way to run
-// the case alone.
-class CaseLog {
-public:
-    explicit CaseLog(std::uint32_t s) : seed(s) {}
-    void note(const std::string& what)
-    {
-        if (steps.size() == 24)
-            steps.pop_front();
-        steps.push_back(what + " (after " + std::to_string(blocks) + " blocks)");
-    }
-    std::string context() const
-    {
-        std::ostringstream s;
-        s << "\n  case " << seed << " (OSTRAND_TORTURE_SEED=" << seed << " OSTRAND_TORTURE_CASES=1); last steps:";
-        for (const std::string& step : steps)
-            s << "\n    " << step;
-        return s.str();
-    }
-    std::int64_t blocks = 0;
-    std::size_t allocations = 0;
-
-private:
-    std::uint32_t seed;
-    std::deque<std::string> steps;
-};
-
-// What a host keeps of a session, and the effect's own state beside it.
-struct Saved {
-    std::vector<float> ports;
-    lv2test::StateStore keys;
-    StateRecord state;
-};
-
 class TortureCase {
 public:
     TortureCase(lv2test::Host& h, const Lv2PluginDescriptors& d, std::uint32_t s)
-        : log(s), seed(s), random(s), type(random.integer(0, 1)), rate(random.sampleRate()), host(h),
-          descriptors(d), instance(make()), plugin(static_cast<OstrandPlugin&>(instance->adapter().getPlugin())),
-          channels(instance->ports.outputs), bypassable(random.chance(0.5))
+        : seed(s), random(s), type(random.integer(0, 1)), rate(random.sampleRate()), host(h), descriptors(d),
+          instance(make()), plugin(static_cast<OstrandPlugin&>(instance->adapter().getPlugin())),
+          bypassable(random.chance(0.5))
     {
-        log.note(std::string(descriptors.get(type)->URI) + " at " + std::to_string(rate));
+        note(std::string(descriptors.get(type)->URI) + " at " + std::to_string(rate));
         randomPorts(true);
     }
 
@@ -105,7 +70,7 @@ public:
         own->adapter().getPlugin().loadState(setting);
         own->adapter().getPlugin().applyQueuedChangesAtOnce();
         const auto [worstOwn, tortured, ownLevel] = compareWith(*own);
-        EXPECT_TRUE(ownLevel <= 1e-3 || tortured > ownLevel / 30.0) << tortured << " " << ownLevel << log.context();
+        EXPECT_TRUE(ownLevel <= 1e-3 || tortured > ownLevel / 30.0) << tortured << " " << ownLevel << context();
 
         // Back to a new instance's setting without a reset: it plays what a
         // new instance plays, and that is not silence.
@@ -114,20 +79,36 @@ public:
         fresh->adapter().getPlugin().saveState(start);
         plugin.loadState(start);
         const auto [worst, level, freshLevel] = compareWith(*fresh);
-        EXPECT_LT(worst, 1e-3) << log.context();
-        EXPECT_GT(freshLevel, 0.01) << log.context();
+        EXPECT_LT(worst, 1e-3) << context();
+        EXPECT_GT(freshLevel, 0.01) << context();
     }
 
-    CaseLog log;
+    std::int64_t blocks = 0;
+    std::size_t allocations = 0;
 
 private:
     std::unique_ptr<Hosted> make() const
     {
-        auto h = std::make_unique<Hosted>(*descriptors.get(type), effectPluginGroup().getTypes()[type].ports, rate,
-                                          host);
+        auto h = std::make_unique<Hosted>(*descriptors.get(type), effectPluginGroup().getTypes()[type].ports, rate, host);
         if (!h->ok())
             throw std::runtime_error("cannot instantiate");
         return h;
+    }
+
+    // The last steps, for a failure's message, with the way to run the case alone.
+    void note(const std::string& what)
+    {
+        if (steps.size() == 24)
+            steps.pop_front();
+        steps.push_back(what + " (after " + std::to_string(blocks) + " blocks)");
+    }
+    std::string context() const
+    {
+        std::string s = "\n  case " + std::to_string(seed) + " (OSTRAND_TORTURE_SEED=" + std::to_string(seed) +
+                        " OSTRAND_TORTURE_CASES=1); last steps:";
+        for (const std::string& step : steps)
+            s += "\n    " + step;
+        return s;
     }
 
     // The same noise through this instance and another in the same random
@@ -142,9 +123,9 @@ private:
         testsignals::Signal y[2] = {testsignals::Signal(length), testsignals::Signal(length)};
         for (int which = 0; which < 2; ++which) {
             Hosted& h = which == 0 ? *instance : other;
-            Random blocks(seed + 77);
+            Random cuts(seed + 77);
             for (std::size_t done = 0; done < length;) {
-                const auto n = std::min(static_cast<std::size_t>(blocks.blockLength()), length - done);
+                const auto n = std::min(static_cast<std::size_t>(cuts.blockLength()), length - done);
                 for (int p = 0; p < h.ports.eventsPort(); ++p) {
                     if (h.isInput(p))
                         std::copy_n(probe.data() + done, n, h.audio(p).data());
@@ -155,7 +136,7 @@ private:
                 done += n;
             }
         }
-        EXPECT_TRUE(allFinite(y[0].data(), static_cast<int>(length))) << log.context();
+        EXPECT_TRUE(allFinite(y[0].data(), static_cast<int>(length))) << context();
         const std::size_t tail = length * 3 / 4;
         return {testsignals::maxDifference(y[0], y[1], tail), testsignals::rms(y[0], tail),
                 testsignals::rms(y[1], tail)};
@@ -171,42 +152,25 @@ private:
                 played += block();
         } else if (x < 0.62) {
             randomPorts(false);
-        } else if (x < 0.66) {
-            log.note("the editor moved parameters");
-            randomizeParameters(plugin, random, random.chance(0.3) ? GenericPlugin::changeFromHost : 0);
-        } else if (x < 0.69) {
+        } else if (x < 0.65) {
             static const std::vector<float> states = {0.0f, 1.0f, 0.0f, 1.0f, 0.5f, std::nanf(""), 2.0f};
             if (bypassable) {
-                log.note("bypass");
+                note("bypass");
                 instance->enabled = random.pick(states);
             }
-        } else if (x < 0.72) {
-            log.note("activated again");
+        } else if (x < 0.68) {
+            note("activated again");
             if (random.chance(0.5))
                 randomPorts(false);
             instance->descriptor.activate(instance->handle);
-        } else if (x < 0.75) {
-            log.note("session saved");
-            Saved& s = saved.emplace_back();
-            s.ports = instance->controls;
-            EXPECT_TRUE(s.keys.save(*state(), instance->handle));
-            plugin.saveState(s.state);
-        } else if (x < 0.78) {
-            if (!saved.empty()) {
-                log.note("session restored");
-                const Saved& s = saved[static_cast<std::size_t>(random.integer(0, static_cast<int>(saved.size()) - 1))];
-                plugin.loadState(s.state);
-                instance->controls = s.ports;
-                s.keys.restore(*state(), instance->handle);
-            }
-        } else if (x < 0.81) {
-            presets();
-        } else if (x < 0.84) {
-            history();
+        } else if (x < 0.74) {
+            session();
+        } else if (x < 0.83) {
+            edit();
         } else if (x < 0.94) {
             midi();
         } else {
-            log.note("time:Position");
+            note("time:Position");
             static const std::vector<double> odd = {std::nan(""), 0.0, -1.0, 1.0e9, -1.0e9, 1.0e300, 0.5};
             auto field = [&](double lo, double hi) { return random.chance(0.3) ? random.pick(odd) : random.uniform(lo, hi); };
             instance->events.position(random.integer(0, 4000), field(20.0, 300.0), field(0.0, 1.0),
@@ -222,8 +186,6 @@ private:
         for (int k = host.takeWorkRequests(); k > 0; --k)
             instance->extension<LV2_Worker_Interface>(LV2_WORKER__interface)->work(instance->handle, nullptr, nullptr, 1, "");
     }
-
-    const LV2_State_Interface* state() const { return instance->extension<LV2_State_Interface>(LV2_STATE__interface); }
 
     int block()
     {
@@ -241,23 +203,22 @@ private:
             }
             // In place: each output on its channel's input, as many hosts run.
             const int channel = p - h.ports.firstOutput();
-            h.connect(p, side && !sideChain ? nullptr
+            h.connect(p, side && !sideChain              ? nullptr
                          : !h.isInput(p) && inPlace ? h.audio(channel).data()
                                                     : h.audio(p).data());
         }
         {
             testsupport::AllocationScope scope;
             h.descriptor.run(h.handle, static_cast<std::uint32_t>(n));
-            log.allocations += scope.count();
+            allocations += scope.count();
         }
         h.events.clear();
         work();
-        ++log.blocks;
-        const bool strict = finite || !bypassable;
-        for (int c = 0; c < channels && strict; ++c)
+        ++blocks;
+        for (int c = 0; c < h.ports.outputs && (finite || !bypassable); ++c)
             if (!allFinite(h.audio(inPlace ? c : h.ports.firstOutput() + c).data(), n))
                 ADD_FAILURE() << "output not finite in a block of " << n << " (" << name(mainKind) << ", side "
-                              << name(sideKind) << ")" << log.context();
+                              << name(sideKind) << ")" << context();
         return n;
     }
 
@@ -265,14 +226,15 @@ private:
     // beyond it, NaN or infinite.
     void randomPorts(bool all)
     {
-        const int count = all ? static_cast<int>(instance->controls.size()) : random.integer(1, 30);
-        log.note(std::to_string(count) + " ports written");
+        std::vector<float>& ports = instance->controls;
+        const int count = all ? static_cast<int>(ports.size()) : random.integer(1, 30);
+        note(std::to_string(count) + " ports written");
         static const std::vector<float> odd = {std::nanf(""), std::numeric_limits<float>::infinity(),
                                                -std::numeric_limits<float>::infinity(), 1e30f};
         for (int k = 0; k < count; ++k) {
-            const int i = all ? k : random.integer(0, static_cast<int>(instance->controls.size()) - 1);
+            const int i = all ? k : random.integer(0, static_cast<int>(ports.size()) - 1);
             const AbstractPluginParameter& p = *plugin.getParameter(i);
-            float& port = instance->controls[static_cast<std::size_t>(i)];
+            float& port = ports[static_cast<std::size_t>(i)];
             port = randomValue(random, p);
             if (random.chance(0.1))
                 port = random.chance(0.3) ? (random.chance(0.5) ? p.getMin() - 1000.0f : p.getMax() + 1000.0f)
@@ -280,55 +242,74 @@ private:
         }
     }
 
-    void presets()
+    // The host saves a session (the ports and the plug-in's keys) and the
+    // editor the effect's state, or one saved earlier comes back.
+    void session()
     {
-        const double x = random.uniform();
-        const std::string folder = PresetLibrary::shared().getPath();
-        std::filesystem::create_directories(folder);
-        const std::string mine = folder + "Torture " + std::to_string(seed % 4) + ".mvp";
-        if (x < 0.3) {
-            log.note("preset saved");
-            plugin.savePreset(mine);
-        } else if (x < 0.7) {
-            log.note("preset loaded");
-            plugin.loadPreset(mine); // may not exist yet: refused, nothing changes
-        } else if (x < 0.85) {
-            log.note("damaged preset refused");
-            std::ofstream(folder + "Damaged.mvp", std::ios::binary) << std::string("MO2l\2\0\0\0\x9a\2\0\0", 12) << "garbage";
-            EXPECT_FALSE(plugin.loadPreset(folder + "Damaged.mvp")) << log.context();
-        } else {
-            log.note("program change");
-            instance->events.midi(random.integer(0, 64), 0xC0, static_cast<std::uint8_t>(random.integer(0, 20)), 0);
+        const auto* state = instance->extension<LV2_State_Interface>(LV2_STATE__interface);
+        if (saved.empty() || random.chance(0.5)) {
+            note("session saved");
+            Saved& s = saved.emplace_back();
+            s.ports = instance->controls;
+            EXPECT_TRUE(s.keys.save(*state, instance->handle));
+            plugin.saveState(s.state);
+            return;
         }
+        note("session restored");
+        const Saved& s = saved[static_cast<std::size_t>(random.integer(0, static_cast<int>(saved.size()) - 1))];
+        plugin.loadState(s.state);
+        instance->controls = s.ports;
+        s.keys.restore(*state, instance->handle);
     }
 
-    void history()
+    // What the editor does between two runs.
+    void edit()
     {
+        const std::string folder = PresetLibrary::shared().getPath();
+        const std::string mine = folder + "Torture " + std::to_string(seed % 4) + ".mvp";
         GenericPlugin::UndoHistory& undo = *plugin.getUndoHistory();
-        const double x = random.uniform();
-        if (x < 0.4) {
-            log.note("undo point");
+        GenericPlugin::CompareStates& ab = *plugin.getCompareStates();
+        static const char* const actions[] = {"parameters moved", "preset saved", "preset loaded", "damaged preset refused",
+                                              "undo point", "undo", "redo", "A/B"};
+        const int action = random.integer(0, 7);
+        note(actions[action]);
+        std::filesystem::create_directories(folder);
+        switch (action) {
+        case 0:
+            randomizeParameters(plugin, random, random.chance(0.3) ? GenericPlugin::changeFromHost : 0);
+            break;
+        case 1:
+            plugin.savePreset(mine);
+            break;
+        case 2:
+            plugin.loadPreset(mine); // may not exist yet: refused, nothing changes
+            break;
+        case 3:
+            std::ofstream(folder + "Damaged.mvp", std::ios::binary) << std::string("MO2l\2\0\0\0\x9a\2\0\0", 12) << "garbage";
+            EXPECT_FALSE(plugin.loadPreset(folder + "Damaged.mvp")) << context();
+            break;
+        case 4:
             undo.push("edit");
-        } else if (x < 0.7) {
-            log.note("undo");
+            break;
+        case 5:
             undo.undo();
-        } else if (x < 0.85) {
-            log.note("redo");
+            break;
+        case 6:
             undo.redo();
-        } else {
-            log.note("A/B");
-            GenericPlugin::CompareStates& ab = *plugin.getCompareStates();
+            break;
+        default:
             if (!ab.isInitialized())
                 ab.initialize();
             ab.toggle();
         }
     }
 
-    // Channel messages of every kind (controllers among them those with a
-    // meaning of their own), system messages and bytes beyond 127.
+    // Channel messages of every kind (program changes and the controllers
+    // with a meaning of their own among them), system messages and bytes
+    // beyond 127.
     void midi()
     {
-        log.note("MIDI");
+        note("MIDI");
         static const std::vector<int> statuses = {0x80, 0x90, 0xA0, 0xB0, 0xC0, 0xD0, 0xE0, 0xF0, 0xF8};
         static const std::vector<int> controllers = {0, 1, 32, 120, 121, 123, 127};
         std::int64_t frame = 0;
@@ -341,6 +322,13 @@ private:
         }
     }
 
+    // What a host keeps of a session, and the effect's own state beside it.
+    struct Saved {
+        std::vector<float> ports;
+        lv2test::StateStore keys;
+        StateRecord state;
+    };
+
     std::uint32_t seed;
     Random random;
     std::uint32_t type;
@@ -349,9 +337,9 @@ private:
     const Lv2PluginDescriptors& descriptors;
     std::unique_ptr<Hosted> instance;
     OstrandPlugin& plugin;
-    int channels;
     bool bypassable; // else the bypass stays on "enabled" all case long
     std::deque<Saved> saved;
+    std::deque<std::string> steps;
     double phase[6] = {};
 };
 
@@ -367,9 +355,9 @@ TEST(Torture, BothPluginsSurviveWhateverAHostAndTheEditorDoAndStillSound)
         TortureCase run(host, descriptors, seed);
         run.run();
         if (testsupport::allocationCountingAvailable()) {
-            EXPECT_EQ(run.log.allocations, 0u) << "case " << seed;
+            EXPECT_EQ(run.allocations, 0u) << "case " << seed;
         }
-        blocks += run.log.blocks;
+        blocks += run.blocks;
         if (testing::Test::HasFatalFailure())
             break;
     }

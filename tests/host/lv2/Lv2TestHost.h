@@ -8,6 +8,7 @@
 
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
 #include <lv2/midi/midi.h>
@@ -20,7 +21,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -60,56 +60,47 @@ private:
     std::vector<std::string> uris;
 };
 
-// An atom sequence for the events port, written by hand as a host does.
+// An atom sequence for the events port, written with LV2's own forge as a
+// host does; run() hands it over and starts a new one.
 class EventSequence {
 public:
-    explicit EventSequence(UridMap& m, std::size_t bytes = 1 << 16)
-        : map(m), sequenceType(m.map(LV2_ATOM__Sequence)), storage(bytes / 8)
+    explicit EventSequence(UridMap& m, std::size_t bytes = 1 << 16) : map(m), storage(bytes / 8)
     {
+        lv2_atom_forge_init(&forge, &map.mapFeature);
         clear();
     }
+    EventSequence(const EventSequence&) = delete;
+    EventSequence& operator=(const EventSequence&) = delete;
 
     LV2_Atom_Sequence* get() { return reinterpret_cast<LV2_Atom_Sequence*>(storage.data()); }
 
     void clear()
     {
-        used = sizeof(LV2_Atom_Sequence);
-        header().atom.type = sequenceType;
-        header().body.unit = 0;
-        header().body.pad = 0;
-        sync();
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(storage.data()), storage.size() * 8);
+        lv2_atom_forge_sequence_head(&forge, &sequence, 0);
     }
 
     void midi(std::int64_t frame, std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
     {
         const std::uint8_t bytes[3] = {status, data1, data2};
-        const std::size_t at = beginEvent(frame, map.map(LV2_MIDI__MidiEvent));
-        append(bytes, 3);
-        endAtom(at);
+        lv2_atom_forge_frame_time(&forge, frame);
+        lv2_atom_forge_atom(&forge, 3, map.map(LV2_MIDI__MidiEvent));
+        lv2_atom_forge_write(&forge, bytes, 3);
     }
 
     // A time:Position object with the fields given (NaN leaves one out).
     void position(std::int64_t frame, double bpm, double speed, double bar, double barBeat, double beatsPerBar,
                   double beatUnit)
     {
-        const std::size_t at = beginEvent(frame, map.map(LV2_ATOM__Object));
-        const LV2_Atom_Object_Body body{0, map.map(LV2_TIME__Position)};
-        append(&body, sizeof body);
+        LV2_Atom_Forge_Frame object;
+        lv2_atom_forge_frame_time(&forge, frame);
+        lv2_atom_forge_object(&forge, &object, 0, map.map(LV2_TIME__Position));
         auto property = [&](const char* key, double value, bool integer) {
             if (std::isnan(value))
                 return;
-            if (integer) {
-                const std::int64_t v = static_cast<std::int64_t>(value);
-                const LV2_Atom_Property_Body p{map.map(key), 0, {sizeof v, map.map(LV2_ATOM__Long)}};
-                append(&p, sizeof p);
-                append(&v, sizeof v);
-            } else {
-                const float v = static_cast<float>(value);
-                const LV2_Atom_Property_Body p{map.map(key), 0, {sizeof v, map.map(LV2_ATOM__Float)}};
-                append(&p, sizeof p);
-                append(&v, sizeof v);
-                pad();
-            }
+            lv2_atom_forge_key(&forge, map.map(key));
+            integer ? lv2_atom_forge_long(&forge, static_cast<std::int64_t>(value))
+                    : lv2_atom_forge_float(&forge, static_cast<float>(value));
         };
         property(LV2_TIME__beatsPerMinute, bpm, false);
         property(LV2_TIME__speed, speed, false);
@@ -117,41 +108,14 @@ public:
         property(LV2_TIME__barBeat, barBeat, false);
         property(LV2_TIME__beatsPerBar, beatsPerBar, false);
         property(LV2_TIME__beatUnit, beatUnit, true);
-        endAtom(at);
+        lv2_atom_forge_pop(&forge, &object);
     }
 
 private:
-    LV2_Atom_Sequence& header() { return *get(); }
-    char* bytes() { return reinterpret_cast<char*>(storage.data()); }
-    void sync() { header().atom.size = static_cast<std::uint32_t>(used - sizeof(LV2_Atom)); }
-    void append(const void* data, std::size_t size)
-    {
-        if (used + size > storage.size() * 8)
-            throw std::length_error("event sequence full");
-        std::memcpy(bytes() + used, data, size);
-        used += size;
-    }
-    void pad() { used = (used + 7) & ~std::size_t{7}; }
-    std::size_t beginEvent(std::int64_t frame, LV2_URID type)
-    {
-        LV2_Atom_Event event{};
-        event.time.frames = frame;
-        event.body.type = type;
-        append(&event, sizeof event);
-        return used - sizeof(LV2_Atom);
-    }
-    void endAtom(std::size_t at)
-    {
-        reinterpret_cast<LV2_Atom*>(bytes() + at)->size =
-            static_cast<std::uint32_t>(used - at - sizeof(LV2_Atom));
-        pad();
-        sync();
-    }
-
     UridMap& map;
-    LV2_URID sequenceType;
     std::vector<std::uint64_t> storage;
-    std::size_t used = 0;
+    LV2_Atom_Forge forge;
+    LV2_Atom_Forge_Frame sequence;
 };
 
 // The world with the built bundle loaded, and the features a host offers.

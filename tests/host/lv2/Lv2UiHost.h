@@ -20,8 +20,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,7 +76,7 @@ inline UiModule& uiModule()
 
 // One instance with its UI embedded in a parent window of the test's own.
 // Port writes land in the instance's control values, as a host would set
-// them, and every write and touch is logged: "write 17 0.5", "touch 17 on".
+// them, and every write and touch is logged.
 // A scale above 0 is offered as the host's ui:scaleFactor.
 class EmbeddedUi {
 public:
@@ -88,8 +88,7 @@ public:
         XSync(x, False);
         extensionData = {lilv_instance_get_descriptor(instance.get())->extension_data};
         touch = {this, [](LV2UI_Feature_Handle self, std::uint32_t port, bool grabbed) {
-                     static_cast<EmbeddedUi*>(self)->log.push_back("touch " + std::to_string(port) +
-                                                                   (grabbed ? " on" : " off"));
+                     static_cast<EmbeddedUi*>(self)->log.push_back({grabbed ? Entry::grab : Entry::release, port, 0});
                  }};
         // As hosts do, the parent window takes the size the UI asks for.
         resize = {this, [](LV2UI_Feature_Handle self, int w, int hgt) {
@@ -171,7 +170,12 @@ public:
         return p;
     }
 
-    std::vector<std::string> log;
+    struct Entry {
+        enum Kind { grab, write, release } kind;
+        std::uint32_t port;
+        float value;
+    };
+    std::vector<Entry> log;
     std::pair<int, int> size{0, 0};
 
 private:
@@ -184,9 +188,7 @@ private:
         float value;
         std::memcpy(&value, buffer, sizeof value);
         me.instance.set(me.symbolOf(port), value);
-        char text[64];
-        std::snprintf(text, sizeof text, "write %u %.4f", port, static_cast<double>(value));
-        me.log.push_back(text);
+        me.log.push_back({Entry::write, port, value});
     }
 
     std::string symbolOf(std::uint32_t port) const
@@ -261,37 +263,32 @@ protected:
     Display* x = nullptr;
 };
 
-// The log entries that mention `port`, in order.
-inline std::vector<std::string> entriesFor(const std::vector<std::string>& log, std::uint32_t port)
+// The kinds of the log's entries for `port`, in order ("+" grab, "w" write,
+// "-" release), and the last value written to it (NaN for none).
+inline std::string entriesFor(const std::vector<EmbeddedUi::Entry>& log, std::uint32_t port, float* last = nullptr)
 {
-    std::vector<std::string> out;
-    const std::string tag = " " + std::to_string(port) + " ";
-    for (const std::string& e : log)
-        if ((e + " ").find(tag) != std::string::npos)
-            out.push_back(e);
-    return out;
+    std::string kinds;
+    for (const EmbeddedUi::Entry& e : log)
+        if (e.port == port) {
+            kinds += "+w-"[e.kind];
+            if (last && e.kind == EmbeddedUi::Entry::write)
+                *last = e.value;
+        }
+    return kinds;
 }
 
-// The last value written to `port`, or NaN.
-inline float lastWrite(const std::vector<std::string>& log, std::uint32_t port)
+inline float lastWrite(const std::vector<EmbeddedUi::Entry>& log, std::uint32_t port)
 {
     float value = NAN;
-    for (const std::string& e : entriesFor(log, port))
-        if (e.rfind("write", 0) == 0)
-            value = std::strtof(e.c_str() + e.rfind(' ') + 1, nullptr);
+    entriesFor(log, port, &value);
     return value;
 }
 
 // A gesture as a host records it: grabbed first, released last, written in
 // between.
-inline void expectGesture(const std::vector<std::string>& log, std::uint32_t port)
+inline void expectGesture(const std::vector<EmbeddedUi::Entry>& log, std::uint32_t port)
 {
-    const std::vector<std::string> entries = entriesFor(log, port);
-    ASSERT_GE(entries.size(), 3u) << "port " << port;
-    EXPECT_EQ(entries.front(), "touch " + std::to_string(port) + " on");
-    EXPECT_EQ(entries.back(), "touch " + std::to_string(port) + " off");
-    for (std::size_t i = 1; i + 1 < entries.size(); ++i)
-        EXPECT_EQ(entries[i].rfind("write", 0), 0u) << entries[i];
+    EXPECT_TRUE(std::regex_match(entriesFor(log, port), std::regex("\\+w+-"))) << entriesFor(log, port);
 }
 
 } // namespace lv2uitest

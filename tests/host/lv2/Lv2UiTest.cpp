@@ -1,11 +1,10 @@
 // The editor's LV2 UI as hosts see it: embedded by a small host of our own
 // (Lv2UiHost.h) on a virtual display, driven through XTest, with the port
-// writes and touch grabs it hands the host recorded; at the host's scale
-// factor (none offered, or 2) the window is the editor's own snapshot pixel
-// for pixel; two editors in one process take only their own pointer and
-// share the controllers learned in either; Help Topics opens the manual of
-// the bundle the host loaded. Then jalv's Gtk host embeds the same UI, and
-// its window is compared with the editor's snapshot.
+// writes and touch grabs it hands the host recorded, at the host's scale
+// factor (none offered, or 2) too; two editors in one process take only
+// their own pointer and share the controllers learned in either; Help Topics
+// opens the manual of the bundle the host loaded. Then jalv's Gtk host
+// embeds the same UI, and its window is compared with the editor's snapshot.
 // gtest before Xlib, whose macros (None, Bool, Status) it would trip over.
 #include <gtest/gtest.h>
 
@@ -64,17 +63,13 @@ XResources serverResources(Display* x)
 
 using Lv2Ui = OnDisplay;
 
-TEST_F(Lv2Ui, AtTheHostsScaleTheWindowIsTheSnapshotAndDragsShiftClicksAndUndoReachTheHostInGestures)
+TEST_F(Lv2Ui, AtTheHostsScaleDragsShiftClicksAndUndoReachTheHostInGestures)
 {
     Host host;
     Pointer pointer{x};
     for (int offered : {0, 2}) {
         const int scale = std::max(offered, 1); // none offered: the editor's own size
         SCOPED_TRACE("scale " + std::to_string(offered));
-        imagetools::ScratchFolder dir;
-        const std::string snapshot = dir / "snapshot.png", screen = dir / "screen.png", part = dir / "part.png";
-        ASSERT_TRUE(imagetools::run("env -u DISPLAY '" OSTRAND_EDITOR "' --snapshot '" + snapshot + "' --scale " +
-                                    std::to_string(scale) + " --set 'Filter 1 Freq=0.5' --set 'Filter 1 Peak=0.5'"));
         Instance instance(host, pluginUri);
         instance.set("filter_1_freq", 0.5f);
         instance.set("filter_1_peak", 0.5f);
@@ -82,15 +77,6 @@ TEST_F(Lv2Ui, AtTheHostsScaleTheWindowIsTheSnapshotAndDragsShiftClicksAndUndoRea
         ASSERT_TRUE(ui.open());
         EXPECT_EQ(ui.size, std::make_pair(640 * scale, 522 * scale));
         ui.spin(300);
-        // The virtual screen (1024 x 768) shows the window, or its top left
-        // part, exactly as the editor's own snapshot of the same state.
-        ASSERT_TRUE(imagetools::run("DISPLAY=" + display() + " import -window root '" + screen + "'"));
-        ASSERT_TRUE(imagetools::run("convert '" + snapshot + "' -crop 1024x768+0+0 +repage -background black "
-                                    "-extent 1024x768 '" + part + "'"));
-        const std::string differing =
-            testsupport::runCommand("compare -metric AE '" + screen + "' '" + part + "' null:").output;
-        ASSERT_TRUE(!differing.empty() && std::isdigit(static_cast<unsigned char>(differing[0]))) << differing;
-        EXPECT_EQ(std::strtol(differing.c_str(), nullptr, 10), 0);
 
         // Filter 1's dot sits at (10 + 620 x 0.5, 34 + 10 + 243 x 0.5) editor
         // units: a drag of (64, -24) units in window pixels moves Freq and
