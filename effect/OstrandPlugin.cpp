@@ -131,6 +131,16 @@ OstrandPlugin::OstrandPlugin(int channelCount, float sampleRate)
         std::make_unique<LevelPanTarget>(*matrix, outputGainTarget, outputPanTarget, LevelPanTarget::GainPan);
 
     buildChannels(getNumChannels());
+    // The slots' filters run in one pass where they fit and none feeds
+    // another: the parallel routings, and the two sides of the split modes.
+    std::array<MultiDesignFilter::ParallelUnit*, numFilters> units{};
+    std::array<const wave::Filter*, 2> paths{};
+    for (int n = 0; n < numFilters; ++n)
+        units[static_cast<std::size_t>(n)] = filterSlots[static_cast<std::size_t>(n)].get();
+    for (int c = 0; c < getNumChannels(); ++c)
+        paths[static_cast<std::size_t>(c)] = &getOstrandChannel(c).getRouting();
+    for (auto& slot : filterSlots)
+        slot->sharePassesWith(units, std::span(paths).first(static_cast<std::size_t>(getNumChannels())));
     buildSources();
     getParamController();
     bindParameters();

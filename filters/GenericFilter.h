@@ -79,6 +79,13 @@ public:
     void prepare(int numSamples);
     // Whether the unit should filter this owner in this frame.
     bool wantsFiltering() const { return enabled && !muted; }
+    // Whether the amount, as last produced, gives the filter any share: a
+    // guess for planning before this frame's streams are pulled.
+    bool mayFilter() const
+    {
+        const wave::Producer* a = amount.getSource();
+        return !a || !isConstantZero({a->getLastBlock().data(), a->isConstant()});
+    }
     const float* laneInput() const { return inputSamples; }
     float* laneOutput() { return getBlock().data(); }
     const float* laneCutoff() const { return cutoffSignal.samples; }
@@ -160,6 +167,8 @@ protected:
     // would otherwise recurse forever; that owner is then passed through).
     bool beginPass(int frameCount);
     void endPass() { running = false; }
+    // The pass of this frame has run or is running.
+    bool isPassDone() const { return running || passFrame == getGraph().getFrame(); }
 
 private:
     friend class GenericFilter;

@@ -27,6 +27,7 @@ void Mixer::propertyChanged(PropertyBase& property)
         }
         while (storedInputs() < inputCount)
             addInput(1.0f);
+        forgetRoute();
     }
 }
 

@@ -32,6 +32,11 @@ public:
     // node has no state, its gains glide on graph time, and inputs that must
     // keep running are in the run list.
     int process(wave::Block& target, int numSamples, int flags) override;
+    // Only a sum hands an input on.
+    const wave::Producer* passesOn() const override
+    {
+        return operation == sum ? WeightedSource::passesOn() : nullptr;
+    }
 
     void propertyChanged(PropertyBase& property) override;
 

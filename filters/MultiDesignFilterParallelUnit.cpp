@@ -26,11 +26,22 @@ void MultiDesignFilter::ParallelUnit::prepareDesign()
     design.slope = static_cast<int>(slope.get());
 }
 
-void MultiDesignFilter::ParallelUnit::processAllOwners(int frameCount)
+void MultiDesignFilter::ParallelUnit::sharePassesWith(std::span<ParallelUnit* const> units,
+                                                      std::span<const wave::Filter* const> pathList)
 {
-    if (!beginPass(frameCount))
-        return;
-    StateVariableFilter::Lanes lanes;
+    partners = {};
+    paths = {};
+    std::size_t count = 0;
+    for (ParallelUnit* unit : units) {
+        if (unit && unit != this && count < partners.size())
+            partners[count++] = unit;
+    }
+    for (std::size_t i = 0; i < pathList.size() && i < paths.size(); ++i)
+        paths[i] = pathList[i];
+}
+
+bool MultiDesignFilter::ParallelUnit::collectLanes(StateVariableFilter::Lanes& lanes) const
+{
     bool any = false;
     for (int l = 0; l < maxOwners; ++l) {
         GenericFilter* owner = getOwner(l);
@@ -46,15 +57,130 @@ void MultiDesignFilter::ParallelUnit::processAllOwners(int frameCount)
         lanes.active[l] = true;
         any = true;
     }
-    if (any) {
-        prepareDesign();
-        design.processLanes(lanes, frameCount);
-        for (int l = 0; l < maxOwners; ++l) {
-            if (lanes.active[l])
-                getOwner(l)->markFiltered();
+    return any;
+}
+
+void MultiDesignFilter::ParallelUnit::markLanes(const StateVariableFilter::Lanes& lanes)
+{
+    for (int l = 0; l < maxOwners; ++l) {
+        if (lanes.active[l])
+            getOwner(l)->markFiltered();
+    }
+}
+
+bool MultiDesignFilter::ParallelUnit::readsPathInput(const GenericFilter& owner) const
+{
+    // Through switches and mixers at rest on one input; a few steps are all
+    // a routing has (a mixer, then the bypass of the filter before).
+    const wave::Producer* source = owner.getSource();
+    for (int step = 0; source && step < 8; ++step) {
+        for (const wave::Filter* path : paths) {
+            if (path && path->getSource() == source)
+                return true;
+        }
+        source = source->passesOn();
+    }
+    return false;
+}
+
+bool MultiDesignFilter::ParallelUnit::canJoin(GenericFilter::Response r, GenericFilter::Slope s) const
+{
+    if (isPassDone())
+        return false;
+    // A unit whose owners all sat at an amount of 0 when last produced (the
+    // slots a routing leaves unused) has nothing to add: not worth a look at
+    // its inputs. (Only a guess; what decides is the lanes its pass collects.)
+    bool filtering = false;
+    for (int l = 0; l < maxOwners; ++l) {
+        const GenericFilter* owner = getOwner(l);
+        filtering = filtering || (owner && owner->mayFilter());
+    }
+    if (!filtering)
+        return false;
+    for (int l = 0; l < maxOwners; ++l) {
+        const GenericFilter* owner = getOwner(l);
+        if (owner && (owner->response.get() != r || owner->slope.get() != s || !readsPathInput(*owner)))
+            return false;
+    }
+    return true;
+}
+
+void MultiDesignFilter::ParallelUnit::processAllOwners(int frameCount)
+{
+    if (!beginPass(frameCount))
+        return;
+    StateVariableFilter::Lanes lanes;
+    if (collectLanes(lanes)) {
+        bool sharing = false;
+        for (const ParallelUnit* partner : partners)
+            sharing = sharing || (partner && partner->canJoin(response, slope));
+        if (sharing) {
+            runSharedPass(lanes, frameCount);
+        } else {
+            prepareDesign();
+            design.processLanes(lanes, frameCount);
+            markLanes(lanes);
         }
     }
     endPass();
+}
+
+// The slots of a parallel routing (or the two sides of Mid/Side) each fill
+// only some of the four lanes: their stages run in one pass where they fit.
+void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount)
+{
+    std::array<ParallelUnit*, maxOwners> members{this};
+    std::array<StateVariableFilter::Lanes, maxOwners> memberLanes{};
+    memberLanes[0] = ownLanes;
+    std::size_t count = 1;
+    int lanesInUse = 0;
+    for (bool a : ownLanes.active)
+        lanesInUse += a;
+    for (ParallelUnit* partner : partners) {
+        if (!partner || !partner->canJoin(response, slope))
+            continue;
+        // Its owners read what no filter of this pass writes: preparing them
+        // now cannot come back here.
+        if (!partner->beginPass(frameCount))
+            continue;
+        partner->response.set(response);
+        partner->slope.set(slope);
+        StateVariableFilter::Lanes partnerLanes;
+        int partnerCount = 0;
+        if (partner->collectLanes(partnerLanes)) {
+            for (bool a : partnerLanes.active)
+                partnerCount += a;
+        }
+        if (partnerCount > 0 && lanesInUse + partnerCount <= laneCount &&
+            count < members.size()) {
+            members[count] = partner;
+            memberLanes[count++] = partnerLanes;
+            lanesInUse += partnerCount;
+            continue;
+        }
+        // Prepared but left out: it runs on its own now.
+        if (partnerCount > 0) {
+            partner->prepareDesign();
+            partner->design.processLanes(partnerLanes, frameCount);
+            partner->markLanes(partnerLanes);
+        }
+        partner->endPass();
+    }
+
+    std::array<StateVariableFilter::Shared, maxOwners> shared{};
+    for (std::size_t u = 0; u < count; ++u) {
+        members[u]->prepareDesign();
+        shared[u] = {&members[u]->design, &memberLanes[u]};
+    }
+    if (count == 1 || !StateVariableFilter::processShared(std::span(shared).first(count), frameCount)) {
+        for (std::size_t u = 0; u < count; ++u)
+            members[u]->design.processLanes(memberLanes[u], frameCount);
+    }
+    for (std::size_t u = 0; u < count; ++u) {
+        members[u]->markLanes(memberLanes[u]);
+        if (u > 0)
+            members[u]->endPass();
+    }
 }
 
 void MultiDesignFilter::ParallelUnit::process(const float* input, float* output, const float* cutoffs,

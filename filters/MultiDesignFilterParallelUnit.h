@@ -3,6 +3,9 @@
 #include "filters/DesignFilter.h"
 #include "filters/MultiDesignFilter.h"
 
+#include <array>
+#include <span>
+
 // The shared unit of one filter slot: one DesignFilter (the saturating
 // state-variable filter with a characteristic) that filters the same slot of
 // every channel in one four-lane pass, lane i for the owner registered i-th.
@@ -23,6 +26,13 @@ public:
     // Selects the characteristic at this index of the list (states kept).
     void setCharacteristic(int index);
 
+    // Units of other slots whose passes may run together with this one's
+    // when they fit into four lanes, and the signal paths whose input an
+    // owner must read for its unit to join (an owner fed by another filter
+    // cannot wait for a pass that includes that filter). Control thread,
+    // while building; at most four of each.
+    void sharePassesWith(std::span<ParallelUnit* const> units, std::span<const wave::Filter* const> paths);
+
     void processAllOwners(int frameCount) override;
     // One signal on lane 0, for a filter using this unit on its own.
     void process(const float* input, float* output, const float* cutoffs, const float* peaks,
@@ -36,6 +46,18 @@ public:
 
 private:
     void prepareDesign();
+    // This frame's lanes of the owners that want filtering; false for none.
+    bool collectLanes(StateVariableFilter::Lanes& lanes) const;
+    void markLanes(const StateVariableFilter::Lanes& lanes);
+    // Whether this unit may join a pass of a unit with that response and
+    // slope this frame without waiting for itself: its pass has not run, and
+    // every owner reads a path's input (through settled switches).
+    bool canJoin(GenericFilter::Response response, GenericFilter::Slope slope) const;
+    bool readsPathInput(const GenericFilter& owner) const;
+    void runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount);
+
+    std::array<ParallelUnit*, maxOwners> partners{};
+    std::array<const wave::Filter*, maxOwners> paths{};
 
     const FilterCharacteristics& list;
     DesignFilter design;

@@ -36,7 +36,7 @@ inline void resetNonFinite(LaneVector (&low)[S], LaneVector (&band)[S])
 // what it would give by itself.
 template <int S, int T>
 void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
-                  LaneVector* bandStates, float comp, LaneMask active)
+                  LaneVector* bandStates, LaneVector gain, LaneMask active)
 {
     using V = LaneVector;
     V low[S];
@@ -45,7 +45,6 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         low[s] = lowStates[s];
         band[s] = bandStates[s];
     }
-    const V gain = splat<V>(comp);
 
     for (int k = 0; k < count; ++k) {
         const StateVariableFilter::Segment& seg = segs[k];
@@ -479,15 +478,52 @@ StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active)
 template <int S>
 void StateVariableFilter::runStagesWithTap(LaneVector* work, float comp, LaneMask active)
 {
+    const LaneVector gain = splat<LaneVector>(comp);
     if (response == 0)
-        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, comp, active);
+        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, gain, active);
     else if (response == 1)
-        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, comp, active);
+        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, gain, active);
     else
-        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, comp, active);
+        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, gain, active);
+}
+
+// The stages of one segment of a shared pass: lanes from several filters,
+// each with its own gain compensation.
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void StateVariableFilter::runSharedStages(
+    LaneVector* work, const Segment& seg, LaneVector* lowStates, LaneVector* bandStates, LaneVector gain,
+    LaneMask active, int stages, int tap)
+{
+    if (stages == 1)
+        runSharedStagesWith<1>(work, seg, lowStates, bandStates, gain, active, tap);
+    else if (stages == 2)
+        runSharedStagesWith<2>(work, seg, lowStates, bandStates, gain, active, tap);
+    else
+        runSharedStagesWith<4>(work, seg, lowStates, bandStates, gain, active, tap);
+}
+
+template <int S>
+void StateVariableFilter::runSharedStagesWith(LaneVector* work, const Segment& seg, LaneVector* lowStates,
+                                              LaneVector* bandStates, LaneVector gain, LaneMask active, int tap)
+{
+    if (tap == lowTap)
+        stagesKernel<S, lowTap>(work, &seg, 1, lowStates, bandStates, gain, active);
+    else if (tap == highTap)
+        stagesKernel<S, highTap>(work, &seg, 1, lowStates, bandStates, gain, active);
+    else
+        stagesKernel<S, bandTap>(work, &seg, 1, lowStates, bandStates, gain, active);
 }
 
 void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
+{
+    const LaneMask active = beginRun(lanes, offset, n);
+    runStages(laneWork.data(), gainCompensation(), active);
+    endRun(lanes, offset, n, active);
+}
+
+// Everything of a block before the stages: the segments, the stages that
+// join, the states to put back for inactive lanes, and the input in the
+// interleaved form.
+LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n)
 {
     const int stages = stageCount(slope);
     const float comp = gainCompensation();
@@ -510,27 +546,33 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
     // output stage's too) are put back afterwards, so a muted owner resumes
     // where it stopped.
     const float* in[laneCount];
-    float* out[laneCount];
-    for (int l = 0; l < laneCount; ++l) {
+    for (int l = 0; l < laneCount; ++l)
         in[l] = lanes.active[l] ? lanes.input[l] + offset : zeros.data();
-        out[l] = lanes.active[l] ? lanes.output[l] + offset : discard.data();
-    }
-    LaneVector savedLow[maxStages];
-    LaneVector savedBand[maxStages];
     std::copy_n(low, maxStages, savedLow);
     std::copy_n(band, maxStages, savedBand);
-    const OversampledClip::State savedOutput = output.state();
+    savedOutput = output.state();
 
     LaneVector* work = laneWork.data();
-    const bool twoLanes = !lanes.active[2] && !lanes.active[3];
     // Lanes 0 and 1 alone (every slot of the effect): four samples of each
-    // at a time into and out of the interleaved form; lanes 2 and 3 read
-    // silence as they would from `zeros`.
-    const int quads = twoLanes ? n & ~3 : 0;
+    // at a time into the interleaved form; lanes 2 and 3 read silence as
+    // they would from `zeros`.
+    const int quads = !lanes.active[2] && !lanes.active[3] ? n & ~3 : 0;
     interleaveTwo(work, in[0], in[1], quads);
     for (int i = quads; i < n; ++i)
         work[i] = LaneVector{in[0][i], in[1][i], in[2][i], in[3][i]};
-    runStages(work, comp, active);
+    return active;
+}
+
+// Everything after the stages: the output stage, segment by segment, the
+// output out of the interleaved form, and the states of inactive lanes back.
+void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask active)
+{
+    float* out[laneCount];
+    for (int l = 0; l < laneCount; ++l)
+        out[l] = lanes.active[l] ? lanes.output[l] + offset : discard.data();
+    LaneVector* work = laneWork.data();
+    const bool twoLanes = !lanes.active[2] && !lanes.active[3];
+    const int quads = twoLanes ? n & ~3 : 0;
     const ClipCurve& curve = clip->curve();
     for (int k = 0; k < segmentCount; ++k) {
         const Segment& seg = segments[static_cast<size_t>(k)];
@@ -550,4 +592,129 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
         band[s] = select(active, band[s], savedBand[s]);
     }
     output.keepLanes(savedOutput, active);
+}
+
+// --- Shared passes ------------------------------------------------------------
+
+bool StateVariableFilter::processShared(std::span<const Shared> members, int frameCount)
+{
+    if (members.empty() || members.size() > static_cast<std::size_t>(laneCount))
+        return false;
+    StateVariableFilter& base = *members[0].filter;
+    const int stages = stageCount(base.slope);
+    const int tap = base.response == 0 ? lowTap : base.response == 1 ? highTap : bandTap;
+    int lanesInUse = 0;
+    for (const Shared& m : members) {
+        const StateVariableFilter& f = *m.filter;
+        const int t = f.response == 0 ? lowTap : f.response == 1 ? highTap : bandTap;
+        if (stageCount(f.slope) != stages || t != tap || frameCount > f.maxFrames || frameCount < 1)
+            return false;
+        for (bool a : m.lanes->active)
+            lanesInUse += a;
+    }
+    if (lanesInUse > laneCount)
+        return false;
+
+    // Where each member's lanes run in the pass: the first member's in their
+    // own places, the others' in the places it leaves free.
+    struct Place {
+        StateVariableFilter* filter;
+        int lane;
+    };
+    Place places[laneCount] = {};
+    for (int l = 0; l < laneCount; ++l) {
+        if (members[0].lanes->active[l])
+            places[l] = {&base, l};
+    }
+    for (std::size_t u = 1; u < members.size(); ++u) {
+        for (int l = 0; l < laneCount; ++l) {
+            if (!members[u].lanes->active[l])
+                continue;
+            int p = 0;
+            while (places[p].filter)
+                ++p;
+            places[p] = {members[u].filter, l};
+        }
+    }
+
+    for (const Shared& m : members)
+        m.filter->beginRun(*m.lanes, 0, frameCount);
+
+    // The pass runs in the first member's interleaved block, with the states
+    // and compensation of every lane's own filter.
+    LaneVector* work = base.laneWork.data();
+    LaneMask active = {};
+    LaneVector gain = {};
+    LaneVector low[maxStages] = {};
+    LaneVector band[maxStages] = {};
+    for (int p = 0; p < laneCount; ++p) {
+        const Place& place = places[p];
+        if (!place.filter)
+            continue;
+        active[p] = -1;
+        gain[p] = place.filter->gainCompensation();
+        for (int s = 0; s < maxStages; ++s) {
+            low[s][p] = place.filter->low[s][place.lane];
+            band[s][p] = place.filter->band[s][place.lane];
+        }
+        if (place.filter != &base) {
+            const LaneVector* from = place.filter->laneWork.data();
+            for (int i = 0; i < frameCount; ++i)
+                work[i][p] = from[i][place.lane];
+        }
+    }
+
+    // Segments: each filter keeps its own; the pass steps from one start of
+    // any of them to the next, each lane with the coefficients of its own
+    // filter's segment there (weights worked out again from the same values
+    // are the same weights, so extra boundaries change nothing).
+    int next[laneCount] = {};
+    Segment seg{};
+    for (int p = 0; p < laneCount; ++p)
+        neutral(seg, p);
+    for (int from = 0; from < frameCount;) {
+        int to = frameCount;
+        for (std::size_t u = 0; u < members.size(); ++u) {
+            const StateVariableFilter& f = *members[u].filter;
+            while (f.segments[static_cast<size_t>(next[u])].end <= from)
+                ++next[u];
+            to = std::min(to, f.segments[static_cast<size_t>(next[u])].end);
+        }
+        seg.start = from;
+        seg.end = to;
+        for (int p = 0; p < laneCount; ++p) {
+            const Place& place = places[p];
+            if (!place.filter)
+                continue;
+            std::size_t u = 0;
+            while (members[u].filter != place.filter)
+                ++u;
+            const Segment& own = place.filter->segments[static_cast<size_t>(next[u])];
+            seg.f[p] = own.f[place.lane];
+            seg.saturation[p] = own.saturation[place.lane];
+            for (int s = 0; s < maxStages; ++s)
+                seg.q[s][p] = own.q[s][place.lane];
+        }
+        runSharedStages(work, seg, low, band, gain, active, stages, tap);
+        from = to;
+    }
+
+    for (int p = 0; p < laneCount; ++p) {
+        const Place& place = places[p];
+        if (!place.filter)
+            continue;
+        for (int s = 0; s < maxStages; ++s) {
+            place.filter->low[s][place.lane] = low[s][p];
+            place.filter->band[s][place.lane] = band[s][p];
+        }
+        if (place.filter != &base) {
+            LaneVector* to = place.filter->laneWork.data();
+            for (int i = 0; i < frameCount; ++i)
+                to[i][place.lane] = work[i][p];
+        }
+    }
+    for (const Shared& m : members)
+        m.filter->endRun(*m.lanes, 0, frameCount, LaneMask{m.lanes->active[0] ? -1 : 0, m.lanes->active[1] ? -1 : 0,
+                                                            m.lanes->active[2] ? -1 : 0, m.lanes->active[3] ? -1 : 0});
+    return true;
 }

@@ -7,6 +7,7 @@
 #include "framework/Property.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // The saturating state-variable filter: the classic two-integrator loop run
@@ -177,6 +178,18 @@ public:
     virtual void reset();
     // Up to four lanes in one pass, segmented jointly. Audio thread.
     virtual void processLanes(const Lanes& lanes, int frameCount);
+    // Filters that share a pass: the stages of every member's active lanes
+    // (at most four in all) run in one four-lane pass; each member segments
+    // its lanes and runs its output stage as it would alone, so every lane
+    // gives what its own filter gives (the states, coefficients and gain
+    // compensation are the member's). The members must agree on response
+    // and slope; otherwise, or with more than four lanes, nothing runs and
+    // the result is false. Audio thread.
+    struct Shared {
+        StateVariableFilter* filter;
+        const Lanes* lanes;
+    };
+    static bool processShared(std::span<const Shared> members, int frameCount);
     // The stream position of the next sample: an owner that skips blocks
     // (all its lanes switched off) keeps the segments on the stream's grid.
     // Without it the filter counts the samples it processed.
@@ -204,6 +217,13 @@ protected:
 
 private:
     void run(const Lanes& lanes, int offset, int frameCount);
+    LaneMask beginRun(const Lanes& lanes, int offset, int frameCount);
+    void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active);
+    static void runSharedStages(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
+                                LaneVector gain, LaneMask active, int stages, int tap);
+    template <int S>
+    static void runSharedStagesWith(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
+                                    LaneVector gain, LaneMask active, int tap);
     int segment(const Lanes& lanes, int offset, int frameCount, LaneMask active, int stages, float comp);
     void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
     void runStages(LaneVector* work, float comp, LaneMask active);
@@ -234,6 +254,10 @@ private:
     std::uint32_t streamPosition = 0;
 
     OversampledClip output;
+    // The states of a block's inactive lanes, from its start to its end.
+    LaneVector savedLow[maxStages] = {};
+    LaneVector savedBand[maxStages] = {};
+    OversampledClip::State savedOutput;
 
     std::vector<Segment> segments;
     int segmentCount = 0;

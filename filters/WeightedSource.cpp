@@ -49,3 +49,9 @@ WeightedSum::Result WeightedSource::weightedSum(int count, wave::Block& target, 
     const auto used = static_cast<std::size_t>(std::clamp(count, 0, storedInputs()));
     return summing.run(std::span(inputs).first(used), target, getGraph().getScratch(), numSamples);
 }
+
+const wave::Producer* WeightedSource::passesOn() const
+{
+    const WeightedInput* in = input(summing.settledInput());
+    return in ? in->getSource() : nullptr;
+}

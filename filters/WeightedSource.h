@@ -20,6 +20,9 @@ public:
     void setGain(int index, float gain, float timeMs = ParameterRamp::automaticTime);
     float getGain(int index) const;
 
+    // The input's producer while the sum hands it on alone and settled.
+    const wave::Producer* passesOn() const override;
+
 protected:
     explicit WeightedSource(wave::Graph& graph) : wave::Source(graph) {}
 
@@ -29,6 +32,8 @@ protected:
     WeightedInput* input(int index) const;
     // Audio thread: the weighted sum of the first count inputs.
     WeightedSum::Result weightedSum(int count, wave::Block& target, int numSamples);
+    // The number of inputs in use changed.
+    void forgetRoute() { summing.forgetRoute(); }
 
 private:
     std::vector<std::unique_ptr<WeightedInput>> inputs;

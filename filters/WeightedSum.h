@@ -30,6 +30,9 @@ public:
     // at every gain again. Audio thread, or the control thread while the
     // graph is not processing.
     void forgetRoute() { route = unknown; }
+    // The input the last run found the sum settled on alone (its block is
+    // the output), or -1.
+    int settledInput() const { return route >= 0 ? route : -1; }
 
 private:
     // Once every gain has settled on 0 or 1 with at most one input at 1 (an

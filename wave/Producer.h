@@ -64,6 +64,12 @@ public:
     // Graph::reset for producers in the reset list, outside processing.
     virtual void reset() {}
 
+    // The producer whose block this node hands on unchanged, for as long as
+    // nothing is changed (a switch or a mixer settled on one input): lets a
+    // reader see where a signal really comes from. Null while the node
+    // computes, mixes or glides, and when it cannot say. Audio thread.
+    virtual const Producer* passesOn() const { return nullptr; }
+
     // The block pull() hands to process(): the own block, or the graph's
     // scratch block for a producer created with NoOwnBlock.
     Block& getBlock() const { return *targetBlock; }
