@@ -66,9 +66,17 @@ std::vector<float> values(TargetParameterSetList<TwoValueSet>& list)
 // What removing does to the modulation slots is checked with the real
 // matrix (ModulationMatrixPluginTest), inserting and removing through the
 // editor's step and filter commands; here the values and the batch.
-TEST(ParameterSetList, RemovingASetMovesTheValuesInOneBatch)
+TEST(ParameterSetList, SectionOrderAndRemovingASetMovesTheValuesInOneBatch)
 {
     ListPlugin plugin;
+    // A section preset holds the count, then every set in order: files of
+    // earlier versions depend on it.
+    plugin.addComponentKind(0, 1);
+    plugin.addToComponent(0, 0, plugin.filters);
+    const auto& component = plugin.getComponentParameters(0, 0);
+    ASSERT_EQ(component.size(), 9u);
+    EXPECT_EQ(component[0], &plugin.filters.getNumActiveParameter());
+    EXPECT_EQ(component[3], &plugin.filters[1].a);
     testplugin::CountingAdapter adapter;
     plugin.setAdapter(&adapter);
     setValues(plugin.filters[0], 0.3f, 0.6f);
