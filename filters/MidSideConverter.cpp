@@ -4,8 +4,8 @@
 
 using namespace blockloops;
 
-MidSideConverter::MidSideConverter(wave::Graph& graph, int initialMode, wave::Producer* a, wave::Producer* b)
-    : wave::MultiProducer(graph, 2), mode(nullptr, initialMode), inputA(a), inputB(b)
+MidSideConverter::MidSideConverter(wave::Graph& graph, Mode converts, wave::Producer* a, wave::Producer* b)
+    : wave::MultiProducer(graph, 2), mode(converts), inputA(a), inputB(b)
 {
 }
 
@@ -21,18 +21,8 @@ void MidSideConverter::processAll(wave::Block** blocks, int n, int flags)
     const wave::Block& silence = getGraph().getScratch();
     const wave::Block* a = inputA.getSource() ? &inputA.getSource()->pull(n, 0) : &silence;
     const wave::Block* b = inputB.getSource() ? &inputB.getSource()->pull(n, 0) : &silence;
-    const bool aConstant = !inputA.getSource() || inputA.getSource()->isConstant();
-    const bool bConstant = !inputB.getSource() || inputB.getSource()->isConstant();
-
-    if (mode != encode && mode != decode) {
-        // Consumers only read the blocks they are handed; the multi-producer
-        // interface just has no const form of the block array.
-        blocks[0] = const_cast<wave::Block*>(a);
-        blocks[1] = const_cast<wave::Block*>(b);
-        setOutputConstant(0, aConstant);
-        setOutputConstant(1, bConstant);
-        return;
-    }
+    const bool constant = (!inputA.getSource() || inputA.getSource()->isConstant()) &&
+                          (!inputB.getSource() || inputB.getSource()->isConstant());
     const float* x = a->data();
     const float* y = b->data();
     float* first = blocks[0]->data();
@@ -53,6 +43,6 @@ void MidSideConverter::processAll(wave::Block** blocks, int n, int flags)
             store(second + i, m - s);
         }
     }
-    setOutputConstant(0, aConstant && bConstant);
-    setOutputConstant(1, aConstant && bConstant);
+    setOutputConstant(0, constant);
+    setOutputConstant(1, constant);
 }

@@ -1,24 +1,21 @@
 #pragma once
 
-#include "framework/Property.h"
 #include "wave/Consumer.h"
 #include "wave/MultiProducer.h"
 
-// Turns a left/right pair into mid/side and back; output 0 is left or mid,
+// Turns a left/right pair into mid/side or back; output 0 is left or mid,
 // output 1 right or side.
-//   off (0):     the input blocks themselves
-//   encode (1):  mid = (a + b) / 2, side = (a - b) / 2
-//   decode (2):  left = a + b, right = a - b
+//   encode:  mid = (a + b) / 2, side = (a - b) / 2
+//   decode:  left = a + b, right = a - b
 // Encode halves and decode does not, so decoding an encoded pair gives it back.
 class MidSideConverter : public wave::MultiProducer {
 public:
-    enum Mode : int { off = 0, encode = 1, decode = 2 };
+    enum Mode : int { encode, decode };
 
     // Control thread, while building.
-    explicit MidSideConverter(wave::Graph& graph, int mode = off, wave::Producer* a = nullptr,
-                              wave::Producer* b = nullptr);
+    MidSideConverter(wave::Graph& graph, Mode mode, wave::Producer* a = nullptr, wave::Producer* b = nullptr);
 
-    Property<int> mode;
+    const Mode mode;
 
     void setInput(int index, wave::Producer* source);
     wave::Producer* getInput(int index) const { return index == 0 ? inputA.getSource() : inputB.getSource(); }

@@ -4,21 +4,18 @@
 #include "wave/Filter.h"
 #include "wave/MuteController.h"
 
-// Multiplies a signal by a gain stream (and by a second one when linked):
-// the input and output gain/pan stages of a channel, whose gains already
-// carry the level and the pan law.
+// Multiplies a signal by a gain stream: the input and output gain/pan
+// stages of a channel, whose gains already carry the level and the pan law.
 //
 // A gain of constantly 1 hands the input block through; a gain of constantly
 // 0 gives the silence block. While a mute controller reports muted, the
 // input is pulled as "output not needed" and the output is exact zeros.
 class VolumeFilter : public wave::Filter {
 public:
-    // Control thread, while building. Both gains read 1 until linked.
+    // Control thread, while building. The gain reads 1 until linked.
     explicit VolumeFilter(wave::Graph& graph, wave::Producer* source = nullptr);
 
     ControlInput gain;
-    // Used only while a producer is linked to it.
-    ControlInput gain2;
 
     // Not owned; null for none. Control thread, while building.
     void setMuteController(const wave::MuteController* controller) { muteController = controller; }

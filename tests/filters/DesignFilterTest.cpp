@@ -40,25 +40,31 @@ std::vector<float> square(size_t n, double hz, double rate)
     return x;
 }
 
-// Runs up to four lanes through one filter in blocks of `block` samples.
+// Runs four lanes through one filter in blocks of `block` samples; `before`
+// may set up block b (the slope, the lanes in use), `after` look at the
+// filter once the block ran.
 void runLanes(DesignFilter& filter, const std::vector<float>* in, std::vector<float>* out,
               const std::vector<float>* cut, const std::vector<float>* peak, int block,
-              const std::function<void(size_t end)>& afterBlock = {})
+              const std::function<void(int b, StateVariableFilter::Lanes&)>& before = {},
+              const std::function<void(int b)>& after = {})
 {
     const size_t n = in[0].size();
-    for (size_t o = 0; o < n; o += static_cast<size_t>(block)) {
-        const int frames = static_cast<int>(std::min(n - o, static_cast<size_t>(block)));
+    for (int b = 0; static_cast<size_t>(b * block) < n; ++b) {
+        const size_t o = static_cast<size_t>(b * block);
         StateVariableFilter::Lanes lanes;
         for (int l = 0; l < 4; ++l) {
+            out[l].resize(n);
             lanes.input[l] = in[l].data() + o;
             lanes.output[l] = out[l].data() + o;
             lanes.cutoff[l] = cut[l].data() + o;
             lanes.peak[l] = peak[l].data() + o;
             lanes.active[l] = true;
         }
-        filter.processLanes(lanes, frames);
-        if (afterBlock)
-            afterBlock(o + static_cast<size_t>(frames));
+        if (before)
+            before(b, lanes);
+        filter.processLanes(lanes, static_cast<int>(std::min(n - o, static_cast<size_t>(block))));
+        if (after)
+            after(b);
     }
 }
 
@@ -107,19 +113,12 @@ TEST(DesignFilter, FourLanesMatchOneLaneThroughSlopeChangesAndSkippedBlocks)
             quad.response = response;
             std::vector<float> out[4];
             float dropped[4] = {};
-            for (int b = 0; b < blocks; ++b) {
+            const auto setUp = [&](int b, StateVariableFilter::Lanes& lanes) {
                 quad.slope = slopeOfBlock[b];
-                const size_t o = static_cast<size_t>(b * block);
-                StateVariableFilter::Lanes lanes;
-                for (int l = 0; l < 4; ++l) {
-                    out[l].resize(n);
-                    lanes.input[l] = in[l].data() + o;
-                    lanes.output[l] = out[l].data() + o;
-                    lanes.cutoff[l] = cut[l].data() + o;
-                    lanes.peak[l] = peak[l].data() + o;
+                for (int l = 0; l < 4; ++l)
                     lanes.active[l] = !inactive(l, b);
-                }
-                quad.processLanes(lanes, block);
+            };
+            runLanes(quad, in, out, cut, peak, block, setUp, [&](int b) {
                 for (int l = 0; l < 4; ++l) {
                     if (b == 1)
                         dropped[l] = quad.bandState(3, l);
@@ -127,7 +126,7 @@ TEST(DesignFilter, FourLanesMatchOneLaneThroughSlopeChangesAndSkippedBlocks)
                         EXPECT_EQ(quad.bandState(3, l), dropped[l]) << "lane " << l;
                     }
                 }
-            }
+            });
             for (int l = 0; l < 4; ++l) {
                 DesignFilter single(*style, 1024, static_cast<float>(rate));
                 single.response = response;
@@ -205,10 +204,9 @@ TEST(DesignFilter, StableAndBoundedAcrossRatesCharacteristicsSlopesAndResponses)
                     DesignFilter filter(*style, 1024, static_cast<float>(rate));
                     filter.slope = slope;
                     filter.response = response;
-                    std::vector<float> out[4] = {std::vector<float>(n), std::vector<float>(n),
-                                                 std::vector<float>(n), std::vector<float>(n)};
+                    std::vector<float> out[4];
                     bool statesInBounds = true;
-                    runLanes(filter, in, out, cut, peak, 1024, [&](size_t) {
+                    runLanes(filter, in, out, cut, peak, 1024, {}, [&](int) {
                         for (int s = 0; s < StateVariableFilter::maxStages; ++s)
                             for (int l = 0; l < 4; ++l)
                                 statesInBounds = statesInBounds && std::fabs(filter.bandState(s, l)) <= 1.0f &&

@@ -51,35 +51,20 @@ float columnCutoff(const DesignFilter::Style& s, int column)
 
 }  // namespace
 
+// The menu order (a preset stores the position); what the tables hold is the
+// generator's output (tests/tools), their header here read back.
 TEST(FilterCharacteristics, FactoryListLoadsTheTenTablesInMenuOrder)
 {
     const FilterCharacteristics& list = FilterCharacteristics::shared();
     ASSERT_EQ(list.size(), 10);
-
-    struct Expected {
-        float k, lo, hi, comp;
-    };
-    const Expected expected[10] = {
-        {0.3f, 2.2666f, 16.2064f, 1.8f},      {0.181958f, 2.2666f, 16.2064f, 1.0f},
-        {1.0f, 2.2666f, 16.2064f, 1.0f},      {0.687329f, 3.06152f, 15.6029f, 1.4f},
-        {0.913428f, 2.2666f, 16.2064f, 1.0f}, {0.128784f, 2.2666f, 16.2064f, 1.0f},
-        {0.31709f, 2.2666f, 16.2064f, 1.0f},  {1.0f, 2.2666f, 16.2064f, 1.0f},
-        {0.1f, 2.2666f, 16.2064f, 1.0f},      {0.543188f, 2.2666f, 16.2064f, 1.0f},
-    };
+    const float k[10] = {0.3f, 0.181958f, 1.0f, 0.687329f, 0.913428f, 0.128784f, 0.31709f, 1.0f, 0.1f, 0.543188f};
     for (int i = 0; i < 10; ++i) {
-        const DesignFilter::Style& s = list[i];
-        EXPECT_EQ(s.clipShapeFactor.get(), expected[i].k) << i;
-        EXPECT_EQ(s.clipTable().shapeFactor(), expected[i].k) << i;
-        EXPECT_EQ(s.lowestCutoff.get(), expected[i].lo) << i;
-        EXPECT_EQ(s.highestCutoff.get(), expected[i].hi) << i;
-        EXPECT_EQ(s.gainCompensation(), expected[i].comp) << i;
-        // Peak 0 is the plain filter in every characteristic.
-        for (float cut : {0.0f, 5.0f, 10.0f, 20.0f}) {
-            const auto settings = s.getSettings(0.0f, cut);
-            EXPECT_EQ(settings.resonanceAmount, 0.0f) << i;
-            EXPECT_EQ(settings.saturation, 0.0f) << i;
-        }
+        EXPECT_EQ(list[i].clipShapeFactor.get(), k[i]) << i;
+        EXPECT_EQ(list[i].clipTable().shapeFactor(), k[i]) << i;
     }
+    EXPECT_EQ(list[3].lowestCutoff.get(), 3.06152f);
+    EXPECT_EQ(list[3].highestCutoff.get(), 15.6029f);
+    EXPECT_EQ(list[0].gainCompensation(), 1.8f);
 }
 
 TEST(FilterCharacteristics, OneReadsBackItsDefiningRowsAndClampsAtTheGridEdges)

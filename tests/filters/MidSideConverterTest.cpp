@@ -23,18 +23,3 @@ TEST(MidSideConverter, EncodingThenDecodingGivesThePairBack)
     }
     EXPECT_EQ(l.calls, 8) << "both outputs come from one computation per frame";
 }
-
-TEST(MidSideConverter, OffHandsTheInputBlocksThrough)
-{
-    wave::Graph graph;
-    Playback a(graph, {1.0f, 2.0f});
-    MidSideConverter converter(graph, MidSideConverter::off, &a, nullptr);
-    graph.nextFrame();
-    EXPECT_EQ(&converter.getOutput(0).pull(2), &a.getBlock());
-    EXPECT_EQ(&converter.getOutput(1).pull(2), &graph.getScratch());
-
-    // Output not needed: the inputs are left alone.
-    graph.nextFrame();
-    converter.getOutput(0).pull(2, wave::Producer::OutputNotNeeded);
-    EXPECT_EQ(a.calls, 1);
-}

@@ -4,25 +4,14 @@
 
 #include <gtest/gtest.h>
 
-TEST(VolumeFilter, MultipliesByOneOrTwoGainStreams)
+TEST(VolumeFilter, MultipliesByItsGainStream)
 {
     wave::Graph graph;
     Playback in(graph, {1.0f, -2.0f, 3.0f, 0.5f, 8.0f});
-    Playback g1(graph, {0.5f, 1.0f, 2.0f, 0.0f, 0.25f});
-    Constant g2(graph, -2.0f);
+    Playback gain(graph, {0.5f, 1.0f, 2.0f, 0.0f, 0.25f});
     VolumeFilter volume(graph, &in);
-    volume.gain.setSource(&g1);
-    auto out = render(graph, volume, 5);
-    const float once[] = {0.5f, -2.0f, 6.0f, 0.0f, 2.0f};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(out[static_cast<std::size_t>(i)], once[i]);
-
-    in.position = 0;
-    g1.position = 0;
-    volume.gain2.setSource(&g2);
-    out = render(graph, volume, 5);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(out[static_cast<std::size_t>(i)], -2.0f * once[i]);
+    volume.gain.setSource(&gain);
+    EXPECT_EQ(render(graph, volume, 5), (std::vector<float>{0.5f, -2.0f, 6.0f, 0.0f, 2.0f}));
 }
 
 TEST(VolumeFilter, HandsThroughAtUnityAndSilencesWhenMuted)

@@ -150,13 +150,8 @@ TEST(ModulationMatrix, BaseValueRampTimesFollowTheMove)
     auto& ramp = rig.matrix.getTargetEntry(2).ramp;
     rig.matrix.setBaseValue(2, 0.0f);
     rig.settle();
-    rig.matrix.setBaseValue(2, 0.5f); // half the range: 20 ms
+    rig.matrix.setBaseValue(2, 0.5f); // half the range: 20 ms (the law is the ramp's own test's)
     EXPECT_EQ(ramp.getLength(), static_cast<int>(rate * 0.020f));
-    rig.settle();
-    rig.matrix.setBaseValue(2, 0.51f); // 1 %: 20 + 130 (0.29 / 0.3)^2 ms
-    const double ms = 20.0 + 130.0 * std::pow(0.29 / 0.3, 2.0);
-    EXPECT_NEAR(ms, 141.5, 0.05);
-    EXPECT_NEAR(ramp.getLength(), static_cast<double>(rate) * ms / 1000.0, 2.0);
 
     // A slot level's ramp refers to the slot's depth: moving the level of a
     // depth-10 slot by 0.5 is half its range too.
