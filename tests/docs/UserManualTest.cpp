@@ -1,12 +1,8 @@
-// The user manual (docs/manual) against the product it describes: every
-// parameter, option, modulation source and command of the editor's bar and
-// menus is named in it, taken from the code rather than from a list kept
-// here; the page passes tidy, every link and picture in it resolves, every
-// file of it is used, every editor picture is one the picture script makes,
-// and the build puts the manual into the plug-in's bundle, where the
-// renderer's --help points and where a bundle installed elsewhere finds its
-// own copy. (Clicking Help Topics in the embedded editor is tested with the
-// LV2 UI in tests/host/lv2/Lv2UiTest.cpp.)
+// The user manual (docs/manual) against the product it describes: it names
+// every parameter, option and editor command (taken from the code); it
+// passes tidy, every link, file and picture resolves and is used; the build
+// puts it into the bundle, where the renderer's --help points and where a
+// bundle installed elsewhere finds its own copy.
 #include "editor/EditorButton.h"
 #include "editor/EditorTopBar.h"
 #include "editor/OstrandInterface.h"

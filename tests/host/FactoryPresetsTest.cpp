@@ -9,8 +9,11 @@
 #include "persistence/PresetLibrary.h"
 #include "persistence/ProductFolders.h"
 
+#include "Signals.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +21,12 @@
 
 namespace fs = std::filesystem;
 
+using testsignals::maxDifference;
+using testsignals::rms;
+
 namespace {
+
+bool isFiniteSample(float v) { return std::isfinite(v); }
 
 using Channels = std::vector<std::vector<float>>;
 
@@ -64,10 +72,7 @@ TEST(FactoryPresets, InstalledAtFirstStartWithoutReplacingTheUsersFiles)
     OstrandPlugin plugin;
     PresetLibrary& library = PresetLibrary::shared();
     const PresetManager& presets = library.presets();
-    std::set<std::string> folders;
-    for (const auto& child : presets.getChildren())
-        folders.insert(child->getDisplayName());
-    EXPECT_EQ(folders.size(), 11u);
+    EXPECT_EQ(presets.getChildren().size(), 11u);
     EXPECT_TRUE(presets.getChildren().front()->isPinned());
     EXPECT_NE(presets.findByName("Clean"), nullptr);
     EXPECT_GE(presets.getFlatList().size(), 50u);
@@ -103,23 +108,14 @@ TEST(FactoryPresets, EveryPresetLoadsAndPlaysSomethingOfItsOwn)
     for (const FactoryPreset& preset : presets) {
         EXPECT_TRUE(names.insert(preset.name).second) << preset.name << " twice";
         EXPECT_EQ(preset.values.size(), 666u) << preset.path;
-        outputs.push_back(play(preset, input, frames));
-        double energy = 0.0;
-        bool finite = true;
-        for (const auto& channel : outputs.back())
-            for (float s : channel) {
-                finite = finite && std::isfinite(s);
-                energy += static_cast<double>(s) * static_cast<double>(s);
-            }
-        EXPECT_TRUE(finite) << preset.path;
-        EXPECT_GT(std::sqrt(energy / (2.0 * frames)), 0.003) << preset.path << " is silent";
+        const Channels& y = outputs.emplace_back(play(preset, input, frames));
+        EXPECT_TRUE(std::all_of(y[0].begin(), y[0].end(), isFiniteSample) && std::all_of(y[1].begin(), y[1].end(), isFiniteSample))
+            << preset.path;
+        EXPECT_GT(std::hypot(rms(y[0]), rms(y[1])), 0.003 * std::sqrt(2.0)) << preset.path << " is silent";
     }
     for (std::size_t a = 0; a < outputs.size(); ++a)
-        for (std::size_t b = a + 1; b < outputs.size(); ++b) {
-            double difference = 0.0;
-            for (int c = 0; c < 2; ++c)
-                for (std::size_t i = 0; i < outputs[a][static_cast<std::size_t>(c)].size(); ++i)
-                    difference = std::max(difference, static_cast<double>(std::fabs(outputs[a][c][i] - outputs[b][c][i])));
-            EXPECT_GT(difference, 1e-3) << presets[a].path << " and " << presets[b].path << " sound the same";
-        }
+        for (std::size_t b = a + 1; b < outputs.size(); ++b)
+            EXPECT_GT(std::max(maxDifference(outputs[a][0], outputs[b][0]), maxDifference(outputs[a][1], outputs[b][1])),
+                      1e-3)
+                << presets[a].path << " and " << presets[b].path << " sound the same";
 }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -193,30 +192,6 @@ TEST_F(RenderCommand, MidiFilesPlayAlongAtTheirTempo)
     EXPECT_NE(r.output.find("played 1 of the 2"), std::string::npos) << r.output;
 }
 
-TEST_F(EffectRender, ListingAndSettingsFromTheCommandLine)
-{
-    // Units as people write them: kilohertz, and seconds and milliseconds
-    // for each other.
-    Outcome r = run("--list-parameters --set 'Filter 1 Freq=1000 Hz' --set 'Routing Mode=Mid/Side' "
-                    "--set 'Filter 2 Freq=2.5 kHz' --set 'Filter 2 Delay=0.012 s' --set 'EG 1 Attack=250 ms'",
-                    false);
-    ASSERT_EQ(r.status, 0);
-    std::istringstream lines(r.output);
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line)) {
-        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 5) << line;
-        EXPECT_EQ(line.rfind(std::to_string(count) + "\t", 0), 0u) << line;
-        ++count;
-    }
-    EXPECT_EQ(count, 666);
-    EXPECT_NE(r.output.find("\n6\tRouting Mode\t0\t2\t0\tMid/Side\n"), std::string::npos);
-    EXPECT_NE(r.output.find("\n8\tFilter 1 Freq\t0\t1\t1\t1000.000 Hz\n"), std::string::npos);
-    EXPECT_NE(r.output.find("\n17\tFilter 2 Freq\t0\t1\t1\t2500.000 Hz\n"), std::string::npos);
-    EXPECT_NE(r.output.find("\n23\tFilter 2 Delay\t0\t1\t0\t12.000 ms\n"), std::string::npos);
-    EXPECT_NE(r.output.find("\tEG 1 Attack\t0\t1\t0\t0.250 s\n"), std::string::npos);
-}
-
 // The renderer runs the effect at the input file's rate: the corner stays
 // at 1 kHz at every rate.
 TEST_F(EffectRender, CleanLowPassAtOneKilohertzMatchesSoxAtEveryRate)
@@ -258,8 +233,11 @@ TEST_F(EffectRender, SideChainFileOrTheInputItself)
 
 TEST_F(EffectRender, PresetsFromTheCommandLine)
 {
-    const std::string settings = "--set 'Mix=40' --set 'Filter 1 Freq=700 Hz' --set 'Num Active Slots=1' "
-                                 "--set 'Slot 1 Source=EG 1' --set 'Slot 1 Target=Filter 1 Peak' --set 'EG 1 Attack=0.3 s' ";
+    // Units as people write them: kilohertz, and seconds and milliseconds
+    // for each other.
+    const std::string settings = "--set 'Mix=40' --set 'Filter 1 Freq=0.7 kHz' --set 'Num Active Slots=1' "
+                                 "--set 'Slot 1 Source=EG 1' --set 'Slot 1 Target=Filter 1 Peak' --set 'EG 1 Attack=300 ms' "
+                                 "--set 'Filter 1 Delay=0.012 s' ";
     // Saving alone renders nothing; loading what was saved reproduces every
     // parameter.
     Outcome r = run("--quiet --save-preset " + path("mine.mvp") + " " + settings);
@@ -268,11 +246,15 @@ TEST_F(EffectRender, PresetsFromTheCommandLine)
     EXPECT_EQ(files(), std::vector<std::string>{"mine.mvp"});
     const Outcome expected = run("--list-parameters " + settings);
     EXPECT_EQ(run("--list-parameters --preset " + path("mine.mvp")).output, expected.output);
+    for (const char* line : {"\tFilter 1 Freq\t0\t1\t1\t700.000 Hz\n", "\tEG 1 Attack\t0\t1\t0\t0.300 s\n",
+                             "\tFilter 1 Delay\t0\t1\t0\t12.000 ms\n"})
+        EXPECT_NE(expected.output.find(line), std::string::npos) << line;
 
     // A factory preset by name, then --set on top of it.
     r = run("--list-parameters --preset 'Dubstep Wobble' --set 'Mix=50'");
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("\tFilter 1 Characteristic\t0\t10\t6\tRaw\n"), std::string::npos);
+    // A line per parameter: index, name, range, default and value.
+    EXPECT_NE(r.output.find("\n11\tFilter 1 Characteristic\t0\t10\t6\tRaw\n"), std::string::npos);
     EXPECT_NE(r.output.find("\tMix\t0\t100\t100\t50.000 %\n"), std::string::npos);
     // One of the first generation, converted.
     r = run("--list-parameters --preset 'Acid Line'");

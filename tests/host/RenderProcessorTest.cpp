@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <tuple>
 #include <vector>
 
@@ -140,10 +141,8 @@ TEST(RenderProcessor, KnowsTheProductAndProcessesInPlace)
 
     const int n = 2500; // more than two sub-blocks
     std::vector<float> left(n), right(n);
-    for (int i = 0; i < n; ++i) {
-        left[static_cast<std::size_t>(i)] = static_cast<float>(i);
-        right[static_cast<std::size_t>(i)] = -static_cast<float>(i) - 0.5f;
-    }
+    std::iota(left.begin(), left.end(), 0.0f);
+    std::iota(right.begin(), right.end(), -2500.5f);
     const std::vector<float> originalLeft = left, originalRight = right;
 
     float* same[2] = {left.data(), right.data()};

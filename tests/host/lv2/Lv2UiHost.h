@@ -36,42 +36,23 @@ inline constexpr const char* pluginUri = "urn:merovance:ostrand2";
 inline const std::string& display()
 {
     static xtest::VirtualDisplay server;
-    static const bool set = (::setenv("DISPLAY", server.name.c_str(), 1), true);
-    (void)set;
+    [[maybe_unused]] static const int set = ::setenv("DISPLAY", server.name.c_str(), 1);
     return server.name;
 }
 
-// The UI module of the built bundle.
-class UiModule {
-public:
-    UiModule() : handle(dlopen(OSTRAND_LV2_BUNDLE "/ostrand_ui.so", RTLD_NOW | RTLD_LOCAL))
-    {
-        if (!handle)
-            throw std::runtime_error(dlerror());
-        auto entry = reinterpret_cast<const LV2UI_Descriptor* (*)(std::uint32_t)>(dlsym(handle, "lv2ui_descriptor"));
-        descriptor = entry ? entry(0) : nullptr;
-    }
-    ~UiModule()
-    {
-        // Under AddressSanitizer the module stays loaded: the leak check runs
-        // at exit, and it can only name the code that allocated a block while
-        // that code (the module and the font libraries it brought in) is
-        // still mapped.
-#if !defined(__SANITIZE_ADDRESS__)
-        dlclose(handle);
-#endif
-    }
-    UiModule(const UiModule&) = delete;
-    UiModule& operator=(const UiModule&) = delete;
-
-    void* handle;
-    const LV2UI_Descriptor* descriptor = nullptr;
-};
-
-inline UiModule& uiModule()
+// The UI module of the built bundle's descriptor. The module stays loaded
+// to the end: a sanitizer's leak check at exit can only name the code that
+// allocated a block (the module's and the font libraries') while it is mapped.
+inline const LV2UI_Descriptor* uiDescriptor()
 {
-    static UiModule module;
-    return module;
+    static const LV2UI_Descriptor* const descriptor = [] {
+        void* module = dlopen(OSTRAND_LV2_BUNDLE "/ostrand_ui.so", RTLD_NOW | RTLD_LOCAL);
+        if (!module)
+            throw std::runtime_error(dlerror());
+        auto entry = reinterpret_cast<const LV2UI_Descriptor* (*)(std::uint32_t)>(dlsym(module, "lv2ui_descriptor"));
+        return entry ? entry(0) : nullptr;
+    }();
+    return descriptor;
 }
 
 // One instance with its UI embedded in a parent window of the test's own.
@@ -112,7 +93,7 @@ public:
         for (const LV2_Feature* const* f = hostFeatures; *f; ++f)
             all.push_back(*f);
         all.push_back(nullptr);
-        const LV2UI_Descriptor* d = uiModule().descriptor;
+        const LV2UI_Descriptor* d = uiDescriptor();
         ui = d->instantiate(d, pluginUri, OSTRAND_LV2_BUNDLE "/", write, this, &widget, all.data());
         if (!ui)
             return;
@@ -125,7 +106,7 @@ public:
     ~EmbeddedUi()
     {
         if (ui)
-            uiModule().descriptor->cleanup(ui);
+            uiDescriptor()->cleanup(ui);
         XDestroyWindow(xDisplay, parent);
         XSync(xDisplay, False);
     }
@@ -157,7 +138,7 @@ public:
     void hostSets(const std::string& symbol, float value)
     {
         instance.set(symbol, value);
-        uiModule().descriptor->port_event(ui, instance.port(symbol), sizeof value, 0, &value);
+        uiDescriptor()->port_event(ui, instance.port(symbol), sizeof value, 0, &value);
     }
 
     // The pixel of the UI's window at (x, y), as 0xRRGGBB.
