@@ -2,8 +2,10 @@
 // host calls it, with the patches of bench/patches.txt (the ones ./dev
 // compare runs through the LV2 plug-in beside peer filters): nanoseconds per
 // sample and channel
-//   - of every patch at host blocks of 64 and 256, the heavy one also at 16
-//     and 1024 (the fixed cost per call shows as the gap between blocks);
+//   - of every patch at host blocks of 64 and 256, the heavy one also at 16,
+//     it and the default one at 1024 (the fixed cost per call shows as the
+//     gap between blocks; above the graph's largest block a call pays one
+//     walk per such block);
 //   - of the ringing patch on noise, and on silence right after a loud
 //     passage (its states decay towards the denormal range there, which
 //     must cost no more than noise);
@@ -119,14 +121,21 @@ void tail(benchmark::State& state, const benchpatches::Patch& p, bool silent)
 // A new stereo instance at 48 kHz with its settings in force, as a host
 // creates one. The heap it keeps is what is in use after, less before (the
 // tables all instances share are built by the first one and do not count
-// again).
+// again), counting blocks the allocator maps on their own (large ones) as
+// well as those in its arenas.
+std::size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
 void instance(benchmark::State& state, const benchpatches::Patch& p)
 {
     double kept = 0.0;
     for (auto _ : state) {
-        const std::size_t before = mallinfo2().uordblks;
+        const std::size_t before = heapInUse();
         auto plugin = build(p);
-        kept = static_cast<double>(mallinfo2().uordblks) - static_cast<double>(before);
+        kept = static_cast<double>(heapInUse()) - static_cast<double>(before);
         state.PauseTiming();
         plugin.reset();
         state.ResumeTiming();
@@ -139,7 +148,9 @@ const bool registered = [] {
         benchpatches::read(std::string(OSTRAND_BENCH_DIR) + "/patches.txt");
     for (const benchpatches::Patch& p : patches) {
         const std::vector<int> blocks =
-            p.id == "heavy" ? std::vector<int>{16, 64, 256, 1024} : std::vector<int>{64, 256};
+            p.id == "heavy"     ? std::vector<int>{16, 64, 256, 1024}
+            : p.id == "default" ? std::vector<int>{64, 256, 1024}
+                                : std::vector<int>{64, 256};
         for (int block : blocks)
             benchmark::RegisterBenchmark(("patch/" + p.id + "/block:" + std::to_string(block)).c_str(),
                                          [&p, block](benchmark::State& s) { patch(s, p, block); })
