@@ -91,7 +91,7 @@ void configureOptions(PropPluginParameter<T>& p, int last, const char* options, 
 } // namespace
 
 OstrandPlugin::OstrandPlugin(int channelCount, float sampleRate)
-    : inputGain(this, "Input Gain", *this, inputGainTarget), inputPan(this, "Input Pan", *this, inputPanTarget),
+    : ModulationMatrixPlugin(graphBlockSize), inputGain(this, "Input Gain", *this, inputGainTarget), inputPan(this, "Input Pan", *this, inputPanTarget),
       outputGain(this, "Output Gain", *this, outputGainTarget),
       outputPan(this, "Output Pan", *this, outputPanTarget), mix(this, "Mix", *this, mixTarget),
       routing(this, "Routing"), routingMode(this, "Routing Mode"), filters(*this), xlfos(*this), egs(*this),

@@ -46,7 +46,10 @@ std::string fileStem(const std::string& path)
 
 } // namespace
 
-GenericPlugin::GenericPlugin() : eventQueue(eventCapacity), presetSection(CriticalSection::create()) {}
+GenericPlugin::GenericPlugin(int graphBlockSize)
+    : graph(44100.0f, graphBlockSize), eventQueue(eventCapacity), presetSection(CriticalSection::create())
+{
+}
 
 GenericPlugin::~GenericPlugin()
 {

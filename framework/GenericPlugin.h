@@ -99,7 +99,9 @@ public:
     // parameters (index -1).
     static constexpr int maxDeferredReports = 16;
 
-    GenericPlugin();
+    // graphBlockSize: the longest walk of the plug-in's graph; host blocks
+    // are processed in pieces of at most this length.
+    explicit GenericPlugin(int graphBlockSize = wave::Graph::maxBlockSize);
     virtual ~GenericPlugin();
     GenericPlugin(const GenericPlugin&) = delete;
     GenericPlugin& operator=(const GenericPlugin&) = delete;

@@ -49,7 +49,10 @@ private:
     ModulationMatrixPlugin& plugin;
 };
 
-ModulationMatrixPlugin::ModulationMatrixPlugin() : references(std::make_unique<References>(*this)) {}
+ModulationMatrixPlugin::ModulationMatrixPlugin(int graphBlockSize)
+    : GenericPlugin(graphBlockSize), references(std::make_unique<References>(*this))
+{
+}
 
 ModulationMatrixPlugin::~ModulationMatrixPlugin() = default;
 

@@ -27,7 +27,7 @@ public:
     // The level a new connection starts at (the user turns it from there).
     static constexpr float newConnectionLevel = 0.5f;
 
-    ModulationMatrixPlugin();
+    explicit ModulationMatrixPlugin(int graphBlockSize = wave::Graph::maxBlockSize);
     ~ModulationMatrixPlugin() override;
 
     // The plug-in's matrix; null while it is not built yet. Any thread.

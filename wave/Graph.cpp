@@ -6,7 +6,7 @@
 
 namespace wave {
 
-Graph::Graph(float rate) : Graph(rate, maxBlockSize, 1) {}
+Graph::Graph(float rate, int size) : Graph(rate, std::max(size, 1), 1) {}
 
 Graph::Graph(float rate, int size, int factor)
     : blockSize(size), sampleRate(rate), scratch(size), rateFactor(factor)

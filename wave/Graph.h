@@ -22,10 +22,12 @@ class Producer;
 // built on it (their destructors leave its lists).
 class Graph {
 public:
-    // Largest number of samples a node of the top graph is asked for at once.
+    // The block size a graph gets unless its owner chooses one.
     static constexpr int maxBlockSize = 1024;
 
-    explicit Graph(float sampleRate = 44100.0f);
+    // blockSize: the largest number of samples a node of this graph is asked
+    // for at once (at least 1). Every node holds a block of that size.
+    explicit Graph(float sampleRate = 44100.0f, int blockSize = maxBlockSize);
     ~Graph();
     Graph(const Graph&) = delete;
     Graph& operator=(const Graph&) = delete;
