@@ -1,11 +1,15 @@
 // Preset files against their byte layout, written out by hand here, and every
 // way a file can be wrong: what is applied, what is reported, what is left.
+#include "TestFiles.h"
 #include "framework/FloatPluginParameter.h"
 #include "framework/GenericPlugin.h"
 #include "framework/PropPluginParameter.h"
+#include "persistence/BinaryDataReader.h"
+#include "persistence/BinaryDataWriter.h"
+#include "persistence/BinaryResourceReader.h"
 #include "persistence/PresetFile.h"
-
-#include "TestFiles.h"
+#include "persistence/PresetManager.h"
+#include "persistence/Resource.h"
 
 #include <gtest/gtest.h>
 
@@ -152,4 +156,228 @@ TEST(PresetFile, EveryDamageBehavesAsDocumented)
     r = load(home, file("Tst1", 3, -4, {1, 1, 1}));
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.values, defaults);
+}
+
+// The binary streams against bytes laid out by hand (little-endian int32 and
+// float32 fields behind a four-character magic and a version), and the
+// resources they read: found by name in any case and with any extension,
+// replaced and removed at run time. (The compiled-in table is the embedder's
+// test's; every filter test loads the characteristics through it.)
+namespace {
+
+// "MFil" version 3, then -2, 1.5f, 0x12345678 and -0.75f.
+const std::string referenceBytes("MFil\3\0\0\0\xfe\xff\xff\xff\0\0\xc0\x3fxV4\x12\0\0\x40\xbf", 24);
+
+std::vector<std::uint8_t> bytesOf(std::optional<std::span<const std::uint8_t>> span)
+{
+    return span ? std::vector<std::uint8_t>(span->begin(), span->end()) : std::vector<std::uint8_t>{};
+}
+
+} // namespace
+
+// The file writer's and reader's layout is checked byte by byte with the
+// preset files (PresetFileTest); here what presets do not reach.
+TEST(BinaryStreams, FloatsKeepTheirBitsAndHeadersAreChecked)
+{
+    // Every float keeps its bit pattern: signed zero, denormals, infinities.
+    const float values[] = {0.0f, -0.0f, 1e-45f, 3.4028235e38f, -INFINITY, INFINITY, 0.1f};
+    BinaryDataWriter memory(std::make_unique<std::ostringstream>(std::ios::binary));
+    for (float v : values)
+        memory.writeFloat(v);
+    const std::string written = static_cast<std::ostringstream&>(memory.stream()).str();
+    ASSERT_EQ(written.size(), 4 * std::size(values));
+    BinaryMemoryReader back(written);
+    for (float v : values) {
+        const float read = back.readFloat();
+        EXPECT_EQ(std::memcmp(&read, &v, sizeof v), 0) << v;
+    }
+
+    struct Case {
+        std::string bytes, magic;
+        bool accepted, ok;
+        int version;
+    };
+    for (const Case& c : std::vector<Case>{
+             {std::string("MFil\3\0\0", 7), "MFil", false, false, -1}, // the version is cut short
+             {std::string("MO2l\7\0\0\0", 8), "MFil", false, true, 7}, // another magic: version kept
+             {std::string("MO2l\7\0\0\0", 8), "MO2l-and-more", true, true, 7}, // four characters count
+         }) {
+        BinaryMemoryReader reader(c.bytes);
+        EXPECT_EQ(reader.readHeader(c.magic), c.accepted) << c.magic;
+        EXPECT_EQ(reader.ok(), c.ok) << c.magic;
+        EXPECT_EQ(reader.version, c.version) << c.magic;
+    }
+
+    // A resource reader owns a copy: replacing the resource does not disturb it.
+    registerResource("StreamFixture.fil", {referenceBytes.begin(), referenceBytes.end()});
+    BinaryResourceReader reader("streamfixture.FIL");
+    EXPECT_TRUE(reader.readHeader("MFil"));
+    EXPECT_EQ(reader.readInt(), -2);
+    registerResource("StreamFixture", {1, 2, 3});
+    EXPECT_EQ(reader.readFloat(), 1.5f);
+    unregisterResource("StreamFixture");
+    EXPECT_THROW(BinaryResourceReader("StreamFixture.fil"), EResource);
+}
+
+TEST(Resources, NamesCompareWithoutExtensionAndCase)
+{
+    registerResource("TestKnob.Large.png", {1, 2, 3}); // a name no module image will ever take
+    for (const char* name : {"TestKnob.Large.png", "TESTKNOB", "testknob.png", "tEsTkNoB.fil"})
+        EXPECT_EQ(bytesOf(findResource(name)), (std::vector<std::uint8_t>{1, 2, 3})) << name;
+    for (const char* name : {"TestKno", "TestKnobs", "", ".png", "Large"})
+        EXPECT_FALSE(findResource(name)) << name;
+    EXPECT_EQ(resourceKey("One.fil"), "one");
+
+    registerResource("TESTKNOB", {9});
+    EXPECT_EQ(bytesOf(findResource("testknob.png")), std::vector<std::uint8_t>{9});
+    unregisterResource("TestKnob.png");
+    EXPECT_FALSE(findResource("testknob"));
+
+    try {
+        loadResource("NoSuchResource.fil");
+        FAIL() << "no exception";
+    } catch (const EResource& error) {
+        EXPECT_STREQ(error.what(), "Resource not found");
+    }
+    registerResource("Present.bin", {});
+    EXPECT_EQ(loadResource("present").size(), 0u);
+    unregisterResource("present");
+}
+
+// The preset manager on folder trees made here: order, pinning, flattening,
+// numbering, the look-ups the editor and MIDI use, and the scan budget.
+namespace {
+
+std::vector<std::string> names(const PresetManager& m)
+{
+    std::vector<std::string> list;
+    for (const PresetItem* item : m.getFlatList())
+        list.push_back(item->name);
+    return list;
+}
+
+void touch(const TemporaryHome& home, const std::string& relative)
+{
+    testsupport::writeFile(home.path(relative), "x");
+}
+
+} // namespace
+
+TEST(PresetManager, TreeIsSortedPinnedFirstAndFlattenedInPostOrder)
+{
+    TemporaryHome home;
+    for (const char* f : {"p/b.mvp", "p/A.mvp", "p/a2.mvp", "p/notes.txt", "p/UPPER.MVP", "p/Bass/Sub.mvp",
+                          "p/_Favourites/Star.mvp", "p/Bass/Deep/Low.mvp", "p/\xc3\x89t\xc3\xa9/Chaud.mvp"})
+        touch(home, f);
+    PresetManager m(".mvp");
+    m.setPath(home.path("p").string());
+
+    // Folders: pinned first, then by name without regard to case, bytes of
+    // 0x80 and up (signed) before ASCII; each folder's children before its
+    // own presets; extensions match without regard to case.
+    EXPECT_EQ(names(m), (std::vector<std::string>{"Star", "Chaud", "Low", "Sub", "A", "a2", "b", "UPPER"}));
+    ASSERT_EQ(m.getChildren().size(), 3u);
+    EXPECT_EQ(m.getChildren()[0]->getDisplayName(), "Favourites");
+    EXPECT_TRUE(m.getChildren()[0]->isPinned());
+    EXPECT_EQ(m.getChildren()[2]->getDisplayName(), "Bass");
+    EXPECT_EQ(m.getFlatList()[5]->path, home.path("p/a2.mvp").string());
+
+    // Additional folders follow the main tree, under the name given; a
+    // folder that does not exist scans as empty.
+    touch(home, "old/Classic.mvp");
+    m.addFolder("V1 Preset Folder", home.path("old").string());
+    m.addFolder("Gone", home.path("nowhere").string());
+    EXPECT_EQ(names(m).back(), "Classic");
+    EXPECT_EQ(m.getAdditionalFolder(0).getDisplayName(), "V1 Preset Folder");
+    EXPECT_TRUE(m.getAdditionalFolder(1).isEmpty());
+
+    // A rescan sees what changed on disk, and tells the listeners (the
+    // menus rebuild); a listener may leave while it is told, and one added
+    // twice hears once.
+    struct Listener final : PresetListener {
+        PresetManager& manager;
+        bool leave;
+        int heard = 0;
+        Listener(PresetManager& m, bool l) : manager(m), leave(l) {}
+        void presetsChanged() override
+        {
+            ++heard;
+            if (leave)
+                manager.removeListener(this);
+        }
+    } leaving(m, true), staying(m, false);
+    m.addListener(&leaving);
+    m.addListener(&staying);
+    m.addListener(&staying);
+    std::filesystem::remove(home.path("p/b.mvp"));
+    m.rescan();
+    EXPECT_EQ(m.getFlatList().size(), 8u);
+    m.rescan();
+    EXPECT_EQ(leaving.heard, 1);
+    EXPECT_EQ(staying.heard, 2);
+}
+
+TEST(PresetManager, NumberingAndLookUps)
+{
+    TemporaryHome home;
+    for (int i = 0; i < 130; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "p/P%03d.mvp", i);
+        touch(home, name);
+    }
+    touch(home, "p/p000.mvp"); // the same name but for case: sorts after P000
+    PresetManager m(".mvp");
+    m.setPath(home.path("p").string());
+    ASSERT_EQ(m.getFlatList().size(), 131u);
+
+    const PresetItem* item = m.findProgram(1, 0);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->name, "P127");
+    EXPECT_EQ(item->label, "(1/0) P127");
+    EXPECT_EQ(m.findProgram(0, 1)->name, "p000");
+    EXPECT_EQ(m.findProgram(1, 3), nullptr);
+    EXPECT_EQ(m.findProgram(0, 128), nullptr);
+    EXPECT_EQ(m.findProgram(-1, 0), nullptr);
+
+    // By name: exact, case matters; the first in flat order wins.
+    EXPECT_EQ(m.findByName("p000"), m.getFlatList()[1]);
+    EXPECT_EQ(m.findByName("P000"), m.getFlatList()[0]);
+    EXPECT_EQ(m.findByName("P00"), nullptr);
+
+    // By path: previous and next wrap around; an unknown path finds nothing.
+    const std::string first = m.getFlatList().front()->path;
+    const std::string last = m.getFlatList().back()->path;
+    EXPECT_EQ(m.findByPath(first, PresetManager::previous)->path, last);
+    EXPECT_EQ(m.findByPath(last, PresetManager::next)->path, first);
+    EXPECT_EQ(m.findByPath(first, PresetManager::itself)->path, first);
+    EXPECT_EQ(m.findByPath(first, PresetManager::next), m.getFlatList()[1]);
+    EXPECT_EQ(m.findByPath(home.path("p/none.mvp").string(), PresetManager::next), nullptr);
+}
+
+// A clock that moves on by 400 ms each time it is read: the 2500 ms budget
+// runs out after a handful of folders, whatever the machine's speed.
+TEST(PresetManager, ScanStopsDescendingWhenTheBudgetIsSpentButListsEveryVisitedFolder)
+{
+    TemporaryHome home;
+    std::string deep = "p";
+    for (int level = 0; level < 12; ++level) {
+        deep += "/d" + std::to_string(level);
+        touch(home, deep + "/preset" + std::to_string(level) + ".mvp");
+        touch(home, deep + "/side/s" + std::to_string(level) + ".mvp");
+    }
+    std::int64_t now = 0;
+    PresetManager m(".mvp", [&now] { return now += 400; });
+    m.setPath(home.path("p").string());
+
+    // Walk down the first branch as far as the scan went.
+    int visited = 0;
+    const PresetFolder* folder = &m;
+    while (!folder->getChildren().empty()) {
+        folder = folder->getChildren().front().get();
+        ++visited;
+        EXPECT_FALSE(folder->getPresets().empty()) << "folder at depth " << visited;
+    }
+    EXPECT_GE(visited, 1);
+    EXPECT_LT(visited, 12);
+    EXPECT_FALSE(m.getFlatList().empty());
 }

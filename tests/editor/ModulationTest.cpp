@@ -5,11 +5,14 @@
 // area's commands, and the rings and dots that show modulation where the
 // user looks.
 #include "EditorRig.h"
-
 #include "editor/EditorButton.h"
+#include "editor/EditorTopBar.h"
 #include "editor/FilterController.h"
 #include "editor/FilterPanel.h"
+#include "editor/ParameterBinding.h"
 #include "editor/ParameterKnob.h"
+#include "editor/SwitchControls.h"
+#include "editor/modulation/MidiLearnController.h"
 #include "editor/modulation/ModulatedFilterDots.h"
 #include "editor/modulation/ModulationDragStage.h"
 #include "editor/modulation/ModulationRing.h"
@@ -19,15 +22,22 @@
 #include "editor/modulation/SourceDragButton.h"
 #include "editor/modulation/SourceInterface.h"
 #include "editor/modulation/SourceSelectionBar.h"
+#include "editor/modulation/XLFOController.h"
+#include "editor/modulation/XLFOSourceInterface.h"
+#include "framework/MidiControllerMap.h"
+#include "gui/Bitmap.h"
 #include "modulation/ModMatrixParamController.h"
 #include "modulation/ModulationMatrix.h"
 #include "modulation/ModulationSlotParameterSetList.h"
+#include "modulation/XLFOParameterSet.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using editortest::EditorRig;
+using StepSlider = XLFOController::StepSlider;
 
 namespace {
 
@@ -281,4 +291,304 @@ TEST(ModulationInterface, ModulatedKnobsShowTheirSweepAndTheDisplayTheLiveFilter
     rig.runAudio();
     EXPECT_FALSE(ring->sweep().modulated);
     EXPECT_FALSE(dots->isShown(0));
+}
+
+// The XLFO step editor, fed synthetic clicks and drags: selection with
+// Ctrl and Shift, the 2-pixel click, group drags that keep differences, the
+// step interface bound to the current step and applied to all selected
+// steps, random steps' hit band, and Add Step / Remove Step at their limits.
+
+namespace {
+
+struct StepRig : EditorRig {
+    explicit StepRig(int steps)
+    {
+        set(plugin.xlfos.getNumActiveParameter(), 1.0f);
+        set(lfo().getSteps().getNumActiveParameter(), static_cast<float>(steps));
+        area().showSource(0, false);
+        ui.advance(XLFOController::ResizeAnimation::duration + 20);
+    }
+    XLFOParameterSet& lfo() { return plugin.xlfos[0]; }
+    XLFOController& steps() { return static_cast<XLFOSourceInterface&>(area().panelOf(0)).steps(); }
+    float value(int step) { return lfo().getSteps()[step].value.getValue(); }
+    // The middle of a step's handle, and a point on its track away from it.
+    gui::Point handle(int step)
+    {
+        const StepSlider& s = steps().slider(step);
+        return s.toRoot({s.width() / 2, static_cast<int>(std::lround(s.handleY()))});
+    }
+    gui::Point track(int step)
+    {
+        const StepSlider& s = steps().slider(step);
+        const int y = s.handleY() > s.height() / 2 ? 3 : s.height() - 3;
+        return s.toRoot({s.width() / 2, y});
+    }
+    // The step the interface's Value knob is bound to.
+    int interfaceStep()
+    {
+        const int bound = editor.bindingOf(steps().stepInterface().valueKnob())->parameterIndex();
+        for (int s = 0; s < XLFOController::maxSteps; ++s)
+            if (lfo().getSteps()[s].value.getIndex() == bound)
+                return s;
+        return -1;
+    }
+};
+
+unsigned steps(std::initializer_list<int> list)
+{
+    unsigned mask = 0;
+    for (int s : list)
+        mask |= 1u << s;
+    return mask;
+}
+
+} // namespace
+
+TEST(XLFOController, SelectionFollowsCtrlShiftAndPlainClicks)
+{
+    StepRig rig(8);
+    XLFOController& editor = rig.steps();
+
+    // Steps 3 and 7: the interface shows step 7, the highest.
+    rig.click(rig.handle(2));
+    rig.click(rig.handle(6), gui::Modifier::Control);
+    EXPECT_EQ(editor.selection(), steps({2, 6}));
+    EXPECT_EQ(editor.currentStep(), 6);
+    EXPECT_TRUE(editor.stepInterface().visible.get());
+    EXPECT_EQ(rig.interfaceStep(), 6);
+    // Ctrl-clicking step 7 again makes step 3 current.
+    rig.click(rig.handle(6), gui::Modifier::Control);
+    EXPECT_EQ(editor.selection(), steps({2}));
+    EXPECT_EQ(rig.interfaceStep(), 2);
+    // Shift extends from the current step.
+    rig.click(rig.handle(5), gui::Modifier::Shift);
+    EXPECT_EQ(editor.selection(), steps({2, 3, 4, 5}));
+
+    // A click beside the handles deselects all, which hides the interface;
+    // so does Hide.
+    rig.click(rig.track(1));
+    EXPECT_EQ(editor.selection(), 0u);
+    EXPECT_FALSE(editor.stepInterface().visible.get());
+    // Shift with nothing selected selects only the clicked step.
+    rig.click(rig.handle(4), gui::Modifier::Shift);
+    EXPECT_EQ(editor.selection(), steps({4}));
+    rig.click(EditorRig::centreOf(editor.stepInterface().hideButton()));
+    EXPECT_EQ(editor.selection(), 0u);
+
+    // Two pixels of movement are still a click: the step is selected, its
+    // value untouched; three are a drag.
+    const float before = rig.value(1);
+    const gui::Point h = rig.handle(1);
+    rig.drag(h, {{h.x, h.y - 2}});
+    EXPECT_EQ(editor.selection(), steps({1}));
+    EXPECT_FLOAT_EQ(rig.value(1), before);
+    rig.click(rig.track(1));
+    rig.drag(h, {{h.x, h.y - 3}});
+    EXPECT_EQ(editor.selection(), 0u);
+    EXPECT_GT(rig.value(1), before);
+
+    // A random step takes clicks only on its die's band.
+    rig.set(rig.lfo().getSteps()[3].random, 1.0f);
+    rig.set(rig.lfo().getSteps()[3].value, 0.9f);
+    rig.click(rig.handle(3));
+    EXPECT_EQ(editor.selection(), 0u);
+    const StepSlider& random = editor.slider(3);
+    rig.click(random.toRoot({random.width() / 2, random.height() / 2}));
+    EXPECT_EQ(editor.selection(), steps({3}));
+}
+
+TEST(XLFOController, SelectedStepsMoveTogetherAndTakeTheInterfacesValues)
+{
+    StepRig rig(4);
+    XLFOController& editor = rig.steps();
+    rig.set(rig.lfo().getSteps()[0].value, 0.2f);
+    rig.set(rig.lfo().getSteps()[2].value, -0.5f);
+    rig.set(rig.lfo().getSteps()[3].value, 0.8f);
+    rig.click(rig.handle(0));
+    rig.click(rig.handle(2), gui::Modifier::Control);
+    rig.click(rig.handle(3), gui::Modifier::Control);
+    const int undoBefore = rig.undoCount();
+
+    // Dragging step 1 up by a quarter of its travel: every selected step
+    // moves by the same amount, step 4 stops at the top.
+    const StepSlider& s = editor.slider(0);
+    const int quarter = (s.height() - StepSlider::handleHeight) / 4;
+    const gui::Point h = rig.handle(0);
+    rig.drag(h, {{h.x, h.y - quarter / 2}, {h.x, h.y - quarter}});
+    const float moved = rig.value(0) - 0.2f;
+    EXPECT_NEAR(moved, 0.5f, 0.05f);
+    EXPECT_NEAR(rig.value(2), -0.5f + moved, 1e-3f);
+    EXPECT_FLOAT_EQ(rig.value(3), 1.0f);
+    EXPECT_FLOAT_EQ(rig.value(1), 0.0f);
+    EXPECT_EQ(rig.undoCount(), undoBefore + 1);
+    // The interface went back to the current step after following step 1.
+    EXPECT_EQ(rig.interfaceStep(), 3);
+
+    // Random from the interface: every selected step.
+    rig.click(EditorRig::centreOf(editor.stepInterface().randomSwitch()));
+    for (int step : {0, 2, 3})
+        EXPECT_FLOAT_EQ(rig.lfo().getSteps()[step].random.getValue(), 1.0f) << step;
+    EXPECT_FLOAT_EQ(rig.lfo().getSteps()[1].random.getValue(), 0.0f);
+    // The Value knob's reset (Ctrl-click) sets 0, the middle, for all.
+    rig.click(EditorRig::centreOf(editor.stepInterface().valueKnob()), gui::Modifier::Control);
+    for (int step : {0, 2, 3})
+        EXPECT_FLOAT_EQ(rig.value(step), 0.0f) << step;
+}
+
+TEST(XLFOController, AddAndRemoveStepKeepToTheirLimits)
+{
+    StepRig rig(4);
+    XLFOController& editor = rig.steps();
+    auto count = [&] { return rig.lfo().getSteps().getNumActive(); };
+    rig.set(rig.lfo().getSteps()[1].value, -0.7f);
+
+    // After the current step, as a copy of it; the new step is selected.
+    rig.click(rig.handle(1));
+    rig.click(EditorRig::centreOf(editor.addStepButton()));
+    EXPECT_EQ(count(), 5);
+    EXPECT_FLOAT_EQ(rig.value(2), -0.7f);
+    EXPECT_EQ(editor.selection(), steps({2}));
+    // The sliders share the width again, after the resize animation.
+    EXPECT_TRUE(editor.slider(4).visible.get());
+    rig.ui.advance(XLFOController::ResizeAnimation::duration + 20);
+    EXPECT_EQ(editor.slider(4).frame().right, editor.width() - 1);
+
+    // With all selected, Remove Step leaves exactly one step.
+    rig.click(rig.handle(0));
+    rig.click(rig.handle(4), gui::Modifier::Shift);
+    rig.click(EditorRig::centreOf(editor.removeStepButton()));
+    EXPECT_EQ(count(), 1);
+    EXPECT_FALSE(editor.slider(1).visible.get());
+    // The step left is still selected, and the interface shows it.
+    EXPECT_EQ(editor.currentStep(), 0);
+    EXPECT_EQ(rig.interfaceStep(), 0);
+    // None selected: the last step goes, but never the only one.
+    rig.set(rig.lfo().getSteps().getNumActiveParameter(), 3.0f);
+    rig.click(EditorRig::centreOf(editor.stepInterface().hideButton()));
+    rig.click(EditorRig::centreOf(editor.removeStepButton()));
+    EXPECT_EQ(count(), 2);
+
+    // Sixteen steps: Add Step does nothing.
+    rig.set(rig.lfo().getSteps().getNumActiveParameter(), 16.0f);
+    const int undoBefore = rig.undoCount();
+    rig.click(EditorRig::centreOf(editor.addStepButton()));
+    EXPECT_EQ(count(), 16);
+    EXPECT_EQ(rig.undoCount(), undoBefore);
+}
+
+// MIDI learn in the editor, fed synthetic input and MIDI through the
+// plug-in's own input: the mode dims all but the learnable controls, a click
+// chooses one, a controller moved completes the association, and the MIDI
+// menu clears associations and switches MIDI control off and on. (That a
+// learned controller moves every instance is the LV2 UI's test.)
+
+namespace {
+
+void controlChange(EditorRig& rig, int controller, int value)
+{
+    rig.plugin.queueMidiEvent(0, 0xB0, controller, value);
+    rig.runAudio(1, 64);
+}
+
+} // namespace
+
+TEST(MidiLearn, AControlClickedInLearnModeLearnsTheNextController)
+{
+    EditorRig rig;
+    MidiLearnController& learn = rig.area().midiLearn();
+    EditorButton& button = rig.editor.topBar().learn;
+    ParameterKnob& freq = *rig.editor.filterPanel().freq;
+    const int freqIndex = rig.filter(0).freq.getIndex();
+    rig.set(rig.plugin.xlfos.getNumActiveParameter(), 3.0f);
+    rig.area().showSource(0, false);
+
+    const gui::Point field{320, 150};
+    const gui::Point knob = EditorRig::centreOf(freq);
+    const gui::Bitmap& screen = rig.ui.render();
+    const gui::Pixel fieldBefore = screen.pixelAt(field.x, field.y), knobBefore = screen.pixelAt(knob.x, knob.y);
+
+    rig.click(EditorRig::centreOf(button));
+    ASSERT_TRUE(learn.active());
+    EXPECT_TRUE(button.lit.get());
+    EXPECT_EQ(learn.status(), MidiLearnController::clickText);
+    // Everything is dimmed but the learnable controls.
+    rig.ui.render();
+    EXPECT_LT(gui::greenOf(screen.pixelAt(field.x, field.y)), gui::greenOf(fieldBefore));
+    EXPECT_EQ(screen.pixelAt(knob.x, knob.y), knobBefore);
+    // Only what is in view learns: XLFO 1's knobs, not XLFO 3's, which
+    // are scrolled out of the strip; and the two link items.
+    auto learnable = [&](int id) {
+        return std::any_of(learn.learnables().begin(), learn.learnables().end(),
+                           [id](const MidiLearnController::Learnable& l) { return l.id == id; });
+    };
+    EXPECT_TRUE(learnable(freqIndex));
+    EXPECT_TRUE(learnable(rig.plugin.xlfos[0].frequency.getIndex()));
+    EXPECT_FALSE(learnable(rig.plugin.xlfos[2].frequency.getIndex()));
+    EXPECT_TRUE(learnable(rig.plugin.getLinkFreq().getIndex()));
+    EXPECT_EQ(learn.controllerOf(freqIndex), -1);
+
+    // Click the knob, move controller 7: the status says what happens, and
+    // the next control can be chosen.
+    rig.click(knob);
+    EXPECT_EQ(learn.status(), std::string(MidiLearnController::moveText) + " Filter 1 Freq");
+    controlChange(rig, 7, 127);
+    rig.ui.advance(MidiLearnController::pollInterval + 1);
+    EXPECT_EQ(learn.controllerOf(freqIndex), 7);
+    EXPECT_EQ(learn.status(), MidiLearnController::clickText);
+
+    // The linked filters' frequency has an item of its own.
+    const MidiLearnController::Item link{rig.plugin.getLinkFreq().getIndex(), "", {}};
+    for (const MidiLearnController::Learnable& l : learn.learnables())
+        if (l.id == link.id)
+            rig.click(learn.toRoot({(l.area.left + l.area.right) / 2, (l.area.top + l.area.bottom) / 2}));
+    controlChange(rig, 8, 50);
+    EXPECT_EQ(GenericPlugin::getSharedControllerMap()->get(8), link.id);
+
+    // The learn button still works through the overlay and leaves the mode.
+    rig.click(EditorRig::centreOf(button));
+    EXPECT_FALSE(learn.active());
+    EXPECT_FALSE(button.lit.get());
+    rig.ui.render();
+    EXPECT_EQ(screen.pixelAt(field.x, field.y), fieldBefore);
+}
+
+TEST(MidiLearn, TheMidiMenuClearsOneOrEveryAssociationAndSwitchesMidiControlOff)
+{
+    // Save and Revert against the file are driven through the LV2 UI
+    // (tests/host/lv2/Lv2ModulationUiTest.cpp).
+    EditorRig rig;
+    MidiControllerMap& map = *GenericPlugin::getSharedControllerMap();
+    const int freqIndex = rig.filter(0).freq.getIndex(), peakIndex = rig.filter(0).peak.getIndex();
+    map.assign(21, freqIndex);
+    map.assign(30, peakIndex);
+    const gui::Point menuButton = EditorRig::centreOf(rig.editor.topBar().midi);
+
+    // "Disable", "Clear", "Revert", "Save"; Clear's submenu lists each
+    // association, then "Clear All".
+    rig.click(menuButton);
+    rig.chooseFromMenu(1);
+    rig.chooseFromMenu(0);
+    EXPECT_EQ(map.get(21), -1);
+    EXPECT_EQ(map.get(30), peakIndex);
+    map.assign(21, freqIndex);
+    rig.click(menuButton);
+    rig.chooseFromMenu(1);
+    rig.chooseFromMenu(-1);
+    EXPECT_EQ(map.get(21), -1);
+    EXPECT_EQ(map.get(30), -1);
+
+    // Disabled, a learned controller moves nothing (Freq starts fully open);
+    // "Enable" brings it back.
+    map.assign(21, freqIndex);
+    ASSERT_EQ(rig.filter(0).freq.getNormalized(), 1.0f);
+    rig.click(menuButton);
+    rig.chooseFromMenu(0);
+    controlChange(rig, 21, 0);
+    EXPECT_EQ(rig.plugin.getMidiState(), GenericPlugin::Disabled);
+    EXPECT_EQ(rig.filter(0).freq.getNormalized(), 1.0f);
+    rig.click(menuButton);
+    rig.chooseFromMenu(0);
+    controlChange(rig, 21, 0);
+    EXPECT_EQ(rig.filter(0).freq.getNormalized(), 0.0f);
+    map.clearAll();
 }
