@@ -61,6 +61,20 @@ std::string write(const std::string& name, const std::string& bytes)
     return path;
 }
 
+// The previous generation's settings name its preset folder. The shared
+// preset library reads them once per process, with the first instance, so
+// they are in place before any test of this program makes one.
+struct PreviousGeneration : testing::Environment {
+    void SetUp() override
+    {
+        const std::string old = userConfigFolder() + "old presets/";
+        testsupport::writeFile(old + "Old Favourite.mvp", "");
+        testsupport::writeFile(userConfigFolder() + "Merovance/Ostrand/1.0.settings",
+                               "merovance-settings 1\nsz \"PresetFolder\" \"" + old + "\"\n");
+    }
+};
+const testing::Environment* const previousGeneration = testing::AddGlobalTestEnvironment(new PreviousGeneration);
+
 } // namespace
 
 TEST(OstrandPresets, FullPresetHoldsEveryParameterExactly)
@@ -142,6 +156,7 @@ TEST(OstrandPresets, SectionPresetsHoldOneComponentInstance)
     EXPECT_TRUE(p.addSource(OstrandPlugin::midiKind));
     EXPECT_EQ(text(p, "Num Active MIDI Sources"), "1");
     EXPECT_FALSE(p.addSource(OstrandPlugin::slotKind));
+    fs::remove(sections / "EF" / "Default.ef");
 }
 
 TEST(OstrandPresets, EarlierGenerationsLoadAndAreConverted)
@@ -225,13 +240,7 @@ TEST(OstrandPresets, EarlierGenerationsLoadAndAreConverted)
 
 TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesSwitchAtTheirSample)
 {
-    // The previous generation's preset folder, as its settings name it,
-    // joins the list after the main tree.
-    const std::string old = userConfigFolder() + "old presets/";
-    testsupport::writeFile(old + "Old Favourite.mvp", "");
-    testsupport::writeFile(userConfigFolder() + "Merovance/Ostrand/1.0.settings",
-                             "merovance-settings 1\nsz \"PresetFolder\" \"" + old + "\"\n");
-
+    // The previous generation's preset folder joins the list after the main tree.
     OstrandPlugin first;
     const PresetManager& presets = PresetLibrary::shared().presets();
     ASSERT_EQ(presets.getAdditionalFolderCount(), 1);
@@ -282,4 +291,5 @@ TEST(OstrandPresets, NewInstancesStartFromDefaultSettingAndProgramChangesSwitchA
     PresetLibrary::shared().restorePresetName(second, "Gone Since");
     EXPECT_EQ(second.getPresetState().getName(), "Gone Since");
     EXPECT_EQ(second.getPresetState().getLocation(), "");
+    fs::remove(presetFolder() + "Default Setting.mvp"); // later instances start from the defaults again
 }
