@@ -1,10 +1,17 @@
 // The processing chain end to end, each case against something worked out
 // independently: a gain in closed form, the unprocessed input, the same
-// filtering taken another way round.
+// filtering taken another way round; how the routing parameters reach each
+// channel path, the usable routing positions, a modulated cut-off measured
+// in the audio; and the whole effect on the audio thread allocating nothing
+// with everything in use. (Recovery from input that is not finite: the
+// torture battery.)
 #include "EffectHarness.h"
+#include "AllocationCounter.h"
 
 #include "effect/OstrandChannel.h"
+#include "filters/MidSideConverter.h"
 #include "framework/MidiControllerMap.h"
+#include "modulation/ModMatrixParamController.h"
 
 #include <cmath>
 
@@ -172,4 +179,209 @@ TEST(OstrandChain, ALearnedControllerActsInTheBlockItArrivesIn)
             ASSERT_NEAR(out[static_cast<std::size_t>(c)][i], gain * static_cast<double>(in[i]), 1e-6)
                 << "channel " << c << ", sample " << i;
     }
+}
+
+// What each channel path runs as the routing settings change while playing:
+// the routing configuration, how many filters, which of them (a bit each),
+// which way the mid/side switch stands, and how many routing positions the
+// editor offers. Mid/Side with four filters and Routing 3 is configuration
+// 5 (mid on filters 1-2, side on 3-4); one channel ignores the mode.
+TEST(OstrandRouting, ChannelPathsPerMode)
+{
+    struct Step {
+        int channels;
+        const char* setting;
+        int configuration, count, side, used[2], choices;
+    };
+    const Step steps[] = {{2, "Routing=3", 3, 1, 0, {0b0001, 0b0001}, 1},
+                          {2, "Num Active Filters=3", 3, 3, 0, {0b0111, 0b0111}, 4},
+                          {2, "Routing Mode=Per Channel", 0, 2, 0, {0b0001, 0b0010}, 1},
+                          {2, "Num Active Filters=4", 5, 4, 0, {0b0011, 0b1100}, 4},
+                          {2, "Routing Mode=Mid/Side", 5, 4, 1, {0b0011, 0b1100}, 4},
+                          {2, "Filter 3 Enabled=Disabled", 5, 4, 1, {0b0011, 0b1000}, 4},
+                          {2, "Routing Mode=Stereo", 3, 4, 0, {0b1011, 0b1011}, 8},
+                          {1, "Routing Mode=Per Channel", 0, 1, -1, {0b0001}, 1},
+                          {1, "Num Active Filters=3", 0, 3, -1, {0b0111}, 4},
+                          {1, "Routing=2", 2, 3, -1, {0b0111}, 4}};
+    std::unique_ptr<OstrandPlugin> p;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(testing::Message() << s.channels << " channel(s), " << s.setting);
+        if (!p || p->getChannelCount() != s.channels)
+            p = effect(s.channels, {});
+        set(*p, s.setting);
+        p->applyQueuedChanges();
+        EXPECT_EQ(p->getRoutingChoiceCount(), s.choices);
+        for (int c = 0; c < s.channels; ++c) {
+            OstrandChannel& channel = p->getOstrandChannel(c);
+            EXPECT_EQ(channel.getRouting().routingIndex.get(), s.configuration);
+            EXPECT_EQ(channel.getRouting().activeFilterCount.get(), s.count);
+            EXPECT_EQ(channel.getInputSide() ? channel.getInputSide()->selection.get() : -1, s.side);
+            if (channel.getOutputSide()) {
+                EXPECT_EQ(channel.getOutputSide()->selection.get(), s.side);
+            }
+            for (int n = 0; n < 4; ++n) {
+                const bool used = (s.used[c] >> n) & 1;
+                EXPECT_EQ(channel.getRouting().getElement(n).isActive(), used) << "filter " << n + 1;
+                // The amounts follow: a filter not in use here does not run.
+                EXPECT_EQ(channel.getAmount(n).getRamp().getTarget(), used ? 1.0f : 0.0f) << "filter " << n + 1;
+            }
+        }
+    }
+}
+
+TEST(OstrandRouting, PerChannelFiltersEachSideOnItsOwn)
+{
+    // Filter 1 (low-pass at 200 Hz) on the left, filter 2 (high-pass at
+    // 5 kHz) on the right, each four clean Butterworth sections: a 100 Hz
+    // tone passes left only, a 10 kHz tone right only, each with the gain
+    // of the bilinear-transformed sections, (1 + w^4)^-2 for the ratio w of
+    // the prewarped frequencies.
+    const std::vector<std::string> settings = {
+        "Routing Mode=Per Channel",   "Num Active Filters=2",        "Filter 1 Characteristic=Clean",
+        "Filter 2 Characteristic=Clean", "Filter 1 Freq=200 Hz",     "Filter 1 Slope=48",
+        "Filter 2 Response=HP",       "Filter 2 Freq=5000 Hz",       "Filter 2 Slope=48"};
+    const std::size_t n = 24000;
+    for (double hz : {100.0, 10000.0}) {
+        auto p = effect(2, settings);
+        const Signal tone = sine(static_cast<int>(n), hz, 0.5);
+        const auto out = render(*p, {tone, tone});
+        const double left = rms(out[0], n / 2), right = rms(out[1], n / 2), in = rms(tone, n / 2);
+        auto warped = [](double f) { return std::tan(std::numbers::pi * f / 48000.0); };
+        auto sections = [](double w) { return 1.0 / ((1.0 + std::pow(w, 4.0)) * (1.0 + std::pow(w, 4.0))); };
+        if (hz < 1000.0) {
+            EXPECT_NEAR(left / in, sections(warped(hz) / warped(200.0)), 0.005);
+            EXPECT_LT(right / in, 1e-3);
+        } else {
+            EXPECT_LT(left / in, 1e-3);
+            EXPECT_NEAR(right / in, sections(warped(5000.0) / warped(hz)), 0.005);
+        }
+    }
+}
+
+TEST(OstrandRouting, AStepLfoAndAnEnvelopeMoveTheCutoff)
+{
+    // A clean low-pass at 300 Hz on white noise; a square step LFO at 4 Hz
+    // moves it by ±0.5 × 6.3 octaves: the level follows the steps.
+    auto p = effect(2, {"Filter 1 Characteristic=Clean", "Filter 1 Freq=300 Hz", "Num Active XLFOs=1",
+                        "XLFO 1 Frequency=4 Hz", "XLFO 1 Step 1 Value=1", "XLFO 1 Step 2 Value=-1"});
+    ASSERT_GE(p->addConnection(0, 0, nullptr, 0.5f), 0);
+    const Signal in = noise(rate, 5);
+    const auto out = render(*p, {in, in});
+    // Each step lasts 6000 samples; compare the settled parts of the two
+    // halves of each cycle: 300 × 2^3.15 Hz against 300 / 2^3.15 Hz, noise
+    // levels about sqrt(79) apart.
+    for (std::size_t cycle = 0; cycle < 4; ++cycle) {
+        const std::size_t start = cycle * 12000;
+        const double open = rms(out[0], start + 2000, start + 5500);
+        const double closed = rms(out[0], start + 8500, start + 11500);
+        EXPECT_GT(open / closed, 6.0) << "cycle " << cycle;
+    }
+
+    // An envelope started by a loud input burst opens a closed filter for
+    // its decay; the side chain triggers it while the main input is quiet.
+    auto q = effect(2, {"Filter 1 Characteristic=Clean", "Filter 1 Freq=100 Hz", "Num Active EGs=1",
+                        "EG 1Triggering=Side Chain", "EG 1 Decay=0.5", "EG 1 Sustain=0"});
+    ASSERT_GE(q->addConnection(6, 0, nullptr, 0.5f), 0);
+    q->applyQueuedChangesAtOnce();
+    const Signal quiet = noise(rate, 9, 0.05);
+    Signal key(static_cast<std::size_t>(rate), 0.0f);
+    for (std::size_t i = 24000; i < 24480; ++i)
+        key[i] = 0.9f;
+    const auto keyed = render(*q, {quiet, quiet}, 512, {key, key});
+    const double before = rms(keyed[0], 12000, 24000);
+    const double after = rms(keyed[0], 24500, 26500);
+    EXPECT_GT(after / before, 3.0);
+    EXPECT_LT(rms(keyed[0], 46000, 48000) / before, 1.5) << "closed again after the decay";
+}
+
+TEST(OstrandRealtime, EverythingInUseAllocatesNothing)
+{
+    OstrandPlugin p(2, 48000.0f);
+    const char* responses[] = {"LP", "HP", "BP", "LP"};
+    set(p, "Num Active Filters=4");
+    set(p, "Routing=5");
+    for (int n = 1; n <= 4; ++n) {
+        const std::string f = "Filter " + std::to_string(n);
+        set(p, f + " Slope=48");
+        set(p, f + " Response=" + responses[n - 1]);
+        set(p, f + " Peak=0.7");
+        set(p, f + " Delay=" + std::to_string(n * 3) + " ms");
+        set(p, f + " Pan=0.5");
+    }
+    set(p, "Num Active XLFOs=6");
+    set(p, "Num Active EGs=6");
+    set(p, "EG 1Triggering=Side Chain");
+    set(p, "EG 2Triggering=MIDI");
+    set(p, "Num Active EFs=4");
+    set(p, "EF 1Input=Side Chain");
+    set(p, "Num Active MIDI Sources=10");
+    set(p, "XLFO 1 Sync Mode=1/4");
+    set(p, "XLFO 2 MIDI Trigger=On");
+    // Slots from every kind of source onto filters, gains and other slots.
+    const int connections[][2] = {{0, 0},   {1, 4},  {6, 2},  {7, 66}, {12, 3},
+                                  {13, 70}, {16, 9}, {2, 71}, {14, 16}};
+    for (const auto& c : connections)
+        ASSERT_GE(p.addConnection(c[0], c[1]), 0);
+    p.applyQueuedChangesAtOnce();
+
+    const int block = 512;
+    const Signal left = noise(block, 1), right = noise(block, 2), side = sine(block, 60.0, 0.9);
+    std::vector<float> outL(block), outR(block);
+    const float* inputs[4] = {left.data(), right.data(), side.data(), side.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+    // Edits a user makes while playing, each stepping through its range:
+    // routing and filter count, slots rewired and re-levelled, list sizes,
+    // the step count, sync, triggering and MIDI inputs of the sources.
+    const std::vector<std::pair<std::string, int>> edits = {{"Routing", 8},
+                                                            {"Num Active Filters", 4},
+                                                            {"Audition Signal", 3},
+                                                            {"Auto Mute Self-Osc", 2},
+                                                            {"Num Active Slots", 25},
+                                                            {"Slot 2 Source", 27},
+                                                            {"Slot 3 Target", 96},
+                                                            {"Slot 4 Inverted", 2},
+                                                            {"Slot 5 Bypassed", 2},
+                                                            {"Slot 6 Level", 5},
+                                                            {"Num Active XLFO 1 Steps", 16},
+                                                            {"XLFO 1 Sync Mode", 12},
+                                                            {"XLFO 2 Step 2 Random", 2},
+                                                            {"EF 1 Attack", 5},
+                                                            {"EG 2Triggering", 3},
+                                                            {"MIDI Source 3 Input", 6},
+                                                            {"Num Active EGs", 7},
+                                                            {"Filter 2 Enabled", 2}};
+    std::size_t allocations = 0;
+    // Every characteristic passes through every filter, the modes change,
+    // notes, controllers, pitch bend and program changes arrive: all of it
+    // applied on the audio thread.
+    for (int round = 0; round < 33; ++round) {
+        for (int n = 0; n < 4; ++n)
+            p.filters[n].characteristic.setValue(static_cast<float>((round + 3 * n) % 11), 0);
+        p.routingMode.setValue(static_cast<float>(round / 11), 0);
+        p.filters[round % 4].linked.setValue(static_cast<float>(round % 2), 0);
+        for (const auto& [name, steps] : edits) {
+            AbstractPluginParameter& e = parameter(p, name);
+            const float position = static_cast<float>((round * 7 + static_cast<int>(name.size())) % steps);
+            e.setValue(e.isEnumerated() ? e.getMin() + position
+                                        : e.getMin() + position / static_cast<float>(steps - 1) *
+                                                           (e.getMax() - e.getMin()),
+                       0);
+        }
+        p.setTransport(140.0, round * 0.25);
+        p.queueMidiEvent(round % block, round % 2 ? 0x80 : 0x90, 60, 100);
+        p.queueMidiEvent(block / 2, 0xB0, 1, round);
+        p.queueMidiEvent(block / 3, 0xE0, round, 64);
+        p.queueMidiEvent(block / 4, 0xD0, round, 0);
+        p.queueMidiEvent(block - 1, round % 2 ? 0xC0 : 0xB0, round % 2 ? round : 123, 0);
+        testsupport::AllocationScope scope;
+        p.process(inputs, 4, outputs, 2, block);
+        allocations += scope.count();
+        for (int i = 0; i < block; ++i)
+            ASSERT_TRUE(std::isfinite(outL[static_cast<std::size_t>(i)]) &&
+                        std::isfinite(outR[static_cast<std::size_t>(i)]));
+    }
+    if (testsupport::allocationCountingAvailable()) {
+        EXPECT_EQ(allocations, 0u);
+    }
+    EXPECT_GT(rms(Signal(outL.begin(), outL.end())), 1e-3);
 }

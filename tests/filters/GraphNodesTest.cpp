@@ -1,0 +1,548 @@
+// The graph nodes around the filters: the mixer, the router, the dry/wet
+// mixer, the volume stage, the auto-mute's level follower, the filter node
+// and the delay line.
+#include "GraphSignals.h"
+
+#include "filters/BiQuadFilter.h"
+#include "filters/DelayLine.h"
+#include "filters/EffectMixer.h"
+#include "filters/FilterAnalyzer.h"
+#include "filters/GenericFilter.h"
+#include "filters/Mixer.h"
+#include "filters/Router.h"
+#include "filters/VolumeFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const std::vector<float> a = {0.5f, -1.0f, 2.0f, 0.0f, 3.0f, -0.25f, 1.0f, -4.0f};
+const std::vector<float> b = {1.0f, 0.5f, -1.0f, 2.0f, 0.0f, 0.5f, -8.0f, 0.125f};
+
+std::vector<float> mix(int operation, float ga, float gb)
+{
+    wave::Graph graph;
+    Playback pa(graph, a);
+    Playback pb(graph, b);
+    Mixer mixer(graph, 2, operation);
+    mixer.setInput(0, &pa);
+    mixer.setInput(1, &pb);
+    mixer.setGain(0, ga, 0.0f);
+    mixer.setGain(1, gb, 0.0f);
+    return render(graph, mixer, static_cast<int>(a.size()));
+}
+
+struct MixRig {
+    wave::Graph graph;
+    Playback dry{graph, {1.0f, -2.0f, 0.5f, 4.0f, 3.0f}};
+    Playback wet{graph, {0.25f, 1.0f, -1.0f, 2.0f, -3.0f}};
+    EffectMixer mixer{graph, &dry, &wet};
+};
+
+} // namespace
+
+TEST(Mixer, SumsOrTakesTheLargestWeightedMagnitude)
+{
+    const auto sum = mix(Mixer::sum, 0.5f, 2.0f);
+    const auto largest = mix(Mixer::maximum, 0.5f, 2.0f);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_FLOAT_EQ(sum[i], a[i] * 0.5f + b[i] * 2.0f) << i;
+        EXPECT_FLOAT_EQ(largest[i], std::max(std::fabs(a[i]) * 0.5f, std::fabs(b[i]) * 2.0f)) << i;
+    }
+}
+
+TEST(Mixer, SumPassesBlocksThroughAndLeavesSilentInputsUnpulled)
+{
+    wave::Graph graph;
+    Playback pa(graph, a);
+    Playback pb(graph, b);
+    Playback pc(graph, b);
+    Mixer mixer(graph, 4, Mixer::sum);
+    mixer.setInput(0, &pa);
+    mixer.setInput(1, &pb);
+    mixer.setInput(2, &pc); // input 3 has no audio producer: ignored
+    mixer.setGain(1, 0.0f, 0.0f);
+    mixer.setGain(2, 0.0f, 0.0f);
+
+    graph.nextFrame();
+    const wave::Block& out = mixer.pull(8);
+    EXPECT_EQ(&out, &pa.getBlock()) << "one input at constant gain 1 is handed through";
+    EXPECT_EQ(pb.calls + pc.calls, 0) << "inputs at constant gain 0 are not pulled";
+    graph.advance(8);
+
+    // Nothing contributes: the graph's silence block.
+    mixer.setGain(0, 0.0f, 0.0f);
+    graph.nextFrame();
+    EXPECT_EQ(&mixer.pull(8), &graph.getScratch());
+    EXPECT_TRUE(mixer.isConstant());
+    EXPECT_EQ(pa.calls, 1);
+    graph.advance(8);
+
+    // Output not needed: nothing is pulled, nothing computed.
+    mixer.setGain(1, 1.0f, 0.0f);
+    mixer.setGain(2, 0.5f, 0.0f);
+    graph.nextFrame();
+    mixer.pull(8, wave::Producer::OutputNotNeeded);
+    EXPECT_EQ(pb.calls + pc.calls, 0);
+}
+
+TEST(Router, SelectionHoldsAtOnceWhenBuiltAndGlidesLater)
+{
+    wave::Graph graph;
+    Constant first(graph, 1.0f);
+    Constant second(graph, -1.0f);
+    Playback third(graph, std::vector<float>(4096, 0.25f));
+    Router router(graph, 3, 1);
+    router.setInput(0, &first);
+    router.setInput(1, &second);
+    router.setInput(2, &third);
+
+    // Built with input 1 selected: its block itself, the others not pulled.
+    graph.nextFrame();
+    EXPECT_EQ(&router.pull(64), &second.getBlock());
+    EXPECT_EQ(first.calls + third.calls, 0);
+    graph.advance(64);
+
+    // Switching glides both gains over 20 ms (882 samples at 44.1 kHz):
+    // the output moves from -1 to 1 through 0 at the half-way point.
+    std::vector<float> out;
+    out.reserve(2048);
+    {
+        testsupport::AllocationScope scope;
+        router.selection = 0;
+        renderInto(out, graph, router, 2048, 256);
+        expectNoAllocations(scope);
+    }
+    EXPECT_NEAR(out[0], -1.0f, 1e-2f);
+    EXPECT_NEAR(out[441], 0.0f, 1e-2f);
+    for (std::size_t i = 1; i < 882; ++i)
+        ASSERT_GT(out[i], out[i - 1]) << i;
+    EXPECT_EQ(out[1000], 1.0f);
+    graph.nextFrame();
+    EXPECT_EQ(&router.pull(64), &first.getBlock()) << "settled again: handed through";
+    graph.advance(64);
+
+    // Out-of-range selections are clamped; a time of 0 switches at once.
+    router.select(7, 0.0f);
+    EXPECT_EQ(router.selection.get(), 2);
+    graph.nextFrame();
+    EXPECT_EQ(&router.pull(64), &third.getBlock());
+    graph.advance(64);
+
+    // Output not needed: nothing pulled.
+    const int callsBefore = third.calls;
+    graph.nextFrame();
+    router.pull(64, wave::Producer::OutputNotNeeded);
+    EXPECT_EQ(third.calls, callsBefore);
+}
+
+TEST(EffectMixer, CrossfadesLinearlyFromDryToWet)
+{
+    for (const float m : {-1.0f, -0.5f, 0.0f, 0.6f, 1.0f}) {
+        SCOPED_TRACE(m);
+        MixRig s;
+        s.mixer.mix.setDefault(m);
+        const auto out = render(s.graph, s.mixer, 5);
+        const float t = (m + 1.0f) * 0.5f;
+        for (std::size_t i = 0; i < 5; ++i)
+            EXPECT_FLOAT_EQ(out[i], (1.0f - t) * s.dry.data[i] + t * s.wet.data[i]);
+    }
+    // The ends hand one side through untouched.
+    MixRig s;
+    s.mixer.mix.setDefault(-1.0f);
+    s.graph.nextFrame();
+    EXPECT_EQ(&s.mixer.pull(5), &s.dry.getBlock());
+
+    // Output not needed: neither side is pulled.
+    s.graph.nextFrame();
+    s.mixer.pull(5, wave::Producer::OutputNotNeeded);
+    EXPECT_EQ(s.dry.calls + s.wet.calls, 2);
+}
+
+TEST(EffectMixer, FollowsAModulatedMixAndTreatsAMissingSideAsSilence)
+{
+    MixRig s;
+    Playback m(s.graph, {-1.0f, 0.0f, 1.0f, 3.0f, -0.5f}); // 3 is held at 1
+    s.mixer.mix.setSource(&m);
+    auto out = render(s.graph, s.mixer, 5);
+    EXPECT_FLOAT_EQ(out[0], 1.0f);
+    EXPECT_FLOAT_EQ(out[1], 0.5f * (-2.0f + 1.0f));
+    EXPECT_FLOAT_EQ(out[2], -1.0f);
+    EXPECT_FLOAT_EQ(out[3], 2.0f);
+    EXPECT_FLOAT_EQ(out[4], 0.75f * 3.0f + 0.25f * -3.0f);
+
+    MixRig t;
+    t.mixer.setWet(nullptr);
+    t.mixer.mix.setDefault(0.0f);
+    out = render(t.graph, t.mixer, 5);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(out[i], 0.5f * t.dry.data[i]);
+}
+
+TEST(VolumeFilter, MultipliesByItsGainStream)
+{
+    wave::Graph graph;
+    Playback in(graph, {1.0f, -2.0f, 3.0f, 0.5f, 8.0f});
+    Playback gain(graph, {0.5f, 1.0f, 2.0f, 0.0f, 0.25f});
+    VolumeFilter volume(graph, &in);
+    volume.gain.setSource(&gain);
+    EXPECT_EQ(render(graph, volume, 5), (std::vector<float>{0.5f, -2.0f, 6.0f, 0.0f, 2.0f}));
+}
+
+TEST(VolumeFilter, HandsThroughAtUnityAndSilencesWhenMuted)
+{
+    wave::Graph graph;
+    Playback in(graph, std::vector<float>(4096, 0.75f));
+    VolumeFilter volume(graph, &in);
+    MuteSwitch mute;
+    volume.setMuteController(&mute);
+
+    testsupport::AllocationScope scope;
+    graph.nextFrame();
+    EXPECT_EQ(&volume.pull(128), &in.getBlock());
+    graph.advance(128);
+
+    volume.gain.setDefault(0.0f);
+    graph.nextFrame();
+    EXPECT_EQ(&volume.pull(128), &graph.getScratch());
+    graph.advance(128);
+
+    // Muted: exact zeros for the whole block while the source still runs.
+    volume.gain.setDefault(0.5f);
+    mute.muted = true;
+    const int calls = in.calls;
+    graph.nextFrame();
+    const wave::Block& silent = volume.pull(128);
+    for (int i = 0; i < 128; ++i)
+        ASSERT_EQ(silent[i], 0.0f);
+    EXPECT_EQ(in.calls, calls + 1);
+    graph.advance(128);
+
+    mute.muted = false;
+    graph.nextFrame();
+    EXPECT_EQ(volume.pull(128)[127], 0.375f);
+    graph.advance(128);
+
+    // Output not needed: the block keeps what it held.
+    std::fill(in.data.begin(), in.data.end(), 1.0f);
+    graph.nextFrame();
+    EXPECT_EQ(volume.pull(128, wave::Producer::OutputNotNeeded)[127], 0.375f);
+    expectNoAllocations(scope);
+}
+
+TEST(FilterAnalyzer, SettlesOnTheLevelRelativeToTheThreshold)
+{
+    for (const float level : {0.0025f, 0.01f, 0.0f}) {
+        SCOPED_TRACE(level);
+        wave::Graph graph;
+        Constant in(graph, level);
+        FilterAnalyzer analyzer(graph, &in);
+        const auto out = render(graph, analyzer, 44100, 1000);
+        EXPECT_NEAR(out.back(), std::min(level / 0.005f, 1.0f), 1e-5f);
+    }
+}
+
+TEST(FilterAnalyzer, FollowsWithItsTimeConstant)
+{
+    // From 0, a step to level x reaches x (1 - 1/e) after one time constant:
+    // the one-pole follower in closed form. Odd block sizes exercise the
+    // four-sample steps together with their remainders.
+    wave::Graph graph(48000.0f);
+    Constant in(graph, 0.004f);
+    FilterAnalyzer analyzer(graph, &in);
+    analyzer.timeConstant = 10.0f;
+    analyzer.threshold = 0.01f;
+    const auto out = render(graph, analyzer, 4800, 97);
+    const double a = 1000.0 / (48000.0 * 10.0);
+    for (const int n : {1, 7, 480, 1001, 4799}) {
+        const double s = 0.004 * (1.0 - std::pow(1.0 - a, n + 1));
+        EXPECT_NEAR(out[static_cast<std::size_t>(n)], s / 0.01, 1e-5) << n;
+    }
+    EXPECT_NEAR(out[479], 0.4 * (1.0 - std::exp(-1.0)), 2e-3);
+
+    // The four-sample steps are the stream's, not the block's: any block
+    // size gives the same samples.
+    for (const int block : {1, 3, 1000}) {
+        wave::Graph other(48000.0f);
+        Constant level(other, 0.004f);
+        FilterAnalyzer same(other, &level);
+        same.timeConstant = 10.0f;
+        same.threshold = 0.01f;
+        EXPECT_EQ(render(other, same, 4800, block), out) << block;
+    }
+
+    // Output not needed: the follower still moves on; reset returns it to 0.
+    const float before = analyzer.getFollowerState();
+    graph.nextFrame();
+    analyzer.pull(480, wave::Producer::OutputNotNeeded);
+    EXPECT_GT(analyzer.getFollowerState(), before);
+    graph.reset();
+    EXPECT_EQ(analyzer.getFollowerState(), 0.0f);
+}
+
+TEST(FilterAnalyzer, ANonFiniteLevelDoesNotDisableTheDetector)
+{
+    // A NaN or an infinity in the input level (a broken plug-in before ours)
+    // must not stick in the follower: once the input is silent, the gain
+    // falls towards 0 again and auto-mute works.
+    for (const float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+        SCOPED_TRACE(bad);
+        wave::Graph graph;
+        std::vector<float> level(44100, 0.0f);
+        std::fill_n(level.begin() + 1000, 50, bad);
+        Playback in(graph, level);
+        FilterAnalyzer analyzer(graph, &in);
+        const auto out = render(graph, analyzer, 44100, 256);
+        EXPECT_LT(out.back(), 1e-3f);
+    }
+}
+
+namespace {
+
+constexpr int length = 2048;
+
+// A filter node on the clean unit, fed by a sine, next to the same unit run
+// directly as the reference.
+struct Rig {
+    Rig() : input(graph, sine(length, 440.0f, 0.5f)), filter(graph, &input), unit(graph)
+    {
+        filter.setUnit(&unit);
+        filter.cutoff.setDefault(std::log2(1200.0f));
+        filter.peak.setDefault(0.4f);
+    }
+
+    std::vector<float> filtered()
+    {
+        BiQuadFilter reference(graph);
+        const std::vector<float> c(length, std::log2(1200.0f)), p(length, 0.4f);
+        std::vector<float> out(length);
+        reference.process(input.data.data(), out.data(), c.data(), p.data(), nullptr, length, true);
+        return out;
+    }
+
+    wave::Graph graph;
+    Playback input;
+    GenericFilter filter;
+    BiQuadFilter unit;
+};
+
+} // namespace
+
+TEST(GenericFilter, AmountCrossfadesFromTheInputToTheFilteredSignal)
+{
+    {
+        Rig rig; // amount 1 (the default): exactly the filtered signal
+        EXPECT_EQ(render(rig.graph, rig.filter, length), rig.filtered());
+    }
+    {
+        Rig rig;
+        rig.filter.amount.setDefault(0.5f);
+        const auto out = render(rig.graph, rig.filter, length);
+        const auto wet = rig.filtered();
+        for (std::size_t i = 0; i < out.size(); ++i)
+            ASSERT_NEAR(out[i], 0.5f * (rig.input.data[i] + wet[i]), 1e-7f) << i;
+    }
+    {
+        Rig rig; // a moving amount
+        Playback amount(rig.graph, sine(length, 3.0f, 1.0f));
+        rig.filter.amount.setSource(&amount);
+        const auto out = render(rig.graph, rig.filter, length);
+        const auto wet = rig.filtered();
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const float a = amount.data[i];
+            ASSERT_NEAR(out[i], rig.input.data[i] + (wet[i] - rig.input.data[i]) * a, 1e-6f) << i;
+        }
+    }
+}
+
+TEST(GenericFilter, AmountZeroBypassesWithoutRunningTheUnit)
+{
+    Rig rig;
+    render(rig.graph, rig.filter, 512);
+    const BiQuadFilter::Section before = rig.unit.getSection(0);
+    rig.filter.amount.setDefault(0.0f);
+
+    testsupport::AllocationScope scope;
+    for (int frame = 0; frame < 4; ++frame) {
+        rig.graph.nextFrame();
+        ASSERT_EQ(&rig.filter.pull(256), &rig.input.getBlock());
+        rig.graph.advance(256);
+    }
+    expectNoAllocations(scope);
+    EXPECT_EQ(rig.unit.getSection(0).low, before.low) << "the states stand still";
+    EXPECT_EQ(rig.unit.getSection(0).band, before.band);
+}
+
+TEST(GenericFilter, MutedIsSilentAndUnneededOutputIsNotComputed)
+{
+    Rig rig;
+    MuteSwitch mute;
+    rig.filter.setMuteController(&mute);
+    render(rig.graph, rig.filter, 256);
+    const float low = rig.unit.getSection(0).low;
+
+    mute.muted = true;
+    rig.graph.nextFrame();
+    EXPECT_EQ(&rig.filter.pull(256), &rig.graph.getScratch());
+    rig.graph.advance(256);
+    EXPECT_EQ(rig.unit.getSection(0).low, low);
+
+    mute.muted = false;
+    rig.graph.nextFrame();
+    rig.filter.pull(256, wave::Producer::OutputNotNeeded);
+    EXPECT_EQ(rig.unit.getSection(0).low, low);
+}
+
+namespace {
+
+constexpr int rate = 44100;
+
+std::vector<float> ramp(int count)
+{
+    std::vector<float> r(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        r[static_cast<std::size_t>(i)] = static_cast<float>(i);
+    return r;
+}
+
+} // namespace
+
+TEST(DelayLine, WithoutDelayHandsTheInputBlockOnAndHoldsLongDelaysAtTheLongest)
+{
+    wave::Graph graph;
+    graph.setSampleRate(static_cast<float>(rate));
+    const auto signal = ramp(rate * 2);
+    Playback in(graph, signal);
+    DelayLine line(graph, 50.0f, &in);
+
+    testsupport::AllocationScope scope;
+    for (int frame = 0; frame < 8; ++frame) {
+        graph.nextFrame();
+        const wave::Block& out = line.pull(512);
+        ASSERT_EQ(&out, &in.getBlock());
+        graph.advance(512);
+    }
+    expectNoAllocations(scope);
+
+    // Asked for 80 ms, the line settles on its longest, 50 ms: 2205 samples.
+    line.delay.setDefault(80.0f);
+    std::vector<float> out(8 * 512);
+    renderInto(out, graph, line, rate * 2 - 8 * 512, 500);
+    for (std::size_t i = out.size() - 1000; i < out.size(); ++i)
+        ASSERT_EQ(out[i], signal[i - 2205]) << i;
+}
+
+TEST(DelayLine, CrossfadesToANewDelayWithoutADiscontinuity)
+{
+    wave::Graph graph;
+    const auto signal = sine(rate * 3, 300.0f, 0.5f);
+    Playback in(graph, signal);
+    DelayLine line(graph, 50.0f, &in);
+    std::vector<float> out;
+    out.reserve(signal.size());
+
+    testsupport::AllocationScope scope;
+    renderInto(out, graph, line, rate / 2, 300);
+    line.delay.setDefault(12.0f);
+    renderInto(out, graph, line, rate * 3 / 2, 300);
+    line.delay.setDefault(3.0f);
+    renderInto(out, graph, line, rate, 300);
+    expectNoAllocations(scope);
+
+    // No step larger than the sine itself makes, plus what the fade adds: its
+    // gain moves by at most 1.8 ln(10) / 3748 per sample, times the largest
+    // difference between the two heads (twice the amplitude). A click would
+    // be a step of the order of the amplitude.
+    const float sineStep = largestStep(signal, 0, signal.size());
+    const float fadeSlope = 1.8f * std::log(10.0f) / 3748.0f;
+    EXPECT_LE(largestStep(out, 0, out.size()), sineStep + fadeSlope * 2.0f * 0.5f);
+    // Settled, each delay is a whole number of samples: 12 ms is 529, 3 ms 132.
+    for (std::size_t i = rate * 2 - 1000; i < rate * 2; ++i)
+        ASSERT_EQ(out[i], signal[i - 529]) << i;
+    for (std::size_t i = out.size() - 1000; i < out.size(); ++i)
+        ASSERT_EQ(out[i], signal[i - 132]) << i;
+}
+
+TEST(DelayLine, FadesFollowTheEightyFiveMillisecondLaw)
+{
+    // On a ramp x[i] = i the output tells the delay it reads: i - out[i] =
+    // Da + (1 - g)(Do - Da) while fading from the active head Da to the new
+    // one Do, so each fade exposes its gain curve g.
+    wave::Graph graph;
+    Playback in(graph, ramp(rate * 2));
+    DelayLine line(graph, 50.0f, &in);
+    line.delay.setDefault(25.0f);
+    const auto out = render(graph, line, rate * 2, 441);
+    const int fadeLength = static_cast<int>(44.1 * 85.0); // 3748
+
+    int fadesChecked = 0;
+    for (int start = fadeLength; start + fadeLength < rate * 2; start += fadeLength) {
+        const double from = start - static_cast<double>(out[static_cast<std::size_t>(start)]);
+        const double to =
+            start + fadeLength - static_cast<double>(out[static_cast<std::size_t>(start + fadeLength)]);
+        if (to - from < 20.0)
+            continue;
+        ++fadesChecked;
+        for (int k = 0; k < fadeLength; k += 97) {
+            const std::size_t i = static_cast<std::size_t>(start + k);
+            const double g =
+                1.0 - ((static_cast<double>(i) - static_cast<double>(out[i])) - from) / (to - from);
+            const double t = 1.0 - static_cast<double>(k) / fadeLength;
+            const double expected =
+                t > 0.1 ? std::pow(10.0, -1.8 * (1.0 - t)) : std::exp(-3.73018784447434) * 10 * t;
+            ASSERT_NEAR(g, expected, 2e-3) << "fade at " << start << ", k = " << k;
+        }
+    }
+    EXPECT_GE(fadesChecked, 3);
+}
+
+TEST(DelayLine, InterpolatingReadFollowsFractionalDelays)
+{
+    wave::Graph graph;
+    Playback in(graph, ramp(rate * 2));
+    DelayLine line(graph, 50.0f, &in);
+    line.readMode = DelayLine::interpolating;
+    line.delay.setDefault(2.5f); // 110.25 samples
+    const auto out = render(graph, line, rate * 2, 500);
+    for (std::size_t i = out.size() - 2000; i < out.size(); ++i)
+        ASSERT_NEAR(out[i], static_cast<float>(i) - 110.25f, 0.02f) << i;
+    // The glide of the smoother is critically damped: no overshoot.
+    for (std::size_t i = 1; i < out.size(); ++i)
+        ASSERT_LE(static_cast<float>(i) - out[i], 110.25f + 0.02f) << i;
+}
+
+// Settings restored before playing (or after a bypass) hold from the first
+// sample instead of gliding from the delay the line had; a line whose output
+// nobody reads keeps writing, and a reset empties it.
+TEST(DelayLine, AResetEmptiesTheLineAndEndsTheGlideAndUnreadFramesStillWrite)
+{
+    wave::Graph graph;
+    const auto signal = ramp(rate);
+    Playback in(graph, signal);
+    DelayLine line(graph, 50.0f, &in);
+    line.delay.setDefault(5.0f); // 220 samples
+    graph.reset();
+    auto out = render(graph, line, rate / 2, 256);
+    for (int frame = 0; frame < 4; ++frame) {
+        graph.nextFrame();
+        line.pull(256, wave::Producer::OutputNotNeeded);
+        graph.advance(256);
+    }
+    out.resize(out.size() + 1024); // the skipped frames
+    renderInto(out, graph, line, 1024, 256);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (i < rate / 2 || i >= out.size() - 1024) {
+            ASSERT_EQ(out[i], i < 220 ? 0.0f : signal[i - 220]) << i;
+        }
+    }
+
+    line.delay.setDefault(12.0f); // 529 samples at 44.1 kHz
+    graph.reset();
+    const auto afterReset = render(graph, line, 1024, 256);
+    for (std::size_t i = 0; i < afterReset.size(); ++i)
+        ASSERT_EQ(afterReset[i], i < 529 ? 0.0f : signal[out.size() + i - 529]) << i;
+}

@@ -1,0 +1,416 @@
+// The envelope follower, the envelope generator and the MIDI sources, run on
+// a bare graph or as the generic plug-in runs them.
+#include "SourceHarness.h"
+
+#include "modulation/EnvelopeFollower.h"
+#include "modulation/EnvelopeGenerator.h"
+#include "modulation/MidiModSource.h"
+#include "modulation/NoteTriggers.h"
+#include "modulation/Trigger.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr float rate = 48000.0f;
+
+struct Follower {
+    Follower(std::vector<float> input, float attack, float release)
+        : graph(rate), audio(graph, std::move(input)), ef(graph, &audio)
+    {
+        ef.getAttackInput().getInternal().setTarget(0.0f, attack);
+        ef.getReleaseInput().getInternal().setTarget(0.0f, release);
+    }
+    std::vector<float> run(int n) { return harness::pullFrames(graph, ef, n, 1000); }
+    wave::Graph graph;
+    harness::SignalPlayer audio;
+    EnvelopeFollower ef;
+};
+
+constexpr float epsilon = 1.1920929e-7f;
+
+struct Envelope {
+    explicit Envelope(float attack, float decay, float sustain, float release) : graph(rate), eg(graph)
+    {
+        eg.getAttackInput().getInternal().setTarget(0.0f, attack);
+        eg.getDecayInput().getInternal().setTarget(0.0f, decay);
+        eg.getSustainInput().getInternal().setTarget(0.0f, sustain);
+        eg.getReleaseInput().getInternal().setTarget(0.0f, release);
+        eg.triggering = Triggering::Midi;
+    }
+    std::vector<float> run(int n) { return harness::pullFrames(graph, eg, n, 1000); }
+    void connectAll(wave::Producer* input)
+    {
+        for (auto* i :
+             {&eg.getAttackInput(), &eg.getDecayInput(), &eg.getSustainInput(), &eg.getReleaseInput()})
+            i->connect(input);
+    }
+    wave::Graph graph;
+    EnvelopeGenerator eg;
+};
+
+using Input = MidiModSource::MidiInput;
+
+// A plug-in whose output is one MIDI source listening on the default
+// receiver, fed with raw messages through the event queue.
+struct MidiRig {
+    MidiRig() : source(plugin.getGraph())
+    {
+        plugin.receiver().addListener(&source);
+        plugin.setOutputNode(source);
+    }
+    // Sends the messages at offset 0 of a host block and renders 200 ms,
+    // long enough for any glide to arrive; returns the last sample.
+    float send(std::vector<std::vector<int>> messages)
+    {
+        for (const auto& m : messages)
+            plugin.queueMidiEvent(0, m[0], m[1], m[2]);
+        return plugin.render(9600, 960).back();
+    }
+    harness::SourcePlugin plugin{rate};
+    MidiModSource source;
+};
+
+} // namespace
+
+TEST(EnvelopeFollower, StartsAtZeroAndCoversNinetyPercentInTheAttackTime)
+{
+    // Silence reads as the -60 dB floor from the very first sample.
+    {
+        Follower f(std::vector<float>(1, 0.0f), 0.0005f, 0.1f);
+        const std::vector<float> out = f.run(3000);
+        for (float v : out)
+            ASSERT_EQ(v, 0.0f);
+    }
+    // Full scale from silence with a 10 ms attack: 0.9 of the way to 1 after
+    // 480 samples; the step response is 1 - (1 - c)^k with (1 - c)^480 = 0.1.
+    {
+        Follower f(std::vector<float>(1, 1.0f), 0.01f, 0.1f);
+        const std::vector<float> out = f.run(2000);
+        EXPECT_NEAR(out[479], 0.9f, 1e-5f);
+        EXPECT_NEAR(out[239], 1.0f - std::sqrt(0.1f), 1e-5f);
+        EXPECT_NEAR(out[1999], 1.0f, 1e-4f);
+        EXPECT_GT(out[0], 0.0f);
+    }
+    // From full scale, the 50 ms minimum release falls to 0.1 in 2400 samples.
+    {
+        std::vector<float> input(10000, 1.0f);
+        std::fill(input.begin() + 5000, input.end(), 0.0f);
+        Follower f(input, 0.0005f, 0.05f);
+        const std::vector<float> out = f.run(10000);
+        EXPECT_NEAR(out[4999], 1.0f, 1e-5f);
+        EXPECT_NEAR(out[5000 + 2399], 0.1f, 1e-5f);
+        EXPECT_GT(out[5000 + 2399], 0.0f);
+    }
+    // A release tail into silence ends at 0 without passing through
+    // subnormal numbers (slow on many processors), even where the caller
+    // does not flush them.
+    {
+        std::vector<float> input(1000, 1.0f);
+        input.resize(200000, 0.0f);
+        Follower f(input, 0.0005f, 0.05f);
+        const std::vector<float> out = f.run(200000);
+        for (std::size_t k = 0; k < out.size(); ++k)
+            ASSERT_NE(std::fpclassify(out[k]), FP_SUBNORMAL) << k;
+        EXPECT_EQ(out.back(), 0.0f);
+        EXPECT_EQ(f.ef.getLevel(), 0.0f);
+    }
+    // Louder than full scale reads above 1: +6.02 dB gives 1.1003.
+    {
+        Follower f(std::vector<float>(1, 2.0f), 0.0005f, 0.1f);
+        EXPECT_NEAR(f.run(2000).back(), (20.0f * std::log10(2.0f) + 60.0f) / 60.0f, 1e-5f);
+    }
+}
+
+TEST(EnvelopeFollower, SineHalfWavesAreRectifiedBySmoothing)
+{
+    // A 100 Hz sine of -20 dBFS peak: positive half-waves read up to -20 dB
+    // (0.667), negative ones as the floor; with a fast attack and a slower
+    // release the output rides just under 0.667 and dips between peaks.
+    std::vector<float> sine(48000);
+    for (std::size_t k = 0; k < sine.size(); ++k)
+        sine[k] = 0.1f * static_cast<float>(std::sin(2.0 * 3.141592653589793 * 100.0 * k / 48000.0));
+    Follower f(sine, 0.001f, 0.1f);
+    const std::vector<float> out = f.run(48000);
+    float high = 0.0f;
+    float low = 1.0f;
+    for (std::size_t k = 24000; k < out.size(); ++k) {
+        high = std::max(high, out[k]);
+        low = std::min(low, out[k]);
+    }
+    EXPECT_LE(high, 2.0f / 3.0f + 1e-5f);
+    EXPECT_GT(high, 0.66f);
+    // Half a period (5 ms) of release from 0.667: 0.667 * 0.1^(240 / 4800).
+    EXPECT_NEAR(low, 2.0f / 3.0f * std::pow(0.1f, 240.0f / 4800.0f), 0.02f);
+}
+
+TEST(EnvelopeFollower, BadInputsGiveABoundedFiniteOutputAndRecover)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<float> input;
+    for (float bad : {nan, inf, -inf, 1e30f, 1.0f})
+        input.insert(input.end(), 1000, bad);
+    for (float badTime : {nan, inf, -1.0f, 0.0f, 1e30f}) {
+        Follower f(input, 0.001f, 0.1f);
+        harness::SignalPlayer time(f.graph, {badTime});
+        f.ef.getAttackInput().connect(&time);
+        f.ef.getReleaseInput().connect(&time);
+        const std::vector<float> out = f.run(5000);
+        for (float v : out)
+            ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 2.0f) << badTime << " gave " << v;
+        // Good times again: full scale settles at 1.
+        f.ef.getAttackInput().connect(nullptr);
+        f.ef.getReleaseInput().connect(nullptr);
+        EXPECT_NEAR(f.run(2000).back(), 1.0f, 1e-4f) << badTime;
+    }
+}
+
+TEST(EnvelopeGenerator, StageLengthsAndShapes)
+{
+    // Attack 10 ms: 480 samples rising along a straight line from 0 to just
+    // below 1, then a 100 ms decay to the sustain level of 0.5.
+    {
+        Envelope e(0.01f, 0.1f, 0.5f, 0.5f);
+        e.eg.midiStart();
+        const std::vector<float> out = e.run(6000);
+        for (int k = 0; k < 480; ++k)
+            ASSERT_NEAR(out[static_cast<std::size_t>(k)], k / 480.0f, 2e-6f) << k;
+        EXPECT_GT(out[479], 0.99f);
+        EXPECT_LT(out[479], 1.0f);
+        EXPECT_NEAR(out[480], 1.0f, 1e-6f);
+        EXPECT_NEAR(out[480 + 2400], 0.75f, 1e-4f);
+        EXPECT_NEAR(out[480 + 4800], 0.5f, 1e-6f);
+        EXPECT_EQ(out[5999], 0.5f);
+        EXPECT_TRUE(e.eg.isGateOpen());
+    }
+    // Sustain 1: after the attack the output stays at 1 whatever the decay.
+    {
+        Envelope e(0.002f, 3.0f, 1.0f, 0.5f);
+        e.eg.midiStart();
+        const std::vector<float> out = e.run(20000);
+        for (std::size_t k = 96; k < out.size(); ++k)
+            ASSERT_EQ(out[k], 1.0f) << k;
+    }
+    // Release 0.5 s from 0.6: a straight fall to 0 in 24000 samples, then 0
+    // and silence.
+    {
+        Envelope e(0.002f, 0.002f, 0.6f, 0.5f);
+        e.eg.midiStart();
+        e.run(4000);
+        EXPECT_FALSE(e.eg.isMuted());
+        e.eg.midiRelease();
+        const std::vector<float> out = e.run(30000);
+        for (int k = 0; k <= 24000; ++k)
+            ASSERT_NEAR(out[static_cast<std::size_t>(k)], 0.6f * (1.0f - k / 24000.0f), 2e-6f) << k;
+        EXPECT_EQ(out[24000], 0.0f);
+        EXPECT_EQ(out[29999], 0.0f);
+        EXPECT_TRUE(e.eg.isMuted());
+        EXPECT_TRUE(e.eg.isConstant());
+    }
+}
+
+TEST(EnvelopeGenerator, InputsAreReadAtControlRate)
+{
+    // The sustain moves from 0.8 to 0.2 in the middle of the sustain stage:
+    // the EG notices it at its next read (a multiple of 64 samples after the
+    // start) and decays there over the decay time, without a jump.
+    Envelope e(0.002f, 0.01f, 0.8f, 0.5f);
+    e.eg.midiStart();
+    std::vector<float> out = e.run(1000);
+    EXPECT_EQ(out[999], 0.8f);
+    e.eg.getSustainInput().getInternal().setTarget(0.0f, 0.2f);
+    out = e.run(1000);
+    EXPECT_EQ(out[23], 0.8f); // 1024 is the first read after the change
+    EXPECT_LT(out[24], 0.8f);
+    EXPECT_NEAR(out[24 + 240], 0.5f, 1e-3f); // half way through the 10 ms decay
+    EXPECT_NEAR(out[999], 0.2f, 1e-6f);
+    double steepest = 0.0;
+    for (std::size_t k = 1; k < out.size(); ++k)
+        steepest = std::max(steepest, static_cast<double>(std::fabs(out[k] - out[k - 1])));
+    EXPECT_LT(steepest, 0.6 / 480.0 * 1.01);
+}
+
+TEST(EnvelopeGenerator, HeldNotesStartAndReleaseTheEnvelope)
+{
+    Envelope e(0.01f, 0.1f, 0.5f, 0.05f);
+    NoteTriggers notes;
+    notes.addEnvelopeGenerator(e.eg);
+    notes.noteOn(60, 1.0f);
+    std::vector<float> out = e.run(2000); // in the decay
+    const float before = out.back();
+    notes.noteOn(64, 1.0f); // a second note restarts the attack from here
+    out = e.run(1000);
+    EXPECT_NEAR(out[0], before, 0.001f);
+    EXPECT_GT(out[1], out[0]);
+    EXPECT_NEAR(out[100], before + (1.0f - before) * 100.0f / 480.0f, 1e-4f);
+    notes.noteOff(60, 0.0f); // one note still held: nothing changes
+    e.run(1000);
+    EXPECT_TRUE(e.eg.isGateOpen());
+    notes.noteOff(64, 0.0f);
+    EXPECT_FALSE(e.eg.isGateOpen());
+    out = e.run(3000);
+    EXPECT_EQ(out[2400], 0.0f);
+    notes.noteOff(64, 0.0f); // nothing counted: ignored
+    EXPECT_EQ(notes.getHeldNotes(), 0);
+
+    // Note 0 empties the count and releases at once.
+    notes.noteOn(60, 1.0f);
+    notes.noteOn(62, 1.0f);
+    e.run(1000);
+    notes.noteOn(0, 1.0f);
+    EXPECT_EQ(notes.getHeldNotes(), 0);
+    EXPECT_FALSE(e.eg.isGateOpen());
+
+    // An EG triggered by audio ignores notes; switching away from MIDI
+    // releases a held gate.
+    notes.noteOn(60, 1.0f);
+    e.run(1000);
+    EXPECT_TRUE(e.eg.isGateOpen());
+    e.eg.triggering = Triggering::NormalInput;
+    EXPECT_FALSE(e.eg.isGateOpen());
+    notes.noteOn(61, 1.0f);
+    e.run(1000);
+    EXPECT_FALSE(e.eg.isGateOpen());
+}
+
+TEST(EnvelopeGenerator, AudioTriggerOpensAtThresholdAndHoldsFifteenMilliseconds)
+{
+    // Level 0.08 from sample 1000 opens the gate (threshold 0.072, the
+    // display value of 0.3); 0.05 keeps it open (above half the threshold);
+    // 0.03 from sample 4000 closes it once it stayed below 0.036 for more
+    // than 15 ms (720 samples): at sample 4720.
+    std::vector<float> level(10000, 0.0f);
+    std::fill(level.begin() + 1000, level.begin() + 2000, 0.08f);
+    std::fill(level.begin() + 2000, level.begin() + 4000, 0.05f);
+    std::fill(level.begin() + 4000, level.end(), 0.03f);
+    wave::Graph graph(rate);
+    harness::SignalPlayer mainLevel(graph, level);
+    harness::SignalPlayer sideLevel(graph, std::vector<float>(10000, 1.0f));
+    Trigger trigger(graph, &mainLevel);
+    trigger.threshold = 0.072f;
+    EnvelopeGenerator eg(graph, &trigger);
+    eg.getAttackInput().getInternal().setTarget(0.0f, 0.002f);
+    eg.getSustainInput().getInternal().setTarget(0.0f, 0.7f);
+    eg.getReleaseInput().getInternal().setTarget(0.0f, 0.01f);
+    std::vector<int> on, off;
+    std::vector<float> out;
+    for (int frame = 0; frame < 10; ++frame) {
+        graph.nextFrame();
+        const wave::Block& b = eg.pull(1000);
+        out.insert(out.end(), b.data(), b.data() + 1000);
+        for (int i = 0; i < trigger.getEventCount(); ++i)
+            (trigger.getEvent(i).on ? on : off).push_back(frame * 1000 + trigger.getEvent(i).position);
+        graph.advance(1000);
+    }
+    EXPECT_EQ(on, std::vector<int>{1000});
+    EXPECT_EQ(off, std::vector<int>{4720});
+    EXPECT_EQ(trigger.getReleaseCount(), 720);
+    EXPECT_EQ(out[999], 0.0f);
+    EXPECT_GT(out[1001], 0.0f);
+    EXPECT_EQ(out[4000], 0.7f);
+    EXPECT_EQ(out[4719], 0.7f); // the release starts with the off event's group of four
+    EXPECT_LT(out[4721], 0.7f);
+    EXPECT_EQ(out[9999], 0.0f);
+
+    // The same trigger on the side-chain level, which stays loud.
+    eg.reset();
+    trigger.setSource(&sideLevel);
+    out = harness::pullFrames(graph, eg, 3000);
+    EXPECT_EQ(out[2999], 0.7f);
+    // MIDI triggering switches the audio trigger off.
+    eg.triggering = Triggering::Midi;
+    EXPECT_FALSE(trigger.enabled);
+    out = harness::pullFrames(graph, eg, 2000);
+    EXPECT_EQ(out[1999], 0.0f);
+}
+
+TEST(EnvelopeGenerator, BadInputsGiveABoundedFiniteOutputAndRecover)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float bad : {nan, inf, -inf, -1.0f, 1e30f}) {
+        Envelope e(0.01f, 0.1f, 0.5f, 0.1f);
+        harness::SignalPlayer input(e.graph, {bad});
+        e.connectAll(&input);
+        e.eg.midiStart();
+        std::vector<float> out = e.run(5000);
+        e.eg.midiRelease();
+        const std::vector<float> tail = e.run(5000);
+        out.insert(out.end(), tail.begin(), tail.end());
+        for (float v : out)
+            ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f) << bad << " gave " << v;
+        // Back to good inputs: a normal envelope again.
+        e.connectAll(nullptr);
+        e.eg.midiStart();
+        out = e.run(6000);
+        EXPECT_NEAR(out[480], 1.0f, 1e-3f) << bad;
+        EXPECT_NEAR(out[5999], 0.5f, 1e-6f) << bad;
+    }
+}
+
+TEST(MidiModSource, EachInputScalesItsMessages)
+{
+    MidiRig rig;
+    MidiModSource& s = rig.source;
+    // Pitch bend: the centre (8192) is 2 * (8192 / 16383 - 0.5), not 0.
+    s.input = Input::PitchBend;
+    EXPECT_FLOAT_EQ(rig.send({{0xE0, 0, 64}}), 2.0f * (8192.0f * 6.103888154029846e-05f - 0.5f));
+    EXPECT_NEAR(s.getStoredValue(MidiModSource::pitchBendEntry), 0.000061f, 1e-6f);
+    EXPECT_FLOAT_EQ(rig.send({{0xE3, 0, 0}}), -1.0f);
+    EXPECT_FLOAT_EQ(rig.send({{0xE3, 127, 127}}), 1.0f);
+    // KB Track: 0 at note 48, 0.1 at note 60; velocity from -1 to 1.
+    s.input = Input::KBTrack;
+    EXPECT_NEAR(rig.send({{0x90, 60, 127}}), 0.1f, 1e-6f);
+    EXPECT_FLOAT_EQ(rig.send({{0x90, 48, 1}}), 0.0f);
+    s.input = Input::Velocity;
+    EXPECT_FLOAT_EQ(rig.send({{0x90, 50, 127}}), 1.0f);
+    EXPECT_FLOAT_EQ(rig.send({{0x80, 50, 0}, {0x90, 50, 0}}), 1.0f); // note-offs leave it
+    EXPECT_NEAR(rig.send({{0x90, 50, 32}}), 2.0f * 32.0f / 127.0f - 1.0f, 1e-6f);
+    // Aftertouch: channel and key pressure share one value.
+    s.input = Input::Aftertouch;
+    EXPECT_NEAR(rig.send({{0xD0, 100, 0}}), 100.0f / 127.0f, 1e-6f);
+    EXPECT_NEAR(rig.send({{0xA0, 60, 20}}), 20.0f / 127.0f, 1e-6f);
+    // A controller: number 1 is the mod wheel too, so both entries move.
+    s.input = Input::Controller;
+    s.controllerNumber = 1;
+    EXPECT_NEAR(rig.send({{0xB0, 1, 64}}), 64.0f / 127.0f, 1e-6f);
+    EXPECT_NEAR(s.getStoredValue(MidiModSource::modWheelEntry), 64.0f / 127.0f, 1e-6f);
+    EXPECT_NEAR(rig.send({{0xB5, 74, 127}}), 64.0f / 127.0f, 1e-6f); // another controller
+    // Choosing an input jumps (gliding) to that control's last value.
+    s.controllerNumber = 74;
+    EXPECT_FLOAT_EQ(rig.send({}), 1.0f);
+    s.input = Input::PitchBend;
+    EXPECT_FLOAT_EQ(rig.send({}), 1.0f);
+    s.input = Input::ModWheel;
+    EXPECT_NEAR(rig.send({}), 64.0f / 127.0f, 1e-6f);
+    EXPECT_TRUE(s.isConstant());
+    // A controller number past 127 from a careless caller is no controller:
+    // it must not land on the entries behind the controllers.
+    for (int bad : {128, 129, 132, 500, -1})
+        s.controlChange(bad, 0, -0.75f);
+    for (int entry = MidiModSource::modWheelEntry; entry < MidiModSource::entryCount; ++entry)
+        EXPECT_NE(s.getStoredValue(entry), -0.75f) << entry;
+    EXPECT_NEAR(rig.send({}), 64.0f / 127.0f, 1e-6f);
+}
+
+TEST(MidiModSource, ChangesGlideLikeParameters)
+{
+    // A full move (more than 0.15) glides in 20 ms, a small one longer.
+    MidiRig rig;
+    rig.plugin.queueMidiEvent(0, 0xB0, 1, 127);
+    std::vector<float> out = rig.plugin.render(2400, 480);
+    EXPECT_NEAR(out[480], 0.5f, 1e-3f); // half way after 10 ms
+    EXPECT_LT(out[959], 1.0f);
+    EXPECT_EQ(out[960], 1.0f);                  // 20 ms
+    rig.plugin.queueMidiEvent(0, 0xB0, 1, 120); // 0.055 of 0.5: 20 + 130 * ((0.3 - 0.11) * 3.333)^2 ms
+    out = rig.plugin.render(9600, 480);
+    const double ms = 20.0 + 130.0 * std::pow((0.3 - (7.0 / 127.0) / 0.5) * 3.3333333, 2.0);
+    const std::size_t arrival = static_cast<std::size_t>(48.0 * ms);
+    EXPECT_GT(out[arrival - 48], 120.0f / 127.0f);
+    EXPECT_NEAR(out[arrival + 1], 120.0f / 127.0f, 1e-6f);
+}
