@@ -1,16 +1,9 @@
-// ostrand-editor --snapshot against the reference pictures kept beside this
-// test, compared by ImageMagick: the default state, and states from preset
-// files kept here (written by ostrand-render --save-preset, so the pictures
-// do not change with the factory presets). Text and anti-aliasing are
-// deterministic on the build machine, so a few pixels of difference at most
-// are tolerated (a different FreeType may shift a glyph's edge).
-//
-// When the editor's look changes on purpose, write new references with
-//
-//     OSTRAND_UPDATE_REFERENCES=1 build/bin/editor_snapshot_tests
-//
-// look at them (tests/editor/reference/*.png), and commit them with the
-// change.
+// ostrand-editor --snapshot against the reference pictures beside this test
+// (ImageMagick compares): the default state and states from preset files kept
+// here, so the pictures do not follow the factory presets. A few pixels may
+// differ (another FreeType may shift a glyph's edge). After a deliberate
+// change of the look: OSTRAND_UPDATE_REFERENCES=1 build/bin/editor_snapshot_tests,
+// look at tests/editor/reference/*.png and commit them with the change.
 #include "ImageTools.h"
 #include "VirtualDisplay.h"
 

@@ -1,3 +1,6 @@
+// Parameters and their texts, text entry of values, the conversions of a
+// settings store that keeps numbers as text, and the file enumerator.
+#include "TestFiles.h"
 #include "framework/FileEnumerator.h"
 #include "framework/GenericPlugin.h"
 #include "framework/LimFloatPropPluginParameter.h"
@@ -9,16 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -51,14 +50,8 @@ struct CountingPropertyOwner final : PropertyOwner {
 
 enum class Response { LP, HP, BP };
 
-float dbToGain(float db)
-{
-    return std::exp(db * 0.1151292546497023f);
-}
-float gainToDb(float gain)
-{
-    return gain > 1e-10f ? 20.0f * std::log10(gain) : -180.0f;
-}
+const auto dbToGain = [](float db) { return std::pow(10.0f, db / 20.0f); };
+const auto gainToDb = [](float gain) { return 20.0f * std::log10(gain); };
 
 } // namespace
 
@@ -201,8 +194,8 @@ public:
         freq.getDisplay().setOuter([](float x) { return std::exp2(x); });
         freq.getDisplay().setUnit("Hz");
         gain.setRange(-36.0f, 36.0f);
-        gain.getDisplay().setInner([](float db) { return std::pow(10.0f, db / 20.0f); });
-        gain.getDisplay().setOuter([](float g) { return 20.0f * std::log10(g); });
+        gain.getDisplay().setInner(dbToGain);
+        gain.getDisplay().setOuter(gainToDb);
         gain.getDisplay().setUnit("dB");
         slope.setRange(1, 3);
         slope.setOptions("12,24,48");
@@ -362,10 +355,10 @@ std::set<std::string> list(const std::string& folder, const std::string& extensi
 
 TEST(FileEnumerator, ListsFilesOrFoldersByExtension)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ostrand-enum-XXXXXX").string();
-    std::filesystem::path root = ::mkdtemp(pattern.data());
+    const testsupport::ScratchFolder scratch;
+    const std::filesystem::path& root = scratch.root;
     for (const char* file : {"b.mvp", "A.MVP", "notes.txt", "mvp", ".mvp", "x.mvp.bak"})
-        std::ofstream(root / file) << "x";
+        testsupport::writeFile(root / file, "x");
     for (const char* folder : {"Bass", "_Favourites", "Pads.mvp"})
         std::filesystem::create_directory(root / folder);
     std::filesystem::create_directory_symlink(root / "Bass", root / "LinkedFolder");
@@ -380,5 +373,4 @@ TEST(FileEnumerator, ListsFilesOrFoldersByExtension)
               (Names{"b.mvp", "A.MVP", "notes.txt", "mvp", ".mvp", "x.mvp.bak", "linked.mvp"}));
     EXPECT_TRUE(list((root / "missing").string(), "", false).empty());
     EXPECT_TRUE(list("", "", true).empty());
-    std::filesystem::remove_all(root);
 }
