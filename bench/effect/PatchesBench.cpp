@@ -24,6 +24,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -43,13 +44,13 @@ std::vector<float> noise(std::size_t n, std::uint32_t seed, float amplitude)
     return v;
 }
 
-std::unique_ptr<OstrandPlugin> build(const benchpatches::Patch& patch)
+std::unique_ptr<OstrandPlugin> build(const benchpatches::Patch& patch, int channels = 2, float sampleRate = rate)
 {
     // User settings and the controller map would go to the real home.
     ::setenv("XDG_CONFIG_HOME", "/tmp/ostrand-bench-config", 1);
     ::setenv("XDG_DATA_HOME", "/tmp/ostrand-bench-data", 1);
     ::setenv("HOME", "/tmp/ostrand-bench-home", 1);
-    auto p = std::make_unique<OstrandPlugin>(2, rate);
+    auto p = std::make_unique<OstrandPlugin>(channels, sampleRate);
     for (const std::string& s : patch.settings)
         if (!applyParameterAssignment(*p, s).ok())
             throw std::runtime_error(patch.id + ": cannot apply " + s);
@@ -118,8 +119,8 @@ void tail(benchmark::State& state, const benchpatches::Patch& p, bool silent)
     perSampleAndChannel(state, block);
 }
 
-// A new stereo instance at 48 kHz with its settings in force, as a host
-// creates one. The heap it keeps is what is in use after, less before (the
+// A new instance with its settings in force, as a host creates one (stereo
+// at 48 kHz; mono, and higher rates, whose delay lines hold more samples). The heap it keeps is what is in use after, less before (the
 // tables all instances share are built by the first one and do not count
 // again), counting blocks the allocator maps on their own (large ones) as
 // well as those in its arenas.
@@ -129,12 +130,12 @@ std::size_t heapInUse()
     return m.uordblks + m.hblkhd;
 }
 
-void instance(benchmark::State& state, const benchpatches::Patch& p)
+void instance(benchmark::State& state, const benchpatches::Patch& p, int channels, float sampleRate)
 {
     double kept = 0.0;
     for (auto _ : state) {
         const std::size_t before = heapInUse();
-        auto plugin = build(p);
+        auto plugin = build(p, channels, sampleRate);
         kept = static_cast<double>(heapInUse()) - static_cast<double>(before);
         state.PauseTiming();
         plugin.reset();
@@ -157,8 +158,13 @@ const bool registered = [] {
                 ->Unit(benchmark::kMicrosecond);
     }
     const benchpatches::Patch& plain = benchpatches::find(patches, "default");
-    benchmark::RegisterBenchmark("instance/create", [&plain](benchmark::State& s) { instance(s, plain); })
-        ->Unit(benchmark::kMillisecond);
+    for (const auto& [name, channels, sampleRate] :
+         {std::tuple{"", 2, rate}, {"/mono", 1, rate}, {"/96k", 2, 96000.0f}, {"/192k", 2, 192000.0f}})
+        benchmark::RegisterBenchmark(("instance/create" + std::string(name)).c_str(),
+                                     [&plain, channels, sampleRate](benchmark::State& s) {
+                                         instance(s, plain, channels, sampleRate);
+                                     })
+            ->Unit(benchmark::kMillisecond);
     const benchpatches::Patch& ringing = benchpatches::find(patches, "ringing");
     benchmark::RegisterBenchmark("tail/ringing/noise", [&ringing](benchmark::State& s) { tail(s, ringing, false); })
         ->Unit(benchmark::kMicrosecond);
