@@ -9,9 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <string>
 #include <utility>
 
 using namespace imagetools;

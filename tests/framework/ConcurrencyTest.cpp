@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 using namespace testplugin;
 

@@ -13,12 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <random>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -20,8 +20,6 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 using namespace imagetools;
 using Bytes = std::vector<std::uint8_t>;

@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-
 namespace {
 
 const std::filesystem::path dataFolder = OSTRAND_TEST_DATA_DIR;
