@@ -187,9 +187,7 @@ using gui::Modifier::Control;
 using gui::Modifier::Shift;
 using StepSlider = XLFOController::StepSlider;
 
-// The editor frame: undo points at the end of gestures and after commands,
-// gestures a host sees, linked knobs, changes made elsewhere reaching the
-// controls, and the help hints with the one-time welcome.
+// The editor frame: undo points, gestures, linked knobs, outside changes and help hints.
 
 namespace {
 
@@ -443,12 +441,8 @@ TEST(EditorFrame, PresetMenuArrowsAndSaveAsWorkOnTheFilesInThePresetFolder)
     GlobalSettings::shared().savePresetItemEnabled = false;
 }
 
-// The filter display driven by synthetic mouse input: dots against the
-// display's mapping (x = 10 + 620 f, y = 10 + 243 (1 - p) inside the 640 x
-// 263 display), toggle clicks that must not move a dot, pinning at the
-// edges, linked groups moved plainly and by rotation, and the undo steps the
-// history sees. (Gestures, undo of a drag and the host's view of it are
-// driven through the LV2 UI in tests/host/lv2.)
+// The filter display: dots against its mapping (x = 10 + 620 f, y = 10 + 243 (1 - p) in the 640 x 263
+// display). (Gestures and undo of a drag as a host sees them: the LV2 UI's test, tests/host/lv2.)
 
 namespace {
 
@@ -606,12 +600,7 @@ TEST(FilterDisplay, AddedFiltersStartBesideTheOthersAndCopyTheActiveFilter)
     EXPECT_EQ(rig.display().dots().size(), 1u);
 }
 
-// The modulation area, fed synthetic input: sources added from the menu,
-// cables dragged from a source's jack to knobs (also knobs reached by
-// hovering a source's or a filter's button on the way), the limits and the
-// two messages, the source bar's selector, removing sources, the slot
-// area's commands, and the rings and dots that show modulation where the
-// user looks.
+// The modulation area: sources, cables, slots, and the rings and dots that show modulation.
 namespace {
 
 ModulationSlotParameterSet& slot(EditorRig& rig, int i) { return (*rig.plugin.getSlotList())[i]; }
@@ -866,10 +855,7 @@ TEST(ModulationInterface, ModulatedKnobsShowTheirSweepAndTheDisplayTheLiveFilter
     EXPECT_FALSE(dots->isShown(0));
 }
 
-// The XLFO step editor, fed synthetic clicks and drags: selection with
-// Ctrl and Shift, the 2-pixel click, group drags that keep differences, the
-// step interface bound to the current step and applied to all selected
-// steps, random steps' hit band, and Add Step / Remove Step at their limits.
+// The XLFO step editor.
 
 namespace {
 
@@ -1049,11 +1035,8 @@ TEST(XLFOController, AddAndRemoveStepKeepToTheirLimits)
     EXPECT_EQ(rig.undoCount(), undoBefore);
 }
 
-// MIDI learn in the editor, fed synthetic input and MIDI through the
-// plug-in's own input: the mode dims all but the learnable controls, a click
-// chooses one, a controller moved completes the association, and the MIDI
-// menu clears associations and switches MIDI control off and on. (That a
-// learned controller moves every instance is the LV2 UI's test.)
+// MIDI learn in the editor, MIDI fed through the plug-in's own input. (That a learned controller
+// moves every instance is the LV2 UI's test.)
 
 namespace {
 

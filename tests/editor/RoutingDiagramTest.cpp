@@ -1,9 +1,6 @@
-// The routing picture tells what the routing does: each diagram, evaluated
-// with the filters as the gains of the test routing (in series they
-// multiply, in parallel they average), equals the output of the filters'
-// own routing with the same arrangement and filters in use, in every
-// arrangement with one to four filters and in both channel paths of the
-// split modes.
+// The routing picture tells what the routing does: each diagram, evaluated with the filters as gains
+// (in series they multiply, in parallel they average), equals the filters' own routing, in every
+// arrangement of one to four filters and both channel paths of the split modes.
 #include "../filters/RoutingChannel.h"
 
 #include "editor/RoutingDiagram.h"

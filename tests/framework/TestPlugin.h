@@ -1,10 +1,8 @@
 #pragma once
 
-// A small plug-in for the framework tests: float parameters bound to
-// properties (the "DSP" side the audio thread writes), two channels whose
-// outputs copy their main inputs, and a record of every sub-block length and
-// of the graph position at which MIDI notes arrived. Nothing recorded on the
-// audio thread allocates.
+// A small plug-in for the framework tests: float parameters bound to properties (the audio side),
+// outputs copying their main inputs, and a record, allocation-free, of sub-block lengths and of the
+// graph positions at which MIDI notes arrived.
 
 #include "framework/DefaultEventReceiver.h"
 #include "framework/GenericPlugin.h"

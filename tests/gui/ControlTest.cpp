@@ -556,10 +556,7 @@ TEST(DragStage, ReportsEnteringLeavingDropAndCancel)
                                                     "drop - from source"}));
 }
 
-// Knobs and the value model driven by synthetic mouse input with a clock the
-// test moves: the 200-pixel full range, fine and speed-sensitive drags, small
-// ranges, the wheel, the dial on the ring, and the modifier actions in both
-// the default table and the host's.
+// Knobs and the value model, with a clock the test moves.
 namespace {
 
 // A knob at (100, 100) in a large window, with an image so that it drags.

@@ -1,8 +1,5 @@
-// The PNG decoder against ImageMagick: files that ImageMagick wrote (RGB and
-// RGBA, the writer's adaptive row filters, with and without gamma, data over
-// many IDAT chunks) must decode to the pixels ImageMagick reads from them;
-// the writer's files must read back in ImageMagick; cut files and the corpus
-// of damaged layouts must fail with their message and nothing worse.
+// The PNG decoder against ImageMagick: ImageMagick's files decode to the pixels it reads from them,
+// the writer's files read back in ImageMagick, and damaged files fail with their message.
 #include "gui/Bitmap.h"
 #include "gui/BitmapFiler.h"
 #include "gui/MemoryStream.h"

@@ -1,7 +1,5 @@
-// The document bundle: the writer and the reader against each other, the
-// reader against a bundle put together byte by byte here, and damaged or
-// hostile bundles, which must never crash, write outside the destination or
-// replace a file.
+// The document bundle: writer and reader against each other and against bytes laid out here; damaged
+// or hostile bundles never crash, write outside the destination or replace a file.
 #include "DocumentBundleWriter.h"
 #include "fuzz/BundleChecks.h"
 #include "persistence/DocumentBundle.h"

@@ -158,11 +158,8 @@ TEST(PresetFile, EveryDamageBehavesAsDocumented)
     EXPECT_EQ(r.values, defaults);
 }
 
-// The binary streams against bytes laid out by hand (little-endian int32 and
-// float32 fields behind a four-character magic and a version), and the
-// resources they read: found by name in any case and with any extension,
-// replaced and removed at run time. (The compiled-in table is the embedder's
-// test's; every filter test loads the characteristics through it.)
+// The binary streams against bytes laid out by hand, and the resources they read. (The compiled-in
+// table is the embedder's test's; every filter test loads the characteristics through it.)
 namespace {
 
 // "MFil" version 3, then -2, 1.5f, 0x12345678 and -0.75f.

@@ -269,10 +269,7 @@ TEST_F(Registry, TheMachineStoreIsSearchedAlongTheConfigurationFolders)
     EXPECT_EQ(reader.serializeString("HelpFileName", "", "user"), "user");
 }
 
-// The user settings: read by the first instance of the process and written
-// by the last, the help file's name owned by the installation, the manual
-// found where the plug-in was installed. (The previous generation's preset
-// folder: the effect's preset tests.)
+// The user settings. (The previous generation's preset folder: the effect's preset tests.)
 namespace {
 
 // What the plug-in's serializeSettings does, on a settings object of the
@@ -467,12 +464,8 @@ TEST(Folders, DocumentsFolderComesFromUserDirs)
     EXPECT_EQ(documentsFolder(), homeFolderPath + "Documents/");
 }
 
-// Replays the regression corpora of the files a user's folders hold that
-// the plug-in reads at start: the settings store (settings-corpus) and the
-// MIDI controller map (controller-map-corpus). Crafted files say what they
-// are in their names, "ok-..." must read and "bad-..." must hold nothing
-// usable; the rest are inputs the fuzzers (./dev fuzz settings controllers)
-// found worth keeping. Every file must leave the reader's promises intact.
+// The regression corpora of the settings store and the MIDI controller map: "ok-..." must read,
+// "bad-..." must hold nothing usable, the rest are fuzzers' finds; each keeps the reader's promises.
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,12 +1,8 @@
 #pragma once
 
-// What the MIDI controller map file promises for any bytes found where it
-// belongs, shared by its fuzzer and by the replay of the regression corpus
-// in every test run: a file that is refused leaves the map exactly as it
-// was; one that is read gives each controller the id the file names for it
-// (below -1 is none; an id named twice stays with the later controller), so
-// no id is ever under two controllers; and the map read is written and read
-// back unchanged.
+// What the MIDI controller map file promises for any bytes, shared by its fuzzer and the corpus
+// replay: a refused file leaves the map as it was; a read one gives each controller the id the file
+// names (below -1 is none; an id named twice stays with the later controller) and reads back unchanged.
 #include "framework/MidiControllerMap.h"
 #include "persistence/MidiControllerMapFile.h"
 
