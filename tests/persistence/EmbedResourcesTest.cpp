@@ -1,17 +1,11 @@
-// Runs the build's resource embedder on files of this folder (see
-// CMakeLists.txt) and compares what was compiled in with the files
-// themselves, read at run time.
-
-#include "resources/EmbeddedResources.h"
+// The build's resource embedder run on files of this folder (see CMakeLists.txt): what was compiled
+// in against the files themselves, read at run time.
 #include "TestFiles.h"
+#include "resources/EmbeddedResources.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
 const std::filesystem::path dataFolder = OSTRAND_TEST_DATA_DIR;
-
-} // namespace
 
 TEST(EmbedResources, EveryByteArrivesUnchangedUnderItsName)
 {
