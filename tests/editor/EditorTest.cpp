@@ -54,9 +54,6 @@ namespace {
 
 // What the host hears, in order: "begin 8", "end 8".
 struct RecordingHost final : GenericPlugin::Adapter {
-    RecordingHost() = default;
-    RecordingHost(const RecordingHost&) = delete;
-    virtual ~RecordingHost() = default;
     std::vector<std::string> gestures;
     std::vector<int> changed;
     void parameterChanged(int index) override { changed.push_back(index); }
