@@ -1,5 +1,3 @@
-// Parameters and their texts, text entry of values, the conversions of a
-// settings store that keeps numbers as text, and the file enumerator.
 #include "TestFiles.h"
 #include "framework/FileEnumerator.h"
 #include "framework/GenericPlugin.h"
