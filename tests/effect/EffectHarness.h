@@ -21,18 +21,10 @@
 namespace effecttest {
 
 using testsignals::maxDifference;
+using testsignals::noise;
 using testsignals::rms;
 using testsignals::Signal;
-
-inline Signal sine(int n, double hz, double amplitude = 0.5, double rate = 48000.0)
-{
-    return testsignals::sine(n, hz, amplitude, rate);
-}
-
-inline Signal noise(int n, std::uint32_t seed, double amplitude = 0.5)
-{
-    return testsignals::noise(n, seed, amplitude);
-}
+using testsignals::sine;
 
 // Sets parameters as the renderer's --set does; fails the test on an error.
 inline void set(GenericPlugin& plugin, const std::string& assignment)
@@ -60,9 +52,10 @@ inline AbstractPluginParameter& parameter(const GenericPlugin& plugin, const std
 }
 
 // Renders the channels (and an optional side chain, one signal per channel)
-// through process in host blocks of blockSize samples.
+// through process in host blocks of blockSize samples; with a tempo, a
+// steady transport from the first beat reaches the plug-in before every block.
 inline std::vector<Signal> render(GenericPlugin& plugin, const std::vector<Signal>& in, int blockSize = 512,
-                                  const std::vector<Signal>& side = {})
+                                  const std::vector<Signal>& side = {}, double tempo = 0.0, double rate = 48000.0)
 {
     const std::size_t channels = in.size();
     const std::size_t length = in[0].size();
@@ -77,6 +70,8 @@ inline std::vector<Signal> render(GenericPlugin& plugin, const std::vector<Signa
         }
         for (std::size_t c = 0; c < side.size(); ++c)
             inputs[channels + c] = side[c].data() + done;
+        if (tempo > 0.0)
+            plugin.setTransport(tempo, static_cast<double>(done) * tempo / 60.0 / rate);
         plugin.process(inputs.data(), static_cast<int>(inputs.size()), outputs.data(), static_cast<int>(channels),
                        n);
     }

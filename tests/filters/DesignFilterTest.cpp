@@ -19,7 +19,6 @@
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <numbers>
 #include <random>
 #include <string>

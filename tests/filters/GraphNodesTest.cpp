@@ -22,8 +22,6 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <memory>
-#include <stdexcept>
 #include <utility>
 
 namespace {

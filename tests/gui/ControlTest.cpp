@@ -23,7 +23,6 @@
 #include <filesystem>
 #include <numbers>
 #include <optional>
-#include <tuple>
 #include <type_traits>
 #include <utility>
 

@@ -2,38 +2,29 @@
 // replacing the user's files, and every factory preset loads and plays the
 // demo through the effect as finite, audible audio that no other factory
 // preset makes.
+#include "../effect/EffectHarness.h"
 #include "effect/FactoryPresets.h"
 #include "effect/LegacyPresetLoaders.h"
-#include "effect/OstrandPlugin.h"
 #include "host/cli/DemoSignal.h"
 #include "persistence/PresetLibrary.h"
 #include "persistence/ProductFolders.h"
 
-#include "Signals.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 namespace fs = std::filesystem;
-
-using testsignals::maxDifference;
-using testsignals::rms;
+using namespace effecttest;
 
 namespace {
 
 bool isFiniteSample(float v) { return std::isfinite(v); }
 
-using Channels = std::vector<std::vector<float>>;
-
-// The first seconds of the demo through a fresh instance with the preset,
-// with a note, the modulation wheel, pitch bend, pressure and controller 74
-// at the start so MIDI-driven presets move too.
-Channels play(const FactoryPreset& preset, const std::vector<float>& demo, int frames)
+// The demo through a fresh instance with the preset, with a note, the
+// modulation wheel, pitch bend, pressure and controller 74 at the start so
+// MIDI-driven presets move too.
+std::vector<Signal> play(const FactoryPreset& preset, const std::vector<Signal>& demo)
 {
     OstrandPlugin plugin(2, DemoSignal::defaultSampleRate);
     EXPECT_TRUE(loadAnyGeneration(plugin, presetBytesSource(preset.bytes))) << preset.path;
@@ -41,23 +32,7 @@ Channels play(const FactoryPreset& preset, const std::vector<float>& demo, int f
     for (const auto& [status, d1, d2] : {std::tuple{0x90, 60, 100}, {0xB0, 1, 100}, {0xE0, 0, 100},
                                          {0xD0, 90, 0}, {0xB0, 74, 110}})
         plugin.queueMidiEvent(0, status, d1, d2);
-    constexpr int block = 512;
-    Channels out(2, std::vector<float>(static_cast<std::size_t>(frames)));
-    std::vector<float> left(block), right(block);
-    double position = 0.0;
-    for (int done = 0; done < frames; done += block) {
-        const int n = std::min(block, frames - done);
-        for (int i = 0; i < n; ++i) {
-            left[static_cast<std::size_t>(i)] = demo[2 * static_cast<std::size_t>(done + i)];
-            right[static_cast<std::size_t>(i)] = demo[2 * static_cast<std::size_t>(done + i) + 1];
-        }
-        const float* in[] = {left.data(), right.data()};
-        float* outputs[] = {out[0].data() + done, out[1].data() + done};
-        plugin.setTransport(DemoSignal::tempo, position);
-        plugin.process(in, 2, outputs, 2, n);
-        position += n * DemoSignal::tempo / 60.0 / DemoSignal::defaultSampleRate;
-    }
-    return out;
+    return render(plugin, demo, 512, {}, DemoSignal::tempo, DemoSignal::defaultSampleRate);
 }
 
 } // namespace
@@ -98,17 +73,21 @@ TEST(FactoryPresets, EveryPresetLoadsAndPlaysSomethingOfItsOwn)
     for (int i = 0; i < scratch.getParameterCount(); ++i)
         EXPECT_EQ(scratch.getParameter(i)->getValue(), defaults.getParameter(i)->getValue()) << i;
 
+    // The first three seconds of the demo, one signal a channel.
     DemoSignal demo;
     const int frames = 3 * DemoSignal::defaultSampleRate;
-    std::vector<float> input(2 * static_cast<std::size_t>(frames));
-    ASSERT_EQ(demo.read(input.data(), frames), frames);
+    std::vector<float> interleaved(2 * static_cast<std::size_t>(frames));
+    ASSERT_EQ(demo.read(interleaved.data(), frames), frames);
+    std::vector<Signal> input(2, Signal(static_cast<std::size_t>(frames)));
+    for (std::size_t i = 0; i < interleaved.size(); ++i)
+        input[i % 2][i / 2] = interleaved[i];
 
-    std::vector<Channels> outputs;
+    std::vector<std::vector<Signal>> outputs;
     std::set<std::string> names;
     for (const FactoryPreset& preset : presets) {
         EXPECT_TRUE(names.insert(preset.name).second) << preset.name << " twice";
         EXPECT_EQ(preset.values.size(), 666u) << preset.path;
-        const Channels& y = outputs.emplace_back(play(preset, input, frames));
+        const std::vector<Signal>& y = outputs.emplace_back(play(preset, input));
         EXPECT_TRUE(std::all_of(y[0].begin(), y[0].end(), isFiniteSample) && std::all_of(y[1].begin(), y[1].end(), isFiniteSample))
             << preset.path;
         EXPECT_GT(std::hypot(rms(y[0]), rms(y[1])), 0.003 * std::sqrt(2.0)) << preset.path << " is silent";

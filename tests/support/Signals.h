@@ -14,7 +14,7 @@ namespace testsignals {
 
 using Signal = std::vector<float>;
 
-inline Signal sine(int n, double hz, double amplitude, double rate)
+inline Signal sine(int n, double hz, double amplitude = 0.5, double rate = 48000.0)
 {
     Signal s(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
@@ -24,7 +24,7 @@ inline Signal sine(int n, double hz, double amplitude, double rate)
 }
 
 // Uniform white noise in [-amplitude, amplitude), the same for a seed everywhere.
-inline Signal noise(int n, std::uint32_t seed, double amplitude)
+inline Signal noise(int n, std::uint32_t seed, double amplitude = 0.5)
 {
     Signal s(static_cast<std::size_t>(n));
     std::uint32_t x = seed ? seed : 1u;

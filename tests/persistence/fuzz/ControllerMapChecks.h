@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
