@@ -27,6 +27,28 @@ constexpr float maxFrequency = 5000.0f;
 // below it and never causes a jump.
 constexpr double lockToleranceMs = 1.0;
 
+// The rate a frequency sample stands for: NaN and negative rates stop the
+// cycle, and nothing runs faster than maxFrequency.
+float usableFrequency(float f)
+{
+    if (!(f > 0.0f))
+        return 0.0f;
+    return f > maxFrequency ? maxFrequency : f;
+}
+
+// How much of a step holds its value before gliding to the next. Even
+// without glide the last part of a step glides a little, more at high
+// rates, which keeps fast sequences from clicking.
+float holdPart(float f, float glide)
+{
+    const float m = (f - 0.001f) * 0.0002f;
+    const float lim = std::max(1.0f - m * m, 0.0f);
+    const float hold = 1.0f - glide;
+    if (!(hold >= 0.0f))
+        return 0.0f; // also catches a NaN glide
+    return hold > lim ? lim : hold;
+}
+
 float linearCurve(float t)
 {
     return t;
@@ -181,18 +203,8 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
         // Frequency and glide hold one value over the block (no modulation of
         // the rate): the same sums as below, with what does not change taken
         // out of the loop, so the phase loop is all that is left per sample.
-        float f = frequency[pos];
-        if (!(f > 0.0f))
-            f = 0.0f;
-        else if (f > maxFrequency)
-            f = maxFrequency;
-        const float m = (f - 0.001f) * 0.0002f;
-        const float lim = std::max(1.0f - m * m, 0.0f);
-        float hold = 1.0f - (glide[pos] + stepGlide);
-        if (!(hold >= 0.0f))
-            hold = 0.0f;
-        else if (hold > lim)
-            hold = lim;
+        const float f = usableFrequency(frequency[pos]);
+        const float hold = holdPart(f, glide[pos] + stepGlide);
         const float holdEdge = hold + static_cast<float>(epsilon);
         const float glideSpan = 1.0f - hold;
         const double advance = static_cast<double>(f) * rate;
@@ -204,20 +216,8 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
         }
     }
     while (pos < numSamples && ph < end) {
-        float f = frequency[pos];
-        if (!(f > 0.0f))
-            f = 0.0f;
-        else if (f > maxFrequency)
-            f = maxFrequency;
-        // Even without glide the last part of a step glides a little, more
-        // at high rates, which keeps fast sequences from clicking.
-        const float m = (f - 0.001f) * 0.0002f;
-        const float lim = std::max(1.0f - m * m, 0.0f);
-        float hold = 1.0f - (glide[pos] + stepGlide);
-        if (!(hold >= 0.0f))
-            hold = 0.0f; // also catches a NaN glide
-        else if (hold > lim)
-            hold = lim;
+        const float f = usableFrequency(frequency[pos]);
+        const float hold = holdPart(f, glide[pos] + stepGlide);
         const float frac = static_cast<float>(stepCount * ph - i0);
         if (frac <= hold + static_cast<float>(epsilon))
             out[pos] = s0;
