@@ -40,12 +40,6 @@ public:
         return x;
     }
     void reset() { s = {}; }
-    // Lanes outside `active` go back to where `before` had them.
-    void keepLanes(const AllpassChain& before, LaneMask active)
-    {
-        for (int k = 0; k <= N; ++k)
-            s[k] = select(active, s[k], before.s[k]);
-    }
     // The states, for a run that keeps them in another arrangement meanwhile.
     std::array<LaneVector, N + 1>& states() { return s; }
 
@@ -86,11 +80,6 @@ public:
         branchA.reset();
         branchB.reset();
     }
-    void keepLanes(const Interpolator& before, LaneMask active)
-    {
-        branchA.keepLanes(before.branchA, active);
-        branchB.keepLanes(before.branchB, active);
-    }
     AllpassChain<Coefficients<C>::inA>& a() { return branchA; }
     AllpassChain<Coefficients<C>::inB>& b() { return branchB; }
 
@@ -115,12 +104,6 @@ public:
         branchA.reset();
         branchB.reset();
         pendingOdd = LaneVector{};
-    }
-    void keepLanes(const Decimator& before, LaneMask active)
-    {
-        branchA.keepLanes(before.branchA, active);
-        branchB.keepLanes(before.branchB, active);
-        pendingOdd = select(active, pendingOdd, before.pendingOdd);
     }
     AllpassChain<Coefficients<C>::inA>& a() { return branchA; }
     AllpassChain<Coefficients<C>::inB>& b() { return branchB; }

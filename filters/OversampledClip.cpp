@@ -5,9 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <numbers>
-#include <utility>
+#include <type_traits>
 
 #if OSTRAND_KERNEL_VERSIONS
 #include <immintrin.h>
@@ -114,20 +113,51 @@ void OversampledClip::reset()
     previousCurve = nullptr;
 }
 
+namespace {
+
+// A stage's state is nothing but lane vectors, so lanes move between states
+// vector by vector, whatever the vector's part.
+constexpr std::size_t stateVectors = sizeof(OversampledClip::State) / sizeof(LaneVector);
+static_assert(sizeof(OversampledClip::State) == stateVectors * sizeof(LaneVector) &&
+              std::is_standard_layout_v<OversampledClip::State>);
+
+LaneVector* vectors(OversampledClip::State& state)
+{
+    return reinterpret_cast<LaneVector*>(&state);
+}
+
+const LaneVector* vectors(const OversampledClip::State& state)
+{
+    return reinterpret_cast<const LaneVector*>(&state);
+}
+
+}  // namespace
+
 void OversampledClip::State::keepLanes(const State& before, LaneMask active)
 {
-    up1.keepLanes(before.up1, active);
-    up2.keepLanes(before.up2, active);
-    for (int k = 0; k < 5; ++k)
-        downHistory[k] = select(active, downHistory[k], before.downHistory[k]);
-    down1.keepLanes(before.down1, active);
-    for (auto [now, then] : {std::pair{&previousDrive, &before.previousDrive},
-                             std::pair{&previousArgument, &before.previousArgument},
-                             std::pair{&previousIntegral, &before.previousIntegral},
-                             std::pair{&previousValue, &before.previousValue}, std::pair{&dcInput, &before.dcInput},
-                             std::pair{&dcOutput, &before.dcOutput}})
-        *now = select(active, *now, *then);
+    LaneVector* now = vectors(*this);
+    const LaneVector* then = vectors(before);
+    for (std::size_t k = 0; k < stateVectors; ++k)
+        now[k] = select(active, now[k], then[k]);
 }
+
+void OversampledClip::State::copyLane(int to, const State& from, int lane)
+{
+    LaneVector* now = vectors(*this);
+    const LaneVector* source = vectors(from);
+    for (std::size_t k = 0; k < stateVectors; ++k)
+        now[k][to] = source[k][lane];
+}
+
+// What the evaluation needs of the curve, in registers for the loop, per
+// lane: lanes of one stage share a curve, a pair of stages has two.
+struct OversampledClip::CurveView {
+    LaneVector lower;
+    LaneVector upper;
+    LaneVector reciprocal;
+    LaneVector step;
+    const LaneVector* intervals[laneCount];
+};
 
 namespace {
 
@@ -137,20 +167,23 @@ struct CurvePoint {
     LaneVector value;
 };
 
-// What the evaluation needs of the curve, in registers for the loop.
-struct CurveView {
-    LaneVector lower;
-    LaneVector upper;
-    LaneVector reciprocal;
-    LaneVector step;
-    const LaneVector* intervals;
-};
+using CurveView = OversampledClip::CurveView;
+
+// Lanes 0 and 2 read curve a, lanes 1 and 3 curve b (the lane order of the
+// two-lane run).
+inline CurveView view(const ClipCurve& a, const ClipCurve& b)
+{
+    const auto rows = [](const ClipCurve& c) { return reinterpret_cast<const LaneVector*>(c.data()); };
+    return {LaneVector{a.lower(), b.lower(), a.lower(), b.lower()},
+            LaneVector{a.upper(), b.upper(), a.upper(), b.upper()},
+            LaneVector{a.reciprocalStep(), b.reciprocalStep(), a.reciprocalStep(), b.reciprocalStep()},
+            LaneVector{a.step(), b.step(), a.step(), b.step()},
+            {rows(a), rows(b), rows(a), rows(b)}};
+}
 
 inline CurveView view(const ClipCurve& curve)
 {
-    return {splat<LaneVector>(curve.lower()), splat<LaneVector>(curve.upper()),
-            splat<LaneVector>(curve.reciprocalStep()), splat<LaneVector>(curve.step()),
-            reinterpret_cast<const LaneVector*>(curve.data())};
+    return view(curve, curve);
 }
 
 inline CurvePoint evaluate(LaneVector x, const CurveView& curve)
@@ -164,10 +197,10 @@ inline CurvePoint evaluate(LaneVector x, const CurveView& curve)
 
     // One aligned load per lane brings its interval's three numbers; a
     // transpose sorts them into integral, value and rise across the lanes.
-    const LaneVector r0 = curve.intervals[i[0]];
-    const LaneVector r1 = curve.intervals[i[1]];
-    const LaneVector r2 = curve.intervals[i[2]];
-    const LaneVector r3 = curve.intervals[i[3]];
+    const LaneVector r0 = curve.intervals[0][i[0]];
+    const LaneVector r1 = curve.intervals[1][i[1]];
+    const LaneVector r2 = curve.intervals[2][i[2]];
+    const LaneVector r3 = curve.intervals[3][i[3]];
     const LaneVector lo01 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5);
     const LaneVector lo23 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
     const LaneVector hi01 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
@@ -221,7 +254,8 @@ void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive
     if (n <= 0)
         return;
     if (twoLanes) {
-        runTwoLanes(work + begin, n, drive, gain, curve);
+        readPrevious(drive, curve);
+        runTwoLanes(memory, work + begin, n, drive, gain, view(curve));
         return;
     }
     LaneVector* x = work + begin;
@@ -388,7 +422,8 @@ __attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVe
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 close = _mm256_set1_ps(closeArguments);
     const __m256 sign = _mm256_set1_ps(-0.0f);
-    const char* rows = reinterpret_cast<const char*>(shape.intervals);
+    // Each lane's table address, as 64-bit lanes to which the offsets add.
+    const __m256i rows = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shape.intervals));
 
     __m256 lastArgument = twice(last);
     __m256 lastIntegral = twice(lastPoint.integral);
@@ -403,11 +438,12 @@ __attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVe
         const __m256 position = _mm256_mul_ps(_mm256_sub_ps(inside, lower), reciprocal);
         const __m256i index = _mm256_cvttps_epi32(position);
         const __m256 t = _mm256_sub_ps(position, _mm256_cvtepi32_ps(index));
-        alignas(32) std::uint32_t offset[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(offset), _mm256_slli_epi32(index, 4));
-        const float* row[8];
-        for (int k = 0; k < 8; ++k)
-            row[k] = reinterpret_cast<const float*>(rows + offset[k]);
+        const __m256i offset = _mm256_slli_epi32(index, 4);
+        alignas(32) const float* row[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(row),
+                           _mm256_add_epi64(rows, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(offset))));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(row + 4),
+                           _mm256_add_epi64(rows, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(offset, 1))));
         const __m256 r04 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[0])), _mm_load_ps(row[4]), 1);
         const __m256 r15 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[1])), _mm_load_ps(row[5]), 1);
         const __m256 r26 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[2])), _mm_load_ps(row[6]), 1);
@@ -453,7 +489,9 @@ __attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVe
 // and 3 come out as garbage; their owner puts them back (keepLanes).
 // Processors with AVX2 run a copy in its encoding (three operands, no
 // register copies; the same arithmetic, so the same samples).
-OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain, const ClipCurve& curve)
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes(State& state, LaneVector* x, int n,
+                                                                                LaneVector drive, LaneVector gain,
+                                                                                const CurveView& shape)
 {
     const LaneVector bound = splat<LaneVector>(inputLimit);
     const LaneVector zero = {};
@@ -463,33 +501,31 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
     const LaneVector first = {firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]};
     const LaneVector firstSecond = splat<LaneVector>(firstStage.a[1]);
     const LaneVector second = {secondStage.a[0], secondStage.a[0], secondStage.b[0], secondStage.b[0]};
-    const CurveView shape = view(curve);
-    readPrevious(drive, curve);
     const LaneVector drive2 = lowHalf(drive);
     const LaneVector gain2 = lowHalf(gain);
 
     // The states, packed: [k] is the last input of section k, [k + 1] its
     // last output; A's in lanes 0, 1, B's in lanes 2, 3.
-    auto& u1a = memory.up1.a().states();
-    auto& u1b = memory.up1.b().states();
-    auto& u2a = memory.up2.a().states();
-    auto& u2b = memory.up2.b().states();
-    auto& d1a = memory.down1.a().states();
-    auto& d1b = memory.down1.b().states();
+    auto& u1a = state.up1.a().states();
+    auto& u1b = state.up1.b().states();
+    auto& u2a = state.up2.a().states();
+    auto& u2b = state.up2.b().states();
+    auto& d1a = state.down1.a().states();
+    auto& d1b = state.down1.b().states();
     LaneVector up1In = lowHalves(u1a[0], u1b[0]), up1Mid = lowHalves(u1a[1], u1b[1]), up1Out = u1a[2];
     LaneVector down1In = lowHalves(d1a[0], d1b[0]), down1Mid = lowHalves(d1a[1], d1b[1]), down1Out = d1a[2];
     LaneVector up2In = lowHalves(u2a[0], u2b[0]), up2Out = lowHalves(u2a[1], u2b[1]);
     // The short filter's history, two samples to a vector: the fourfold
     // curve outputs c[-4], c[-2] (even), c[-3], c[-1] (odd) and c[-5], c[-3].
-    const LaneVector* dh = memory.downHistory;
+    const LaneVector* dh = state.downHistory;
     LaneVector downEven = lowHalves(dh[1], dh[3]), downOdd = lowHalves(dh[2], dh[4]),
                downShifted = lowHalves(dh[0], dh[2]);
-    LaneVector pending1 = memory.down1.pending();
+    LaneVector pending1 = state.down1.pending();
     const LaneVector pole = splat<LaneVector>(dcPole);
-    LaneVector dcIn = memory.dcInput, dcOut = memory.dcOutput;
+    LaneVector dcIn = state.dcInput, dcOut = state.dcOutput;
     // The curve's previous point, in lanes 2, 3 as if it ended a pair.
-    LaneVector last = lowHalf(memory.previousArgument);
-    CurvePoint lastPoint{lowHalf(memory.previousIntegral), lowHalf(memory.previousValue)};
+    LaneVector last = lowHalf(state.previousArgument);
+    CurvePoint lastPoint{lowHalf(state.previousIntegral), lowHalf(state.previousValue)};
 
     LaneVector* pairs = quadrupled.data();  // two per sample: fourfold samples 4i, 4i + 1 and 4i + 2, 4i + 3
     for (int i = 0; i < n; ++i) {
@@ -539,16 +575,16 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes
     u1a[0] = up1In, u1a[1] = up1Mid, u1a[2] = up1Out;
     u1b[0] = highHalf(up1In), u1b[1] = highHalf(up1Mid);
     u2a[0] = up2In, u2a[1] = up2Out, u2b[0] = highHalf(up2In), u2b[1] = highHalf(up2Out);
-    memory.downHistory[0] = downShifted, memory.downHistory[1] = downEven, memory.downHistory[2] = downOdd;
-    memory.downHistory[3] = highHalf(downEven), memory.downHistory[4] = highHalf(downOdd);
+    state.downHistory[0] = downShifted, state.downHistory[1] = downEven, state.downHistory[2] = downOdd;
+    state.downHistory[3] = highHalf(downEven), state.downHistory[4] = highHalf(downOdd);
     d1a[0] = down1In, d1a[1] = down1Mid, d1a[2] = down1Out;
     d1b[0] = highHalf(down1In), d1b[1] = highHalf(down1Mid);
-    memory.down1.pending() = pending1;
-    memory.dcInput = dcIn;
-    memory.dcOutput = select(isFiniteMask(dcOut), dcOut, zero);
-    memory.previousArgument = highHalf(last);
-    memory.previousIntegral = highHalf(lastPoint.integral);
-    memory.previousValue = highHalf(lastPoint.value);
+    state.down1.pending() = pending1;
+    state.dcInput = dcIn;
+    state.dcOutput = select(isFiniteMask(dcOut), dcOut, zero);
+    state.previousArgument = highHalf(last);
+    state.previousIntegral = highHalf(lastPoint.integral);
+    state.previousValue = highHalf(lastPoint.value);
 }
 
 void OversampledClip::blockDc(LaneVector* work, int n)
@@ -565,4 +601,41 @@ void OversampledClip::blockDc(LaneVector* work, int n)
     // A state that is no longer finite (only a NaN can make it so, and the
     // stage reads those as 0) starts again from silence.
     memory.dcOutput = select(isFiniteMask(out), out, splat<LaneVector>(0.0f));
+}
+
+// --- Two stages in one run -------------------------------------------------------
+
+OversampledClip::Pair::Pair(Lane first, Lane second) : lanes{first, second}
+{
+    state.copyLane(0, first.stage->memory, first.lane);
+    state.copyLane(1, second.stage->memory, second.lane);
+}
+
+void OversampledClip::Pair::openSegment(int which, LaneVector drive)
+{
+    // The stage decides about its previous point as it would alone (the
+    // drives of its other lanes count there too), from this lane's point.
+    const Lane& own = lanes[which];
+    State& memory = own.stage->memory;
+    memory.previousArgument[own.lane] = state.previousArgument[which];
+    memory.previousIntegral[own.lane] = state.previousIntegral[which];
+    memory.previousValue[own.lane] = state.previousValue[which];
+    own.stage->readPrevious(drive, *own.curve);
+    state.previousDrive[which] = memory.previousDrive[own.lane];
+    state.previousArgument[which] = memory.previousArgument[own.lane];
+    state.previousIntegral[which] = memory.previousIntegral[own.lane];
+    state.previousValue[which] = memory.previousValue[own.lane];
+}
+
+void OversampledClip::Pair::run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain)
+{
+    if (end > begin)
+        lanes[0].stage->runTwoLanes(state, work + begin, end - begin, drive, gain,
+                                    view(*lanes[0].curve, *lanes[1].curve));
+}
+
+void OversampledClip::Pair::finish()
+{
+    lanes[0].stage->memory.copyLane(lanes[0].lane, state, 0);
+    lanes[1].stage->memory.copyLane(lanes[1].lane, state, 1);
 }

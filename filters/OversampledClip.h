@@ -84,7 +84,8 @@ private:
 // there (the curve saturates at +-40 anyway), so the states stay finite.
 class OversampledClip {
 public:
-    // Everything the stage remembers between samples, per lane.
+    // Everything the stage remembers between samples, per lane: lane vectors
+    // only, so that lanes move between states vector by vector.
     struct State {
         halfband::Interpolator<3> up1;
         halfband::Interpolator<2> up2;
@@ -99,6 +100,34 @@ public:
 
         // Lanes outside `active` go back to where `before` had them.
         void keepLanes(const State& before, LaneMask active);
+        // Lane `to` takes lane `lane` of `from`.
+        void copyLane(int to, const State& from, int lane);
+    };
+
+    // Two stages that each have one lane in use, run as the two lanes of
+    // one pass (the cost of one stage instead of two): the first stage's
+    // lane in lane 0 of the work, the second's in lane 1, each with its own
+    // states, curve, drive and gain, so each gives what its stage gives
+    // alone. Both stages run at the same rate. The states move into the
+    // pair when it is made and back when it finishes. Audio thread.
+    struct Lane {
+        OversampledClip* stage;
+        int lane;
+        const ClipCurve* curve;
+    };
+    class Pair {
+    public:
+        Pair(Lane first, Lane second);
+        // Where a segment of stage `which` (0 or 1) starts, with the drive of
+        // all its lanes, before the run from there.
+        void openSegment(int which, LaneVector drive);
+        // Samples [begin, end) of lanes 0 and 1, drive and gain per lane.
+        void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain);
+        void finish();
+
+    private:
+        Lane lanes[2];
+        State state;
     };
 
     // Sized for runs of up to maxBlockLength samples.
@@ -117,13 +146,17 @@ public:
     const State& state() const { return memory; }
     void keepLanes(const State& before, LaneMask active) { memory.keepLanes(before, active); }
 
+    // The curve of each lane as the loops read it (defined beside them).
+    struct CurveView;
+
 private:
     void readPrevious(LaneVector drive, const ClipCurve& curve);
     void blockDc(LaneVector* work, int n);
+    // Lanes 0 and 1 of `state`, each with its lane of drive, gain and curve.
     // Multiversioned (AVX2 and default); clang wants that said where the
     // function is first declared, since it is called before its definition.
-    OSTRAND_KERNEL_CLONES void runTwoLanes(LaneVector* x, int n, LaneVector drive, LaneVector gain,
-                                           const ClipCurve& curve);
+    OSTRAND_KERNEL_CLONES void runTwoLanes(State& state, LaneVector* x, int n, LaneVector drive, LaneVector gain,
+                                           const CurveView& curve);
 
     halfband::Coefficients<3> firstStage;
     halfband::Coefficients<2> secondStage;

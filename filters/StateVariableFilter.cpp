@@ -565,7 +565,18 @@ LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n)
 
 // Everything after the stages: the output stage, segment by segment, the
 // output out of the interleaved form, and the states of inactive lanes back.
-void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask active)
+void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask active, bool outputDone)
+{
+    if (!outputDone)
+        writeOutput(lanes, offset, n);
+    for (int s = 0; s < maxStages; ++s) {
+        low[s] = select(active, low[s], savedLow[s]);
+        band[s] = select(active, band[s], savedBand[s]);
+    }
+    output.keepLanes(savedOutput, active);
+}
+
+void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n)
 {
     float* out[laneCount];
     for (int l = 0; l < laneCount; ++l)
@@ -586,12 +597,31 @@ void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask
         out[2][i] = y[2];
         out[3][i] = y[3];
     }
+}
 
-    for (int s = 0; s < maxStages; ++s) {
-        low[s] = select(active, low[s], savedLow[s]);
-        band[s] = select(active, band[s], savedBand[s]);
+void StateVariableFilter::runOutputPair(StateVariableFilter& a, int laneA, StateVariableFilter& b, int laneB,
+                                        LaneVector* work, int n)
+{
+    OversampledClip::Pair pair({&a.output, laneA, &a.clip->curve()}, {&b.output, laneB, &b.clip->curve()});
+    std::size_t k = 0;
+    std::size_t m = 0;
+    for (int from = 0; from < n;) {
+        while (a.segments[k].end <= from)
+            ++k;
+        while (b.segments[m].end <= from)
+            ++m;
+        const Segment& sa = a.segments[k];
+        const Segment& sb = b.segments[m];
+        if (sa.start == from)
+            pair.openSegment(0, sa.drive);
+        if (sb.start == from)
+            pair.openSegment(1, sb.drive);
+        const int to = std::min(sa.end, sb.end);
+        pair.run(work, from, to, LaneVector{sa.drive[laneA], sb.drive[laneB], 0.0f, 0.0f},
+                 LaneVector{sa.outputGain[laneA], sb.outputGain[laneB], 0.0f, 0.0f});
+        from = to;
     }
-    output.keepLanes(savedOutput, active);
+    pair.finish();
 }
 
 // --- Shared passes ------------------------------------------------------------
@@ -699,6 +729,38 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         from = to;
     }
 
+    // Output stages: a member with one lane pairs with the next such member,
+    // their stages running as the two lanes of one (which costs what one
+    // lane alone costs). The pair works in the later member's block, never
+    // the first member's, which still holds the other lanes.
+    int placeOf[laneCount] = {};
+    int memberAt[laneCount] = {};
+    int pairWith[laneCount] = {-1, -1, -1, -1};
+    int waiting = -1;
+    for (int p = 0; p < laneCount; ++p) {
+        if (!places[p].filter)
+            continue;
+        int u = 0;
+        while (members[static_cast<std::size_t>(u)].filter != places[p].filter)
+            ++u;
+        placeOf[u] = p;
+        memberAt[p] = u;
+        int count = 0;
+        for (bool a : members[static_cast<std::size_t>(u)].lanes->active)
+            count += a;
+        if (count != 1)
+            continue;
+        if (waiting < 0) {
+            waiting = u;
+        } else {
+            pairWith[waiting] = u;
+            pairWith[u] = waiting;
+            waiting = -1;
+        }
+    }
+    if (waiting >= 0)
+        pairWith[waiting] = -1;
+
     for (int p = 0; p < laneCount; ++p) {
         const Place& place = places[p];
         if (!place.filter)
@@ -707,14 +769,46 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             place.filter->low[s][place.lane] = low[s][p];
             place.filter->band[s][place.lane] = band[s][p];
         }
-        if (place.filter != &base) {
+        if (place.filter != &base && pairWith[memberAt[p]] < 0) {
             LaneVector* to = place.filter->laneWork.data();
             for (int i = 0; i < frameCount; ++i)
                 to[i][place.lane] = work[i][p];
         }
     }
-    for (const Shared& m : members)
-        m.filter->endRun(*m.lanes, 0, frameCount, LaneMask{m.lanes->active[0] ? -1 : 0, m.lanes->active[1] ? -1 : 0,
-                                                            m.lanes->active[2] ? -1 : 0, m.lanes->active[3] ? -1 : 0});
+    for (std::size_t u = 0; u < members.size(); ++u) {
+        const int v = pairWith[u];
+        if (v < static_cast<int>(u))
+            continue;
+        const Shared& first = members[u];
+        const Shared& second = members[static_cast<std::size_t>(v)];
+        const int a = places[placeOf[u]].lane;
+        const int b = places[placeOf[v]].lane;
+        LaneVector* pairWork = second.filter->laneWork.data();
+        const int pu = placeOf[u];
+        const int pv = placeOf[v];
+        if (pu == 0 && pv == 1) {
+            std::copy_n(work, frameCount, pairWork);
+        } else if (pu == 2 && pv == 3) {
+            for (int i = 0; i < frameCount; ++i)
+                pairWork[i] = __builtin_shufflevector(work[i], work[i], 2, 3, 2, 3);
+        } else {
+            for (int i = 0; i < frameCount; ++i)
+                pairWork[i] = LaneVector{work[i][pu], work[i][pv], 0.0f, 0.0f};
+        }
+        runOutputPair(*first.filter, a, *second.filter, b, pairWork, frameCount);
+        const int quads = frameCount & ~3;
+        deinterleaveTwo(first.lanes->output[a], second.lanes->output[b], pairWork, quads);
+        for (int i = quads; i < frameCount; ++i) {
+            first.lanes->output[a][i] = pairWork[i][0];
+            second.lanes->output[b][i] = pairWork[i][1];
+        }
+    }
+    for (std::size_t u = 0; u < members.size(); ++u) {
+        const Lanes& lanes = *members[u].lanes;
+        members[u].filter->endRun(lanes, 0, frameCount,
+                                  LaneMask{lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0,
+                                           lanes.active[2] ? -1 : 0, lanes.active[3] ? -1 : 0},
+                                  pairWith[u] >= 0);
+    }
     return true;
 }

@@ -218,7 +218,14 @@ protected:
 private:
     void run(const Lanes& lanes, int offset, int frameCount);
     LaneMask beginRun(const Lanes& lanes, int offset, int frameCount);
-    void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active);
+    // outputDone: the output stage has run and the output is written.
+    void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active, bool outputDone = false);
+    // The output stage, segment by segment, and the output out of the work block.
+    void writeOutput(const Lanes& lanes, int offset, int frameCount);
+    // The output stages of two filters with one lane each, as one two-lane
+    // run over the work block, segment by segment of either.
+    static void runOutputPair(StateVariableFilter& first, int firstLane, StateVariableFilter& second,
+                              int secondLane, LaneVector* work, int frameCount);
     static void runSharedStages(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
                                 LaneVector gain, LaneMask active, int stages, int tap);
     template <int S>
