@@ -1,5 +1,6 @@
 #include "host/lv2/Lv2PluginAdapter.h"
 
+#include "filters/KernelClones.h"
 #include "framework/AbstractPluginParameter.h"
 #include "framework/RealtimeThread.h"
 #include "persistence/PresetLibrary.h"
@@ -90,7 +91,9 @@ Lv2PluginAdapter::Lv2PluginAdapter(std::unique_ptr<GenericPlugin> p, const Lv2Po
       inputs(static_cast<std::size_t>(layout.mainInputs)), outputs(static_cast<std::size_t>(layout.outputs)),
       sideChains(static_cast<std::size_t>(layout.sideChains)),
       controls(static_cast<std::size_t>(layout.parameters), &unconnected),
-      lastControls(static_cast<std::size_t>(layout.parameters)), transport(sampleRate), fade(sampleRate)
+      lastControls(static_cast<std::size_t>(layout.parameters)),
+      controlRuns(static_cast<std::size_t>(std::max(layout.parameters, 1))), transport(sampleRate),
+      fade(sampleRate)
 {
     changedWords = (plugin->getParameterCount() + 63) / 64;
     changed = std::make_unique<std::atomic<std::uint64_t>[]>(static_cast<std::size_t>(changedWords));
@@ -130,9 +133,14 @@ void Lv2PluginAdapter::connectPort(std::uint32_t port, void* data)
         events = static_cast<const LV2_Atom_Sequence*>(data);
     else if (p == ports.enabledPort())
         enabledPort = static_cast<const float*>(data);
-    else if (p < ports.portCount())
-        controls[static_cast<std::size_t>(p - ports.firstParameterPort())] =
-            data ? static_cast<const float*>(data) : &unconnected;
+    else if (p < ports.portCount()) {
+        // Some hosts connect every port before every run: only a port that
+        // moves changes the stretches.
+        const float*& control = controls[static_cast<std::size_t>(p - ports.firstParameterPort())];
+        const float* to = data ? static_cast<const float*>(data) : &unconnected;
+        controlRunsStale = controlRunsStale || to != control;
+        control = to;
+    }
 }
 
 void Lv2PluginAdapter::activate()
@@ -144,25 +152,85 @@ void Lv2PluginAdapter::activate()
     plugin->reset();
 }
 
+namespace {
+
+// Whether count values hold the bits last saw, sixteen at a time in four
+// vectors.
+OSTRAND_KERNEL_CLONES bool sameBits(const float* values, const std::uint32_t* last, int count)
+{
+    using Bits = std::uint32_t __attribute__((vector_size(16)));
+    const auto at = [](const void* p) {
+        Bits v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    };
+    Bits differs[2] = {};
+    int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        differs[0] |= (at(values + i) ^ at(last + i)) | (at(values + i + 8) ^ at(last + i + 8));
+        differs[1] |= (at(values + i + 4) ^ at(last + i + 4)) | (at(values + i + 12) ^ at(last + i + 12));
+    }
+    const Bits both = differs[0] | differs[1];
+    std::uint32_t any = both[0] | both[1] | both[2] | both[3];
+    for (; i < count; ++i)
+        any |= bitsOf(values[i]) ^ last[i];
+    return any == 0;
+}
+
+}  // namespace
+
+void Lv2PluginAdapter::findControlRuns()
+{
+    constexpr int shortest = 16;
+    const int n = std::min(ports.parameters, plugin->getParameterCount());
+    controlRunCount = 0;
+    for (int i = 0; i < n;) {
+        int j = i + 1;
+        while (j < n && controls[static_cast<std::size_t>(j)] == controls[static_cast<std::size_t>(j) - 1] + 1)
+            ++j;
+        const bool adjacent = j - i >= shortest;
+        ControlRun* last = controlRunCount > 0 ? &controlRuns[static_cast<std::size_t>(controlRunCount) - 1] : nullptr;
+        if (!adjacent && last && !last->adjacent)
+            last->end = j;
+        else
+            controlRuns[static_cast<std::size_t>(controlRunCount++)] = {i, j, adjacent};
+        i = j;
+    }
+    controlRunsStale = false;
+}
+
 void Lv2PluginAdapter::readControlPorts()
 {
     // Hundreds of ports, of which a host moves a few at most between two
-    // runs: a branch-free pass over a group of them finds whether any
-    // changed, and only a changed group is read port by port. (Port by
-    // port throughout, this was the largest fixed cost of a run.)
+    // runs: where the values lie side by side, one vector pass says whether
+    // any changed; elsewhere a branch-free pass over a group of them does.
+    // Only a changed group is read port by port. (Port by port throughout,
+    // this was the largest fixed cost of a run.)
+    if (controlRunsStale)
+        findControlRuns();
+    for (int r = 0; r < controlRunCount; ++r) {
+        const ControlRun& run = controlRuns[static_cast<std::size_t>(r)];
+        if (firstRun || !run.adjacent ||
+            !sameBits(controls[static_cast<std::size_t>(run.begin)], lastControls.data() + run.begin,
+                      run.end - run.begin))
+            scanControlPorts(run.begin, run.end);
+    }
+}
+
+void Lv2PluginAdapter::scanControlPorts(int begin, int end)
+{
     constexpr int group = 8;
-    const int n = std::min(ports.parameters, plugin->getParameterCount());
     const float* const* port = controls.data();
     const std::uint32_t* last = lastControls.data();
-    for (int start = 0; start < n; start += group) {
-        std::uint32_t differs = firstRun || start + group > n ? 1u : 0u;
+    for (int start = begin; start < end; start += group) {
+        std::uint32_t differs = firstRun || start + group > end ? 1u : 0u;
         if (!differs) {
 #pragma GCC unroll 8
             for (int k = 0; k < group; ++k)
                 differs |= bitsOf(*port[start + k]) ^ last[start + k];
         }
         if (differs != 0)
-            readControlPorts(start, std::min(start + group, n));
+            readControlPorts(start, std::min(start + group, end));
     }
 }
 

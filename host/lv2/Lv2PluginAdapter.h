@@ -114,8 +114,12 @@ private:
     int gatherInputs(const float** list, std::uint32_t offset) const;
 
     void readControlPorts();
+    // Ports [begin, end), eight at a time: a group with a changed value is
+    // read port by port.
+    void scanControlPorts(int begin, int end);
     // Ports [begin, end) one by one: each changed value goes to its parameter.
     void readControlPorts(int begin, int end);
+    void findControlRuns();
     void runStretch(std::uint32_t offset, std::uint32_t length);
     void readPosition(const LV2_Atom* atom);
     void queueMidi(const LV2_Atom* atom, std::uint32_t offset);
@@ -140,6 +144,18 @@ private:
     // The port values of the previous run, as bits, so a NaN compares equal
     // to itself and is not read again.
     std::vector<std::uint32_t> lastControls;
+    // The parameter ports in stretches: those whose values the host keeps
+    // side by side in memory (most hosts keep their control values in one
+    // array), which one vector pass compares with lastControls, and the
+    // rest. Found again in the first run after a port moved.
+    struct ControlRun {
+        int begin;
+        int end;
+        bool adjacent;
+    };
+    std::vector<ControlRun> controlRuns;  // room for one per port
+    int controlRunCount = 0;
+    bool controlRunsStale = true;
     bool enabled = true;
     bool firstRun = true;
 

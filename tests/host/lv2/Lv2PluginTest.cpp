@@ -144,13 +144,13 @@ TEST(Lv2Plugin, AnyBlockLengthInPlaceOrNotSoundsAsTheEffectRunDirectly)
         const std::vector<float*> wet = pointers(out);
         const std::vector<float*> both = pointers(shared);
         const std::vector<const float*> bothIn(both.begin(), both.end());
+        float changed[] = {1000.0f, std::nanf(""), -INFINITY};
         for (int n : blocks) {
             if (n == blocks.back()) {
-                // A port value outside the range is clamped, NaN ignored.
-                for (Instance* i : {&separate, &inPlace}) {
-                    i->set("mix", 1000.0f);
-                    i->set("filter_1_peak", std::nanf(""));
-                    i->set("output_gain", -INFINITY);
+                // Out of range is clamped, NaN ignored; the in-place host keeps these values apart.
+                for (int k = 0; const char* symbol : {"mix", "filter_1_peak", "output_gain"}) {
+                    separate.set(symbol, changed[k]);
+                    lilv_instance_connect_port(inPlace.get(), inPlace.port(symbol), &changed[k++]);
                 }
                 parameter(*reference.plugin, "Mix").setValue(100.0f, 0);
                 parameter(*reference.plugin, "Output Gain").setValue(-36.0f, 0);
