@@ -36,7 +36,7 @@ inline void resetNonFinite(LaneVector (&low)[S], LaneVector (&band)[S])
 // what it would give by itself.
 template <int S, int T>
 void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
-                  LaneVector* bandStates, LaneVector gain, LaneMask active)
+                  LaneVector* bandStates, LaneVector gain, LaneMask active, WeightCache& cache)
 {
     using V = LaneVector;
     V low[S];
@@ -52,7 +52,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         const V c = seg.saturation;
         LinearWeights w[S];
         for (int s = 1; s < S; ++s)
-            w[s] = linearWeights(f, seg.q[s]);
+            w[s] = cache.weights(s, f, seg.q[s]);
 
         const LaneMask linear = active & (c == 0.0f);
         const V q0 = seg.q[0];
@@ -64,7 +64,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 work[i] = y;
             }
         } else if (!anyLane(active & ~linear)) {
-            w[0] = linearWeights(f, q0);
+            w[0] = cache.weights(0, f, q0);
             for (int i = seg.start; i < seg.end; ++i) {
                 V y = work[i] * gain;
                 for (int s = 0; s < S; ++s)
@@ -74,7 +74,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         } else {
             // Lanes of both kinds: the first stage both ways, each lane
             // keeping its own.
-            w[0] = linearWeights(f, q0);
+            w[0] = cache.weights(0, f, q0);
             for (int i = seg.start; i < seg.end; ++i) {
                 const V u = work[i] * gain;
                 V lowLinear = low[0];
@@ -480,37 +480,38 @@ void StateVariableFilter::runStagesWithTap(LaneVector* work, float comp, LaneMas
 {
     const LaneVector gain = splat<LaneVector>(comp);
     if (response == 0)
-        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, gain, active);
+        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache);
     else if (response == 1)
-        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, gain, active);
+        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache);
     else
-        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, gain, active);
+        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache);
 }
 
 // The stages of one segment of a shared pass: lanes from several filters,
 // each with its own gain compensation.
 OSTRAND_KERNEL_CLONES __attribute__((flatten)) void StateVariableFilter::runSharedStages(
     LaneVector* work, const Segment& seg, LaneVector* lowStates, LaneVector* bandStates, LaneVector gain,
-    LaneMask active, int stages, int tap)
+    LaneMask active, int stages, int tap, WeightCache& cache)
 {
     if (stages == 1)
-        runSharedStagesWith<1>(work, seg, lowStates, bandStates, gain, active, tap);
+        runSharedStagesWith<1>(work, seg, lowStates, bandStates, gain, active, tap, cache);
     else if (stages == 2)
-        runSharedStagesWith<2>(work, seg, lowStates, bandStates, gain, active, tap);
+        runSharedStagesWith<2>(work, seg, lowStates, bandStates, gain, active, tap, cache);
     else
-        runSharedStagesWith<4>(work, seg, lowStates, bandStates, gain, active, tap);
+        runSharedStagesWith<4>(work, seg, lowStates, bandStates, gain, active, tap, cache);
 }
 
 template <int S>
 void StateVariableFilter::runSharedStagesWith(LaneVector* work, const Segment& seg, LaneVector* lowStates,
-                                              LaneVector* bandStates, LaneVector gain, LaneMask active, int tap)
+                                              LaneVector* bandStates, LaneVector gain, LaneMask active, int tap,
+                                              WeightCache& cache)
 {
     if (tap == lowTap)
-        stagesKernel<S, lowTap>(work, &seg, 1, lowStates, bandStates, gain, active);
+        stagesKernel<S, lowTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache);
     else if (tap == highTap)
-        stagesKernel<S, highTap>(work, &seg, 1, lowStates, bandStates, gain, active);
+        stagesKernel<S, highTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache);
     else
-        stagesKernel<S, bandTap>(work, &seg, 1, lowStates, bandStates, gain, active);
+        stagesKernel<S, bandTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache);
 }
 
 void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
@@ -725,7 +726,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             for (int s = 0; s < maxStages; ++s)
                 seg.q[s][p] = own.q[s][place.lane];
         }
-        runSharedStages(work, seg, low, band, gain, active, stages, tap);
+        runSharedStages(work, seg, low, band, gain, active, stages, tap, base.weightCache);
         from = to;
     }
 

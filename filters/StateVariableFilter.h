@@ -3,6 +3,7 @@
 #include "filters/FunctionTable.h"
 #include "filters/OscillationTuning.h"
 #include "filters/OversampledClip.h"
+#include "filters/StateVariableKernel.h"
 #include "wave/LaneVector.h"
 #include "framework/Property.h"
 
@@ -227,10 +228,11 @@ private:
     static void runOutputPair(StateVariableFilter& first, int firstLane, StateVariableFilter& second,
                               int secondLane, LaneVector* work, int frameCount);
     static void runSharedStages(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
-                                LaneVector gain, LaneMask active, int stages, int tap);
+                                LaneVector gain, LaneMask active, int stages, int tap,
+                                svfkernel::WeightCache& cache);
     template <int S>
     static void runSharedStagesWith(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
-                                    LaneVector gain, LaneMask active, int tap);
+                                    LaneVector gain, LaneMask active, int tap, svfkernel::WeightCache& cache);
     int segment(const Lanes& lanes, int offset, int frameCount, LaneMask active, int stages, float comp);
     void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
     void runStages(LaneVector* work, float comp, LaneMask active);
@@ -261,6 +263,7 @@ private:
     std::uint32_t streamPosition = 0;
 
     OversampledClip output;
+    svfkernel::WeightCache weightCache;
     // The states of a block's inactive lanes, from its start to its end.
     LaneVector savedLow[maxStages] = {};
     LaneVector savedBand[maxStages] = {};

@@ -3,6 +3,7 @@
 #include "filters/FunctionTable.h"
 #include "wave/LaneVector.h"
 
+#include <bit>
 #include <utility>
 
 // The arithmetic of the state-variable filter, written once over a lane type
@@ -110,6 +111,36 @@ inline LinearWeights linearWeights(LaneVector f, LaneVector q)
     }
     return w;
 }
+
+// The weights of the values a filter's stages last had: a steady filter
+// meets the same values block after block, and working the weights out
+// costs more than a small block's samples. Keyed by the values' bits, so
+// what it returns is exactly what linearWeights would. One entry per stage.
+class WeightCache {
+public:
+    const LinearWeights& weights(int stage, LaneVector f, LaneVector q)
+    {
+        Entry& e = entries[stage];
+        const auto fBits = std::bit_cast<LaneMask>(f);
+        const auto qBits = std::bit_cast<LaneMask>(q);
+        if (!e.filled || anyLane((e.f != fBits) | (e.q != qBits))) {
+            e.w = linearWeights(f, q);
+            e.f = fBits;
+            e.q = qBits;
+            e.filled = true;
+        }
+        return e.w;
+    }
+
+private:
+    struct Entry {
+        LinearWeights w;
+        LaneMask f;
+        LaneMask q;
+        bool filled = false;
+    };
+    Entry entries[4];
+};
 
 // One sample through one stage without the cubic term, in one step (see
 // LinearWeights); the same bounds and output taps as stageSample.
