@@ -66,6 +66,24 @@ float sineCurve(float t)
     return (std::sin((t - 0.5f) * 3.14159265358979f) + 1.0f) * 0.5f;
 }
 
+// The phase loop of a steady stretch (see runSegment), with the glide curve
+// as a template argument so that the linear one, the default, is inlined
+// instead of called per sample.
+template <class Curve>
+int steadyStretch(float* out, int pos, int numSamples, double& ph, double end, double advance,
+                  double stepCount, int i0, float s0, float delta, float hold, Curve curve)
+{
+    const float holdEdge = hold + static_cast<float>(epsilon);
+    const float glideSpan = 1.0f - hold;
+    while (pos < numSamples && ph < end) {
+        const float frac = static_cast<float>(stepCount * ph - i0);
+        out[pos] = frac <= holdEdge ? s0 : s0 + delta * curve((frac - hold) / glideSpan);
+        ph += advance;
+        ++pos;
+    }
+    return pos;
+}
+
 } // namespace
 
 // --- Step ---
@@ -205,15 +223,12 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
         // out of the loop, so the phase loop is all that is left per sample.
         const float f = usableFrequency(frequency[pos]);
         const float hold = holdPart(f, glide[pos] + stepGlide);
-        const float holdEdge = hold + static_cast<float>(epsilon);
-        const float glideSpan = 1.0f - hold;
         const double advance = static_cast<double>(f) * rate;
-        while (pos < numSamples && ph < end) {
-            const float frac = static_cast<float>(stepCount * ph - i0);
-            out[pos] = frac <= holdEdge ? s0 : s0 + delta * curve((frac - hold) / glideSpan);
-            ph += advance;
-            ++pos;
-        }
+        if (curve == linearCurve)
+            pos = steadyStretch(out, pos, numSamples, ph, end, advance, stepCount, i0, s0, delta, hold,
+                                [](float t) { return t; });
+        else
+            pos = steadyStretch(out, pos, numSamples, ph, end, advance, stepCount, i0, s0, delta, hold, curve);
     }
     while (pos < numSamples && ph < end) {
         const float f = usableFrequency(frequency[pos]);
