@@ -1,3 +1,8 @@
+// The eight-wide vectors of two pairs of lanes pass between helpers that
+// are all inlined into their loop (flatten), so how a call would pass them
+// without AVX never matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include "filters/OversampledClip.h"
 
 #include "filters/FunctionTable.h"
@@ -254,8 +259,9 @@ void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive
     if (n <= 0)
         return;
     if (twoLanes) {
-        readPrevious(drive, curve);
-        runTwoLanes(memory, work + begin, n, drive, gain, view(curve));
+        beginTwoLanes(work + begin, n);
+        curveTwoLanes(0, n, drive, gain, curve);
+        endTwoLanes(work + begin, n);
         return;
     }
     LaneVector* x = work + begin;
@@ -334,32 +340,104 @@ void OversampledClip::readPrevious(LaneVector drive, const ClipCurve& curve)
 
 namespace {
 
-// Lanes 0, 1 of a and of b, in that order.
-inline LaneVector lowHalves(LaneVector a, LaneVector b)
+// Two pairs of lanes side by side, the first stage's in the lower half: the
+// two-lane loops run for both at once in registers of eight (with AVX2),
+// each half exactly as it would alone.
+using TwoPairs = float __attribute__((vector_size(32)));
+
+constexpr int wide(int i)
 {
-    return __builtin_shufflevector(a, b, 0, 1, 4, 5);
+    return i < 4 ? i : i + 4;
+}
+
+// Elements a, b, c, d of x and y (0 to 3 from x, 4 to 7 from y), in each half.
+template <int A, int B, int C, int D>
+inline LaneVector mix(LaneVector x, LaneVector y)
+{
+    return __builtin_shufflevector(x, y, A, B, C, D);
+}
+
+template <int A, int B, int C, int D>
+inline TwoPairs mix(TwoPairs x, TwoPairs y)
+{
+    return __builtin_shufflevector(x, y, wide(A), wide(B), wide(C), wide(D), wide(A) + 4, wide(B) + 4, wide(C) + 4,
+                                   wide(D) + 4);
+}
+
+// Lanes 0, 1 of a and of b, in that order.
+template <class V>
+inline V lowHalves(V a, V b)
+{
+    return mix<0, 1, 4, 5>(a, b);
 }
 
 // Lanes 2, 3 of a, in lanes 0, 1 (and again in 2, 3).
-inline LaneVector highHalf(LaneVector a)
+template <class V>
+inline V highHalf(V a)
 {
-    return __builtin_shufflevector(a, a, 2, 3, 2, 3);
+    return mix<2, 3, 2, 3>(a, a);
 }
 
-inline LaneVector lowHalf(LaneVector a)
+template <class V>
+inline V lowHalf(V a)
 {
-    return __builtin_shufflevector(a, a, 0, 1, 0, 1);
+    return mix<0, 1, 0, 1>(a, a);
+}
+
+template <class V>
+inline V repeat(LaneVector v)
+{
+    if constexpr (sizeof(V) == sizeof(LaneVector))
+        return v;
+    else
+        return __builtin_shufflevector(v, v, 0, 1, 2, 3, 0, 1, 2, 3);
 }
 
 // One allpass section over packed lanes, as AllpassChain::run does it for
 // each: y = (a x + last input) - a last output.
-inline LaneVector allpass(LaneVector x, LaneVector a, LaneVector& lastIn, LaneVector& lastOut)
+template <class V>
+inline V allpass(V x, V a, V& lastIn, V& lastOut)
 {
-    const LaneVector y = (a * x + lastIn) - a * lastOut;
+    const V y = (a * x + lastIn) - a * lastOut;
     lastIn = x;
     lastOut = y;
     return y;
 }
+
+// Non-finite values as 0, then held within +-bound, as isFiniteMask,
+// select and clampKeepNaN do it.
+template <class V>
+inline V guardInput(V v, float bound)
+{
+    const V magnitude = v < 0.0f ? -v : v;
+    v = magnitude <= 3.40282347e+38f ? v : V{} ;
+    return clampKeepNaN(v, repeat<V>(splat<LaneVector>(-bound)), repeat<V>(splat<LaneVector>(bound)));
+}
+
+// The states of one pair's stage, or of two side by side.
+template <class V>
+struct PairStates {
+    OversampledClip::State* states[2];
+
+    template <class F>
+    V get(F field) const
+    {
+        if constexpr (sizeof(V) == sizeof(LaneVector))
+            return field(*states[0]);
+        else
+            return __builtin_shufflevector(field(*states[0]), field(*states[1]), 0, 1, 2, 3, 4, 5, 6, 7);
+    }
+    template <class F>
+    void set(V v, F field) const
+    {
+        if constexpr (sizeof(V) == sizeof(LaneVector)) {
+            field(*states[0]) = v;
+        } else {
+            field(*states[0]) = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+            field(*states[1]) = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+        }
+    }
+};
 
 }  // namespace
 
@@ -479,109 +557,209 @@ __attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVe
 
 }  // namespace
 
+namespace {
+
 // The stage for lanes 0 and 1 alone (a stereo or a mono slot, as the
 // effect always has). Two lanes fill half a vector, so each vector carries
 // both branches of a half-band filter ({left, right} of branch A, then of
 // branch B), or two fourfold samples of both lanes for the curve: half the
 // vectors of the four-lane form. Three loops (up, curve, down), so that
-// each keeps its states in registers. Element for element the arithmetic
-// is that of the four-lane form, so both give the same samples. Lanes 2
-// and 3 come out as garbage; their owner puts them back (keepLanes).
-// Processors with AVX2 run a copy in its encoding (three operands, no
-// register copies; the same arithmetic, so the same samples).
-OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::runTwoLanes(State& state, LaneVector* x, int n,
-                                                                                LaneVector drive, LaneVector gain,
-                                                                                const CurveView& shape)
+// each keeps its states in registers; the half-band filters run over the
+// whole block, the curve segment by segment. Element for element the
+// arithmetic is that of the four-lane form, so both give the same samples.
+// Lanes 2 and 3 come out as garbage; their owner puts them back
+// (keepLanes). The loops are written for one pair of lanes (V = LaneVector)
+// or two pairs of two stages side by side (V = TwoPairs).
+
+// Up to four times the rate: n samples of input(i) into 2n pairs, handed
+// to pair(j, value).
+template <class V, class Input, class Pair>
+void upLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage,
+            const halfband::Coefficients<2>& secondStage, Input input, Pair pair)
 {
-    const LaneVector bound = splat<LaneVector>(inputLimit);
-    const LaneVector zero = {};
-    const LaneVector half = splat<LaneVector>(0.5f);
+    using S = OversampledClip::State;
     // Coefficients: the first section of branch A in lanes 0, 1 and of
     // branch B in lanes 2, 3; branch A's second section of the first stage.
-    const LaneVector first = {firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]};
-    const LaneVector firstSecond = splat<LaneVector>(firstStage.a[1]);
-    const LaneVector second = {secondStage.a[0], secondStage.a[0], secondStage.b[0], secondStage.b[0]};
-    const LaneVector drive2 = lowHalf(drive);
-    const LaneVector gain2 = lowHalf(gain);
-
+    const V first = repeat<V>(LaneVector{firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]});
+    const V firstSecond = repeat<V>(splat<LaneVector>(firstStage.a[1]));
+    const V second = repeat<V>(LaneVector{secondStage.a[0], secondStage.a[0], secondStage.b[0], secondStage.b[0]});
     // The states, packed: [k] is the last input of section k, [k + 1] its
     // last output; A's in lanes 0, 1, B's in lanes 2, 3.
-    auto& u1a = state.up1.a().states();
-    auto& u1b = state.up1.b().states();
-    auto& u2a = state.up2.a().states();
-    auto& u2b = state.up2.b().states();
-    auto& d1a = state.down1.a().states();
-    auto& d1b = state.down1.b().states();
-    LaneVector up1In = lowHalves(u1a[0], u1b[0]), up1Mid = lowHalves(u1a[1], u1b[1]), up1Out = u1a[2];
-    LaneVector down1In = lowHalves(d1a[0], d1b[0]), down1Mid = lowHalves(d1a[1], d1b[1]), down1Out = d1a[2];
-    LaneVector up2In = lowHalves(u2a[0], u2b[0]), up2Out = lowHalves(u2a[1], u2b[1]);
-    // The short filter's history, two samples to a vector: the fourfold
-    // curve outputs c[-4], c[-2] (even), c[-3], c[-1] (odd) and c[-5], c[-3].
-    const LaneVector* dh = state.downHistory;
-    LaneVector downEven = lowHalves(dh[1], dh[3]), downOdd = lowHalves(dh[2], dh[4]),
-               downShifted = lowHalves(dh[0], dh[2]);
-    LaneVector pending1 = state.down1.pending();
-    const LaneVector pole = splat<LaneVector>(dcPole);
-    LaneVector dcIn = state.dcInput, dcOut = state.dcOutput;
-    // The curve's previous point, in lanes 2, 3 as if it ended a pair.
-    LaneVector last = lowHalf(state.previousArgument);
-    CurvePoint lastPoint{lowHalf(state.previousIntegral), lowHalf(state.previousValue)};
-
-    LaneVector* pairs = quadrupled.data();  // two per sample: fourfold samples 4i, 4i + 1 and 4i + 2, 4i + 3
+    V up1In = lowHalves(st.get([](S& s) -> LaneVector& { return s.up1.a().states()[0]; }),
+                        st.get([](S& s) -> LaneVector& { return s.up1.b().states()[0]; }));
+    V up1Mid = lowHalves(st.get([](S& s) -> LaneVector& { return s.up1.a().states()[1]; }),
+                         st.get([](S& s) -> LaneVector& { return s.up1.b().states()[1]; }));
+    V up1Out = st.get([](S& s) -> LaneVector& { return s.up1.a().states()[2]; });
+    V up2In = lowHalves(st.get([](S& s) -> LaneVector& { return s.up2.a().states()[0]; }),
+                        st.get([](S& s) -> LaneVector& { return s.up2.b().states()[0]; }));
+    V up2Out = lowHalves(st.get([](S& s) -> LaneVector& { return s.up2.a().states()[1]; }),
+                         st.get([](S& s) -> LaneVector& { return s.up2.b().states()[1]; }));
     for (int i = 0; i < n; ++i) {
-        LaneVector v = x[i];
-        v = select(isFiniteMask(v), v, zero);
-        v = lowHalf(clampKeepNaN(v, -bound, bound));
+        const V v = lowHalf(guardInput(input(i), inputLimit));
         // Up to twice the rate: branch A (two sections) gives the even
         // sample, B (one) the odd one.
-        const LaneVector oldMid = up1Mid;
-        const LaneVector s1 = allpass(v, first, up1In, up1Mid);
-        const LaneVector s2 = (firstSecond * s1 + oldMid) - firstSecond * up1Out;
+        const V oldMid = up1Mid;
+        const V s1 = allpass(v, first, up1In, up1Mid);
+        const V s2 = (firstSecond * s1 + oldMid) - firstSecond * up1Out;
         up1Out = s2;
-        const LaneVector twice = __builtin_shufflevector(s2, s1, 0, 1, 6, 7);
+        const V twice = mix<0, 1, 6, 7>(s2, s1);
         // Up to four times: each sample at twice the rate gives a pair.
-        pairs[2 * i] = allpass(lowHalf(twice), second, up2In, up2Out);
-        pairs[2 * i + 1] = allpass(highHalf(twice), second, up2In, up2Out);
+        pair(2 * i, allpass(lowHalf(twice), second, up2In, up2Out));
+        pair(2 * i + 1, allpass(highHalf(twice), second, up2In, up2Out));
     }
+    // Back into the lanes' own arrangement (lanes 2, 3 are put back by the owner).
+    st.set(up1In, [](S& s) -> LaneVector& { return s.up1.a().states()[0]; });
+    st.set(up1Mid, [](S& s) -> LaneVector& { return s.up1.a().states()[1]; });
+    st.set(up1Out, [](S& s) -> LaneVector& { return s.up1.a().states()[2]; });
+    st.set(highHalf(up1In), [](S& s) -> LaneVector& { return s.up1.b().states()[0]; });
+    st.set(highHalf(up1Mid), [](S& s) -> LaneVector& { return s.up1.b().states()[1]; });
+    st.set(up2In, [](S& s) -> LaneVector& { return s.up2.a().states()[0]; });
+    st.set(up2Out, [](S& s) -> LaneVector& { return s.up2.a().states()[1]; });
+    st.set(highHalf(up2In), [](S& s) -> LaneVector& { return s.up2.b().states()[0]; });
+    st.set(highHalf(up2Out), [](S& s) -> LaneVector& { return s.up2.b().states()[1]; });
+}
 
-    curvePairs(pairs, n, drive2, gain2, shape, last, lastPoint);
-
+// Down from the curve's 2n pairs, pair(j), to n samples handed to
+// output(i, value), the DC blocker included.
+template <class V, class Pair, class Output>
+void downLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage, float dcPole, Pair pair,
+              Output output)
+{
+    using S = OversampledClip::State;
+    const V first = repeat<V>(LaneVector{firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]});
+    const V firstSecond = repeat<V>(splat<LaneVector>(firstStage.a[1]));
+    const V half = repeat<V>(splat<LaneVector>(0.5f));
+    const V pole = repeat<V>(splat<LaneVector>(dcPole));
+    V down1In = lowHalves(st.get([](S& s) -> LaneVector& { return s.down1.a().states()[0]; }),
+                          st.get([](S& s) -> LaneVector& { return s.down1.b().states()[0]; }));
+    V down1Mid = lowHalves(st.get([](S& s) -> LaneVector& { return s.down1.a().states()[1]; }),
+                           st.get([](S& s) -> LaneVector& { return s.down1.b().states()[1]; }));
+    V down1Out = st.get([](S& s) -> LaneVector& { return s.down1.a().states()[2]; });
+    // The short filter's history, two samples to a vector: the fourfold
+    // curve outputs c[-4], c[-2] (even), c[-3], c[-1] (odd) and c[-5], c[-3].
+    const auto history = [&](int k) {
+        return st.get([k](S& s) -> LaneVector& { return s.downHistory[k]; });
+    };
+    V downEven = lowHalves(history(1), history(3)), downOdd = lowHalves(history(2), history(4)),
+      downShifted = lowHalves(history(0), history(2));
+    V pending1 = st.get([](S& s) -> LaneVector& { return s.down1.pending(); });
+    V dcIn = st.get([](S& s) -> LaneVector& { return s.dcInput; });
+    V dcOut = st.get([](S& s) -> LaneVector& { return s.dcOutput; });
     for (int i = 0; i < n; ++i) {
         // Down to twice the rate: outputs centred on c[4i - 2] and c[4i].
-        const LaneVector even = lowHalves(pairs[2 * i], pairs[2 * i + 1]);
-        const LaneVector odd = __builtin_shufflevector(pairs[2 * i], pairs[2 * i + 1], 2, 3, 6, 7);
-        const LaneVector shiftedOdd = __builtin_shufflevector(downOdd, odd, 2, 3, 4, 5);
-        const LaneVector d = decimate(__builtin_shufflevector(downEven, even, 2, 3, 4, 5), downOdd, shiftedOdd,
-                                      downShifted, odd);
+        const V p0 = pair(2 * i);
+        const V p1 = pair(2 * i + 1);
+        const V even = lowHalves(p0, p1);
+        const V odd = mix<2, 3, 6, 7>(p0, p1);
+        const V shiftedOdd = mix<2, 3, 4, 5>(downOdd, odd);
+        const V centre = mix<2, 3, 4, 5>(downEven, even);
+        // (-1, 0, 9, 16, 9, 0, -1) / 32, as decimate() has it.
+        const V d = (0.5f * centre + (9.0f / 32.0f) * (downOdd + shiftedOdd)) - (1.0f / 32.0f) * (downShifted + odd);
         downEven = even;
         downOdd = odd;
         downShifted = shiftedOdd;
         // Down to the base rate, as the first stage up but mirrored.
-        const LaneVector in = lowHalves(d, pending1);
+        const V in = lowHalves(d, pending1);
         pending1 = highHalf(d);
-        const LaneVector oldDownMid = down1Mid;
-        const LaneVector t1 = allpass(in, first, down1In, down1Mid);
-        const LaneVector t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
+        const V oldDownMid = down1Mid;
+        const V t1 = allpass(in, first, down1In, down1Mid);
+        const V t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
         down1Out = t2;
         // The DC blocker, as blockDc has it; its recursion runs beside
         // the half-band filter's instead of after it.
-        const LaneVector y = half * (t2 + highHalf(t1));
+        const V y = half * (t2 + highHalf(t1));
         dcOut = y - dcIn + pole * dcOut;
         dcIn = y;
-        x[i] = dcOut;
+        output(i, dcOut);
     }
+    st.set(downShifted, [](S& s) -> LaneVector& { return s.downHistory[0]; });
+    st.set(downEven, [](S& s) -> LaneVector& { return s.downHistory[1]; });
+    st.set(downOdd, [](S& s) -> LaneVector& { return s.downHistory[2]; });
+    st.set(highHalf(downEven), [](S& s) -> LaneVector& { return s.downHistory[3]; });
+    st.set(highHalf(downOdd), [](S& s) -> LaneVector& { return s.downHistory[4]; });
+    st.set(down1In, [](S& s) -> LaneVector& { return s.down1.a().states()[0]; });
+    st.set(down1Mid, [](S& s) -> LaneVector& { return s.down1.a().states()[1]; });
+    st.set(down1Out, [](S& s) -> LaneVector& { return s.down1.a().states()[2]; });
+    st.set(highHalf(down1In), [](S& s) -> LaneVector& { return s.down1.b().states()[0]; });
+    st.set(highHalf(down1Mid), [](S& s) -> LaneVector& { return s.down1.b().states()[1]; });
+    st.set(pending1, [](S& s) -> LaneVector& { return s.down1.pending(); });
+    st.set(dcIn, [](S& s) -> LaneVector& { return s.dcInput; });
+    const V magnitude = dcOut < 0.0f ? -dcOut : dcOut;
+    st.set(magnitude <= 3.40282347e+38f ? dcOut : V{}, [](S& s) -> LaneVector& { return s.dcOutput; });
+}
 
-    // Back into the lanes' own arrangement (lanes 2, 3 are put back by the owner).
-    u1a[0] = up1In, u1a[1] = up1Mid, u1a[2] = up1Out;
-    u1b[0] = highHalf(up1In), u1b[1] = highHalf(up1Mid);
-    u2a[0] = up2In, u2a[1] = up2Out, u2b[0] = highHalf(up2In), u2b[1] = highHalf(up2Out);
-    state.downHistory[0] = downShifted, state.downHistory[1] = downEven, state.downHistory[2] = downOdd;
-    state.downHistory[3] = highHalf(downEven), state.downHistory[4] = highHalf(downOdd);
-    d1a[0] = down1In, d1a[1] = down1Mid, d1a[2] = down1Out;
-    d1b[0] = highHalf(down1In), d1b[1] = highHalf(down1Mid);
-    state.down1.pending() = pending1;
-    state.dcInput = dcIn;
-    state.dcOutput = select(isFiniteMask(dcOut), dcOut, zero);
+}  // namespace
+
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::upTwoLanes(State& state, const LaneVector* x,
+                                                                               int n)
+{
+    LaneVector* pairs = quadrupled.data();
+    upLoop<LaneVector>({{&state, nullptr}}, n, firstStage, secondStage, [x](int i) { return x[i]; },
+                       [pairs](int j, LaneVector v) { pairs[j] = v; });
+}
+
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::downTwoLanes(State& state, LaneVector* x, int n)
+{
+    const LaneVector* pairs = quadrupled.data();
+    downLoop<LaneVector>({{&state, nullptr}}, n, firstStage, dcPole, [pairs](int j) { return pairs[j]; },
+                         [x](int i, LaneVector v) { x[i] = v; });
+}
+
+// Two stages' pairs of lanes at once, each in its own buffers.
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::upTwoPairs(OversampledClip& other, State& state,
+                                                                               State& otherState, const LaneVector* x,
+                                                                               const LaneVector* otherX, int n)
+{
+    LaneVector* pairs = quadrupled.data();
+    LaneVector* otherPairs = other.quadrupled.data();
+    upLoop<TwoPairs>({{&state, &otherState}}, n, firstStage, secondStage,
+                     [x, otherX](int i) { return __builtin_shufflevector(x[i], otherX[i], 0, 1, 2, 3, 4, 5, 6, 7); },
+                     [pairs, otherPairs](int j, TwoPairs v) {
+                         pairs[j] = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+                         otherPairs[j] = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+                     });
+}
+
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::downTwoPairs(OversampledClip& other, State& state,
+                                                                                 State& otherState, LaneVector* x,
+                                                                                 LaneVector* otherX, int n)
+{
+    const LaneVector* pairs = quadrupled.data();
+    const LaneVector* otherPairs = other.quadrupled.data();
+    downLoop<TwoPairs>(
+        {{&state, &otherState}}, n, firstStage, dcPole,
+        [pairs, otherPairs](int j) { return __builtin_shufflevector(pairs[j], otherPairs[j], 0, 1, 2, 3, 4, 5, 6, 7); },
+        [x, otherX](int i, TwoPairs v) {
+            x[i] = __builtin_shufflevector(v, v, 0, 1, 2, 3);
+            otherX[i] = __builtin_shufflevector(v, v, 4, 5, 6, 7);
+        });
+}
+
+void OversampledClip::beginTwoLanes(const LaneVector* work, int n)
+{
+    upTwoLanes(memory, work, n);
+}
+
+void OversampledClip::curveTwoLanes(int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve)
+{
+    if (end <= begin)
+        return;
+    readPrevious(drive, curve);
+    curveSpan(memory, begin, end, drive, gain, view(curve));
+}
+
+void OversampledClip::endTwoLanes(LaneVector* work, int n)
+{
+    downTwoLanes(memory, work, n);
+}
+
+void OversampledClip::curveSpan(State& state, int begin, int end, LaneVector drive, LaneVector gain,
+                                const CurveView& shape)
+{
+    // The curve's previous point, in lanes 2, 3 as if it ended a pair.
+    LaneVector last = lowHalf(state.previousArgument);
+    CurvePoint lastPoint{lowHalf(state.previousIntegral), lowHalf(state.previousValue)};
+    curvePairs(quadrupled.data() + 2 * begin, end - begin, lowHalf(drive), lowHalf(gain), shape, last, lastPoint);
     state.previousArgument = highHalf(last);
     state.previousIntegral = highHalf(lastPoint.integral);
     state.previousValue = highHalf(lastPoint.value);
@@ -627,11 +805,30 @@ void OversampledClip::Pair::openSegment(int which, LaneVector drive)
     state.previousValue[which] = memory.previousValue[own.lane];
 }
 
-void OversampledClip::Pair::run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain)
+void OversampledClip::Pair::up(const LaneVector* work, int n)
+{
+    lanes[0].stage->upTwoLanes(state, work, n);
+}
+
+void OversampledClip::Pair::curve(int begin, int end, LaneVector drive, LaneVector gain)
 {
     if (end > begin)
-        lanes[0].stage->runTwoLanes(state, work + begin, end - begin, drive, gain,
-                                    view(*lanes[0].curve, *lanes[1].curve));
+        lanes[0].stage->curveSpan(state, begin, end, drive, gain, view(*lanes[0].curve, *lanes[1].curve));
+}
+
+void OversampledClip::Pair::down(LaneVector* work, int n)
+{
+    lanes[0].stage->downTwoLanes(state, work, n);
+}
+
+void OversampledClip::Pair::up(Pair& a, Pair& b, const LaneVector* workA, const LaneVector* workB, int n)
+{
+    a.lanes[0].stage->upTwoPairs(*b.lanes[0].stage, a.state, b.state, workA, workB, n);
+}
+
+void OversampledClip::Pair::down(Pair& a, Pair& b, LaneVector* workA, LaneVector* workB, int n)
+{
+    a.lanes[0].stage->downTwoPairs(*b.lanes[0].stage, a.state, b.state, workA, workB, n);
 }
 
 void OversampledClip::Pair::finish()

@@ -118,11 +118,17 @@ public:
     class Pair {
     public:
         Pair(Lane first, Lane second);
+        // As beginTwoLanes, curveTwoLanes and endTwoLanes, for lanes 0 and 1
+        // of the work (drive and gain per lane); two pairs at once where
+        // both run over the same samples.
+        void up(const LaneVector* work, int n);
+        static void up(Pair& a, Pair& b, const LaneVector* workA, const LaneVector* workB, int n);
         // Where a segment of stage `which` (0 or 1) starts, with the drive of
-        // all its lanes, before the run from there.
+        // all its lanes, before the curve from there.
         void openSegment(int which, LaneVector drive);
-        // Samples [begin, end) of lanes 0 and 1, drive and gain per lane.
-        void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain);
+        void curve(int begin, int end, LaneVector drive, LaneVector gain);
+        void down(LaneVector* work, int n);
+        static void down(Pair& a, Pair& b, LaneVector* workA, LaneVector* workB, int n);
         void finish();
 
     private:
@@ -140,6 +146,13 @@ public:
     // the owner to put back).
     void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve,
              bool twoLanes = false);
+    // The two-lane run in three steps, so that the half-band filters run
+    // once over a block of several segments: up over the block's n samples,
+    // the curve for each segment [begin, end) of it, then down. The same
+    // samples as run() segment by segment.
+    void beginTwoLanes(const LaneVector* work, int n);
+    void curveTwoLanes(int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve);
+    void endTwoLanes(LaneVector* work, int n);
     void reset();
 
     // A lane left out of a block keeps its state: saved before, restored after.
@@ -152,11 +165,17 @@ public:
 private:
     void readPrevious(LaneVector drive, const ClipCurve& curve);
     void blockDc(LaneVector* work, int n);
-    // Lanes 0 and 1 of `state`, each with its lane of drive, gain and curve.
+    // Lanes 0 and 1 of `state` (and of otherState, other's buffers), each
+    // with its lane of drive, gain and curve, through `quadrupled`.
     // Multiversioned (AVX2 and default); clang wants that said where the
     // function is first declared, since it is called before its definition.
-    OSTRAND_KERNEL_CLONES void runTwoLanes(State& state, LaneVector* x, int n, LaneVector drive, LaneVector gain,
-                                           const CurveView& curve);
+    OSTRAND_KERNEL_CLONES void upTwoLanes(State& state, const LaneVector* x, int n);
+    OSTRAND_KERNEL_CLONES void downTwoLanes(State& state, LaneVector* x, int n);
+    OSTRAND_KERNEL_CLONES void upTwoPairs(OversampledClip& other, State& state, State& otherState,
+                                          const LaneVector* x, const LaneVector* otherX, int n);
+    OSTRAND_KERNEL_CLONES void downTwoPairs(OversampledClip& other, State& state, State& otherState, LaneVector* x,
+                                            LaneVector* otherX, int n);
+    void curveSpan(State& state, int begin, int end, LaneVector drive, LaneVector gain, const CurveView& curve);
 
     halfband::Coefficients<3> firstStage;
     halfband::Coefficients<2> secondStage;

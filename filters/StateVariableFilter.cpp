@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 using namespace svfkernel;
 
@@ -586,9 +587,18 @@ void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n)
     const bool twoLanes = !lanes.active[2] && !lanes.active[3];
     const int quads = twoLanes ? n & ~3 : 0;
     const ClipCurve& curve = clip->curve();
-    for (int k = 0; k < segmentCount; ++k) {
-        const Segment& seg = segments[static_cast<size_t>(k)];
-        output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve, twoLanes);
+    if (twoLanes) {
+        output.beginTwoLanes(work, n);
+        for (int k = 0; k < segmentCount; ++k) {
+            const Segment& seg = segments[static_cast<size_t>(k)];
+            output.curveTwoLanes(seg.start, seg.end, seg.drive, seg.outputGain, curve);
+        }
+        output.endTwoLanes(work, n);
+    } else {
+        for (int k = 0; k < segmentCount; ++k) {
+            const Segment& seg = segments[static_cast<size_t>(k)];
+            output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve);
+        }
     }
     deinterleaveTwo(out[0], out[1], work, quads);
     for (int i = quads; i < n; ++i) {
@@ -600,10 +610,9 @@ void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n)
     }
 }
 
-void StateVariableFilter::runOutputPair(StateVariableFilter& a, int laneA, StateVariableFilter& b, int laneB,
-                                        LaneVector* work, int n)
+void StateVariableFilter::curveOutputPair(OversampledClip::Pair& pair, const StateVariableFilter& a, int laneA,
+                                          const StateVariableFilter& b, int laneB, int n)
 {
-    OversampledClip::Pair pair({&a.output, laneA, &a.clip->curve()}, {&b.output, laneB, &b.clip->curve()});
     std::size_t k = 0;
     std::size_t m = 0;
     for (int from = 0; from < n;) {
@@ -618,11 +627,10 @@ void StateVariableFilter::runOutputPair(StateVariableFilter& a, int laneA, State
         if (sb.start == from)
             pair.openSegment(1, sb.drive);
         const int to = std::min(sa.end, sb.end);
-        pair.run(work, from, to, LaneVector{sa.drive[laneA], sb.drive[laneB], 0.0f, 0.0f},
-                 LaneVector{sa.outputGain[laneA], sb.outputGain[laneB], 0.0f, 0.0f});
+        pair.curve(from, to, LaneVector{sa.drive[laneA], sb.drive[laneB], 0.0f, 0.0f},
+                   LaneVector{sa.outputGain[laneA], sb.outputGain[laneB], 0.0f, 0.0f});
         from = to;
     }
-    pair.finish();
 }
 
 // --- Shared passes ------------------------------------------------------------
@@ -776,6 +784,17 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
                 to[i][place.lane] = work[i][p];
         }
     }
+    // At most two pairs; with two, their half-band filters run side by side.
+    struct OutputPair {
+        const Shared* first;
+        const Shared* second;
+        int a;
+        int b;
+        LaneVector* work;
+    };
+    OutputPair outputPairs[2] = {};
+    std::optional<OversampledClip::Pair> pairStages[2];
+    int pairCount = 0;
     for (std::size_t u = 0; u < members.size(); ++u) {
         const int v = pairWith[u];
         if (v < static_cast<int>(u))
@@ -796,12 +815,32 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             for (int i = 0; i < frameCount; ++i)
                 pairWork[i] = LaneVector{work[i][pu], work[i][pv], 0.0f, 0.0f};
         }
-        runOutputPair(*first.filter, a, *second.filter, b, pairWork, frameCount);
+        outputPairs[pairCount] = {&first, &second, a, b, pairWork};
+        pairStages[pairCount++].emplace(OversampledClip::Lane{&first.filter->output, a, &first.filter->clip->curve()},
+                                    OversampledClip::Lane{&second.filter->output, b, &second.filter->clip->curve()});
+    }
+    if (pairCount == 2)
+        OversampledClip::Pair::up(*pairStages[0], *pairStages[1], outputPairs[0].work, outputPairs[1].work,
+                                  frameCount);
+    else if (pairCount == 1)
+        pairStages[0]->up(outputPairs[0].work, frameCount);
+    for (int k = 0; k < pairCount; ++k) {
+        const OutputPair& op = outputPairs[k];
+        curveOutputPair(*pairStages[k], *op.first->filter, op.a, *op.second->filter, op.b, frameCount);
+    }
+    if (pairCount == 2)
+        OversampledClip::Pair::down(*pairStages[0], *pairStages[1], outputPairs[0].work, outputPairs[1].work,
+                                    frameCount);
+    else if (pairCount == 1)
+        pairStages[0]->down(outputPairs[0].work, frameCount);
+    for (int k = 0; k < pairCount; ++k) {
+        const OutputPair& op = outputPairs[k];
+        pairStages[k]->finish();
         const int quads = frameCount & ~3;
-        deinterleaveTwo(first.lanes->output[a], second.lanes->output[b], pairWork, quads);
+        deinterleaveTwo(op.first->lanes->output[op.a], op.second->lanes->output[op.b], op.work, quads);
         for (int i = quads; i < frameCount; ++i) {
-            first.lanes->output[a][i] = pairWork[i][0];
-            second.lanes->output[b][i] = pairWork[i][1];
+            op.first->lanes->output[op.a][i] = op.work[i][0];
+            op.second->lanes->output[op.b][i] = op.work[i][1];
         }
     }
     for (std::size_t u = 0; u < members.size(); ++u) {

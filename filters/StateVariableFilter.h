@@ -223,10 +223,10 @@ private:
     void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active, bool outputDone = false);
     // The output stage, segment by segment, and the output out of the work block.
     void writeOutput(const Lanes& lanes, int offset, int frameCount);
-    // The output stages of two filters with one lane each, as one two-lane
-    // run over the work block, segment by segment of either.
-    static void runOutputPair(StateVariableFilter& first, int firstLane, StateVariableFilter& second,
-                              int secondLane, LaneVector* work, int frameCount);
+    // The curve of two filters' output stages with one lane each, as one
+    // two-lane run, segment by segment of either.
+    static void curveOutputPair(OversampledClip::Pair& pair, const StateVariableFilter& first, int firstLane,
+                                const StateVariableFilter& second, int secondLane, int frameCount);
     static void runSharedStages(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
                                 LaneVector gain, LaneMask active, int stages, int tap,
                                 svfkernel::WeightCache& cache);
