@@ -423,6 +423,17 @@ ModulationMatrix::GlobalModulationProducer::GlobalModulationProducer(ModulationM
 int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int numSamples, int)
 {
     TargetEntry& entry = *matrix.targets[static_cast<std::size_t>(target)];
+    std::atomic<float>& published = matrix.targetValues[static_cast<std::size_t>(target)];
+    if (entry.slots.empty() && entry.ramp.holds(numSamples)) {
+        // Nothing on the target and its base at rest (most targets, most of
+        // the time): the ramp's block as it stands, without a pass through
+        // the forwarder and the ramp to find that out.
+        setLastBlock(entry.ramp.getBlock());
+        setConstant(true);
+        published.store(entry.ramp.getBlock()[numSamples - 1], std::memory_order_relaxed);
+        ran = true;
+        return numSamples;
+    }
     const wave::Block& base = entry.forwarder.pull(numSamples);
     const float* acc = base.data();
     bool contributed = false;
@@ -444,7 +455,6 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         contributed = true;
     }
     ran = true;
-    std::atomic<float>& published = matrix.targetValues[static_cast<std::size_t>(target)];
     if (!contributed) {
         // Nothing on the target (or nothing that counts): the base ramp's
         // block itself, no copy.
