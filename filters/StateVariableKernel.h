@@ -77,45 +77,44 @@ struct LinearWeights {
     LaneVector high[4];  // the high-pass value: times low, band, input; constant
 };
 
-inline LinearWeights linearWeights(LaneVector f, LaneVector q)
+// The weights of one lane, for its f and q.
+inline void linearWeights(LinearWeights& w, int lane, float f, float q)
 {
-    LinearWeights w;
-    for (int lane = 0; lane < laneCount; ++lane) {
-        const double fl = f[lane];
-        const double ql = q[lane];
-        const double eps = antiDenormal;
-        // The passes of stageSample without the cubic term and the bounds.
-        auto passes = [&](double l, double b, double u, double& high) {
-            l = l + fl * (b - eps);
-            b = b + fl * (u - ql * b - l);
-            l = l + fl * b;
-            b = b + fl * (u - ql * b - l);
-            l = l + fl * b;
-            high = u - ql * b - l;
-            b = b + fl * high + eps;
-            return std::pair{l, b};
-        };
-        double h0, hl, hb, hu;
-        const auto [l0, b0] = passes(0.0, 0.0, 0.0, h0);
-        const auto [ll, bl] = passes(1.0, 0.0, 0.0, hl);
-        const auto [lb, bb] = passes(0.0, 1.0, 0.0, hb);
-        const auto [lu, bu] = passes(0.0, 0.0, 1.0, hu);
-        const double lows[4] = {(ll - l0) - 1.0, lb - l0, lu - l0, l0};
-        const double bands[4] = {bl - b0, (bb - b0) - 1.0, bu - b0, b0};
-        const double highs[4] = {hl - h0, hb - h0, hu - h0, h0};
-        for (int k = 0; k < 4; ++k) {
-            w.low[k][lane] = static_cast<float>(lows[k]);
-            w.band[k][lane] = static_cast<float>(bands[k]);
-            w.high[k][lane] = static_cast<float>(highs[k]);
-        }
+    const double fl = f;
+    const double ql = q;
+    const double eps = antiDenormal;
+    // The passes of stageSample without the cubic term and the bounds.
+    auto passes = [&](double l, double b, double u, double& high) {
+        l = l + fl * (b - eps);
+        b = b + fl * (u - ql * b - l);
+        l = l + fl * b;
+        b = b + fl * (u - ql * b - l);
+        l = l + fl * b;
+        high = u - ql * b - l;
+        b = b + fl * high + eps;
+        return std::pair{l, b};
+    };
+    double h0, hl, hb, hu;
+    const auto [l0, b0] = passes(0.0, 0.0, 0.0, h0);
+    const auto [ll, bl] = passes(1.0, 0.0, 0.0, hl);
+    const auto [lb, bb] = passes(0.0, 1.0, 0.0, hb);
+    const auto [lu, bu] = passes(0.0, 0.0, 1.0, hu);
+    const double lows[4] = {(ll - l0) - 1.0, lb - l0, lu - l0, l0};
+    const double bands[4] = {bl - b0, (bb - b0) - 1.0, bu - b0, b0};
+    const double highs[4] = {hl - h0, hb - h0, hu - h0, h0};
+    for (int k = 0; k < 4; ++k) {
+        w.low[k][lane] = static_cast<float>(lows[k]);
+        w.band[k][lane] = static_cast<float>(bands[k]);
+        w.high[k][lane] = static_cast<float>(highs[k]);
     }
-    return w;
 }
 
 // The weights of the values a filter's stages last had: a steady filter
 // meets the same values block after block, and working the weights out
-// costs more than a small block's samples. Keyed by the values' bits, so
-// what it returns is exactly what linearWeights would. One entry per stage.
+// costs more than a small block's samples; in a shared pass a new segment
+// of one filter leaves the other filters' lanes as they were. Kept per lane
+// with the bits of the values they came from, so what it returns is exactly
+// what working them out would give. One entry per stage.
 class WeightCache {
 public:
     const LinearWeights& weights(int stage, LaneVector f, LaneVector q)
@@ -123,11 +122,15 @@ public:
         Entry& e = entries[stage];
         const auto fBits = std::bit_cast<LaneMask>(f);
         const auto qBits = std::bit_cast<LaneMask>(q);
-        if (!e.filled || anyLane((e.f != fBits) | (e.q != qBits))) {
-            e.w = linearWeights(f, q);
+        const LaneMask changed = (e.f != fBits) | (e.q != qBits) | ~e.filled;
+        if (anyLane(changed)) {
+            for (int lane = 0; lane < laneCount; ++lane) {
+                if (changed[lane])
+                    linearWeights(e.w, lane, f[lane], q[lane]);
+            }
             e.f = fBits;
             e.q = qBits;
-            e.filled = true;
+            e.filled = LaneMask{-1, -1, -1, -1};
         }
         return e.w;
     }
@@ -137,7 +140,7 @@ private:
         LinearWeights w;
         LaneMask f;
         LaneMask q;
-        bool filled = false;
+        LaneMask filled = {};
     };
     Entry entries[4];
 };
