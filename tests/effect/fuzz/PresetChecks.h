@@ -1,10 +1,8 @@
 #pragma once
 
-// What must hold after any bytes were offered as a preset, shared by the
-// preset loaders' fuzzers and the replay of their corpus: the bytes go to
-// one loader (a fuzzer's) or to all of them, as a full preset of every
-// generation and as a section preset of every kind; afterwards every
-// parameter holds a finite value inside its range.
+// What must hold after any bytes were offered as a preset (to one loader, a
+// fuzzer's, or to all: full presets of every generation and section presets
+// of every kind): every parameter then holds a finite value inside its range.
 
 #include "effect/LegacyPresetLoaders.h"
 #include "effect/OstrandPlugin.h"
@@ -18,7 +16,9 @@
 
 namespace presetchecks {
 
-// One instance for the whole run, with no storage: nothing on disk.
+// One instance for the whole run, with no storage: nothing on disk, for the
+// rest of the process too (no later instance reads the settings or saves a
+// preset), so tests that save presets need a program of their own.
 inline OstrandPlugin& plugin()
 {
     static PluginStorage inert;
