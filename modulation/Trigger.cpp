@@ -37,6 +37,21 @@ int firstBelow(const float* x, int from, int to, float level)
     return to;
 }
 
+// The last sample of [from, to) at or above level, else from - 1.
+int lastAtOrAbove(const float* x, int from, int to, float level)
+{
+    int k = to;
+    for (; k - 4 >= from; k -= 4) {
+        if (x[k - 1] >= level || x[k - 2] >= level || x[k - 3] >= level || x[k - 4] >= level)
+            break;
+    }
+    for (; k > from; --k) {
+        if (x[k - 1] >= level)
+            return k - 1;
+    }
+    return from - 1;
+}
+
 } // namespace
 
 Trigger::Trigger(wave::Graph& graph, wave::Producer* level)
@@ -95,6 +110,19 @@ void Trigger::run(int numSamples)
         // Open: samples at or above half the threshold keep the hold at its
         // start; the gate closes on the sample that makes the count of
         // samples below it exceed the hold.
+        if (releaseCount >= numSamples - k) {
+            // The hold outlasts the rest of the block: once a sample at or
+            // above half the threshold comes before the hold runs out, the
+            // gate stays open to the block's end, and only the last such
+            // sample matters (the count starts again after it). The level
+            // crosses half the threshold many times a block (audio does),
+            // so this spares a look-ahead per crossing.
+            const int firstAbove = firstAtOrAbove(x, k, numSamples, off);
+            if (firstAbove < numSamples && firstAbove - k <= releaseCount - belowCounter) {
+                belowCounter = numSamples - 1 - lastAtOrAbove(x, firstAbove, numSamples, off);
+                break;
+            }
+        }
         const int below = firstBelow(x, k, numSamples, off);
         if (below > k) {
             belowCounter = 0;

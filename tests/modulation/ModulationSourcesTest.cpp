@@ -451,11 +451,12 @@ TEST(EnvelopeGenerator, AudioTriggerOpensAtThresholdAndHoldsFifteenMilliseconds)
     // Level 0.08 from sample 1000 opens the gate (threshold 0.072, the
     // display value of 0.3); 0.05 keeps it open (above half the threshold);
     // 0.03 from sample 4000 closes it once it stayed below 0.036 for more
-    // than 15 ms (720 samples): at sample 4720.
-    std::vector<float> level(10000, 0.0f);
+    // than 15 ms (720 samples), counted across blocks of 700: at sample 4720,
+    // though 0.05 comes back at 4800 (in the same block; it opens nothing).
+    std::vector<float> level(10000, 0.05f);
+    std::fill(level.begin(), level.begin() + 1000, 0.0f);
     std::fill(level.begin() + 1000, level.begin() + 2000, 0.08f);
-    std::fill(level.begin() + 2000, level.begin() + 4000, 0.05f);
-    std::fill(level.begin() + 4000, level.end(), 0.03f);
+    std::fill(level.begin() + 4000, level.begin() + 4800, 0.03f);
     wave::Graph graph(rate);
     harness::SignalPlayer mainLevel(graph, level);
     harness::SignalPlayer sideLevel(graph, std::vector<float>(10000, 1.0f));
@@ -467,13 +468,13 @@ TEST(EnvelopeGenerator, AudioTriggerOpensAtThresholdAndHoldsFifteenMilliseconds)
     eg.getReleaseInput().getInternal().setTarget(0.0f, 0.01f);
     std::vector<int> on, off;
     std::vector<float> out;
-    for (int frame = 0; frame < 10; ++frame) {
+    for (int frame = 0; frame < 14; ++frame) {
         graph.nextFrame();
-        const wave::Block& b = eg.pull(1000);
-        out.insert(out.end(), b.data(), b.data() + 1000);
+        const wave::Block& b = eg.pull(700);
+        out.insert(out.end(), b.data(), b.data() + 700);
         for (int i = 0; i < trigger.getEventCount(); ++i)
-            (trigger.getEvent(i).on ? on : off).push_back(frame * 1000 + trigger.getEvent(i).position);
-        graph.advance(1000);
+            (trigger.getEvent(i).on ? on : off).push_back(frame * 700 + trigger.getEvent(i).position);
+        graph.advance(700);
     }
     EXPECT_EQ(on, std::vector<int>{1000});
     EXPECT_EQ(off, std::vector<int>{4720});
@@ -483,13 +484,12 @@ TEST(EnvelopeGenerator, AudioTriggerOpensAtThresholdAndHoldsFifteenMilliseconds)
     EXPECT_EQ(out[4000], 0.7f);
     EXPECT_EQ(out[4719], 0.7f); // the release starts with the off event's group of four
     EXPECT_LT(out[4721], 0.7f);
-    EXPECT_EQ(out[9999], 0.0f);
+    EXPECT_EQ(out[9799], 0.0f);
 
     // The same trigger on the side-chain level, which stays loud.
     eg.reset();
     trigger.setSource(&sideLevel);
-    out = harness::pullFrames(graph, eg, 3000);
-    EXPECT_EQ(out[2999], 0.7f);
+    EXPECT_EQ(harness::pullFrames(graph, eg, 3000)[2999], 0.7f);
     // MIDI triggering switches the audio trigger off.
     eg.triggering = Triggering::Midi;
     EXPECT_FALSE(trigger.enabled);
