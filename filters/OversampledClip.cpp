@@ -150,6 +150,7 @@ void OversampledClip::State::copyLane(int to, const State& from, int lane)
 {
     LaneVector* now = vectors(*this);
     const LaneVector* source = vectors(from);
+#pragma GCC unroll 32
     for (std::size_t k = 0; k < stateVectors; ++k)
         now[k][to] = source[k][lane];
 }
