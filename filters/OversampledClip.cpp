@@ -795,15 +795,15 @@ void OversampledClip::Pair::openSegment(int which, LaneVector drive)
     // The stage decides about its previous point as it would alone (the
     // drives of its other lanes count there too), from this lane's point.
     const Lane& own = lanes[which];
-    State& memory = own.stage->memory;
-    memory.previousArgument[own.lane] = state.previousArgument[which];
-    memory.previousIntegral[own.lane] = state.previousIntegral[which];
-    memory.previousValue[own.lane] = state.previousValue[which];
+    State& kept = own.stage->memory;
+    kept.previousArgument[own.lane] = state.previousArgument[which];
+    kept.previousIntegral[own.lane] = state.previousIntegral[which];
+    kept.previousValue[own.lane] = state.previousValue[which];
     own.stage->readPrevious(drive, *own.curve);
-    state.previousDrive[which] = memory.previousDrive[own.lane];
-    state.previousArgument[which] = memory.previousArgument[own.lane];
-    state.previousIntegral[which] = memory.previousIntegral[own.lane];
-    state.previousValue[which] = memory.previousValue[own.lane];
+    state.previousDrive[which] = kept.previousDrive[own.lane];
+    state.previousArgument[which] = kept.previousArgument[own.lane];
+    state.previousIntegral[which] = kept.previousIntegral[own.lane];
+    state.previousValue[which] = kept.previousValue[own.lane];
 }
 
 void OversampledClip::Pair::up(const LaneVector* work, int n)
