@@ -46,6 +46,7 @@ struct MixRig {
     wave::Graph graph;
     Playback dry{graph, {1.0f, -2.0f, 0.5f, 4.0f, 3.0f}};
     Playback wet{graph, {0.25f, 1.0f, -1.0f, 2.0f, -3.0f}};
+    Playback control{graph, {-1.0f, 0.0f, 1.0f, 3.0f, -0.5f}}; // 3 is held at 1; outlives the mixer's link
     EffectMixer mixer{graph, &dry, &wet};
 };
 
@@ -182,8 +183,7 @@ TEST(EffectMixer, CrossfadesLinearlyFromDryToWet)
 TEST(EffectMixer, FollowsAModulatedMixAndTreatsAMissingSideAsSilence)
 {
     MixRig s;
-    Playback m(s.graph, {-1.0f, 0.0f, 1.0f, 3.0f, -0.5f}); // 3 is held at 1
-    s.mixer.mix.setSource(&m);
+    s.mixer.mix.setSource(&s.control);
     auto out = render(s.graph, s.mixer, 5);
     EXPECT_FLOAT_EQ(out[0], 1.0f);
     EXPECT_FLOAT_EQ(out[1], 0.5f * (-2.0f + 1.0f));
