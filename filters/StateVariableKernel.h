@@ -138,8 +138,10 @@ public:
 private:
     struct Entry {
         LinearWeights w;
-        LaneMask f;
-        LaneMask q;
+        // Compared before the first fill too: an indeterminate value there
+        // would make the whole comparison undefined, not just its lanes.
+        LaneMask f = {};
+        LaneMask q = {};
         LaneMask filled = {};
     };
     Entry entries[4];
