@@ -356,10 +356,9 @@ TEST(GenericFilter, AmountCrossfadesFromTheInputToTheFilteredSignal)
         rig.filter.amount.setSource(&amount);
         const auto out = render(rig.graph, rig.filter, length);
         const auto wet = rig.filtered();
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            const float a = amount.data[i];
-            ASSERT_NEAR(out[i], rig.input.data[i] + (wet[i] - rig.input.data[i]) * a, 1e-6f) << i;
-        }
+        for (std::size_t i = 0; i < out.size(); ++i)
+            ASSERT_NEAR(out[i], rig.input.data[i] + (wet[i] - rig.input.data[i]) * amount.data[i], 1e-6f) << i;
+        rig.filter.amount.setSource(nullptr); // amount goes before the rig
     }
 }
 
@@ -719,13 +718,12 @@ TEST(FilterRouting, HandsTheInputThroughAndFollowsANewInput)
     EXPECT_EQ(&channel.routing.pull(64), &channel.input.getBlock());
     channel.graph.advance(64);
 
-    Constant other(channel.graph, -0.5f);
-    channel.routing.setSource(&other);
+    channel.routing.setSource(&channel.other);
     channel.set(1, 4, 15);
     EXPECT_EQ(channel.filters[0]->getSource(), &channel.input) << "rewired at the next block";
     EXPECT_NEAR(channel.settledOutput(20000), -0.5f * (2 + 3 + 5 + 7) / 4.0f, 1e-5f);
-    EXPECT_EQ(channel.filters[0]->getSource(), &other);
-    EXPECT_EQ(channel.routing.getMixer(2).getInput(0), &other);
+    EXPECT_EQ(channel.filters[0]->getSource(), &channel.other);
+    EXPECT_EQ(channel.routing.getMixer(2).getInput(0), &channel.other);
 
     // Output not needed: nothing behind the routing runs.
     const int calls = channel.filters[0]->calls;

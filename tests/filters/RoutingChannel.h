@@ -69,9 +69,10 @@ struct Channel {
         return out.empty() ? 0.0f : out.back();
     }
 
-    // The filters and delay lines outlive the routing that links them.
+    // The filters, delay lines and inputs outlive the routing that links them.
     wave::Graph graph;
     Constant input{graph, 1.0f};
+    Constant other{graph, -0.5f}; // an input to switch to
     std::array<std::unique_ptr<GainFilter>, 4> filters;
     std::array<std::unique_ptr<DelayLine>, 4> delays;
     FilterRouting routing{graph, &input};

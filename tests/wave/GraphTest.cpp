@@ -150,6 +150,7 @@ TEST(Graph, PullRunsAProducerOncePerFrameForAllItsConsumers)
     a.setSource(&late);
     EXPECT_EQ(source.getConsumerCount(), 1);
     EXPECT_EQ(late.getConsumerCount(), 1);
+    a.setSource(nullptr); // late goes before a
 }
 
 TEST(Graph, AdvanceRunsOnlyWhatWasNotPulledAndSaysWhy)
