@@ -810,6 +810,41 @@ TEST(MultiDesignFilter, TwoChannelsShareOneFourLanePass)
     }
 }
 
+// Filters of two slots fed by one path (a parallel routing) run as one
+// pass, their output stages as the two lanes of one run: each is still
+// exactly its filter alone.
+TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
+{
+    const auto x = sine(4096, 330.0f, 0.5f);
+    wave::Graph graph{static_cast<float>(rate)};
+    Playback in(graph, x);
+    VolumeFilter path(graph, &in);
+    MultiDesignFilter::ParallelUnit slotA{graph, FilterCharacteristics::shared()};
+    MultiDesignFilter::ParallelUnit slotB{graph, FilterCharacteristics::shared()};
+    MultiDesignFilter a{graph, slotA, &in}, b{graph, slotB, &in};
+    MultiDesignFilter::ParallelUnit* const units[] = {&slotA, &slotB};
+    const wave::Filter* const paths[] = {&path};
+    auto set = [&](MultiDesignFilter& f, MultiDesignFilter::ParallelUnit& slot, int characteristic) {
+        slot.sharePassesWith(units, paths);
+        f.characteristic = characteristic;
+        f.cutoff.setDefault(std::log2(900.0f));
+        f.peak.setDefault(0.6f);
+    };
+    set(a, slotA, 3);
+    set(b, slotB, 5);
+    std::vector<float> outA, outB;
+    for (int at = 0; at < 4096; at += 256) {
+        graph.nextFrame();
+        const wave::Block& blockA = a.pull(256);
+        outA.insert(outA.end(), blockA.data(), blockA.data() + 256);
+        const wave::Block& blockB = b.pull(256);
+        outB.insert(outB.end(), blockB.data(), blockB.data() + 256);
+        graph.advance(256);
+    }
+    EXPECT_EQ(outA, alone(x, 3));
+    EXPECT_EQ(outB, alone(x, 5));
+}
+
 TEST(MultiDesignFilter, SwitchingToCleanAndBackKeepsBothStates)
 {
     const auto left = sine(8192, 330.0f, 0.5f);
