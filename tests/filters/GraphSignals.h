@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AllocationCounter.h"
+#include "GraphRender.h"
 #include "Signals.h"
 #include "wave/Graph.h"
 #include "wave/MuteController.h"
@@ -63,29 +64,6 @@ public:
     bool isMuted() const override { return muted; }
     bool muted = false;
 };
-
-// Runs `total` samples through the graph in blocks, pulling `node` each
-// frame, and appends its output to `out` (which allocates nothing when its
-// capacity suffices).
-inline void renderInto(std::vector<float>& out, wave::Graph& graph, wave::Producer& node, int total,
-                       int blockSize = 256)
-{
-    for (int done = 0; done < total; done += blockSize) {
-        const int n = std::min(blockSize, total - done);
-        graph.nextFrame();
-        const wave::Block& block = node.pull(n);
-        out.insert(out.end(), block.data(), block.data() + n);
-        graph.advance(n);
-    }
-}
-
-inline std::vector<float> render(wave::Graph& graph, wave::Producer& node, int total, int blockSize = 256)
-{
-    std::vector<float> out;
-    out.reserve(static_cast<std::size_t>(total));
-    renderInto(out, graph, node, total, blockSize);
-    return out;
-}
 
 // Graph tests run at the graph's default rate unless they say otherwise.
 inline std::vector<float> sine(int count, double hz, double amplitude, double rate = 44100.0)

@@ -14,6 +14,8 @@
 #include "wave/Producer.h"
 #include "wave/Source.h"
 
+#include "GraphRender.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,7 +28,8 @@
 // plug-in whose output is the source under test, transport handed over
 // before every host block, the block split into sub-blocks of at most 1024
 // samples and at every MIDI event, MIDI decoded through the default event
-// receiver. Also a plain graph driver for tests that need no plug-in.
+// receiver. Tests that need no plug-in pull their source through a bare
+// graph (render, from the shared test support).
 namespace harness {
 
 class SourcePlugin : public GenericPlugin {
@@ -83,21 +86,6 @@ public:
     std::vector<XLFOFreqController*> controllers;
 };
 
-// Pulls a producer frame by frame through a bare graph.
-inline std::vector<float> pullFrames(wave::Graph& graph, wave::Producer& node, int total, int frame = 1024)
-{
-    std::vector<float> out;
-    out.reserve(static_cast<std::size_t>(total));
-    for (int done = 0; done < total; done += frame) {
-        const int n = std::min(frame, total - done);
-        graph.nextFrame();
-        const wave::Block& b = node.pull(n);
-        out.insert(out.end(), b.data(), b.data() + n);
-        graph.advance(n);
-    }
-    return out;
-}
-
 // Plays a prepared signal, one frame at a time.
 class SignalPlayer : public wave::Source {
 public:
@@ -129,7 +117,7 @@ struct Follower {
         ef.getAttackInput().getInternal().setTarget(0.0f, attack);
         ef.getReleaseInput().getInternal().setTarget(0.0f, release);
     }
-    std::vector<float> run(int n) { return harness::pullFrames(graph, ef, n, 1000); }
+    std::vector<float> run(int n) { return ::render(graph, ef, n, 1000); }
     wave::Graph graph;
     harness::SignalPlayer audio;
     EnvelopeFollower ef;
@@ -146,7 +134,7 @@ struct Envelope {
         eg.getReleaseInput().getInternal().setTarget(0.0f, release);
         eg.triggering = Triggering::Midi;
     }
-    std::vector<float> run(int n) { return harness::pullFrames(graph, eg, n, 1000); }
+    std::vector<float> run(int n) { return ::render(graph, eg, n, 1000); }
     void connectAll(wave::Producer* input)
     {
         for (auto* i :
@@ -215,7 +203,7 @@ struct Lfo {
         x.getFrequencyInput().getInternal().setTarget(0.0f, hz);
         x.getGlideInput().getInternal().setTarget(0.0f, glide);
     }
-    std::vector<float> run(int n, int frame = 1024) { return harness::pullFrames(graph, x, n, frame); }
+    std::vector<float> run(int n, int frame = 1024) { return ::render(graph, x, n, frame); }
     wave::Graph graph{rate};
     XLFO x{graph};
 };
@@ -489,11 +477,11 @@ TEST(EnvelopeGenerator, AudioTriggerOpensAtThresholdAndHoldsFifteenMilliseconds)
     // The same trigger on the side-chain level, which stays loud.
     eg.reset();
     trigger.setSource(&sideLevel);
-    EXPECT_EQ(harness::pullFrames(graph, eg, 3000)[2999], 0.7f);
+    EXPECT_EQ(::render(graph, eg, 3000, 1024)[2999], 0.7f);
     // MIDI triggering switches the audio trigger off.
     eg.triggering = Triggering::Midi;
     EXPECT_FALSE(trigger.enabled);
-    out = harness::pullFrames(graph, eg, 2000);
+    out = ::render(graph, eg, 2000, 1024);
     EXPECT_EQ(out[1999], 0.0f);
 }
 
