@@ -1,6 +1,6 @@
-// The eight-wide vectors of two pairs of lanes pass between helpers that
-// are all inlined into their loop (flatten), so how a call would pass them
-// without AVX never matters.
+// The eight-wide vectors of two pairs of lanes pass only between helpers
+// that are always inlined into their loop (inline OSTRAND_INLINED below), so how a
+// call would pass them without AVX never matters.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "filters/OversampledClip.h"
@@ -347,6 +347,16 @@ namespace {
 // each half exactly as it would alone.
 using TwoPairs = float __attribute__((vector_size(32)));
 
+// Every helper and lambda of the loops below that takes or gives eight
+// lanes by value is inlined into the copy of its caller, as are the loops.
+// Built once for any processor and called from the AVX2 copy, such a
+// helper would hand its eight lanes back in two 16-byte registers while
+// the caller reads one 32-byte register: half the lanes garbage. Inlining
+// on the compiler's judgement is not enough (one compiler's flatten
+// inlines only the direct calls, and a sanitizer build left the lambdas
+// out of line).
+#define OSTRAND_INLINED __attribute__((always_inline))
+
 constexpr int wide(int i)
 {
     return i < 4 ? i : i + 4;
@@ -354,13 +364,13 @@ constexpr int wide(int i)
 
 // Elements a, b, c, d of x and y (0 to 3 from x, 4 to 7 from y), in each half.
 template <int A, int B, int C, int D>
-inline LaneVector mix(LaneVector x, LaneVector y)
+inline OSTRAND_INLINED LaneVector mix(LaneVector x, LaneVector y)
 {
     return __builtin_shufflevector(x, y, A, B, C, D);
 }
 
 template <int A, int B, int C, int D>
-inline TwoPairs mix(TwoPairs x, TwoPairs y)
+inline OSTRAND_INLINED TwoPairs mix(TwoPairs x, TwoPairs y)
 {
     return __builtin_shufflevector(x, y, wide(A), wide(B), wide(C), wide(D), wide(A) + 4, wide(B) + 4, wide(C) + 4,
                                    wide(D) + 4);
@@ -368,26 +378,26 @@ inline TwoPairs mix(TwoPairs x, TwoPairs y)
 
 // Lanes 0, 1 of a and of b, in that order.
 template <class V>
-inline V lowHalves(V a, V b)
+inline OSTRAND_INLINED V lowHalves(V a, V b)
 {
     return mix<0, 1, 4, 5>(a, b);
 }
 
 // Lanes 2, 3 of a, in lanes 0, 1 (and again in 2, 3).
 template <class V>
-inline V highHalf(V a)
+inline OSTRAND_INLINED V highHalf(V a)
 {
     return mix<2, 3, 2, 3>(a, a);
 }
 
 template <class V>
-inline V lowHalf(V a)
+inline OSTRAND_INLINED V lowHalf(V a)
 {
     return mix<0, 1, 0, 1>(a, a);
 }
 
 template <class V>
-inline V repeat(LaneVector v)
+inline OSTRAND_INLINED V repeat(LaneVector v)
 {
     if constexpr (sizeof(V) == sizeof(LaneVector))
         return v;
@@ -398,7 +408,7 @@ inline V repeat(LaneVector v)
 // One allpass section over packed lanes, as AllpassChain::run does it for
 // each: y = (a x + last input) - a last output.
 template <class V>
-inline V allpass(V x, V a, V& lastIn, V& lastOut)
+inline OSTRAND_INLINED V allpass(V x, V a, V& lastIn, V& lastOut)
 {
     const V y = (a * x + lastIn) - a * lastOut;
     lastIn = x;
@@ -409,7 +419,7 @@ inline V allpass(V x, V a, V& lastIn, V& lastOut)
 // Non-finite values as 0, then held within +-bound, as isFiniteMask,
 // select and clampKeepNaN do it.
 template <class V>
-inline V guardInput(V v, float bound)
+inline OSTRAND_INLINED V guardInput(V v, float bound)
 {
     const V magnitude = v < 0.0f ? -v : v;
     v = magnitude <= 3.40282347e+38f ? v : V{} ;
@@ -422,7 +432,7 @@ struct PairStates {
     OversampledClip::State* states[2];
 
     template <class F>
-    V get(F field) const
+    inline OSTRAND_INLINED V get(F field) const
     {
         if constexpr (sizeof(V) == sizeof(LaneVector))
             return field(*states[0]);
@@ -430,7 +440,7 @@ struct PairStates {
             return __builtin_shufflevector(field(*states[0]), field(*states[1]), 0, 1, 2, 3, 4, 5, 6, 7);
     }
     template <class F>
-    void set(V v, F field) const
+    inline OSTRAND_INLINED void set(V v, F field) const
     {
         if constexpr (sizeof(V) == sizeof(LaneVector)) {
             field(*states[0]) = v;
@@ -622,8 +632,8 @@ namespace {
 // Up to four times the rate: n samples of input(i) into 2n pairs, handed
 // to pair(j, value).
 template <class V, class Input, class Pair>
-void upLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage,
-            const halfband::Coefficients<2>& secondStage, Input input, Pair pair)
+inline OSTRAND_INLINED void upLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage,
+                                   const halfband::Coefficients<2>& secondStage, Input input, Pair pair)
 {
     using S = OversampledClip::State;
     // Coefficients: the first section of branch A in lanes 0, 1 and of
@@ -670,8 +680,8 @@ void upLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& fir
 // Down from the curve's 2n pairs, pair(j), to n samples handed to
 // output(i, value), the DC blocker included.
 template <class V, class Pair, class Output>
-void downLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage, float dcPole, Pair pair,
-              Output output)
+inline OSTRAND_INLINED void downLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage,
+                                     float dcPole, Pair pair, Output output)
 {
     using S = OversampledClip::State;
     const V first = repeat<V>(LaneVector{firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]});
@@ -685,7 +695,7 @@ void downLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& f
     V down1Out = st.get([](S& s) -> LaneVector& { return s.down1.a().states()[2]; });
     // The short filter's history, two samples to a vector: the fourfold
     // curve outputs c[-4], c[-2] (even), c[-3], c[-1] (odd) and c[-5], c[-3].
-    const auto history = [&](int k) {
+    const auto history = [&](int k) OSTRAND_INLINED {
         return st.get([k](S& s) -> LaneVector& { return s.downHistory[k]; });
     };
     V downEven = lowHalves(history(1), history(3)), downOdd = lowHalves(history(2), history(4)),
@@ -761,8 +771,10 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::upTwoPairs(
     LaneVector* pairs = quadrupled.data();
     LaneVector* otherPairs = other.quadrupled.data();
     upLoop<TwoPairs>({{&state, &otherState}}, n, firstStage, secondStage,
-                     [x, otherX](int i) { return __builtin_shufflevector(x[i], otherX[i], 0, 1, 2, 3, 4, 5, 6, 7); },
-                     [pairs, otherPairs](int j, TwoPairs v) {
+                     [x, otherX](int i) OSTRAND_INLINED {
+                         return __builtin_shufflevector(x[i], otherX[i], 0, 1, 2, 3, 4, 5, 6, 7);
+                     },
+                     [pairs, otherPairs](int j, TwoPairs v) OSTRAND_INLINED {
                          pairs[j] = __builtin_shufflevector(v, v, 0, 1, 2, 3);
                          otherPairs[j] = __builtin_shufflevector(v, v, 4, 5, 6, 7);
                      });
@@ -776,8 +788,10 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::downTwoPair
     const LaneVector* otherPairs = other.quadrupled.data();
     downLoop<TwoPairs>(
         {{&state, &otherState}}, n, firstStage, dcPole,
-        [pairs, otherPairs](int j) { return __builtin_shufflevector(pairs[j], otherPairs[j], 0, 1, 2, 3, 4, 5, 6, 7); },
-        [x, otherX](int i, TwoPairs v) {
+        [pairs, otherPairs](int j) OSTRAND_INLINED {
+            return __builtin_shufflevector(pairs[j], otherPairs[j], 0, 1, 2, 3, 4, 5, 6, 7);
+        },
+        [x, otherX](int i, TwoPairs v) OSTRAND_INLINED {
             x[i] = __builtin_shufflevector(v, v, 0, 1, 2, 3);
             otherX[i] = __builtin_shufflevector(v, v, 4, 5, 6, 7);
         });

@@ -29,8 +29,10 @@ inline V splat(float x)
 
 // Clamps without hiding a NaN: a NaN state must stay visible so that the
 // per-segment check (isFiniteMask) can reset its lane. Infinities clamp.
+// Always inlined: the AVX2 copies of the filter kernels clamp eight lanes
+// with it, which a copy built for any processor would pass differently.
 template <class V>
-inline V clampKeepNaN(V x, V lo, V hi)
+inline __attribute__((always_inline)) V clampKeepNaN(V x, V lo, V hi)
 {
 #if defined(__SSE__)
     // The processor's min and max answer exactly these comparisons (the
