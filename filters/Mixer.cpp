@@ -20,6 +20,8 @@ void Mixer::propertyChanged(PropertyBase& property)
         const int clamped = std::clamp(operation.get(), 0, 1);
         if (clamped != operation.get())
             operation = clamped;
+        // Only a sum hands an input on.
+        forgetRoute();
     } else if (&property == &inputCount) {
         if (inputCount < 0) {
             inputCount = 0;

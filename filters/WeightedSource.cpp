@@ -8,7 +8,7 @@ void WeightedSource::addInput(float gain)
 {
     inputs.push_back(std::make_unique<WeightedInput>(getGraph(), gain));
     summing.reserve(inputs.size());
-    summing.forgetRoute();
+    forgetRoute();
 }
 
 WeightedInput* WeightedSource::input(int index) const
@@ -22,7 +22,7 @@ void WeightedSource::setInput(int index, wave::Producer* audio)
 {
     if (WeightedInput* in = input(index))
         in->setSource(audio);
-    summing.forgetRoute();
+    forgetRoute();
 }
 
 wave::Producer* WeightedSource::getInput(int index) const
@@ -35,7 +35,7 @@ void WeightedSource::setGain(int index, float gain, float timeMs)
 {
     if (WeightedInput* in = input(index))
         in->setGain(gain, timeMs);
-    summing.forgetRoute();
+    forgetRoute();
 }
 
 float WeightedSource::getGain(int index) const
@@ -47,7 +47,12 @@ float WeightedSource::getGain(int index) const
 WeightedSum::Result WeightedSource::weightedSum(int count, wave::Block& target, int numSamples)
 {
     const auto used = static_cast<std::size_t>(std::clamp(count, 0, storedInputs()));
-    return summing.run(std::span(inputs).first(used), target, getGraph().getScratch(), numSamples);
+    const WeightedSum::Result r = summing.run(std::span(inputs).first(used), target, getGraph().getScratch(), numSamples);
+    // Settled on one input: later frames take its block without a pass
+    // through here, until forgetRoute.
+    if (const WeightedInput* in = input(summing.settledInput()))
+        handOn(in->getSource());
+    return r;
 }
 
 const wave::Producer* WeightedSource::passesOn() const

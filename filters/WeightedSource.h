@@ -32,8 +32,13 @@ protected:
     WeightedInput* input(int index) const;
     // Audio thread: the weighted sum of the first count inputs.
     WeightedSum::Result weightedSum(int count, wave::Block& target, int numSamples);
-    // The number of inputs in use changed.
-    void forgetRoute() { summing.forgetRoute(); }
+    // An input, a gain or the number of inputs in use changed: the sum
+    // looks at every gain again, and nothing is handed on until it settles.
+    void forgetRoute()
+    {
+        summing.forgetRoute();
+        handOn(nullptr);
+    }
 
 private:
     std::vector<std::unique_ptr<WeightedInput>> inputs;

@@ -474,6 +474,9 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
 ModulationMatrix::GlobalTargetController::GlobalTargetController(GlobalModulationProducer& summed)
     : wave::Source(summed.getGraph(), NoOwnBlock), producer(summed)
 {
+    // Always the summed signal as it is: pulls take it without a pass
+    // through here (process stays for direct runs).
+    handOn(&summed);
 }
 
 int ModulationMatrix::GlobalTargetController::process(wave::Block&, int numSamples, int)

@@ -20,6 +20,12 @@ Producer::~Producer()
     graph.unregisterProducer();
 }
 
+void Producer::takeHandedOn(int numSamples)
+{
+    producedBlock = &handedOn->pull(numSamples, 0);
+    constantOutput = handedOn->constantOutput;
+}
+
 void Producer::run(Block& target, int numSamples, int flags)
 {
     producedBlock = &target;

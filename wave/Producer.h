@@ -41,8 +41,12 @@ public:
     {
         const std::uint32_t frame = getGraph().getFrame();
         if (frameStamp != frame) {
-            producedBlock = targetBlock;
-            process(*targetBlock, numSamples, flags);
+            if (handedOn && flags == 0) {
+                takeHandedOn(numSamples);
+            } else {
+                producedBlock = targetBlock;
+                process(*targetBlock, numSamples, flags);
+            }
             frameStamp = frame;
         }
         return *producedBlock;
@@ -95,8 +99,21 @@ protected:
     void useBlock(Block& given) { targetBlock = &given; }
     void setConstant(bool isConstant) { constantOutput = isConstant; }
     void setLastBlock(const Block& produced) { producedBlock = &produced; }
+    // A node at rest on handing one input on unchanged (a switch settled on
+    // one input) names that input here; until it names another or none, a
+    // pull takes the input's block and constant flag without calling
+    // process. The frame is still stamped and the last block set, so readers
+    // that look without pulling see this frame's. Most of a patch's switches
+    // sit like this, and a pass through each cost more than its reader's
+    // work. The node must name none again before anything else could change
+    // its output (its input, a gain). Audio thread from process, or the
+    // control thread while the graph is not processing.
+    void handOn(Producer* input) { handedOn = input; }
 
 private:
+    // Out of line: keeps the usual path of pull small enough to inline.
+    void takeHandedOn(int numSamples);
+
     friend class Graph;
     friend class Consumer;
     friend class MultiProducer;
@@ -112,6 +129,7 @@ private:
     bool listedToReset = false;
     std::uint32_t frameStamp;
     const Block* producedBlock;
+    Producer* handedOn = nullptr;
 };
 
 } // namespace wave
