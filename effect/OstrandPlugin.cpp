@@ -465,8 +465,12 @@ float OstrandPlugin::getSourceLevel(int source)
 
 void OstrandPlugin::publishBlockState()
 {
-    for (int s = 0; s < ModulationMatrix::numSources; ++s)
-        published.sourceLevels[static_cast<std::size_t>(s)].store(sourceLevelNow(s), std::memory_order_relaxed);
+    const std::uint32_t position = getGraph().getPosition();
+    if (static_cast<std::int32_t>(position - levelsDueAt) >= 0) {
+        levelsDueAt = position + levelInterval;
+        for (int s = 0; s < ModulationMatrix::numSources; ++s)
+            published.sourceLevels[static_cast<std::size_t>(s)].store(sourceLevelNow(s), std::memory_order_relaxed);
+    }
     published.routing.store(routingState.get(), std::memory_order_relaxed);
     published.routingMode.store(routingModeState.get(), std::memory_order_relaxed);
     published.filterCount.store(filterCountState.get(), std::memory_order_relaxed);

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,7 +105,8 @@ public:
     // --- ModulationMatrixPlugin ---
     ModulationMatrix* getModulationMatrix() override { return matrix.get(); }
     // Any thread (the editor's source buttons): 0..1 from the first sample
-    // of the source's last block, as published after it.
+    // of the source's last block, as published after it (at most every
+    // levelInterval samples).
     float getSourceLevel(int source) override;
 
     // --- Notes (the channel event receiver, where MIDI is decoded) ---
@@ -177,9 +179,13 @@ public:
     // Then the slot list "Slots" (ModulationMatrixPlugin::getSlotList).
 
 protected:
-    // Audio thread, after every block: source levels and applied routing
-    // for the editor.
+    // Audio thread, after every block: the applied routing, and the source
+    // levels once levelInterval samples have passed since they were last
+    // published, for the editor.
     void publishBlockState() override;
+    // A few milliseconds: far below what an editor redraws at, while the
+    // twenty levels at every host block of 64 were a visible share of its cost.
+    static constexpr int levelInterval = 256;
 
 private:
     friend class OstrandChannel; // reads the applied routing values as they change
@@ -213,6 +219,8 @@ private:
     std::array<Property<bool>, numFilters> enabledState;
     std::array<Property<bool>, numFilters> linkedState;
     Published published;
+    // The graph position from which the source levels are due again.
+    std::uint32_t levelsDueAt = 0;
 
     std::unique_ptr<MidiMultiVirtualPluginParameter> linkFreq;
     std::unique_ptr<MidiMultiVirtualPluginParameter> linkPeak;
