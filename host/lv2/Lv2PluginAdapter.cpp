@@ -154,24 +154,38 @@ void Lv2PluginAdapter::activate()
 
 namespace {
 
-// Whether count values hold the bits last saw, sixteen at a time in four
-// vectors.
+// Whether count values hold the bits last saw: thirty-two at a time in
+// four eight-lane vectors (two registers each without AVX2), then eight at
+// a time.
 OSTRAND_KERNEL_CLONES bool sameBits(const float* values, const std::uint32_t* last, int count)
 {
-    using Bits = std::uint32_t __attribute__((vector_size(16)));
-    const auto at = [](const void* p) {
-        Bits v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    };
+    using Bits = std::uint32_t __attribute__((vector_size(32)));
+    // Named vectors, each filled by a memcpy of its own: an array of them
+    // would first be copied through the stack.
+    Bits v0, v1, v2, v3, l0, l1, l2, l3;
     Bits differs[2] = {};
     int i = 0;
-    for (; i + 16 <= count; i += 16) {
-        differs[0] |= (at(values + i) ^ at(last + i)) | (at(values + i + 8) ^ at(last + i + 8));
-        differs[1] |= (at(values + i + 4) ^ at(last + i + 4)) | (at(values + i + 12) ^ at(last + i + 12));
+    for (; i + 32 <= count; i += 32) {
+        std::memcpy(&v0, values + i, sizeof v0);
+        std::memcpy(&v1, values + i + 8, sizeof v1);
+        std::memcpy(&v2, values + i + 16, sizeof v2);
+        std::memcpy(&v3, values + i + 24, sizeof v3);
+        std::memcpy(&l0, last + i, sizeof l0);
+        std::memcpy(&l1, last + i + 8, sizeof l1);
+        std::memcpy(&l2, last + i + 16, sizeof l2);
+        std::memcpy(&l3, last + i + 24, sizeof l3);
+        differs[0] |= (v0 ^ l0) | (v2 ^ l2);
+        differs[1] |= (v1 ^ l1) | (v3 ^ l3);
+    }
+    for (; i + 8 <= count; i += 8) {
+        std::memcpy(&v0, values + i, sizeof v0);
+        std::memcpy(&l0, last + i, sizeof l0);
+        differs[0] |= v0 ^ l0;
     }
     const Bits both = differs[0] | differs[1];
-    std::uint32_t any = both[0] | both[1] | both[2] | both[3];
+    std::uint32_t any = 0;
+    for (int k = 0; k < 8; ++k)
+        any |= both[k];
     for (; i < count; ++i)
         any |= bitsOf(values[i]) ^ last[i];
     return any == 0;
