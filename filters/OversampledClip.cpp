@@ -1,9 +1,11 @@
 // The eight-wide vectors of two pairs of lanes pass only between helpers
-// that are always inlined into their loop (inline OSTRAND_INLINED below), so how a
-// call would pass them without AVX never matters.
+// that are always inlined into their loop (OSTRAND_INLINED in
+// OversampledClipSteps.h), so how a call would pass them without AVX never
+// matters.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "filters/OversampledClip.h"
+#include "filters/OversampledClipSteps.h"
 
 #include "filters/FunctionTable.h"
 #include "filters/KernelClones.h"
@@ -18,6 +20,8 @@
 #include <immintrin.h>
 #endif
 
+using namespace clipsteps;
+
 namespace {
 
 // Transition bands of the two elliptic half-band stages, as fractions of
@@ -27,17 +31,15 @@ namespace {
 constexpr double firstTransition = 1.0 / 12.0;
 constexpr double secondTransition = 0.3;
 
+constexpr float dcCorner = 5.0f;  // Hz
+
 // The curve saturates at +-40 (its table's ends); beyond +-64 the argument
-// is held, which keeps the integral's digits. The input is held within
-// +-1e6 only so that no state can overflow.
+// is held, which keeps the integral's digits.
 constexpr float argumentLimit = 64.0f;
-constexpr float inputLimit = 1.0e6f;
 // Below this distance between two arguments the integral's difference has
 // lost too many digits (the integral reaches a few hundred at the table's
 // ends); the mean of the two curve values is exact there to 1e-5.
 constexpr float closeArguments = 1.0f / 64.0f;
-
-constexpr float dcCorner = 5.0f;  // Hz
 
 }  // namespace
 
@@ -168,13 +170,13 @@ struct OversampledClip::CurveView {
 
 namespace {
 
+using CurveView = OversampledClip::CurveView;
+
 // The curve's integral and value at x, per lane.
 struct CurvePoint {
     LaneVector integral;
     LaneVector value;
 };
-
-using CurveView = OversampledClip::CurveView;
 
 // Lanes 0 and 2 read curve a, lanes 1 and 3 curve b (the lane order of the
 // two-lane run).
@@ -342,153 +344,65 @@ void OversampledClip::readPrevious(LaneVector drive, const ClipCurve& curve)
 
 namespace {
 
-// Two pairs of lanes side by side, the first stage's in the lower half: the
-// two-lane loops run for both at once in registers of eight (with AVX2),
-// each half exactly as it would alone.
-using TwoPairs = float __attribute__((vector_size(32)));
-
-// Every helper and lambda of the loops below that takes or gives eight
-// lanes by value is inlined into the copy of its caller, as are the loops.
-// Built once for any processor and called from the AVX2 copy, such a
-// helper would hand its eight lanes back in two 16-byte registers while
-// the caller reads one 32-byte register: half the lanes garbage. Inlining
-// on the compiler's judgement is not enough (one compiler's flatten
-// inlines only the direct calls, and a sanitizer build left the lambdas
-// out of line).
-#define OSTRAND_INLINED __attribute__((always_inline))
-
-constexpr int wide(int i)
-{
-    return i < 4 ? i : i + 4;
-}
-
-// Elements a, b, c, d of x and y (0 to 3 from x, 4 to 7 from y), in each half.
-template <int A, int B, int C, int D>
-inline OSTRAND_INLINED LaneVector mix(LaneVector x, LaneVector y)
-{
-    return __builtin_shufflevector(x, y, A, B, C, D);
-}
-
-template <int A, int B, int C, int D>
-inline OSTRAND_INLINED TwoPairs mix(TwoPairs x, TwoPairs y)
-{
-    return __builtin_shufflevector(x, y, wide(A), wide(B), wide(C), wide(D), wide(A) + 4, wide(B) + 4, wide(C) + 4,
-                                   wide(D) + 4);
-}
-
-// Lanes 0, 1 of a and of b, in that order.
-template <class V>
-inline OSTRAND_INLINED V lowHalves(V a, V b)
-{
-    return mix<0, 1, 4, 5>(a, b);
-}
-
-// Lanes 2, 3 of a, in lanes 0, 1 (and again in 2, 3).
-template <class V>
-inline OSTRAND_INLINED V highHalf(V a)
-{
-    return mix<2, 3, 2, 3>(a, a);
-}
-
-template <class V>
-inline OSTRAND_INLINED V lowHalf(V a)
-{
-    return mix<0, 1, 0, 1>(a, a);
-}
-
-template <class V>
-inline OSTRAND_INLINED V repeat(LaneVector v)
-{
-    if constexpr (sizeof(V) == sizeof(LaneVector))
-        return v;
-    else
-        return __builtin_shufflevector(v, v, 0, 1, 2, 3, 0, 1, 2, 3);
-}
-
-// One allpass section over packed lanes, as AllpassChain::run does it for
-// each: y = (a x + last input) - a last output.
-template <class V>
-inline OSTRAND_INLINED V allpass(V x, V a, V& lastIn, V& lastOut)
-{
-    const V y = (a * x + lastIn) - a * lastOut;
-    lastIn = x;
-    lastOut = y;
-    return y;
-}
-
-// Non-finite values as 0, then held within +-bound, as isFiniteMask,
-// select and clampKeepNaN do it.
-template <class V>
-inline OSTRAND_INLINED V guardInput(V v, float bound)
-{
-    const V magnitude = v < 0.0f ? -v : v;
-    v = magnitude <= 3.40282347e+38f ? v : V{} ;
-    return clampKeepNaN(v, repeat<V>(splat<LaneVector>(-bound)), repeat<V>(splat<LaneVector>(bound)));
-}
-
-// The states of one pair's stage, or of two side by side.
-template <class V>
-struct PairStates {
-    OversampledClip::State* states[2];
-
-    template <class F>
-    inline OSTRAND_INLINED V get(F field) const
+// The curve over a sample's two pairs, in place: each fourfold value
+// becomes the curve's mean from the fourfold value before it in its lane,
+// times the gain. The previous point of each lane sits in lanes 2 and 3
+// of last and lastPoint, as if it ended a pair.
+class CurveSteps {
+public:
+    CurveSteps(LaneVector drive2, LaneVector gain2, const CurveView& shape, LaneVector last, CurvePoint lastPoint)
+        : drive(drive2), gain(gain2), curve(&shape), previous(last), previousPoint(lastPoint)
     {
-        if constexpr (sizeof(V) == sizeof(LaneVector))
-            return field(*states[0]);
-        else
-            return __builtin_shufflevector(field(*states[0]), field(*states[1]), 0, 1, 2, 3, 4, 5, 6, 7);
     }
-    template <class F>
-    inline OSTRAND_INLINED void set(V v, F field) const
+
+    LaneVector pair(LaneVector fourfold)
     {
-        if constexpr (sizeof(V) == sizeof(LaneVector)) {
-            field(*states[0]) = v;
-        } else {
-            field(*states[0]) = __builtin_shufflevector(v, v, 0, 1, 2, 3);
-            field(*states[1]) = __builtin_shufflevector(v, v, 4, 5, 6, 7);
-        }
+        const LaneVector limit = splat<LaneVector>(argumentLimit);
+        const LaneVector argument = clampKeepNaN(fourfold * drive, -limit, limit);
+        const CurvePoint here = evaluate(argument, *curve);
+        const LaneVector earlier = __builtin_shufflevector(previous, argument, 2, 3, 4, 5);
+        const CurvePoint before{__builtin_shufflevector(previousPoint.integral, here.integral, 2, 3, 4, 5),
+                                __builtin_shufflevector(previousPoint.value, here.value, 2, 3, 4, 5)};
+        previous = argument;
+        previousPoint = here;
+        return meanBetween(argument, here, earlier, before) * gain;
     }
+
+    void step(LaneVector& pair0, LaneVector& pair1)
+    {
+        pair0 = pair(pair0);
+        pair1 = pair(pair1);
+    }
+
+    void save(LaneVector& last, CurvePoint& lastPoint) const
+    {
+        last = previous;
+        lastPoint = previousPoint;
+    }
+
+private:
+    LaneVector drive;
+    LaneVector gain;
+    const CurveView* curve;
+    LaneVector previous;
+    CurvePoint previousPoint;
 };
 
-}  // namespace
-
-namespace {
-
-// The curve over the pairs of one run (two per sample: fourfold samples
-// 4i, 4i + 1 of lanes 0 and 1, then 4i + 2, 4i + 3), in place: each
-// becomes the curve's mean from the fourfold sample before it, times the
-// gain. The previous point sits in lanes 2 and 3 of last and lastPoint, as
-// if it ended a pair, and the run's last point is left there.
 #if OSTRAND_KERNEL_VERSIONS
-__attribute__((target("default")))
-#endif
-void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2,
-                                                   const CurveView& shape, LaneVector& last, CurvePoint& lastPoint)
-{
-    const LaneVector limit = splat<LaneVector>(argumentLimit);
-    for (int j = 0; j < 2 * n; ++j) {
-        const LaneVector argument = clampKeepNaN(pairs[j] * drive2, -limit, limit);
-        const CurvePoint here = evaluate(argument, shape);
-        const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
-        const CurvePoint before{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
-                                __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
-        pairs[j] = meanBetween(argument, here, earlier, before) * gain2;
-        last = argument;
-        lastPoint = here;
-    }
-}
+// With AVX2, the two pairs of a sample fill one eight-lane register, so the
+// curve is evaluated once per sample instead of twice. Element for element
+// the operations are those of CurveSteps (evaluate and meanBetween, in the
+// same order, without fused multiply-adds), so both give the same samples.
 
-#if OSTRAND_KERNEL_VERSIONS
 // Eight lanes from the four of v, twice.
-__attribute__((target("avx2"))) inline __m256 twice(LaneVector v)
+__attribute__((target("avx2"), always_inline)) inline __m256 twice(LaneVector v)
 {
     return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(&v));
 }
 
 // Each lane's previous fourfold sample: lanes 6, 7 of a, then lanes 0 to 5
 // of b.
-__attribute__((target("avx2"))) inline __m256 previousOf(__m256 a, __m256 b)
+__attribute__((target("avx2"), always_inline)) inline __m256 previousOf(__m256 a, __m256 b)
 {
     return _mm256_shuffle_ps(_mm256_permute2f128_ps(a, b, 0x21), b, _MM_SHUFFLE(1, 0, 3, 2));
 }
@@ -512,14 +426,26 @@ struct LookupConstants {
     const char* rows[laneCount];  // lanes k and k + 4 read rows[k]
 };
 
-// The eight arguments at p, and their intervals: an aligned load per lane
-// (its table's base plus the interval's offset), then a transpose that
-// sorts the three numbers into integral, value and rise across the lanes.
-__attribute__((target("avx2"), always_inline)) inline Lookup lookUp(const float* p, const LookupConstants& k)
+__attribute__((target("avx2"), always_inline)) inline LookupConstants lookupConstants(LaneVector drive2,
+                                                                                      const CurveView& shape)
+{
+    return {twice(drive2),
+            twice(shape.lower),
+            twice(shape.upper),
+            twice(shape.reciprocal),
+            {reinterpret_cast<const char*>(shape.intervals[0]), reinterpret_cast<const char*>(shape.intervals[1]),
+             reinterpret_cast<const char*>(shape.intervals[2]), reinterpret_cast<const char*>(shape.intervals[3])}};
+}
+
+// The eight arguments of the fourfold values, and their intervals: an
+// aligned load per lane (its table's base plus the interval's offset), then
+// a transpose that sorts the three numbers into integral, value and rise
+// across the lanes.
+__attribute__((target("avx2"), always_inline)) inline Lookup lookUp(__m256 fourfold, const LookupConstants& k)
 {
     Lookup r;
     const __m256 limit = _mm256_set1_ps(argumentLimit);
-    r.argument = _mm256_max_ps(-limit, _mm256_min_ps(limit, _mm256_mul_ps(_mm256_loadu_ps(p), k.drive)));
+    r.argument = _mm256_max_ps(-limit, _mm256_min_ps(limit, _mm256_mul_ps(fourfold, k.drive)));
     r.inside = _mm256_max_ps(k.lower, _mm256_min_ps(k.upper, r.argument));
     const __m256 position = _mm256_mul_ps(_mm256_sub_ps(r.inside, k.lower), k.reciprocal);
     // position >= 0, so truncation floors; at the upper end the guard
@@ -535,7 +461,8 @@ __attribute__((target("avx2"), always_inline)) inline Lookup lookUp(const float*
     const auto third = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high));
     const auto fourth = static_cast<std::uint64_t>(_mm_extract_epi64(high, 1));
     const auto row = [&k](int lane, std::uint64_t offsets, int half) {
-        return _mm_load_ps(reinterpret_cast<const float*>(k.rows[lane] + static_cast<std::uint32_t>(offsets >> (32 * half))));
+        return _mm_load_ps(
+            reinterpret_cast<const float*>(k.rows[lane] + static_cast<std::uint32_t>(offsets >> (32 * half))));
     };
     const __m256 r04 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(0, first, 0)), row(0, third, 0), 1);
     const __m256 r15 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(1, first, 1)), row(1, third, 1), 1);
@@ -551,65 +478,96 @@ __attribute__((target("avx2"), always_inline)) inline Lookup lookUp(const float*
     return r;
 }
 
-// With AVX2, the two pairs of a sample fill one eight-lane register, so the
-// curve (the larger part of the stage) is evaluated once per sample instead
-// of twice. Element for element the operations are those of the form above
-// (evaluate and meanBetween, in the same order, without fused
-// multiply-adds), so both give the same samples. The loop looks the next
-// sample up while it finishes this one: one sample's work is a long chain
-// (loads, a transpose, then the integral and a division), and with the
-// next one's loads already under way the processor keeps more of it busy
-// (a third less time than the straight loop).
+// The second half: the curve's value and integral from the interval, the
+// mean from each lane's previous fourfold value, times the gain.
+class CurveMeans {
+public:
+    __attribute__((target("avx2"), always_inline)) CurveMeans(LaneVector gain2, const CurveView& shape,
+                                                               LaneVector last, const CurvePoint& lastPoint)
+        : gain(twice(gain2)), step(twice(shape.step)), lastArgument(twice(last)),
+          lastIntegral(twice(lastPoint.integral)), lastValue(twice(lastPoint.value))
+    {
+    }
+
+    __attribute__((target("avx2"), always_inline)) __m256 mean(const Lookup& here)
+    {
+        const __m256 half = _mm256_set1_ps(0.5f);
+        // evaluate()
+        const __m256 value = _mm256_add_ps(here.value, _mm256_mul_ps(here.rise, here.t));
+        const __m256 area = _mm256_add_ps(
+            here.start,
+            _mm256_mul_ps(_mm256_mul_ps(step, here.t),
+                          _mm256_add_ps(here.value, _mm256_mul_ps(_mm256_mul_ps(half, here.rise), here.t))));
+        const __m256 integral = _mm256_add_ps(area, _mm256_mul_ps(value, _mm256_sub_ps(here.argument, here.inside)));
+        // meanBetween()
+        const __m256 x = here.argument;
+        const __m256 d = _mm256_sub_ps(x, previousOf(lastArgument, x));
+        const __m256 distance = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), d);
+        const __m256 quotient = _mm256_div_ps(_mm256_sub_ps(integral, previousOf(lastIntegral, integral)), d);
+        const __m256 middle = _mm256_mul_ps(half, _mm256_add_ps(value, previousOf(lastValue, value)));
+        const __m256 mean =
+            _mm256_blendv_ps(middle, quotient, _mm256_cmp_ps(distance, _mm256_set1_ps(closeArguments), _CMP_GT_OQ));
+        lastArgument = x;
+        lastIntegral = integral;
+        lastValue = value;
+        return _mm256_mul_ps(mean, gain);
+    }
+
+    __attribute__((target("avx2"), always_inline)) void save(LaneVector& last, CurvePoint& lastPoint) const
+    {
+        last = _mm256_extractf128_ps(lastArgument, 1);
+        lastPoint = {_mm256_extractf128_ps(lastIntegral, 1), _mm256_extractf128_ps(lastValue, 1)};
+    }
+
+private:
+    __m256 gain;
+    __m256 step;
+    __m256 lastArgument;
+    __m256 lastIntegral;
+    __m256 lastValue;
+};
+
+#endif
+
+// The curve over the pairs of one run (two per sample: fourfold samples
+// 4i, 4i + 1 of lanes 0 and 1, then 4i + 2, 4i + 3), in place: each
+// becomes the curve's mean from the fourfold sample before it, times the
+// gain. The previous point sits in lanes 2 and 3 of last and lastPoint, as
+// if it ended a pair, and the run's last point is left there.
+#if OSTRAND_KERNEL_VERSIONS
+__attribute__((target("default")))
+#endif
+void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2, const CurveView& shape,
+                LaneVector& last, CurvePoint& lastPoint)
+{
+    CurveSteps curve(drive2, gain2, shape, last, lastPoint);
+    for (int j = 0; j < 2 * n; ++j)
+        pairs[j] = curve.pair(pairs[j]);
+    curve.save(last, lastPoint);
+}
+
+#if OSTRAND_KERNEL_VERSIONS
+// The eight-lane form (WideCurveSteps). The loop looks the next sample up
+// while it finishes this one: one sample's work is a long chain (loads, a
+// transpose, then the integral and a division), and with the next one's
+// loads already under way the processor keeps more of it busy (a third
+// less time than the straight loop).
 __attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2,
                                                 const CurveView& shape, LaneVector& last, CurvePoint& lastPoint)
 {
     if (n <= 0)
         return;
-    const LookupConstants constants{twice(drive2),
-                                    twice(shape.lower),
-                                    twice(shape.upper),
-                                    twice(shape.reciprocal),
-                                    {reinterpret_cast<const char*>(shape.intervals[0]),
-                                     reinterpret_cast<const char*>(shape.intervals[1]),
-                                     reinterpret_cast<const char*>(shape.intervals[2]),
-                                     reinterpret_cast<const char*>(shape.intervals[3])}};
-    const __m256 gain = twice(gain2);
-    const __m256 step = twice(shape.step);
-    const __m256 half = _mm256_set1_ps(0.5f);
-    const __m256 close = _mm256_set1_ps(closeArguments);
-    const __m256 sign = _mm256_set1_ps(-0.0f);
-
-    __m256 lastArgument = twice(last);
-    __m256 lastIntegral = twice(lastPoint.integral);
-    __m256 lastValue = twice(lastPoint.value);
+    const LookupConstants constants = lookupConstants(drive2, shape);
+    CurveMeans means(gain2, shape, last, lastPoint);
     float* p = reinterpret_cast<float*>(pairs);
-    Lookup next = lookUp(p, constants);
+    Lookup next = lookUp(_mm256_loadu_ps(p), constants);
     for (int i = 0; i < n; ++i, p += 8) {
         const Lookup here = next;
         if (i + 1 < n)
-            next = lookUp(p + 8, constants);
-
-        // evaluate(): the curve's value and integral from the interval.
-        const __m256 value = _mm256_add_ps(here.value, _mm256_mul_ps(here.rise, here.t));
-        const __m256 area = _mm256_add_ps(
-            here.start, _mm256_mul_ps(_mm256_mul_ps(step, here.t),
-                                      _mm256_add_ps(here.value, _mm256_mul_ps(_mm256_mul_ps(half, here.rise), here.t))));
-        const __m256 integral = _mm256_add_ps(area, _mm256_mul_ps(value, _mm256_sub_ps(here.argument, here.inside)));
-
-        // meanBetween(), from each lane's previous fourfold sample.
-        const __m256 x = here.argument;
-        const __m256 d = _mm256_sub_ps(x, previousOf(lastArgument, x));
-        const __m256 distance = _mm256_andnot_ps(sign, d);
-        const __m256 quotient = _mm256_div_ps(_mm256_sub_ps(integral, previousOf(lastIntegral, integral)), d);
-        const __m256 middle = _mm256_mul_ps(half, _mm256_add_ps(value, previousOf(lastValue, value)));
-        const __m256 mean = _mm256_blendv_ps(middle, quotient, _mm256_cmp_ps(distance, close, _CMP_GT_OQ));
-        _mm256_storeu_ps(p, _mm256_mul_ps(mean, gain));
-        lastArgument = x;
-        lastIntegral = integral;
-        lastValue = value;
+            next = lookUp(_mm256_loadu_ps(p + 8), constants);
+        _mm256_storeu_ps(p, means.mean(here));
     }
-    last = _mm256_extractf128_ps(lastArgument, 1);
-    lastPoint = {_mm256_extractf128_ps(lastIntegral, 1), _mm256_extractf128_ps(lastValue, 1)};
+    means.save(last, lastPoint);
 }
 #endif
 
@@ -635,46 +593,14 @@ template <class V, class Input, class Pair>
 inline OSTRAND_INLINED void upLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage,
                                    const halfband::Coefficients<2>& secondStage, Input input, Pair pair)
 {
-    using S = OversampledClip::State;
-    // Coefficients: the first section of branch A in lanes 0, 1 and of
-    // branch B in lanes 2, 3; branch A's second section of the first stage.
-    const V first = repeat<V>(LaneVector{firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]});
-    const V firstSecond = repeat<V>(splat<LaneVector>(firstStage.a[1]));
-    const V second = repeat<V>(LaneVector{secondStage.a[0], secondStage.a[0], secondStage.b[0], secondStage.b[0]});
-    // The states, packed: [k] is the last input of section k, [k + 1] its
-    // last output; A's in lanes 0, 1, B's in lanes 2, 3.
-    V up1In = lowHalves(st.get([](S& s) -> LaneVector& { return s.up1.a().states()[0]; }),
-                        st.get([](S& s) -> LaneVector& { return s.up1.b().states()[0]; }));
-    V up1Mid = lowHalves(st.get([](S& s) -> LaneVector& { return s.up1.a().states()[1]; }),
-                         st.get([](S& s) -> LaneVector& { return s.up1.b().states()[1]; }));
-    V up1Out = st.get([](S& s) -> LaneVector& { return s.up1.a().states()[2]; });
-    V up2In = lowHalves(st.get([](S& s) -> LaneVector& { return s.up2.a().states()[0]; }),
-                        st.get([](S& s) -> LaneVector& { return s.up2.b().states()[0]; }));
-    V up2Out = lowHalves(st.get([](S& s) -> LaneVector& { return s.up2.a().states()[1]; }),
-                         st.get([](S& s) -> LaneVector& { return s.up2.b().states()[1]; }));
+    UpSteps<V> up(st, firstStage, secondStage);
     for (int i = 0; i < n; ++i) {
-        const V v = lowHalf(guardInput(input(i), inputLimit));
-        // Up to twice the rate: branch A (two sections) gives the even
-        // sample, B (one) the odd one.
-        const V oldMid = up1Mid;
-        const V s1 = allpass(v, first, up1In, up1Mid);
-        const V s2 = (firstSecond * s1 + oldMid) - firstSecond * up1Out;
-        up1Out = s2;
-        const V twice = mix<0, 1, 6, 7>(s2, s1);
-        // Up to four times: each sample at twice the rate gives a pair.
-        pair(2 * i, allpass(lowHalf(twice), second, up2In, up2Out));
-        pair(2 * i + 1, allpass(highHalf(twice), second, up2In, up2Out));
+        V p0, p1;
+        up.step(input(i), p0, p1);
+        pair(2 * i, p0);
+        pair(2 * i + 1, p1);
     }
-    // Back into the lanes' own arrangement (lanes 2, 3 are put back by the owner).
-    st.set(up1In, [](S& s) -> LaneVector& { return s.up1.a().states()[0]; });
-    st.set(up1Mid, [](S& s) -> LaneVector& { return s.up1.a().states()[1]; });
-    st.set(up1Out, [](S& s) -> LaneVector& { return s.up1.a().states()[2]; });
-    st.set(highHalf(up1In), [](S& s) -> LaneVector& { return s.up1.b().states()[0]; });
-    st.set(highHalf(up1Mid), [](S& s) -> LaneVector& { return s.up1.b().states()[1]; });
-    st.set(up2In, [](S& s) -> LaneVector& { return s.up2.a().states()[0]; });
-    st.set(up2Out, [](S& s) -> LaneVector& { return s.up2.a().states()[1]; });
-    st.set(highHalf(up2In), [](S& s) -> LaneVector& { return s.up2.b().states()[0]; });
-    st.set(highHalf(up2Out), [](S& s) -> LaneVector& { return s.up2.b().states()[1]; });
+    up.store(st);
 }
 
 // Down from the curve's 2n pairs, pair(j), to n samples handed to
@@ -683,67 +609,10 @@ template <class V, class Pair, class Output>
 inline OSTRAND_INLINED void downLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage,
                                      float dcPole, Pair pair, Output output)
 {
-    using S = OversampledClip::State;
-    const V first = repeat<V>(LaneVector{firstStage.a[0], firstStage.a[0], firstStage.b[0], firstStage.b[0]});
-    const V firstSecond = repeat<V>(splat<LaneVector>(firstStage.a[1]));
-    const V half = repeat<V>(splat<LaneVector>(0.5f));
-    const V pole = repeat<V>(splat<LaneVector>(dcPole));
-    V down1In = lowHalves(st.get([](S& s) -> LaneVector& { return s.down1.a().states()[0]; }),
-                          st.get([](S& s) -> LaneVector& { return s.down1.b().states()[0]; }));
-    V down1Mid = lowHalves(st.get([](S& s) -> LaneVector& { return s.down1.a().states()[1]; }),
-                           st.get([](S& s) -> LaneVector& { return s.down1.b().states()[1]; }));
-    V down1Out = st.get([](S& s) -> LaneVector& { return s.down1.a().states()[2]; });
-    // The short filter's history, two samples to a vector: the fourfold
-    // curve outputs c[-4], c[-2] (even), c[-3], c[-1] (odd) and c[-5], c[-3].
-    const auto history = [&](int k) OSTRAND_INLINED {
-        return st.get([k](S& s) -> LaneVector& { return s.downHistory[k]; });
-    };
-    V downEven = lowHalves(history(1), history(3)), downOdd = lowHalves(history(2), history(4)),
-      downShifted = lowHalves(history(0), history(2));
-    V pending1 = st.get([](S& s) -> LaneVector& { return s.down1.pending(); });
-    V dcIn = st.get([](S& s) -> LaneVector& { return s.dcInput; });
-    V dcOut = st.get([](S& s) -> LaneVector& { return s.dcOutput; });
-    for (int i = 0; i < n; ++i) {
-        // Down to twice the rate: outputs centred on c[4i - 2] and c[4i].
-        const V p0 = pair(2 * i);
-        const V p1 = pair(2 * i + 1);
-        const V even = lowHalves(p0, p1);
-        const V odd = mix<2, 3, 6, 7>(p0, p1);
-        const V shiftedOdd = mix<2, 3, 4, 5>(downOdd, odd);
-        const V centre = mix<2, 3, 4, 5>(downEven, even);
-        // (-1, 0, 9, 16, 9, 0, -1) / 32, as decimate() has it.
-        const V d = (0.5f * centre + (9.0f / 32.0f) * (downOdd + shiftedOdd)) - (1.0f / 32.0f) * (downShifted + odd);
-        downEven = even;
-        downOdd = odd;
-        downShifted = shiftedOdd;
-        // Down to the base rate, as the first stage up but mirrored.
-        const V in = lowHalves(d, pending1);
-        pending1 = highHalf(d);
-        const V oldDownMid = down1Mid;
-        const V t1 = allpass(in, first, down1In, down1Mid);
-        const V t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
-        down1Out = t2;
-        // The DC blocker, as blockDc has it; its recursion runs beside
-        // the half-band filter's instead of after it.
-        const V y = half * (t2 + highHalf(t1));
-        dcOut = y - dcIn + pole * dcOut;
-        dcIn = y;
-        output(i, dcOut);
-    }
-    st.set(downShifted, [](S& s) -> LaneVector& { return s.downHistory[0]; });
-    st.set(downEven, [](S& s) -> LaneVector& { return s.downHistory[1]; });
-    st.set(downOdd, [](S& s) -> LaneVector& { return s.downHistory[2]; });
-    st.set(highHalf(downEven), [](S& s) -> LaneVector& { return s.downHistory[3]; });
-    st.set(highHalf(downOdd), [](S& s) -> LaneVector& { return s.downHistory[4]; });
-    st.set(down1In, [](S& s) -> LaneVector& { return s.down1.a().states()[0]; });
-    st.set(down1Mid, [](S& s) -> LaneVector& { return s.down1.a().states()[1]; });
-    st.set(down1Out, [](S& s) -> LaneVector& { return s.down1.a().states()[2]; });
-    st.set(highHalf(down1In), [](S& s) -> LaneVector& { return s.down1.b().states()[0]; });
-    st.set(highHalf(down1Mid), [](S& s) -> LaneVector& { return s.down1.b().states()[1]; });
-    st.set(pending1, [](S& s) -> LaneVector& { return s.down1.pending(); });
-    st.set(dcIn, [](S& s) -> LaneVector& { return s.dcInput; });
-    const V magnitude = dcOut < 0.0f ? -dcOut : dcOut;
-    st.set(magnitude <= 3.40282347e+38f ? dcOut : V{}, [](S& s) -> LaneVector& { return s.dcOutput; });
+    DownSteps<V> down(st, firstStage, dcPole);
+    for (int i = 0; i < n; ++i)
+        output(i, down.step(pair(2 * i), pair(2 * i + 1)));
+    down.store(st);
 }
 
 }  // namespace

@@ -153,6 +153,17 @@ public:
     void beginTwoLanes(const LaneVector* work, int n);
     void curveTwoLanes(int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve);
     void endTwoLanes(LaneVector* work, int n);
+    // The way up of the two-lane run one sample at a time, for a filter
+    // that runs it in its own loop instead of beginTwoLanes
+    // (OversampledClipSteps.h): what the steps work on, and where the
+    // fourfold pairs go (two per sample).
+    struct Steps {
+        State& state;
+        const halfband::Coefficients<3>& first;
+        const halfband::Coefficients<2>& second;
+        LaneVector* pairs;
+    };
+    Steps steps() { return {memory, firstStage, secondStage, quadrupled.data()}; }
     void reset();
 
     // A lane left out of a block keeps its state: saved before, restored after.

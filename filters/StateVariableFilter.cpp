@@ -2,6 +2,7 @@
 
 #include "wave/BlockLoops.h"
 #include "filters/KernelClones.h"
+#include "filters/OversampledClipSteps.h"
 #include "filters/StateVariableKernel.h"
 
 #include <algorithm>
@@ -35,9 +36,10 @@ inline void resetNonFinite(LaneVector (&low)[S], LaneVector (&band)[S])
 // the lanes that do not saturate) takes its three passes in one step. Which
 // form a lane runs depends on its own settings alone, so each lane gives
 // what it would give by itself.
-template <int S, int T>
+// Each output sample goes to sink(i, y).
+template <int S, int T, class Sink>
 void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
-                  LaneVector* bandStates, LaneVector gain, LaneMask active, WeightCache& cache)
+                  LaneVector* bandStates, LaneVector gain, LaneMask active, WeightCache& cache, Sink& sink)
 {
     using V = LaneVector;
     V low[S];
@@ -62,7 +64,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 V y = stageSample<V, T, true>(low[0], band[0], work[i] * gain, f, q0, c);
                 for (int s = 1; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
-                work[i] = y;
+                sink(i, y);
             }
         } else if (!anyLane(active & ~linear)) {
             w[0] = cache.weights(0, f, q0);
@@ -70,7 +72,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 V y = work[i] * gain;
                 for (int s = 0; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
-                work[i] = y;
+                sink(i, y);
             }
         } else {
             // Lanes of both kinds: the first stage both ways, each lane
@@ -87,7 +89,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 band[0] = select(linear, bandLinear, band[0]);
                 for (int s = 1; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
-                work[i] = y;
+                sink(i, y);
             }
         }
         resetNonFinite<S>(low, band);
@@ -98,6 +100,35 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         bandStates[s] = band[s];
     }
 }
+
+// The stages' output, into the work block.
+struct WorkBlock {
+    LaneVector* work;
+
+    void operator()(int i, LaneVector y) { work[i] = y; }
+};
+
+// The first part of the output stage of a filter whose lanes 2 and 3 are
+// silent, the way up to four times the rate, sample by sample right behind
+// the stages: their recursion is one long chain per sample, which leaves
+// the processor room for the way up's own chain beside it. The same
+// arithmetic in the same order per lane as the output stage's own loop
+// (beginTwoLanes), so the same samples.
+class UpBeside {
+public:
+    explicit UpBeside(OversampledClip& stage)
+        : parts(stage.steps()), states{{&parts.state, nullptr}}, up(states, parts.first, parts.second)
+    {
+    }
+
+    void operator()(int i, LaneVector y) { up.step(y, parts.pairs[2 * i], parts.pairs[2 * i + 1]); }
+    void finish() const { up.store(states); }
+
+private:
+    const OversampledClip::Steps parts;
+    const clipsteps::PairStates<LaneVector> states;
+    clipsteps::UpSteps<LaneVector> up;
+};
 
 // Samples [0, n) of two signals (n a multiple of four) as lanes 0 and 1 of
 // the interleaved form, lanes 2 and 3 silent.
@@ -465,27 +496,40 @@ void StateVariableFilter::engageStages(LaneMask active, int stages)
 // Processors with AVX2 run a copy in its encoding (three operands, fewer
 // register copies; the same arithmetic, so the same samples).
 OSTRAND_KERNEL_CLONES __attribute__((flatten)) void
-StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active)
+StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active, bool up)
 {
     const int stages = stageCount(slope);
-    if (stages == 1)
-        runStagesWithTap<1>(work, comp, active);
-    else if (stages == 2)
-        runStagesWithTap<2>(work, comp, active);
-    else
-        runStagesWithTap<4>(work, comp, active);
+    if (up) {
+        UpBeside sink(output);
+        runStagesInto(sink, stages, work, comp, active);
+        sink.finish();
+    } else {
+        WorkBlock sink{work};
+        runStagesInto(sink, stages, work, comp, active);
+    }
 }
 
-template <int S>
-void StateVariableFilter::runStagesWithTap(LaneVector* work, float comp, LaneMask active)
+template <class Sink>
+void StateVariableFilter::runStagesInto(Sink& sink, int stages, LaneVector* work, float comp, LaneMask active)
+{
+    if (stages == 1)
+        runStagesWithTap<1>(sink, work, comp, active);
+    else if (stages == 2)
+        runStagesWithTap<2>(sink, work, comp, active);
+    else
+        runStagesWithTap<4>(sink, work, comp, active);
+}
+
+template <int S, class Sink>
+void StateVariableFilter::runStagesWithTap(Sink& sink, LaneVector* work, float comp, LaneMask active)
 {
     const LaneVector gain = splat<LaneVector>(comp);
     if (response == 0)
-        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache);
+        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
     else if (response == 1)
-        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache);
+        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
     else
-        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache);
+        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
 }
 
 // The stages of one segment of a shared pass: lanes from several filters,
@@ -507,19 +551,24 @@ void StateVariableFilter::runSharedStagesWith(LaneVector* work, const Segment& s
                                               LaneVector* bandStates, LaneVector gain, LaneMask active, int tap,
                                               WeightCache& cache)
 {
+    WorkBlock sink{work};
     if (tap == lowTap)
-        stagesKernel<S, lowTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache);
+        stagesKernel<S, lowTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
     else if (tap == highTap)
-        stagesKernel<S, highTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache);
+        stagesKernel<S, highTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
     else
-        stagesKernel<S, bandTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache);
+        stagesKernel<S, bandTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
 }
 
 void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
 {
     const LaneMask active = beginRun(lanes, offset, n);
-    runStages(laneWork.data(), gainCompensation(), active);
-    endRun(lanes, offset, n, active);
+    // Lanes 0 and 1 alone (every slot of the effect): the output stage's
+    // way up runs beside the stages.
+    const bool twoLanes = !lanes.active[2] && !lanes.active[3];
+    runStages(laneWork.data(), gainCompensation(), active, twoLanes);
+    writeOutput(lanes, offset, n, twoLanes);
+    endRun(lanes, offset, n, active, true);
 }
 
 // Everything of a block before the stages: the segments, the stages that
@@ -578,7 +627,7 @@ void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask
     output.keepLanes(savedOutput, active);
 }
 
-void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n)
+void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n, bool upDone)
 {
     float* out[laneCount];
     for (int l = 0; l < laneCount; ++l)
@@ -588,7 +637,8 @@ void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n)
     const int quads = twoLanes ? n & ~3 : 0;
     const ClipCurve& curve = clip->curve();
     if (twoLanes) {
-        output.beginTwoLanes(work, n);
+        if (!upDone)
+            output.beginTwoLanes(work, n);
         for (int k = 0; k < segmentCount; ++k) {
             const Segment& seg = segments[static_cast<size_t>(k)];
             output.curveTwoLanes(seg.start, seg.end, seg.drive, seg.outputGain, curve);

@@ -222,7 +222,8 @@ private:
     // outputDone: the output stage has run and the output is written.
     void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active, bool outputDone = false);
     // The output stage, segment by segment, and the output out of the work block.
-    void writeOutput(const Lanes& lanes, int offset, int frameCount);
+    // upDone: the two-lane run's way up ran beside the stages.
+    void writeOutput(const Lanes& lanes, int offset, int frameCount, bool upDone = false);
     // The curve of two filters' output stages with one lane each, as one
     // two-lane run, segment by segment of either.
     static void curveOutputPair(OversampledClip::Pair& pair, const StateVariableFilter& first, int firstLane,
@@ -235,9 +236,12 @@ private:
                                     LaneVector gain, LaneMask active, int tap, svfkernel::WeightCache& cache);
     int segment(const Lanes& lanes, int offset, int frameCount, LaneMask active, int stages, float comp);
     void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
-    void runStages(LaneVector* work, float comp, LaneMask active);
-    template <int S>
-    void runStagesWithTap(LaneVector* work, float comp, LaneMask active);
+    // up: lanes 0 and 1 alone; the output stage's way up runs beside the stages.
+    void runStages(LaneVector* work, float comp, LaneMask active, bool up);
+    template <class Sink>
+    void runStagesInto(Sink& sink, int stages, LaneVector* work, float comp, LaneMask active);
+    template <int S, class Sink>
+    void runStagesWithTap(Sink& sink, LaneVector* work, float comp, LaneMask active);
     void engageStages(LaneMask active, int stages);
 
     const SharedTables* tables;
