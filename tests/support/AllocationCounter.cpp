@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#if defined(OSTRAND_SANITIZER_OWNS_MALLOC) || defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 #define OSTRAND_COUNT_ALLOCATIONS 0
 #else
 #define OSTRAND_COUNT_ALLOCATIONS 1

@@ -88,7 +88,7 @@ public:
         lv2_atom_forge_write(&forge, bytes, 3);
     }
 
-    // A time:Position object with the fields given (NaN leaves one out).
+    // A time:Position object with the fields given (NaN leaves one out; integers saturate).
     void position(std::int64_t frame, double bpm, double speed, double bar, double barBeat, double beatsPerBar,
                   double beatUnit)
     {
@@ -99,7 +99,7 @@ public:
             if (std::isnan(value))
                 return;
             lv2_atom_forge_key(&forge, map.map(key));
-            integer ? lv2_atom_forge_long(&forge, static_cast<std::int64_t>(value))
+            integer ? lv2_atom_forge_long(&forge, static_cast<std::int64_t>(std::clamp(value, -9.0e18, 9.0e18)))
                     : lv2_atom_forge_float(&forge, static_cast<float>(value));
         };
         property(LV2_TIME__beatsPerMinute, bpm, false);
