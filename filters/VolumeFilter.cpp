@@ -43,6 +43,10 @@ void VolumeFilter::processBlock(const wave::Block* input, wave::Block& output, i
     if (isConstantOne(g)) {
         setLastBlock(*input);
         setConstant(getSource() && getSource()->isConstant());
+        // A gain that stays at 1 (and no mute to watch): the input itself
+        // until something changes.
+        if (!muteController && gain.getSource() && gain.getSource()->holdsStill())
+            handOn(getSource());
         return;
     }
     if (g.constant)

@@ -18,7 +18,11 @@ public:
     ControlInput gain;
 
     // Not owned; null for none. Control thread, while building.
-    void setMuteController(const wave::MuteController* controller) { muteController = controller; }
+    void setMuteController(const wave::MuteController* controller)
+    {
+        muteController = controller;
+        getGraph().endRests();
+    }
     const wave::MuteController* getMuteController() const { return muteController; }
 
     // Audio thread.

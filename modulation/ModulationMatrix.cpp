@@ -190,6 +190,8 @@ void ModulationMatrix::setSlotTarget(int slot, int target)
     s.target = target;
     if (isTarget(target))
         targets[static_cast<std::size_t>(target)]->slots.push_back(&s);
+    // A target at rest may now be modulated.
+    getGraph().endRests();
     structureChanged();
 }
 
@@ -432,6 +434,9 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         setConstant(true);
         published.store(entry.ramp.getBlock()[numSamples - 1], std::memory_order_relaxed);
         ran = true;
+        // And so it stays until a new base value or a slot on the target
+        // (which end the graph's rests).
+        restOn(entry.ramp.getBlock(), entry.ramp.heldSamples());
         return numSamples;
     }
     const wave::Block& base = entry.forwarder.pull(numSamples);
@@ -475,7 +480,7 @@ ModulationMatrix::GlobalTargetController::GlobalTargetController(GlobalModulatio
     : wave::Source(summed.getGraph(), NoOwnBlock), producer(summed)
 {
     // Always the summed signal as it is: pulls take it without a pass
-    // through here (process stays for direct runs).
+    // through here.
     handOn(&summed);
 }
 
@@ -484,5 +489,6 @@ int ModulationMatrix::GlobalTargetController::process(wave::Block&, int numSampl
     const wave::Block& block = producer.pull(numSamples);
     setLastBlock(block);
     setConstant(producer.isConstant());
+    handOn(&producer);
     return numSamples;
 }

@@ -16,11 +16,16 @@ void Consumer::setSource(Producer* newSource)
 {
     if (newSource == sourceProducer)
         return;
-    if (sourceProducer)
+    // A node at rest may have built its rest on what this link read.
+    if (sourceProducer) {
         --sourceProducer->linkedConsumers;
+        sourceProducer->getGraph().endRests();
+    }
     sourceProducer = newSource;
-    if (sourceProducer)
+    if (sourceProducer) {
         ++sourceProducer->linkedConsumers;
+        sourceProducer->getGraph().endRests();
+    }
 }
 
 } // namespace wave

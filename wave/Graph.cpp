@@ -32,6 +32,13 @@ void Graph::setSampleRate(float rate)
         child->setSampleRate(rate * static_cast<float>(child->rateFactor));
 }
 
+void Graph::endRests()
+{
+    ++restCount;
+    for (auto& child : children)
+        child->endRests();
+}
+
 void Graph::registerProducer()
 {
     ++producerCount;
@@ -109,6 +116,7 @@ void Graph::reset()
 {
     resetPosition = position;
     ++resetCount;
+    endRests();
     for (Producer* p : resetList)
         p->reset();
     for (auto& child : children)

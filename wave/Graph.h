@@ -43,6 +43,14 @@ public:
     std::uint32_t getResetCount() const { return resetCount; }
     int getRateFactor() const { return rateFactor; }
 
+    // Shortcuts of nodes at rest (see Producer::handOn) hold while this
+    // count stays. Anything that could end a rest (a ramp's new target, a
+    // relinked input, a switch moving, a reset) calls endRests, here and in
+    // the children; the nodes then run once and find their rest again.
+    // Audio thread, or the control thread while the graph is not processing.
+    std::uint64_t getRestCount() const { return restCount; }
+    void endRests();
+
     // A zeroed block of blockSize samples: silence for nodes with nothing to
     // deliver. Nobody writes into it.
     const Block& getScratch() const { return scratch; }
@@ -99,6 +107,7 @@ private:
     float sampleRate;
     std::vector<std::unique_ptr<Graph>> children;
     std::uint32_t frame = 0;
+    std::uint64_t restCount = 1;
     Block scratch;
     int rateFactor;
 };

@@ -44,6 +44,11 @@ void MultiProducer::produceAll(int numSamples, int flags)
     }
 }
 
+void MultiProducer::handOutputOn(int index, Producer* input)
+{
+    static_cast<Producer&>(*outputProducers[static_cast<std::size_t>(index)]).handOn(input);
+}
+
 void MultiProducer::clear()
 {
     for (auto& block : outputBlocks)

@@ -46,6 +46,9 @@ public:
     virtual void clear();
 
 protected:
+    // Hands output index on to a producer while the graph's rests last (see
+    // Producer::handOn). Audio thread, from processAll.
+    void handOutputOn(int index, Producer* input);
     void setOutputConstant(int index, bool isConstant)
     {
         outputProducers[static_cast<std::size_t>(index)]->setConstant(isConstant);

@@ -53,6 +53,8 @@ void ParameterRamp::setTarget(float timeMs, float value)
     value = std::clamp(value, lower, upper);
     if (std::fabs(value - target) <= changeEpsilon)
         return;
+    // Nodes at rest on this ramp's value (or on what follows from it) run again.
+    ownerGraph.endRests();
     advanceToPresent();
     start = valueAtPosition();
     position = 0;

@@ -60,6 +60,9 @@ public:
     bool holds(int numSamples) const { return position >= length && filled >= numSamples; }
 
     const wave::Block& getBlock() const { return output; }
+    // Leading samples of the block that hold the target, none while a glide
+    // is under way: how long a reader may take the block as it stands.
+    int heldSamples() const { return isRunning() ? 0 : filled; }
     float getTarget() const { return target; }
     // The value at the graph's current position. Brings the ramp up to it.
     float getCurrentValue();

@@ -1,5 +1,7 @@
 #include "wave/Producer.h"
 
+#include <limits>
+
 namespace wave {
 
 Producer::Producer(Graph& graph, int creationFlags)
@@ -20,8 +22,33 @@ Producer::~Producer()
     graph.unregisterProducer();
 }
 
-void Producer::takeHandedOn(int numSamples)
+void Producer::handOn(Producer* input)
 {
+    if (!input) {
+        getGraph().endRests();
+        return;
+    }
+    handedOn = input;
+    restingBlock = nullptr;
+    shortcutSamples = std::numeric_limits<int>::max();
+    shortcutCount = getGraph().getRestCount();
+}
+
+void Producer::restOn(const Block& block, int samples)
+{
+    handedOn = nullptr;
+    restingBlock = &block;
+    shortcutSamples = samples;
+    shortcutCount = getGraph().getRestCount();
+}
+
+void Producer::takeShortcut(int numSamples)
+{
+    if (restingBlock) {
+        producedBlock = restingBlock;
+        constantOutput = true;
+        return;
+    }
     producedBlock = &handedOn->pull(numSamples, 0);
     constantOutput = handedOn->constantOutput;
 }

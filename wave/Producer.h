@@ -41,8 +41,8 @@ public:
     {
         const std::uint32_t frame = getGraph().getFrame();
         if (frameStamp != frame) {
-            if (handedOn && flags == 0) {
-                takeHandedOn(numSamples);
+            if (flags == 0 && shortcutCount == getGraph().getRestCount() && numSamples <= shortcutSamples) {
+                takeShortcut(numSamples);
             } else {
                 producedBlock = targetBlock;
                 process(*targetBlock, numSamples, flags);
@@ -92,6 +92,13 @@ public:
     void setActive(bool isActive) { activeNode = isActive; }
     bool isInRunList() const { return listedToRun; }
     bool isInResetList() const { return listedToReset; }
+    // The node is at rest (see handOn) and its output keeps its value until
+    // the graph's rests end: it rests on a block, or hands on a node that does.
+    bool holdsStill() const
+    {
+        return shortcutCount == getGraph().getRestCount() &&
+               (restingBlock || (handedOn && handedOn->holdsStill()));
+    }
 
 protected:
     // Points a producer created with NoOwnBlock at a block its owner holds
@@ -100,19 +107,24 @@ protected:
     void setConstant(bool isConstant) { constantOutput = isConstant; }
     void setLastBlock(const Block& produced) { producedBlock = &produced; }
     // A node at rest on handing one input on unchanged (a switch settled on
-    // one input) names that input here; until it names another or none, a
-    // pull takes the input's block and constant flag without calling
-    // process. The frame is still stamped and the last block set, so readers
-    // that look without pulling see this frame's. Most of a patch's switches
-    // sit like this, and a pass through each cost more than its reader's
-    // work. The node must name none again before anything else could change
-    // its output (its input, a gain). Audio thread from process, or the
-    // control thread while the graph is not processing.
-    void handOn(Producer* input) { handedOn = input; }
+    // one input, a gain of 1 that stays) names that input here; a node whose
+    // output stays one value rests on a block holding it for `samples`
+    // samples. Until the graph's rests end (Graph::endRests), a pull then
+    // takes the input's block (or the resting block, constant) without
+    // calling process; afterwards the node runs and may find its rest again.
+    // The frame is still stamped and the last block set, so readers that look
+    // without pulling see this frame's. Most of a patch's switches and
+    // controls sit like this, and a pass through each cost more than its
+    // reader's work. A null input ends the node's rest, and every other one
+    // (the node's own change may end a rest that others built on it).
+    // Audio thread from process, or the control thread while the graph is
+    // not processing.
+    void handOn(Producer* input);
+    void restOn(const Block& block, int samples);
 
 private:
     // Out of line: keeps the usual path of pull small enough to inline.
-    void takeHandedOn(int numSamples);
+    void takeShortcut(int numSamples);
 
     friend class Graph;
     friend class Consumer;
@@ -129,7 +141,12 @@ private:
     bool listedToReset = false;
     std::uint32_t frameStamp;
     const Block* producedBlock;
+    // The rest (handOn, restOn) and the graph's rest count it holds for;
+    // 0 never matches (the count starts at 1).
     Producer* handedOn = nullptr;
+    const Block* restingBlock = nullptr;
+    int shortcutSamples = 0;
+    std::uint64_t shortcutCount = 0;
 };
 
 } // namespace wave
