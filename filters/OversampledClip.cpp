@@ -344,55 +344,12 @@ void OversampledClip::readPrevious(LaneVector drive, const ClipCurve& curve)
 
 namespace {
 
-// The curve over a sample's two pairs, in place: each fourfold value
-// becomes the curve's mean from the fourfold value before it in its lane,
-// times the gain. The previous point of each lane sits in lanes 2 and 3
-// of last and lastPoint, as if it ended a pair.
-class CurveSteps {
-public:
-    CurveSteps(LaneVector drive2, LaneVector gain2, const CurveView& shape, LaneVector last, CurvePoint lastPoint)
-        : drive(drive2), gain(gain2), curve(&shape), previous(last), previousPoint(lastPoint)
-    {
-    }
-
-    LaneVector pair(LaneVector fourfold)
-    {
-        const LaneVector limit = splat<LaneVector>(argumentLimit);
-        const LaneVector argument = clampKeepNaN(fourfold * drive, -limit, limit);
-        const CurvePoint here = evaluate(argument, *curve);
-        const LaneVector earlier = __builtin_shufflevector(previous, argument, 2, 3, 4, 5);
-        const CurvePoint before{__builtin_shufflevector(previousPoint.integral, here.integral, 2, 3, 4, 5),
-                                __builtin_shufflevector(previousPoint.value, here.value, 2, 3, 4, 5)};
-        previous = argument;
-        previousPoint = here;
-        return meanBetween(argument, here, earlier, before) * gain;
-    }
-
-    void step(LaneVector& pair0, LaneVector& pair1)
-    {
-        pair0 = pair(pair0);
-        pair1 = pair(pair1);
-    }
-
-    void save(LaneVector& last, CurvePoint& lastPoint) const
-    {
-        last = previous;
-        lastPoint = previousPoint;
-    }
-
-private:
-    LaneVector drive;
-    LaneVector gain;
-    const CurveView* curve;
-    LaneVector previous;
-    CurvePoint previousPoint;
-};
-
 #if OSTRAND_KERNEL_VERSIONS
 // With AVX2, the two pairs of a sample fill one eight-lane register, so the
 // curve is evaluated once per sample instead of twice. Element for element
-// the operations are those of CurveSteps (evaluate and meanBetween, in the
-// same order, without fused multiply-adds), so both give the same samples.
+// the operations are those of the form for any processor (evaluate and
+// meanBetween, in the same order, without fused multiply-adds), so both
+// give the same samples.
 
 // Eight lanes from the four of v, twice.
 __attribute__((target("avx2"), always_inline)) inline __m256 twice(LaneVector v)
@@ -540,14 +497,21 @@ __attribute__((target("default")))
 void curvePairs(LaneVector* pairs, int n, LaneVector drive2, LaneVector gain2, const CurveView& shape,
                 LaneVector& last, CurvePoint& lastPoint)
 {
-    CurveSteps curve(drive2, gain2, shape, last, lastPoint);
-    for (int j = 0; j < 2 * n; ++j)
-        pairs[j] = curve.pair(pairs[j]);
-    curve.save(last, lastPoint);
+    const LaneVector limit = splat<LaneVector>(argumentLimit);
+    for (int j = 0; j < 2 * n; ++j) {
+        const LaneVector argument = clampKeepNaN(pairs[j] * drive2, -limit, limit);
+        const CurvePoint here = evaluate(argument, shape);
+        const LaneVector earlier = __builtin_shufflevector(last, argument, 2, 3, 4, 5);
+        const CurvePoint before{__builtin_shufflevector(lastPoint.integral, here.integral, 2, 3, 4, 5),
+                                __builtin_shufflevector(lastPoint.value, here.value, 2, 3, 4, 5)};
+        pairs[j] = meanBetween(argument, here, earlier, before) * gain2;
+        last = argument;
+        lastPoint = here;
+    }
 }
 
 #if OSTRAND_KERNEL_VERSIONS
-// The eight-lane form (WideCurveSteps). The loop looks the next sample up
+// The eight-lane form. The loop looks the next sample up
 // while it finishes this one: one sample's work is a long chain (loads, a
 // transpose, then the integral and a division), and with the next one's
 // loads already under way the processor keeps more of it busy (a third
