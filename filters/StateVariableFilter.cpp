@@ -36,7 +36,7 @@ inline void resetNonFinite(LaneVector (&low)[S], LaneVector (&band)[S])
 // the lanes that do not saturate) takes its three passes in one step. Which
 // form a lane runs depends on its own settings alone, so each lane gives
 // what it would give by itself.
-// Each output sample goes to sink(i, y).
+// Each output sample goes to sink.take<T>(i, y).
 template <int S, int T, class Sink>
 void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
                   LaneVector* bandStates, LaneVector gain, LaneMask active, WeightCache& cache, Sink& sink)
@@ -64,7 +64,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 V y = stageSample<V, T, true>(low[0], band[0], work[i] * gain, f, q0, c);
                 for (int s = 1; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
-                sink(i, y);
+                sink.template take<T>(i, y);
             }
         } else if (!anyLane(active & ~linear)) {
             w[0] = cache.weights(0, f, q0);
@@ -72,7 +72,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 V y = work[i] * gain;
                 for (int s = 0; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
-                sink(i, y);
+                sink.template take<T>(i, y);
             }
         } else {
             // Lanes of both kinds: the first stage both ways, each lane
@@ -89,7 +89,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 band[0] = select(linear, bandLinear, band[0]);
                 for (int s = 1; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
-                sink(i, y);
+                sink.template take<T>(i, y);
             }
         }
         resetNonFinite<S>(low, band);
@@ -105,7 +105,11 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
 struct WorkBlock {
     LaneVector* work;
 
-    void operator()(int i, LaneVector y) { work[i] = y; }
+    template <int T>
+    void take(int i, LaneVector y)
+    {
+        work[i] = y;
+    }
 };
 
 // The first part of the output stage of a filter whose lanes 2 and 3 are
@@ -121,7 +125,13 @@ public:
     {
     }
 
-    void operator()(int i, LaneVector y) { up.step(y, parts.pairs[2 * i], parts.pairs[2 * i + 1]); }
+    // The low- and band-pass outputs are states, bounded by the stages (or
+    // NaN); the high-pass output is not.
+    template <int T>
+    void take(int i, LaneVector y)
+    {
+        up.template step<T != highTap>(y, parts.pairs[2 * i], parts.pairs[2 * i + 1]);
+    }
     void finish() const { up.store(states); }
 
 private:
