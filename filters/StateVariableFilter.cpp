@@ -115,9 +115,11 @@ struct WorkBlock {
 // The first part of the output stage of a filter whose lanes 2 and 3 are
 // silent, the way up to four times the rate, sample by sample right behind
 // the stages: their recursion is one long chain per sample, which leaves
-// the processor room for the way up's own chain beside it. The same
-// arithmetic in the same order per lane as the output stage's own loop
-// (beginTwoLanes), so the same samples.
+// the processor room for the way up's own chain beside it. Each turn of
+// the loop takes the way up one sample behind the stages (the sample the
+// turn before made), so that it need not wait for this turn's chain. The
+// same arithmetic in the same order per lane as the output stage's own
+// loop (beginTwoLanes), so the same samples.
 class UpBeside {
 public:
     explicit UpBeside(OversampledClip& stage)
@@ -125,19 +127,42 @@ public:
     {
     }
 
-    // The low- and band-pass outputs are states, bounded by the stages (or
-    // NaN); the high-pass output is not.
     template <int T>
     void take(int i, LaneVector y)
     {
-        up.template step<T != highTap>(y, parts.pairs[2 * i], parts.pairs[2 * i + 1]);
+        if (i > 0)
+            rise<T != highTap>(i - 1);
+        pending = y;
+        last = i;
+        bounded = T != highTap;
     }
-    void finish() const { up.store(states); }
+
+    void finish()
+    {
+        if (last >= 0) {
+            if (bounded)
+                rise<true>(last);
+            else
+                rise<false>(last);
+        }
+        up.store(states);
+    }
 
 private:
+    // The low- and band-pass outputs are states, bounded by the stages (or
+    // NaN); the high-pass output is not.
+    template <bool Bounded>
+    void rise(int i)
+    {
+        up.template step<Bounded>(pending, parts.pairs[2 * i], parts.pairs[2 * i + 1]);
+    }
+
     const OversampledClip::Steps parts;
     const clipsteps::PairStates<LaneVector> states;
     clipsteps::UpSteps<LaneVector> up;
+    LaneVector pending = {};  // the stages' output at sample `last`, not yet taken up
+    int last = -1;
+    bool bounded = true;
 };
 
 // Samples [0, n) of two signals (n a multiple of four) as lanes 0 and 1 of
