@@ -8,7 +8,6 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
-constexpr double tempo = DemoSignal::tempo; // beats per minute
 constexpr int bars = 6;
 constexpr int stepsPerBar = 16;
 constexpr double tailSeconds = 0.3;

@@ -123,8 +123,6 @@ struct Follower {
     EnvelopeFollower ef;
 };
 
-constexpr float epsilon = 1.1920929e-7f;
-
 struct Envelope {
     explicit Envelope(float attack, float decay, float sustain, float release) : graph(rate), eg(graph)
     {
