@@ -99,9 +99,10 @@ void LevelPanTarget::VoiceController::processAll(wave::Block** blocks, int numSa
         blocks[0] = blocks[1] = const_cast<wave::Block*>(&a);
         setOutputConstant(0, t.controllerA.isConstant());
         setOutputConstant(1, t.controllerA.isConstant());
-        // Both targets at rest (the usual gain without pan): so it stays
-        // until something changes them, which ends the graph's rests.
-        if (t.controllerA.holdsStill() && t.controllerB.holdsStill()) {
+        // B at rest (the usual gain without pan): so it stays, whatever A
+        // does, until something changes B or the slots, which ends the
+        // graph's rests.
+        if (t.controllerB.holdsStill()) {
             handOutputOn(0, &t.controllerA);
             handOutputOn(1, &t.controllerA);
         }

@@ -253,10 +253,9 @@ TEST(OstrandRouting, PerChannelFiltersEachSideOnItsOwn)
     // tone passes left only, a 10 kHz tone right only, each with the gain
     // of the bilinear-transformed sections, (1 + w^4)^-2 for the ratio w of
     // the prewarped frequencies.
-    const std::vector<std::string> settings = {
-        "Routing Mode=Per Channel",   "Num Active Filters=2",        "Filter 1 Characteristic=Clean",
-        "Filter 2 Characteristic=Clean", "Filter 1 Freq=200 Hz",     "Filter 1 Slope=48",
-        "Filter 2 Response=HP",       "Filter 2 Freq=5000 Hz",       "Filter 2 Slope=48"};
+    const std::vector<std::string> settings = {"Routing Mode=Per Channel", "Num Active Filters=2",
+        "Filter 1 Characteristic=Clean", "Filter 2 Characteristic=Clean", "Filter 1 Freq=200 Hz",
+        "Filter 1 Slope=48", "Filter 2 Response=HP", "Filter 2 Freq=5000 Hz", "Filter 2 Slope=48"};
     const std::size_t n = 24000;
     for (double hz : {100.0, 10000.0}) {
         auto p = effect(2, settings);
@@ -349,24 +348,12 @@ TEST(OstrandRealtime, EverythingInUseAllocatesNothing)
     // Edits a user makes while playing, each stepping through its range:
     // routing and filter count, slots rewired and re-levelled, list sizes,
     // the step count, sync, triggering and MIDI inputs of the sources.
-    const std::vector<std::pair<std::string, int>> edits = {{"Routing", 8},
-                                                            {"Num Active Filters", 4},
-                                                            {"Audition Signal", 3},
-                                                            {"Auto Mute Self-Osc", 2},
-                                                            {"Num Active Slots", 25},
-                                                            {"Slot 2 Source", 27},
-                                                            {"Slot 3 Target", 96},
-                                                            {"Slot 4 Inverted", 2},
-                                                            {"Slot 5 Bypassed", 2},
-                                                            {"Slot 6 Level", 5},
-                                                            {"Num Active XLFO 1 Steps", 16},
-                                                            {"XLFO 1 Sync Mode", 12},
-                                                            {"XLFO 2 Step 2 Random", 2},
-                                                            {"EF 1 Attack", 5},
-                                                            {"EG 2Triggering", 3},
-                                                            {"MIDI Source 3 Input", 6},
-                                                            {"Num Active EGs", 7},
-                                                            {"Filter 2 Enabled", 2}};
+    const std::vector<std::pair<std::string, int>> edits = {
+        {"Routing", 8}, {"Num Active Filters", 4}, {"Audition Signal", 3}, {"Auto Mute Self-Osc", 2},
+        {"Num Active Slots", 25}, {"Slot 2 Source", 27}, {"Slot 3 Target", 96}, {"Slot 4 Inverted", 2},
+        {"Slot 5 Bypassed", 2}, {"Slot 6 Level", 5}, {"Num Active XLFO 1 Steps", 16},
+        {"XLFO 1 Sync Mode", 12}, {"XLFO 2 Step 2 Random", 2}, {"EF 1 Attack", 5}, {"EG 2Triggering", 3},
+        {"MIDI Source 3 Input", 6}, {"Num Active EGs", 7}, {"Filter 2 Enabled", 2}};
     std::size_t allocations = 0;
     // Every characteristic passes through every filter, the modes change,
     // notes, controllers, pitch bend and program changes arrive: all of it
@@ -564,39 +551,24 @@ TEST(OstrandPlugin, HostOrderAndDisplays)
         float plain;
         const char* text;
     };
-    for (const Display& d : std::vector<Display>{{"Filter 1 Freq", 0.0f, "4.812 Hz"},
-                                                 {"Filter 1 Freq", 0.5f, "603."},
-                                                 {"Filter 1 Freq", 1.0f, "75615."},
-                                                 {"Filter 1 Pan", -3.5f, "-1.000"},
-                                                 {"Filter 1 Delay", 0.5f, "8.000 ms"},
-                                                 {"Filter 1 Delay", 0.8f, "31.750 ms"}, // 50 × (0.36 + 0.55 / 2)
-                                                 {"Filter 1 Delay", 1.0f, "50.000 ms"},
-                                                 {"Input Gain", -6.0f, "-6.000 dB"},
-                                                 {"Mix", 25.0f, "25.000 %"},
-                                                 {"Filter 1 Characteristic", 0.0f, "Merovance One"},
-                                                 {"Filter 1 Characteristic", 10.0f, "Clean"},
-                                                 {"Filter 1 Slope", 3.0f, "48"},
-                                                 {"Routing Mode", 2.0f, "Mid/Side"},
-                                                 {"Audition Signal", 2.0f, "Side Chain"},
-                                                 // 0.8 is 0.02 + 499.98 x 0.1; envelope times 3 x 0.1, 5 x 0.46.
-                                                 {"XLFO 1 Frequency", 0.0f, "0.020 Hz"},
-                                                 {"XLFO 1 Frequency", 0.8f, "50.018 Hz"},
-                                                 {"XLFO 1 Frequency", 1.0f, "500.000 Hz"},
-                                                 {"XLFO 1 Frequency Offset", -1.0f, "0.500"},
-                                                 {"XLFO 1 Frequency Offset", 1.0f, "2.000"},
-                                                 {"XLFO 1 Sync Mode", 7.0f, "1/4"},
-                                                 {"XLFO 6 Step 16 Glide function", 3.0f, "Sine"},
-                                                 {"XLFO 6 Step 16 Random", 1.0f, "Random"},
-                                                 {"EG 1 Threshold", 0.9f, "0.910"},
-                                                 {"EG 2Triggering", 2.0f, "MIDI"},
-                                                 {"EG 3 Attack", 0.5f, "0.300 s"},
-                                                 {"EG 3 Decay", 1.0f, "5.000 s"},
-                                                 {"EG 3 Release", 0.9f, "2.300 s"},
-                                                 {"EG 4 Sustain", 0.5f, "-6.021 dB"},
-                                                 {"EF 1Input", 1.0f, "Side Chain"},
-                                                 {"EF 2 Attack", 1.0f, "1.000 s"},
-                                                 {"EF 2 Release", 1.0f, "5.000 s"},
-                                                 {"MIDI Source 10 Input", 4.0f, "KB Track"}})
+    // Delay 0.8: 50 x (0.36 + 0.55 / 2). XLFO 0.8 is 0.02 + 499.98 x 0.1; envelope times 3 x 0.1, 5 x 0.46.
+    for (const Display& d : std::vector<Display>{
+             {"Filter 1 Freq", 0.0f, "4.812 Hz"}, {"Filter 1 Freq", 0.5f, "603."},
+             {"Filter 1 Freq", 1.0f, "75615."}, {"Filter 1 Pan", -3.5f, "-1.000"},
+             {"Filter 1 Delay", 0.5f, "8.000 ms"}, {"Filter 1 Delay", 0.8f, "31.750 ms"},
+             {"Filter 1 Delay", 1.0f, "50.000 ms"}, {"Input Gain", -6.0f, "-6.000 dB"},
+             {"Mix", 25.0f, "25.000 %"}, {"Filter 1 Characteristic", 0.0f, "Merovance One"},
+             {"Filter 1 Characteristic", 10.0f, "Clean"}, {"Filter 1 Slope", 3.0f, "48"},
+             {"Routing Mode", 2.0f, "Mid/Side"}, {"Audition Signal", 2.0f, "Side Chain"},
+             {"XLFO 1 Frequency", 0.0f, "0.020 Hz"}, {"XLFO 1 Frequency", 0.8f, "50.018 Hz"},
+             {"XLFO 1 Frequency", 1.0f, "500.000 Hz"}, {"XLFO 1 Frequency Offset", -1.0f, "0.500"},
+             {"XLFO 1 Frequency Offset", 1.0f, "2.000"}, {"XLFO 1 Sync Mode", 7.0f, "1/4"},
+             {"XLFO 6 Step 16 Glide function", 3.0f, "Sine"}, {"XLFO 6 Step 16 Random", 1.0f, "Random"},
+             {"EG 1 Threshold", 0.9f, "0.910"}, {"EG 2Triggering", 2.0f, "MIDI"},
+             {"EG 3 Attack", 0.5f, "0.300 s"}, {"EG 3 Decay", 1.0f, "5.000 s"},
+             {"EG 3 Release", 0.9f, "2.300 s"}, {"EG 4 Sustain", 0.5f, "-6.021 dB"},
+             {"EF 1Input", 1.0f, "Side Chain"}, {"EF 2 Attack", 1.0f, "1.000 s"},
+             {"EF 2 Release", 1.0f, "5.000 s"}, {"MIDI Source 10 Input", 4.0f, "KB Track"}})
         EXPECT_EQ(parameter(p, d.name).valueToText(d.plain).rfind(d.text, 0), 0u) << d.name << " " << d.plain;
     EXPECT_EQ(parameter(p, "EG 1 Threshold").getText() + " | " + parameter(p, "XLFO 1 Frequency").getText(),
               "0.072 | 1.000 Hz");

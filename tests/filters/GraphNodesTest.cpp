@@ -213,22 +213,33 @@ TEST(VolumeFilter, HandsThroughAtUnityAndSilencesWhenMuted)
 {
     wave::Graph graph;
     Playback in(graph, std::vector<float>(4096, 0.75f));
-    VolumeFilter volume(graph, &in);
+    Constant one(graph, 1.0f), half(graph, 0.5f);
     MuteSwitch mute;
-    volume.setMuteController(&mute);
+    one.resting = true;
+    VolumeFilter volume(graph, &in);
+    volume.gain.setSource(&one);
 
+    // A gain at rest on 1 hands the input on, not even read again, until a
+    // link (or the mute controller) changes.
     testsupport::AllocationScope scope;
+    for (int frame = 0; frame < 3; ++frame) {
+        graph.nextFrame();
+        EXPECT_EQ(&volume.pull(128), &in.getBlock());
+        graph.advance(128);
+    }
+    EXPECT_EQ(one.calls, 1);
+    volume.gain.setSource(&half);
     graph.nextFrame();
-    EXPECT_EQ(&volume.pull(128), &in.getBlock());
+    EXPECT_EQ(volume.pull(128)[127], 0.375f);
     graph.advance(128);
 
-    volume.gain.setDefault(0.0f);
+    volume.gain.setSource(&one); // at rest again when the mute controller comes
     graph.nextFrame();
-    EXPECT_EQ(&volume.pull(128), &graph.getScratch());
+    volume.pull(128);
     graph.advance(128);
 
     // Muted: exact zeros for the whole block while the source still runs.
-    volume.gain.setDefault(0.5f);
+    volume.setMuteController(&mute);
     mute.muted = true;
     const int calls = in.calls;
     graph.nextFrame();
@@ -239,8 +250,10 @@ TEST(VolumeFilter, HandsThroughAtUnityAndSilencesWhenMuted)
     graph.advance(128);
 
     mute.muted = false;
+    volume.gain.setSource(nullptr);
+    volume.gain.setDefault(0.0f);
     graph.nextFrame();
-    EXPECT_EQ(volume.pull(128)[127], 0.375f);
+    EXPECT_EQ(&volume.pull(128), &graph.getScratch());
     graph.advance(128);
 
     // Output not needed: the block keeps what it held.

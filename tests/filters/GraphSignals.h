@@ -41,7 +41,8 @@ public:
     int lastFlags = -1;
 };
 
-// Holds one value, marked constant (a settled parameter).
+// Holds one value, marked constant (a settled parameter); with `resting`,
+// at rest on it (a value to change only with the graph's rests ended).
 class Constant : public wave::Source {
 public:
     Constant(wave::Graph& graph, float v) : wave::Source(graph), value(v) {}
@@ -51,11 +52,14 @@ public:
         ++calls;
         target.fill(value, 0, numSamples);
         setConstant(true);
+        if (resting)
+            restOn(target, numSamples);
         return numSamples;
     }
 
     float value;
     int calls = 0;
+    bool resting = false;
 };
 
 class MuteSwitch : public wave::MuteController {

@@ -324,6 +324,16 @@ TEST(ModulationMatrix, SubBlocksOfAnyLengthAndUnmodulatedTargets)
         EXPECT_EQ(&controller.getLastBlock(), &rig.matrix.getTargetEntry(t).ramp.getBlock()) << t;
     }
     EXPECT_EQ(rig.matrix.getTargetController(2).getLastBlock()[0], 0.5f);
+
+    // A slot moved onto a target at rest (same depth: no ramp moves) modulates it from the next block.
+    for (int frame = 0; frame < 3; ++frame) {
+        rig.graph.advance(64);
+        if (frame == 2)
+            rig.matrix.setSlotTarget(0, 4);
+        rig.graph.nextFrame();
+        const wave::Block& out = rig.matrix.getTargetController(4).pull(64);
+        EXPECT_EQ(&out == &rig.matrix.getTargetEntry(4).ramp.getBlock(), frame < 2);
+    }
 }
 
 TEST(ModulationMatrix, BrokenSourceSignalsStayWithinTheTargetsRange)
@@ -461,6 +471,13 @@ TEST(LevelPanTarget, CombinesGainWithPanAndFrequencyWithOffset)
     EXPECT_EQ(f.blocks[0], f.a);
     EXPECT_EQ(f.blocks[1], f.a);
     EXPECT_TRUE(f.constant[0]);
+    // A bypassed slot leaves B at 0 but not at rest: taking the slot in
+    // moves the pan from the next block on.
+    rig.c().connect(1, XLFO1, 1, false, true, 0.25f);
+    rig.render(rig.freqPan);
+    rig.c().setBypassed(1, false);
+    EXPECT_NE(rig.render(rig.freqPan).blocks[0], f.a);
+    rig.c().setBypassed(1, true);
 
     // A slot on the pan: the law per sample. Level 0.25 of depth 2 moves
     // the pan by 0.5 x around 0.5.

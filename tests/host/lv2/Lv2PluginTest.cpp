@@ -43,11 +43,9 @@ struct Setting {
 };
 
 const std::vector<Setting> resonantFilter = {
-    {"filter_1_freq", "Filter 1 Freq", "700 Hz"},     {"filter_1_peak", "Filter 1 Peak", "0.7"},
-    {"filter_1_characteristic", "Filter 1 Characteristic", "Tube"},
-    {"filter_1_slope", "Filter 1 Slope", "24"},      {"mix", "Mix", "80 %"},
-    {"output_gain", "Output Gain", "-3 dB"},
-};
+    {"filter_1_freq", "Filter 1 Freq", "700 Hz"}, {"filter_1_peak", "Filter 1 Peak", "0.7"},
+    {"filter_1_characteristic", "Filter 1 Characteristic", "Tube"}, {"filter_1_slope", "Filter 1 Slope", "24"},
+    {"mix", "Mix", "80 %"}, {"output_gain", "Output Gain", "-3 dB"}};
 
 // Host and reference plug-in apply the same plain values.
 void apply(const std::vector<Setting>& settings, Instance& instance, GenericPlugin& reference)
@@ -175,16 +173,12 @@ TEST(Lv2Plugin, MidiAndTransportTakeEffectAtTheirFrames)
 {
     // A step LFO locked to the bars sweeps filter 1, and a note restarts it.
     const std::vector<Setting> sweep = {
-        {"num_active_xlfos", "Num Active XLFOs", "1"},
-        {"xlfo_1_sync_mode", "XLFO 1 Sync Mode", "1/2"},
+        {"num_active_xlfos", "Num Active XLFOs", "1"}, {"xlfo_1_sync_mode", "XLFO 1 Sync Mode", "1/2"},
         {"xlfo_1_midi_trigger", "XLFO 1 MIDI Trigger", "On"},
         {"xlfo_1_step_1_value", "XLFO 1 Step 1 Value", "1"},
-        {"xlfo_1_step_2_value", "XLFO 1 Step 2 Value", "-1"},
-        {"num_active_slots", "Num Active Slots", "1"},
-        {"slot_1_source", "Slot 1 Source", "XLFO 1"},
-        {"slot_1_target", "Slot 1 Target", "Filter 1 Freq"},
-        {"slot_1_level", "Slot 1 Level", "0.6"},
-    };
+        {"xlfo_1_step_2_value", "XLFO 1 Step 2 Value", "-1"}, {"num_active_slots", "Num Active Slots", "1"},
+        {"slot_1_source", "Slot 1 Source", "XLFO 1"}, {"slot_1_target", "Slot 1 Target", "Filter 1 Freq"},
+        {"slot_1_level", "Slot 1 Level", "0.6"}};
     const double none = std::nan("");
     Host host;
     // Three blocks: a 6/8 bar at 140 eighths per minute (70 quarter notes)
