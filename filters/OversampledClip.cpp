@@ -700,30 +700,26 @@ void OversampledClip::Pair::openSegment(int which, LaneVector drive)
     state.previousValue[which] = kept.previousValue[own.lane];
 }
 
-void OversampledClip::Pair::up(const LaneVector* work, int n)
-{
-    lanes[0].stage->upTwoLanes(state, work, n);
-}
-
 void OversampledClip::Pair::curve(int begin, int end, LaneVector drive, LaneVector gain)
 {
     if (end > begin)
         lanes[0].stage->curveSpan(state, begin, end, drive, gain, view(*lanes[0].curve, *lanes[1].curve));
 }
 
-void OversampledClip::Pair::down(LaneVector* work, int n)
+void OversampledClip::Pair::up(Pair& a, Pair* b, const LaneVector* workA, const LaneVector* workB, int n)
 {
-    lanes[0].stage->downTwoLanes(state, work, n);
+    if (b)
+        a.lanes[0].stage->upTwoPairs(*b->lanes[0].stage, a.state, b->state, workA, workB, n);
+    else
+        a.lanes[0].stage->upTwoLanes(a.state, workA, n);
 }
 
-void OversampledClip::Pair::up(Pair& a, Pair& b, const LaneVector* workA, const LaneVector* workB, int n)
+void OversampledClip::Pair::down(Pair& a, Pair* b, LaneVector* workA, LaneVector* workB, int n)
 {
-    a.lanes[0].stage->upTwoPairs(*b.lanes[0].stage, a.state, b.state, workA, workB, n);
-}
-
-void OversampledClip::Pair::down(Pair& a, Pair& b, LaneVector* workA, LaneVector* workB, int n)
-{
-    a.lanes[0].stage->downTwoPairs(*b.lanes[0].stage, a.state, b.state, workA, workB, n);
+    if (b)
+        a.lanes[0].stage->downTwoPairs(*b->lanes[0].stage, a.state, b->state, workA, workB, n);
+    else
+        a.lanes[0].stage->downTwoLanes(a.state, workA, n);
 }
 
 void OversampledClip::Pair::finish()

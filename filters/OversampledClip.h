@@ -119,16 +119,14 @@ public:
     public:
         Pair(Lane first, Lane second);
         // As beginTwoLanes, curveTwoLanes and endTwoLanes, for lanes 0 and 1
-        // of the work (drive and gain per lane); two pairs at once where
-        // both run over the same samples.
-        void up(const LaneVector* work, int n);
-        static void up(Pair& a, Pair& b, const LaneVector* workA, const LaneVector* workB, int n);
+        // of the work (drive and gain per lane). Up and down take a second
+        // pair over the same samples (or null): both then run at once.
+        static void up(Pair& a, Pair* b, const LaneVector* workA, const LaneVector* workB, int n);
         // Where a segment of stage `which` (0 or 1) starts, with the drive of
         // all its lanes, before the curve from there.
         void openSegment(int which, LaneVector drive);
         void curve(int begin, int end, LaneVector drive, LaneVector gain);
-        void down(LaneVector* work, int n);
-        static void down(Pair& a, Pair& b, LaneVector* workA, LaneVector* workB, int n);
+        static void down(Pair& a, Pair* b, LaneVector* workA, LaneVector* workB, int n);
         void finish();
 
     private:

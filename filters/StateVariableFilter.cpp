@@ -828,6 +828,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
     // lane alone costs). The pair works in the later member's block, never
     // the first member's, which still holds the other lanes.
     int placeOf[laneCount] = {};
+    int laneOf[laneCount] = {};
     int memberAt[laneCount] = {};
     int pairWith[laneCount] = {-1, -1, -1, -1};
     int waiting = -1;
@@ -838,6 +839,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         while (members[static_cast<std::size_t>(u)].filter != places[p].filter)
             ++u;
         placeOf[u] = p;
+        laneOf[u] = places[p].lane;
         memberAt[p] = u;
         int count = 0;
         for (bool a : members[static_cast<std::size_t>(u)].lanes->active)
@@ -852,8 +854,6 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             waiting = -1;
         }
     }
-    if (waiting >= 0)
-        pairWith[waiting] = -1;
 
     for (int p = 0; p < laneCount; ++p) {
         const Place& place = places[p];
@@ -869,6 +869,23 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
                 to[i][place.lane] = work[i][p];
         }
     }
+    runOutputPairs(members, pairWith, placeOf, laneOf, work, frameCount);
+    for (std::size_t u = 0; u < members.size(); ++u) {
+        const Lanes& lanes = *members[u].lanes;
+        members[u].filter->endRun(lanes, 0, frameCount,
+                                  LaneMask{lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0,
+                                           lanes.active[2] ? -1 : 0, lanes.active[3] ? -1 : 0},
+                                  pairWith[u] >= 0);
+    }
+    return true;
+}
+
+// The output stages of the members a shared pass paired (pairWith), each
+// pair as the two lanes of one run, from the pass's work block; placeOf and
+// laneOf say where a member's one lane sits in the pass and in its filter.
+void StateVariableFilter::runOutputPairs(std::span<const Shared> members, const int* pairWith, const int* placeOf,
+                                         const int* laneOf, const LaneVector* work, int frameCount)
+{
     // At most two pairs; with two, their half-band filters run side by side.
     struct OutputPair {
         const Shared* first;
@@ -886,8 +903,8 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             continue;
         const Shared& first = members[u];
         const Shared& second = members[static_cast<std::size_t>(v)];
-        const int a = places[placeOf[u]].lane;
-        const int b = places[placeOf[v]].lane;
+        const int a = laneOf[u];
+        const int b = laneOf[v];
         LaneVector* pairWork = second.filter->laneWork.data();
         const int pu = placeOf[u];
         const int pv = placeOf[v];
@@ -904,20 +921,15 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         pairStages[pairCount++].emplace(OversampledClip::Lane{&first.filter->output, a, &first.filter->clip->curve()},
                                     OversampledClip::Lane{&second.filter->output, b, &second.filter->clip->curve()});
     }
-    if (pairCount == 2)
-        OversampledClip::Pair::up(*pairStages[0], *pairStages[1], outputPairs[0].work, outputPairs[1].work,
-                                  frameCount);
-    else if (pairCount == 1)
-        pairStages[0]->up(outputPairs[0].work, frameCount);
+    if (pairCount == 0)
+        return;
+    OversampledClip::Pair* const other = pairCount == 2 ? &*pairStages[1] : nullptr;
+    OversampledClip::Pair::up(*pairStages[0], other, outputPairs[0].work, outputPairs[1].work, frameCount);
     for (int k = 0; k < pairCount; ++k) {
         const OutputPair& op = outputPairs[k];
         curveOutputPair(*pairStages[k], *op.first->filter, op.a, *op.second->filter, op.b, frameCount);
     }
-    if (pairCount == 2)
-        OversampledClip::Pair::down(*pairStages[0], *pairStages[1], outputPairs[0].work, outputPairs[1].work,
-                                    frameCount);
-    else if (pairCount == 1)
-        pairStages[0]->down(outputPairs[0].work, frameCount);
+    OversampledClip::Pair::down(*pairStages[0], other, outputPairs[0].work, outputPairs[1].work, frameCount);
     for (int k = 0; k < pairCount; ++k) {
         const OutputPair& op = outputPairs[k];
         pairStages[k]->finish();
@@ -928,12 +940,4 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             op.second->lanes->output[op.b][i] = op.work[i][1];
         }
     }
-    for (std::size_t u = 0; u < members.size(); ++u) {
-        const Lanes& lanes = *members[u].lanes;
-        members[u].filter->endRun(lanes, 0, frameCount,
-                                  LaneMask{lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0,
-                                           lanes.active[2] ? -1 : 0, lanes.active[3] ? -1 : 0},
-                                  pairWith[u] >= 0);
-    }
-    return true;
 }

@@ -226,6 +226,8 @@ private:
     void writeOutput(const Lanes& lanes, int offset, int frameCount, bool upDone = false);
     // The curve of two filters' output stages with one lane each, as one
     // two-lane run, segment by segment of either.
+    static void runOutputPairs(std::span<const Shared> members, const int* pairWith, const int* placeOf,
+                               const int* laneOf, const LaneVector* work, int frameCount);
     static void curveOutputPair(OversampledClip::Pair& pair, const StateVariableFilter& first, int firstLane,
                                 const StateVariableFilter& second, int secondLane, int frameCount);
     static void runSharedStages(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
