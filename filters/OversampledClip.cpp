@@ -540,16 +540,9 @@ __attribute__((target("avx2"))) void curvePairs(LaneVector* pairs, int n, LaneVe
 namespace {
 
 // The stage for lanes 0 and 1 alone (a stereo or a mono slot, as the
-// effect always has). Two lanes fill half a vector, so each vector carries
-// both branches of a half-band filter ({left, right} of branch A, then of
-// branch B), or two fourfold samples of both lanes for the curve: half the
-// vectors of the four-lane form. Three loops (up, curve, down), so that
-// each keeps its states in registers; the half-band filters run over the
-// whole block, the curve segment by segment. Element for element the
-// arithmetic is that of the four-lane form, so both give the same samples.
-// Lanes 2 and 3 come out as garbage; their owner puts them back
-// (keepLanes). The loops are written for one pair of lanes (V = LaneVector)
-// or two pairs of two stages side by side (V = TwoPairs).
+// effect always has), in the two-lane form of OversampledClipSteps.h. Three
+// loops (up, curve, down), so that each keeps its states in registers; the
+// half-band filters run over the whole block, the curve segment by segment.
 
 // Up to four times the rate: n samples of input(i) into 2n pairs, handed
 // to pair(j, value).
