@@ -12,6 +12,9 @@
 // on) unless the bypass may hand bad input through; and afterwards the
 // instance still sounds: not silent in its own setting where a new instance
 // sounds, and set back like a new instance (no reset) it plays what one plays.
+// Each case is then played once more with every rest of the graph ended at
+// each frame, so that every node runs: nodes that hand an input on while at
+// rest must change nothing a listener could hear, bit for bit.
 #include "AllocationCounter.h"
 #include "Signals.h"
 #include "TortureSupport.h"
@@ -22,9 +25,11 @@
 #include "host/lv2/Lv2PluginDescriptors.h"
 #include "host/lv2/Lv2PluginGroup.h"
 #include "persistence/PresetLibrary.h"
+#include "wave/Producer.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -34,18 +39,33 @@ using namespace torture;
 
 namespace {
 
+// Ends the graph's rests at the start of every frame.
+struct RestEnder : wave::Producer {
+    explicit RestEnder(wave::Graph& g) : wave::Producer(g, NoOwnBlock) { g.insert(*this); }
+    ~RestEnder() override { getGraph().remove(*this); }
+    int process(wave::Block&, int n, int) override
+    {
+        getGraph().endRests();
+        return n;
+    }
+};
+
 class TortureCase {
 public:
-    TortureCase(lv2test::Host& h, const Lv2PluginDescriptors& d, std::uint32_t s)
-        : seed(s), random(s), type(random.integer(0, 1)), rate(random.sampleRate()), host(h), descriptors(d),
-          instance(make()), plugin(static_cast<OstrandPlugin&>(instance->adapter().getPlugin())),
-          bypassable(random.chance(0.5))
+    // Every case starts from the same process state: its own random numbers
+    // and a preset folder without the files cases write.
+    TortureCase(lv2test::Host& h, const Lv2PluginDescriptors& d, std::uint32_t s, bool restless = false)
+        : seed(startAfresh(s)), random(s), type(random.integer(0, 1)),
+          rate(random.sampleRate()), host(h), descriptors(d), instance(make()),
+          plugin(static_cast<OstrandPlugin&>(instance->adapter().getPlugin())), bypassable(random.chance(0.5)),
+          restEnder(restless ? std::make_unique<RestEnder>(plugin.getGraph()) : nullptr)
     {
         note(std::string(descriptors.get(type)->URI) + " at " + std::to_string(rate));
         randomPorts(true);
     }
 
-    // A second and a half of random steps, then the checks.
+    // A second and a half of random steps, then the checks (a case played
+    // without rests only plays).
     void run()
     {
         for (std::int64_t played = 0; played < static_cast<std::int64_t>(rate * 1.5) && !testing::Test::HasFatalFailure();)
@@ -54,6 +74,8 @@ public:
         instance->enabled = 1.0f;
         instance->run(1);
         work();
+        if (restEnder)
+            return;
 
         // The case's own setting in a new instance (past its first run,
         // which applies the ports): where that sounds, this one is not silent.
@@ -78,10 +100,24 @@ public:
         EXPECT_GT(freshLevel, 0.01) << context();
     }
 
+    // Every output sample the host was handed, block after block.
+    std::vector<float> heard;
+    std::vector<std::size_t> blockStarts;
     std::int64_t blocks = 0;
     std::size_t allocations = 0;
 
 private:
+    static std::uint32_t startAfresh(std::uint32_t seed)
+    {
+        std::srand(seed); // the step LFOs' random steps
+        PresetLibrary& library = PresetLibrary::shared();
+        for (int k = 0; k < 4; ++k)
+            std::filesystem::remove(library.getPath() + "Torture " + std::to_string(k) + ".mvp");
+        std::filesystem::remove(library.getPath() + "Damaged.mvp");
+        library.setPath(library.getPath());
+        return seed;
+    }
+
     std::unique_ptr<Hosted> make() const
     {
         auto h = std::make_unique<Hosted>(*descriptors.get(type), effectPluginGroup().getTypes()[type].ports, rate, host);
@@ -210,6 +246,11 @@ private:
         h.events.clear();
         work();
         ++blocks;
+        blockStarts.push_back(heard.size());
+        for (int c = 0; c < h.ports.outputs; ++c) {
+            const float* out = h.audio(inPlace ? c : h.ports.firstOutput() + c).data();
+            heard.insert(heard.end(), out, out + n);
+        }
         for (int c = 0; c < h.ports.outputs && (finite || !bypassable); ++c)
             if (!allFinite(h.audio(inPlace ? c : h.ports.firstOutput() + c).data(), n))
                 ADD_FAILURE() << "output not finite in a block of " << n << " (" << name(mainKind) << ", side "
@@ -328,6 +369,7 @@ private:
     std::deque<Saved> saved;
     std::deque<std::string> steps;
     double phase[6] = {};
+    std::unique_ptr<RestEnder> restEnder;
 };
 
 } // namespace
@@ -342,6 +384,16 @@ TEST(Torture, BothPluginsSurviveWhateverAHostAndTheEditorDoAndStillSound)
         run.run();
         if (testsupport::allocationCountingAvailable()) {
             EXPECT_EQ(run.allocations, 0u) << "case " << seed;
+        }
+        TortureCase restless(host, descriptors, seed, true);
+        restless.run();
+        const auto differs = std::mismatch(run.heard.begin(), run.heard.end(), restless.heard.begin(), restless.heard.end(),
+                                           [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; });
+        if (differs.first != run.heard.end() || differs.second != restless.heard.end()) {
+            const auto at = static_cast<std::size_t>(differs.first - run.heard.begin());
+            ADD_FAILURE() << "case " << seed << " sounds otherwise with every rest ended: from block "
+                          << std::upper_bound(run.blockStarts.begin(), run.blockStarts.end(), at) - run.blockStarts.begin()
+                          << " of " << run.blocks << " (OSTRAND_TORTURE_SEED=" << seed << " OSTRAND_TORTURE_CASES=1)";
         }
         if (testing::Test::HasFatalFailure())
             break;
