@@ -167,6 +167,27 @@ public:
     // A lane left out of a block keeps its state: saved before, restored after.
     const State& state() const { return memory; }
     void keepLanes(const State& before, LaneMask active) { memory.keepLanes(before, active); }
+    // All that pairs move in the lanes of a stage outside them: the previous
+    // point, which each segment a pair opens reads again for every lane of
+    // the stage, as the stage alone would. Saving this instead of the whole
+    // state spares a stage that only runs in pairs most of its copying.
+    struct PreviousPoint {
+        LaneVector drive;
+        LaneVector argument;
+        LaneVector integral;
+        LaneVector value;
+    };
+    PreviousPoint previousPoint() const
+    {
+        return {memory.previousDrive, memory.previousArgument, memory.previousIntegral, memory.previousValue};
+    }
+    void keepPreviousPoint(const PreviousPoint& before, LaneMask active)
+    {
+        memory.previousDrive = select(active, memory.previousDrive, before.drive);
+        memory.previousArgument = select(active, memory.previousArgument, before.argument);
+        memory.previousIntegral = select(active, memory.previousIntegral, before.integral);
+        memory.previousValue = select(active, memory.previousValue, before.value);
+    }
 
     // The curve of each lane as the loops read it (defined beside them).
     struct CurveView;

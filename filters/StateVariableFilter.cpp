@@ -609,7 +609,7 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
 // Everything of a block before the stages: the segments, the stages that
 // join, the states to put back for inactive lanes, and the input in the
 // interleaved form.
-LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n)
+LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, LeftOut moves)
 {
     const int stages = stageCount(slope);
     const float comp = gainCompensation();
@@ -634,9 +634,15 @@ LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n)
     const float* in[laneCount];
     for (int l = 0; l < laneCount; ++l)
         in[l] = lanes.active[l] ? lanes.input[l] + offset : zeros.data();
-    std::copy_n(low, maxStages, savedLow);
-    std::copy_n(band, maxStages, savedBand);
-    savedOutput = output.state();
+    leftOutMoves = moves;
+    if (moves == LeftOut::everything) {
+        std::copy_n(low, maxStages, savedLow);
+        std::copy_n(band, maxStages, savedBand);
+    }
+    if (moves == LeftOut::previousPoint)
+        savedPoint = output.previousPoint();
+    else
+        savedOutput = output.state();
 
     LaneVector* work = laneWork.data();
     // Lanes 0 and 1 alone (every slot of the effect): four samples of each
@@ -655,11 +661,16 @@ void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask
 {
     if (!outputDone)
         writeOutput(lanes, offset, n);
-    for (int s = 0; s < maxStages; ++s) {
-        low[s] = select(active, low[s], savedLow[s]);
-        band[s] = select(active, band[s], savedBand[s]);
+    if (leftOutMoves == LeftOut::everything) {
+        for (int s = 0; s < maxStages; ++s) {
+            low[s] = select(active, low[s], savedLow[s]);
+            band[s] = select(active, band[s], savedBand[s]);
+        }
     }
-    output.keepLanes(savedOutput, active);
+    if (leftOutMoves == LeftOut::previousPoint)
+        output.keepPreviousPoint(savedPoint, active);
+    else
+        output.keepLanes(savedOutput, active);
 }
 
 void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n, bool upDone)
@@ -761,8 +772,43 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         }
     }
 
-    for (const Shared& m : members)
-        m.filter->beginRun(*m.lanes, 0, frameCount);
+    // Output stages: a member with one lane pairs with the next such member,
+    // their stages running as the two lanes of one (which costs what one
+    // lane alone costs). The pair works in the later member's block, never
+    // the first member's, which still holds the other lanes.
+    int placeOf[laneCount] = {};
+    int laneOf[laneCount] = {};
+    int memberAt[laneCount] = {};
+    int pairWith[laneCount] = {-1, -1, -1, -1};
+    int waiting = -1;
+    for (int p = 0; p < laneCount; ++p) {
+        if (!places[p].filter)
+            continue;
+        int u = 0;
+        while (members[static_cast<std::size_t>(u)].filter != places[p].filter)
+            ++u;
+        placeOf[u] = p;
+        laneOf[u] = places[p].lane;
+        memberAt[p] = u;
+        int count = 0;
+        for (bool a : members[static_cast<std::size_t>(u)].lanes->active)
+            count += a;
+        if (count != 1)
+            continue;
+        if (waiting < 0) {
+            waiting = u;
+        } else {
+            pairWith[waiting] = u;
+            pairWith[u] = waiting;
+            waiting = -1;
+        }
+    }
+
+    // The pass moves nothing of a member's stages outside its lanes, and a
+    // paired output stage nothing but the previous point.
+    for (std::size_t u = 0; u < members.size(); ++u)
+        members[u].filter->beginRun(*members[u].lanes, 0, frameCount,
+                                    pairWith[u] >= 0 ? LeftOut::previousPoint : LeftOut::outputStage);
 
     // The pass runs in the first member's interleaved block, with the states
     // and compensation of every lane's own filter.
@@ -821,38 +867,6 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         }
         runSharedStages(work, seg, low, band, gain, active, stages, tap, base.weightCache);
         from = to;
-    }
-
-    // Output stages: a member with one lane pairs with the next such member,
-    // their stages running as the two lanes of one (which costs what one
-    // lane alone costs). The pair works in the later member's block, never
-    // the first member's, which still holds the other lanes.
-    int placeOf[laneCount] = {};
-    int laneOf[laneCount] = {};
-    int memberAt[laneCount] = {};
-    int pairWith[laneCount] = {-1, -1, -1, -1};
-    int waiting = -1;
-    for (int p = 0; p < laneCount; ++p) {
-        if (!places[p].filter)
-            continue;
-        int u = 0;
-        while (members[static_cast<std::size_t>(u)].filter != places[p].filter)
-            ++u;
-        placeOf[u] = p;
-        laneOf[u] = places[p].lane;
-        memberAt[p] = u;
-        int count = 0;
-        for (bool a : members[static_cast<std::size_t>(u)].lanes->active)
-            count += a;
-        if (count != 1)
-            continue;
-        if (waiting < 0) {
-            waiting = u;
-        } else {
-            pairWith[waiting] = u;
-            pairWith[u] = waiting;
-            waiting = -1;
-        }
     }
 
     for (int p = 0; p < laneCount; ++p) {

@@ -217,8 +217,16 @@ protected:
     }
 
 private:
+    // What a block may move in the lanes it leaves out: beginRun saves that
+    // much of them and endRun puts it back.
+    enum class LeftOut {
+        everything,     // the filter runs alone: its stages and output stage over all lanes
+        outputStage,    // a shared pass: the stages run the members' lanes only
+        previousPoint,  // a shared pass, the output stage in a pair
+    };
+
     void run(const Lanes& lanes, int offset, int frameCount);
-    LaneMask beginRun(const Lanes& lanes, int offset, int frameCount);
+    LaneMask beginRun(const Lanes& lanes, int offset, int frameCount, LeftOut moves = LeftOut::everything);
     // outputDone: the output stage has run and the output is written.
     void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active, bool outputDone = false);
     // The output stage, segment by segment, and the output out of the work block.
@@ -274,6 +282,8 @@ private:
     LaneVector savedLow[maxStages] = {};
     LaneVector savedBand[maxStages] = {};
     OversampledClip::State savedOutput;
+    OversampledClip::PreviousPoint savedPoint;
+    LeftOut leftOutMoves = LeftOut::everything;
 
     std::vector<Segment> segments;
     int segmentCount = 0;
