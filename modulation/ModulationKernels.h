@@ -15,6 +15,13 @@ struct ModulationKernels {
     static void multiplyAddScalar(const float* s, float l, const float* acc, float* out, int n);
     // x = min(max(x, lo), hi) in place; a NaN becomes lo.
     static void clamp(float* x, float lo, float hi, int n);
+    // out = acc + s[0] l[0] + s[1] l[1] + ..., one level per signal, each
+    // product added in turn as multiplyAddScalar adds it (so the same sums),
+    // in one pass instead of one per signal; the second form then clamps as
+    // clamp does. out may be acc.
+    static void sumScaled(const float* const* s, const float* l, int count, const float* acc, float* out, int n);
+    static void sumScaledClamped(const float* const* s, const float* l, int count, const float* acc, float* out,
+                                 float lo, float hi, int n);
     // first = a + b, second = a - b.
     static void sumDifference(const float* a, const float* b, float* first, float* second, int n);
     // The gain-pan law: first = a * (1 - max(b, 0)), second = a * (1 + min(b, 0)),

@@ -439,37 +439,60 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         restOn(entry.ramp.getBlock(), entry.ramp.heldSamples());
         return numSamples;
     }
-    const wave::Block& base = entry.forwarder.pull(numSamples);
-    const float* acc = base.data();
-    bool contributed = false;
+    // The base: while its ramp holds, the ramp's block as it stands, without
+    // a pass through the forwarder to find that out (the modulated targets
+    // are computed every block, their bases mostly rest).
+    const bool baseHolds = entry.ramp.holds(numSamples);
+    const wave::Block& base = baseHolds ? entry.ramp.getBlock() : entry.forwarder.pull(numSamples);
+    // Each contribution's signal and level (in target units already: level
+    // x depth, plus whatever modulates the level, clamped to [0, depth]);
+    // levelSamples is null where the level holds one value.
+    const float* signals[numSlots];
+    float levels[numSlots];
+    const float* levelSamples[numSlots];
+    int count = 0;
+    bool scalarLevels = true;
     for (const Slot* slot : entry.slots) {
         if (!slot->valid.load(std::memory_order_relaxed) || !slot->complete.load(std::memory_order_relaxed))
             continue;
         wave::Producer& source = *matrix.sourceOutputs[static_cast<std::size_t>(slot->source)];
-        const wave::Block& signal = source.pull(numSamples);
-        // The level arrives in target units already (level × depth, plus
-        // whatever modulates the level), clamped to [0, depth].
+        signals[count] = source.pull(numSamples).data();
         GlobalModulationProducer& levelProducer =
             *matrix.producers[static_cast<std::size_t>(slot->levelTarget)];
         const wave::Block& level = levelProducer.pull(numSamples);
-        if (levelProducer.isConstant())
-            ModulationKernels::multiplyAddScalar(signal.data(), level[0], acc, block.data(), numSamples);
-        else
-            ModulationKernels::multiplyAdd(signal.data(), level.data(), acc, block.data(), numSamples);
-        acc = block.data();
-        contributed = true;
+        levels[count] = level[0];
+        levelSamples[count] = levelProducer.isConstant() ? nullptr : level.data();
+        scalarLevels = scalarLevels && !levelSamples[count];
+        ++count;
     }
     ran = true;
-    if (!contributed) {
+    if (count == 0) {
         // Nothing on the target (or nothing that counts): the base ramp's
         // block itself, no copy.
         setLastBlock(base);
-        setConstant(entry.forwarder.isConstant());
+        setConstant(baseHolds || entry.forwarder.isConstant());
         published.store(base[numSamples - 1], std::memory_order_relaxed);
         return numSamples;
     }
-    if (entry.clampEnabled)
-        ModulationKernels::clamp(block.data(), entry.minimum, entry.maximum, numSamples);
+    if (scalarLevels) {
+        // The usual case: every product, the sum and the clamp in one pass.
+        if (entry.clampEnabled)
+            ModulationKernels::sumScaledClamped(signals, levels, count, base.data(), block.data(), entry.minimum,
+                                                entry.maximum, numSamples);
+        else
+            ModulationKernels::sumScaled(signals, levels, count, base.data(), block.data(), numSamples);
+    } else {
+        const float* acc = base.data();
+        for (int j = 0; j < count; ++j) {
+            if (levelSamples[j])
+                ModulationKernels::multiplyAdd(signals[j], levelSamples[j], acc, block.data(), numSamples);
+            else
+                ModulationKernels::multiplyAddScalar(signals[j], levels[j], acc, block.data(), numSamples);
+            acc = block.data();
+        }
+        if (entry.clampEnabled)
+            ModulationKernels::clamp(block.data(), entry.minimum, entry.maximum, numSamples);
+    }
     setLastBlock(block);
     setConstant(false);
     published.store(block[numSamples - 1], std::memory_order_relaxed);
