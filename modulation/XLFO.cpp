@@ -163,22 +163,27 @@ int XLFO::process(wave::Block& target, int numSamples, int)
     const int n = getActiveStepCount();
 
     // Each half of the cycle runs at its own rate; crossing into the other
-    // half rescales the overshoot by the ratio of the two rates.
+    // half rescales the overshoot by the ratio of the two rates. (Four
+    // divisions: worked out again only when the balance or the rate moved.)
     const double b = balance.get();
-    Rates rates{0.0, 0.0, 0.0, 0.0};
-    if (std::fabs(b) > epsilon) {
-        rates.rate1 = 0.5 / (b * sampleRate);
-        rates.k1 = (1.0 - b) / b;
-    }
-    if (std::fabs(b - 1.0) > epsilon) {
-        rates.rate2 = 0.5 / ((1.0 - b) * sampleRate);
-        rates.k2 = b / (1.0 - b);
+    if (b != ratesBalance || sampleRate != ratesSampleRate) {
+        ratesBalance = b;
+        ratesSampleRate = sampleRate;
+        halfRates = Rates{0.0, 0.0, 0.0, 0.0};
+        if (std::fabs(b) > epsilon) {
+            halfRates.rate1 = 0.5 / (b * sampleRate);
+            halfRates.k1 = (1.0 - b) / b;
+        }
+        if (std::fabs(b - 1.0) > epsilon) {
+            halfRates.rate2 = 0.5 / ((1.0 - b) * sampleRate);
+            halfRates.k2 = b / (1.0 - b);
+        }
     }
 
     float* out = target.data();
     int pos = 0;
     while (pos < numSamples)
-        pos = runSegment(out, frequency, glide, steady, pos, numSamples, n, rates, sampleRate);
+        pos = runSegment(out, frequency, glide, steady, pos, numSamples, n, halfRates, sampleRate);
 
     samplesSinceHalfChange = std::max(samplesSinceHalfChange - numSamples, -(1 << 30));
     fast = numSamples > 0 && static_cast<double>(n) * static_cast<double>(frequency[0]) * 0.5 > 10.0;
@@ -191,10 +196,16 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
 {
     const double stepCount = static_cast<double>(n);
     int i0 = static_cast<int>(stepCount * (phase + snap));
-    if (phase >= static_cast<double>(i0 + 1) / stepCount - snap)
+    double stepEnd = static_cast<double>(i0 + 1) / stepCount;
+    if (phase >= stepEnd - snap) {
         ++i0; // rounding of the division put the phase on the next step's edge
-    Step& current = *steps[static_cast<std::size_t>(i0 % n)];
-    Step& next = *steps[static_cast<std::size_t>((i0 + 1) % n)];
+        stepEnd = static_cast<double>(i0 + 1) / stepCount;
+    }
+    // (i0 is never negative: the phase stays in [0, 1).)
+    const int currentIndex = i0 % n;
+    const int nextIndex = currentIndex + 1 == n ? 0 : currentIndex + 1;
+    Step& current = *steps[static_cast<std::size_t>(currentIndex)];
+    Step& next = *steps[static_cast<std::size_t>(nextIndex)];
 
     const float s0 = current.currentValue();
     float s1 = next.value;
@@ -212,7 +223,6 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
     const bool firstHalf = phase < 0.5;
     const double limit = firstHalf ? 0.5 : 1.0;
     const double rate = firstHalf ? rates.rate1 : rates.rate2;
-    const double stepEnd = static_cast<double>(i0 + 1) / stepCount;
     const double end = std::min(limit, stepEnd) - snap;
 
     double ph = phase;

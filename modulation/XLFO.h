@@ -149,6 +149,10 @@ private:
 
     SourceInput frequencyInput;
     SourceInput glideInput;
+    // The two halves' rates and the balance and sample rate they are for.
+    Rates halfRates{0.0, 0.0, 0.0, 0.0};
+    double ratesBalance = -1.0;
+    double ratesSampleRate = 0.0;
     std::vector<Listener*> listeners;
     int indicator = 0;
     int samplesSinceHalfChange = 0;

@@ -571,15 +571,17 @@ TEST(MidiModSource, ChangesGlideLikeParameters)
 
 TEST(XLFO, TwoStepSquareFollowsTheBalanceAndFastSequencesShowTheirPeak)
 {
-    for (float balance : {0.5f, 0.25f}) {
-        Lfo l({1.0f, -1.0f}, 1.0f);
+    // One LFO throughout: a new balance or sample rate takes effect.
+    Lfo l({1.0f, -1.0f}, 1.0f);
+    for (auto [balance, cycle] : {std::pair{0.5f, 48000}, {0.25f, 48000}, {0.25f, 24000}}) {
         l.x.balance = balance;
+        l.graph.setSampleRate(static_cast<float>(cycle));
         Indicator indicator;
         l.x.addListener(&indicator);
-        const std::vector<float> out = l.run(2 * 48000, 1000);
-        const int first = static_cast<int>(48000 * balance);
-        EXPECT_EQ(runLengths(out), (std::vector<int>{first, 48000 - first, first, 48000 - first}))
-            << "balance " << balance;
+        const std::vector<float> out = l.run(2 * cycle, 1000);
+        const int first = static_cast<int>(static_cast<float>(cycle) * balance);
+        EXPECT_EQ(runLengths(out), (std::vector<int>{first, cycle - first, first, cycle - first}))
+            << "balance " << balance << " at " << cycle;
         EXPECT_EQ(out.front(), 1.0f);
         EXPECT_EQ(out.back(), -1.0f);
         // Halves of 250 ms and more blink the indicator; the second cycle
@@ -587,6 +589,7 @@ TEST(XLFO, TwoStepSquareFollowsTheBalanceAndFastSequencesShowTheirPeak)
         EXPECT_EQ(indicator.changes, (std::vector<int>{1, 0, 1, 0}));
         EXPECT_FALSE(l.x.isFast());
         EXPECT_FLOAT_EQ(l.x.getDisplayLevel(), 0.0f); // the last block started at -1
+        l.x.removeListener(&indicator);
     }
     // 16 steps at 500 Hz: fast, showing the peak of the steps in use.
     std::vector<float> values(16, -0.5f);
@@ -638,10 +641,7 @@ TEST(XLFO, GlideShapesAndLimits)
     // 16 % of a 12-sample step, which only its last sample reaches.
     Lfo fast({1.0f, -1.0f}, 2000.0f);
     const std::vector<float> steps = fast.run(96);
-    int gliding = 0;
-    for (float v : steps)
-        gliding += v != 1.0f && v != -1.0f;
-    EXPECT_EQ(gliding, 8);
+    EXPECT_EQ(std::count_if(steps.begin(), steps.end(), [](float v) { return v != 1.0f && v != -1.0f; }), 8);
     const double lim = 1.0 - std::pow((2000.0 - 0.001) * 0.0002, 2.0);
     EXPECT_NEAR(steps[11], 1.0 - 2.0 * (11.0 / 12.0 - lim) / (1.0 - lim), 1e-4);
 }
