@@ -49,8 +49,20 @@ void Producer::takeShortcut(int numSamples)
         constantOutput = true;
         return;
     }
-    producedBlock = &handedOn->pull(numSamples, 0);
-    constantOutput = handedOn->constantOutput;
+    Producer& next = *handedOn;
+    producedBlock = &next.pull(numSamples, 0);
+    constantOutput = next.constantOutput;
+    // The next node at rest too, for as long as this one (same graph, same
+    // count): link past it to where it leads, so the following frames take
+    // one step where a chain of settled switches took one per switch. The
+    // node passed over keeps its last stamp: nothing reads a node at rest
+    // without pulling it, and a pull of it takes its own shortcut.
+    if (&next.getGraph() == &getGraph() && next.shortcutCount == shortcutCount) {
+        if (next.restingBlock)
+            restOn(*next.restingBlock, next.shortcutSamples);
+        else
+            handedOn = next.handedOn;
+    }
 }
 
 void Producer::run(Block& target, int numSamples, int flags)

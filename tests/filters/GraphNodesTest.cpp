@@ -143,6 +143,16 @@ TEST(Router, SelectionHoldsAtOnceWhenBuiltAndGlidesLater)
     EXPECT_EQ(&router.pull(64), &first.getBlock()) << "settled again: handed through";
     graph.advance(64);
 
+    // Behind a second switch, the settled chain is passed in one step; the
+    // inner switch gliding away is still heard from the next block on.
+    Router outer(graph, 1);
+    outer.setInput(0, &router);
+    std::vector<float> chained = render(graph, outer, 192, 64);
+    router.selection = 1;
+    renderInto(chained, graph, outer, 960, 64);
+    EXPECT_EQ(chained[191], 1.0f);
+    EXPECT_NEAR(chained[383], 1.0f - 2.0f * 192.0f / 882.0f, 1e-2f);
+
     // Out-of-range selections are clamped; a time of 0 switches at once.
     router.select(7, 0.0f);
     EXPECT_EQ(router.selection.get(), 2);
