@@ -92,6 +92,7 @@ void ModulationMatrix::setSourceOutput(int source, wave::Producer* output)
     if (!isSource(source))
         return;
     sourceOutputs[static_cast<std::size_t>(source)] = output;
+    getGraph().endRests();  // the sums that read it plan again
     updateCompleteness();
     updateClampFlags();
 }
@@ -347,6 +348,10 @@ void ModulationMatrix::applyDepth(int slot, int depth, std::array<bool, numSlots
 
 void ModulationMatrix::updateDepths()
 {
+    // Every change of the slots ends here (reevaluate): which slots count,
+    // and how much, may have changed, so sums planned at rest are planned
+    // again.
+    getGraph().endRests();
     std::array<bool, numSlots> done{};
     for (int i = 0; i < numSlots; ++i)
         if (slots[static_cast<std::size_t>(i)]->valid.load(std::memory_order_relaxed))
@@ -424,15 +429,27 @@ ModulationMatrix::GlobalModulationProducer::GlobalModulationProducer(ModulationM
 
 int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int numSamples, int)
 {
+    if (plannedAt == getGraph().getRestCount() && numSamples <= plannedSamples) {
+        // Nothing the sum reads has moved but its sources.
+        const float* signals[plannedParts];
+        float levels[plannedParts];
+        for (int j = 0; j < planSize; ++j) {
+            signals[j] = plan[static_cast<std::size_t>(j)].source->pull(numSamples).data();
+            levels[j] = plan[static_cast<std::size_t>(j)].level;
+        }
+        return sum(block, numSamples, plannedBase->data(), signals, levels, nullptr, planSize, plannedBounds);
+    }
+    plannedAt = 0;
     TargetEntry& entry = *matrix.targets[static_cast<std::size_t>(target)];
-    std::atomic<float>& published = matrix.targetValues[static_cast<std::size_t>(target)];
+    const Bounds bounds{entry.clampEnabled, entry.minimum, entry.maximum};
     if (entry.slots.empty() && entry.ramp.holds(numSamples)) {
         // Nothing on the target and its base at rest (most targets, most of
         // the time): the ramp's block as it stands, without a pass through
         // the forwarder and the ramp to find that out.
         setLastBlock(entry.ramp.getBlock());
         setConstant(true);
-        published.store(entry.ramp.getBlock()[numSamples - 1], std::memory_order_relaxed);
+        matrix.targetValues[static_cast<std::size_t>(target)].store(entry.ramp.getBlock()[numSamples - 1],
+                                                                     std::memory_order_relaxed);
         ran = true;
         // And so it stays until a new base value or a slot on the target
         // (which end the graph's rests).
@@ -452,6 +469,8 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
     const float* levelSamples[numSlots];
     int count = 0;
     bool scalarLevels = true;
+    bool levelsRest = true;
+    int samplesAtRest = entry.ramp.heldSamples();
     for (const Slot* slot : entry.slots) {
         if (!slot->valid.load(std::memory_order_relaxed) || !slot->complete.load(std::memory_order_relaxed))
             continue;
@@ -463,6 +482,12 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         levels[count] = level[0];
         levelSamples[count] = levelProducer.isConstant() ? nullptr : level.data();
         scalarLevels = scalarLevels && !levelSamples[count];
+        // A level at rest holds its ramp's value, for as long as the ramp does.
+        levelsRest = levelsRest && levelProducer.holdsStill();
+        samplesAtRest =
+            std::min(samplesAtRest, matrix.targets[static_cast<std::size_t>(slot->levelTarget)]->ramp.heldSamples());
+        if (count < plannedParts)
+            plan[static_cast<std::size_t>(count)] = {&source, levels[count]};
         ++count;
     }
     ran = true;
@@ -471,18 +496,35 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         // block itself, no copy.
         setLastBlock(base);
         setConstant(baseHolds || entry.forwarder.isConstant());
-        published.store(base[numSamples - 1], std::memory_order_relaxed);
+        matrix.targetValues[static_cast<std::size_t>(target)].store(base[numSamples - 1], std::memory_order_relaxed);
         return numSamples;
     }
-    if (scalarLevels) {
+    if (baseHolds && levelsRest && count <= plannedParts) {
+        // Until the rests end (a new base or level, a slot changed, a
+        // source's output set: see the matrix's changes).
+        planSize = count;
+        plannedSamples = samplesAtRest;
+        plannedAt = getGraph().getRestCount();
+        plannedBase = &base;
+        plannedBounds = bounds;
+    }
+    return sum(block, numSamples, base.data(), signals, levels, scalarLevels ? nullptr : levelSamples, count,
+               bounds);
+}
+
+int ModulationMatrix::GlobalModulationProducer::sum(wave::Block& block, int numSamples, const float* base,
+                                                    const float* const* signals, const float* levels,
+                                                    const float* const* levelSamples, int count, Bounds bounds)
+{
+    if (!levelSamples) {
         // The usual case: every product, the sum and the clamp in one pass.
-        if (entry.clampEnabled)
-            ModulationKernels::sumScaledClamped(signals, levels, count, base.data(), block.data(), entry.minimum,
-                                                entry.maximum, numSamples);
+        if (bounds.enabled)
+            ModulationKernels::sumScaledClamped(signals, levels, count, base, block.data(), bounds.minimum,
+                                                bounds.maximum, numSamples);
         else
-            ModulationKernels::sumScaled(signals, levels, count, base.data(), block.data(), numSamples);
+            ModulationKernels::sumScaled(signals, levels, count, base, block.data(), numSamples);
     } else {
-        const float* acc = base.data();
+        const float* acc = base;
         for (int j = 0; j < count; ++j) {
             if (levelSamples[j])
                 ModulationKernels::multiplyAdd(signals[j], levelSamples[j], acc, block.data(), numSamples);
@@ -490,12 +532,12 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
                 ModulationKernels::multiplyAddScalar(signals[j], levels[j], acc, block.data(), numSamples);
             acc = block.data();
         }
-        if (entry.clampEnabled)
-            ModulationKernels::clamp(block.data(), entry.minimum, entry.maximum, numSamples);
+        if (bounds.enabled)
+            ModulationKernels::clamp(block.data(), bounds.minimum, bounds.maximum, numSamples);
     }
     setLastBlock(block);
     setConstant(false);
-    published.store(block[numSamples - 1], std::memory_order_relaxed);
+    matrix.targetValues[static_cast<std::size_t>(target)].store(block[numSamples - 1], std::memory_order_relaxed);
     return numSamples;
 }
 

@@ -258,9 +258,32 @@ public:
     bool hasRun() const { return ran; }
 
 private:
+    // A modulated target whose base and slot levels rest (the usual case)
+    // sums the same parts block after block: the plan keeps them, so that
+    // until the graph's rests end only the sources are read. Up to four
+    // parts; more are summed the long way.
+    static constexpr int plannedParts = 4;
+    struct Part {
+        wave::Producer* source;
+        float level;
+    };
+    struct Bounds {
+        bool enabled;
+        float minimum;
+        float maximum;
+    };
+    int sum(wave::Block& block, int numSamples, const float* base, const float* const* signals,
+            const float* levels, const float* const* levelSamples, int count, Bounds bounds);
+
     ModulationMatrix& matrix;
     int target;
     bool ran = false;
+    std::array<Part, plannedParts> plan{};
+    int planSize = 0;
+    int plannedSamples = 0;
+    std::uint64_t plannedAt = 0;  // the graph's rest count the plan holds for; 0 never matches
+    const wave::Block* plannedBase = nullptr;
+    Bounds plannedBounds{};
 };
 
 // What consumers pull for a target: the GlobalModulationProducer's block and

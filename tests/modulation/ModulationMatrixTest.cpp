@@ -325,14 +325,19 @@ TEST(ModulationMatrix, SubBlocksOfAnyLengthAndUnmodulatedTargets)
     }
     EXPECT_EQ(rig.matrix.getTargetController(2).getLastBlock()[0], 0.5f);
 
-    // A slot moved onto a target at rest (same depth: no ramp moves) modulates it from the next block.
-    for (int frame = 0; frame < 3; ++frame) {
+    // A slot moved onto a target at rest (same depth: no ramp moves) modulates it from the next block;
+    // so does one taken in on target 2, and bypassed again it is gone from the next block.
+    for (int frame = 0; frame < 6; ++frame) {
         rig.graph.advance(64);
         if (frame == 2)
             rig.matrix.setSlotTarget(0, 4);
+        if (frame == 3 || frame == 5)
+            rig.matrix.setSlotBypassed(2, frame == 5);
         rig.graph.nextFrame();
         const wave::Block& out = rig.matrix.getTargetController(4).pull(64);
         EXPECT_EQ(&out == &rig.matrix.getTargetEntry(4).ramp.getBlock(), frame < 2);
+        const wave::Block& two = rig.matrix.getTargetController(2).pull(64);
+        EXPECT_EQ(&two == &rig.matrix.getTargetEntry(2).ramp.getBlock(), frame < 3 || frame == 5) << frame;
     }
 }
 
@@ -405,10 +410,8 @@ TEST(ModulationMatrix, EditsSortSwapAndClear)
     int selected = 0;
     c.sortSlots(4, &selected);
     const int expected[][2] = {{1, 2}, {1, 9}, {3, 5}, {-1, -1}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(c.getSource(i), expected[i][0]) << i;
-        EXPECT_EQ(c.getTarget(i), expected[i][1]) << i;
-    }
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(std::pair(c.getSource(i), c.getTarget(i)), std::pair(expected[i][0], expected[i][1])) << i;
     // Every field moved with its slot, the selection too, and the slot on
     // the old slot 0's level now aims at slot 2's.
     EXPECT_TRUE(c.isInverted(0));
@@ -425,11 +428,8 @@ TEST(ModulationMatrix, EditsSortSwapAndClear)
     ModulationMatrix::SlotList cleared;
     c.clearSlot(2, &cleared);
     EXPECT_EQ(std::set<int>(cleared.begin(), cleared.end()), (std::set<int>{2, 5, 6}));
-    for (int i : {2, 5, 6}) {
-        EXPECT_EQ(c.getSource(i), -1);
-        EXPECT_EQ(c.getTarget(i), -1);
-        EXPECT_EQ(c.getLevel(i), 0.0f);
-    }
+    for (int i : {2, 5, 6})
+        EXPECT_EQ(std::tuple(c.getSource(i), c.getTarget(i), c.getLevel(i)), std::tuple(-1, -1, 0.0f)) << i;
 
     // Clearing a source's slots also clears the slots aimed at its own targets.
     c.connect(4, EG1, 0, false, false, 1.0f);
