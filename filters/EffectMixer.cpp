@@ -55,6 +55,13 @@ int EffectMixer::process(wave::Block& target, int n, int flags)
         const SideGains g = gainsFor(m.samples[0]);
         // Hand a side through when the other one is left out entirely.
         if (g.dry == 0.0f && g.wet == 1.0f && getInput(1)) {
+            // Wet only, the usual setting: while the mix rests there, later
+            // frames take the wet block without a pass through here. The dry
+            // side needs no pull of its own: it is the input the wet chain
+            // reads. (Dry only is not handed on: the filters behind the wet
+            // side keep running on what they hear meanwhile.)
+            if (mix.isLinked() && mix.getSource()->holdsStill())
+                handOn(getInput(1));
             setLastBlock(getInput(1)->getLastBlock());
             setConstant(wetConstant);
             return n;

@@ -7,7 +7,9 @@
 // input 1 the wet one, and a control stream m from -1 (dry) to 1 (wet) sets
 // the balance linearly: t = (m + 1) / 2, out = (1 - t) dry + t wet.
 // The inputs' own gains are not used. An unconnected input is silence. When
-// m is constant and leaves only one side, that side's block is handed through.
+// m is constant and leaves only one side, that side's block is handed through;
+// while a linked m rests at wet only, the wet side is handed on (see
+// Producer::handOn) and the dry side is not pulled.
 class EffectMixer : public Mixer {
 public:
     // Control thread, while building. The mix reads 1 (wet only) until a

@@ -47,6 +47,7 @@ struct MixRig {
     Playback dry{graph, {1.0f, -2.0f, 0.5f, 4.0f, 3.0f}};
     Playback wet{graph, {0.25f, 1.0f, -1.0f, 2.0f, -3.0f}};
     Playback control{graph, {-1.0f, 0.0f, 1.0f, 3.0f, -0.5f}}; // 3 is held at 1; outlives the mixer's link
+    Constant wetOnly{graph, 1.0f};
     EffectMixer mixer{graph, &dry, &wet};
 };
 
@@ -178,16 +179,28 @@ TEST(EffectMixer, CrossfadesLinearlyFromDryToWet)
         for (std::size_t i = 0; i < 5; ++i)
             EXPECT_FLOAT_EQ(out[i], (1.0f - t) * s.dry.data[i] + t * s.wet.data[i]);
     }
-    // The ends hand one side through untouched.
+    // The ends hand one side through untouched. Output not needed: neither
+    // side is pulled.
     MixRig s;
     s.mixer.mix.setDefault(-1.0f);
     s.graph.nextFrame();
     EXPECT_EQ(&s.mixer.pull(5), &s.dry.getBlock());
-
-    // Output not needed: neither side is pulled.
     s.graph.nextFrame();
     s.mixer.pull(5, wave::Producer::OutputNotNeeded);
     EXPECT_EQ(s.dry.calls + s.wet.calls, 2);
+
+    // A mix at rest on wet only hands the wet side on: neither the mix nor
+    // the dry side is read again (a mix that merely holds 1 is, every frame).
+    for (const bool resting : {false, true}) {
+        s.wetOnly.resting = resting;
+        s.mixer.mix.setSource(&s.wetOnly);
+        const int reads = s.wetOnly.calls + s.dry.calls;
+        for (int frame = 0; frame < 3; ++frame) {
+            s.graph.nextFrame();
+            EXPECT_EQ(&s.mixer.pull(5), &s.wet.getBlock());
+        }
+        EXPECT_EQ(s.wetOnly.calls + s.dry.calls - reads, resting ? 2 : 6);
+    }
 }
 
 TEST(EffectMixer, FollowsAModulatedMixAndTreatsAMissingSideAsSilence)
