@@ -58,6 +58,15 @@ void DelayLine::updateRate()
     maxDelayMs = std::min(longestDelayMs, fits);
     const double w = std::min(static_cast<double>(smoothingHz) / static_cast<double>(fs), 1.0);
     smoothCoefficient = static_cast<float>(std::min(2.0 * std::sin(std::numbers::pi * w), 0.95));
+    // A delay leaving 0 starts its glide at 0 and lengthens by at most
+    // D 2 pi 5 Hz / e ms per ms (the steepest point of the critically damped
+    // glide towards the longest delay D): below 1, a read never reaches back
+    // to before the glide began, and the crossfading read, whose first fade
+    // stays at 0 and later ones aim at most D back from 85 ms on, does not
+    // either. So the ring need not be written while the delay rests at 0.
+    const double steepest = static_cast<double>(maxDelayMs) * 2.0 * std::numbers::pi *
+                            static_cast<double>(smoothingHz) / (std::numbers::e * 1000.0);
+    restsUnwritten = steepest < 0.9;
 }
 
 void DelayLine::write(const float* in, int n)
@@ -222,6 +231,11 @@ int DelayLine::process(wave::Block& target, int n, int flags)
             setLastBlock(input ? *input : getGraph().getScratch());
             setConstant(!input || getSource()->isConstant());
         }
+        // While the delay rests there, later frames take the input block
+        // without a pass through here, and the ring is not written: a delay
+        // leaving 0 never reads what came before it left (see restsUnwritten).
+        if (input && restsUnwritten && delay.isLinked() && delay.getSource()->holdsStill())
+            handOn(getSource());
         return n;
     }
 

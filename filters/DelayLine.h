@@ -23,7 +23,8 @@
 // thread. Delay values beyond the longest are held at it. The input is
 // written before it is read in the same pull, so a delay of 0 reads the
 // block just written. With no delay at all (delay constantly 0 and the
-// smoother at rest) the input block itself is handed on.
+// smoother at rest) the input block itself is handed on, and while a linked
+// delay rests there (Producer::handOn) the line is not even run.
 class DelayLine : public wave::Consumer, public wave::Producer {
 public:
     enum ReadMode : int { interpolating = 0, crossfading = 1 };
@@ -99,6 +100,7 @@ private:
     double samplesPerMs = 0.0; // double: 10 ms at 44.1 kHz must be 441 samples, not 440
     int fadeLength = 1;
     double fadeStep = 1.0; // per-sample factor of the exponential part
+    bool restsUnwritten = false; // the ring may go unwritten while the delay rests at 0
     float longestDelayMs;
     float maxDelayMs = 0.0f;
 };

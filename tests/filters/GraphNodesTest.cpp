@@ -440,6 +440,13 @@ namespace {
 
 constexpr int rate = 44100;
 
+// A node that counts the times it runs.
+template <class Node> struct Counted : Node {
+    using Node::Node;
+    int process(wave::Block& target, int n, int flags) override { return ++calls, Node::process(target, n, flags); }
+    int calls = 0;
+};
+
 std::vector<float> ramp(int count)
 {
     std::vector<float> r(static_cast<std::size_t>(count));
@@ -450,29 +457,50 @@ std::vector<float> ramp(int count)
 
 } // namespace
 
+// Without delay the line hands its input block on, and while the delay rests
+// at 0 it is not even run. Leaving 0 (for 200 ms, held at the longest: 50 ms
+// is 2205 samples) it plays, in either read mode, exactly what a line run at
+// every frame plays; a line far longer than the effect's, which would read
+// back past where its ring went unwritten, keeps writing it, and so does a
+// line whose delay is 0 without resting there (it may move at any block).
 TEST(DelayLine, WithoutDelayHandsTheInputBlockOnAndHoldsLongDelaysAtTheLongest)
 {
-    wave::Graph graph;
-    graph.setSampleRate(static_cast<float>(rate));
     const auto signal = ramp(rate * 2);
-    Playback in(graph, signal);
-    DelayLine line(graph, 50.0f, &in);
-
-    testsupport::AllocationScope scope;
-    for (int frame = 0; frame < 8; ++frame) {
-        graph.nextFrame();
-        const wave::Block& out = line.pull(512);
-        ASSERT_EQ(&out, &in.getBlock());
-        graph.advance(512);
+    for (const float longest : {50.0f, 200.0f}) {
+        for (const int mode : {+DelayLine::interpolating, +DelayLine::crossfading, -1}) {
+            const bool resting = mode >= 0;
+            std::vector<float> out[2];
+            for (int everyFrame = 0; everyFrame < 2; ++everyFrame) {
+                wave::Graph graph;
+                graph.setSampleRate(static_cast<float>(rate));
+                Playback in(graph, signal);
+                Constant zero(graph, 0.0f), far(graph, 200.0f);
+                zero.resting = resting;
+                Counted<DelayLine> line(graph, longest, &in);
+                line.readMode = resting ? mode : DelayLine::crossfading;
+                line.delay.setSource(&zero);
+                out[everyFrame].reserve(signal.size());
+                testsupport::AllocationScope scope;
+                for (int frame = 0; frame < rate * 2 / 512; ++frame) {
+                    if (frame == 8 && resting)
+                        line.delay.setSource(&far);
+                    zero.value = frame < 8 ? 0.0f : 200.0f;
+                    if (everyFrame)
+                        graph.endRests();
+                    graph.nextFrame();
+                    const wave::Block& block = line.pull(512);
+                    ASSERT_TRUE(frame >= 8 || &block == &in.getBlock());
+                    out[everyFrame].insert(out[everyFrame].end(), block.data(), block.data() + 512);
+                    graph.advance(512);
+                }
+                expectNoAllocations(scope);
+                EXPECT_EQ(line.calls, rate * 2 / 512 - (everyFrame || !resting || longest > 50.0f ? 0 : 7));
+            }
+            EXPECT_EQ(out[0], out[1]) << longest << " ms, mode " << mode;
+            for (std::size_t i = out[0].size() - 1000; mode != DelayLine::interpolating && i < out[0].size(); ++i)
+                ASSERT_EQ(out[0][i], signal[i - (longest > 50.0f ? 8820 : 2205)]) << i;
+        }
     }
-    expectNoAllocations(scope);
-
-    // Asked for 80 ms, the line settles on its longest, 50 ms: 2205 samples.
-    line.delay.setDefault(80.0f);
-    std::vector<float> out(8 * 512);
-    renderInto(out, graph, line, rate * 2 - 8 * 512, 500);
-    for (std::size_t i = out.size() - 1000; i < out.size(); ++i)
-        ASSERT_EQ(out[i], signal[i - 2205]) << i;
 }
 
 TEST(DelayLine, CrossfadesToANewDelayWithoutADiscontinuity)
