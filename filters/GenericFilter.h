@@ -169,6 +169,12 @@ protected:
     void endPass() { running = false; }
     // The pass of this frame has run or is running.
     bool isPassDone() const { return running || passFrame == getGraph().getFrame(); }
+    // Whether every owner's amount, as last gathered, was found to give the
+    // filter no share at this rest count (see markIdle). What was found
+    // changes only when an owner gathers its amount again, which forgets it,
+    // or when an amount is relinked, which ends the graph's rests.
+    bool knownIdle() const { return idleCount == getGraph().getRestCount(); }
+    void markIdle() const { idleCount = getGraph().getRestCount(); }
 
 private:
     friend class GenericFilter;
@@ -178,4 +184,5 @@ private:
     std::array<GenericFilter*, maxOwners> owners{};
     bool running = false;
     std::uint32_t passFrame = 0; // the frame of the last pass
+    mutable std::uint64_t idleCount = 0; // 0 never matches (the count starts at 1)
 };

@@ -83,7 +83,7 @@ bool MultiDesignFilter::ParallelUnit::readsPathInput(const GenericFilter& owner)
     return false;
 }
 
-bool MultiDesignFilter::ParallelUnit::canJoin(GenericFilter::Response r, GenericFilter::Slope s) const
+bool MultiDesignFilter::ParallelUnit::joinsNow(GenericFilter::Response r, GenericFilter::Slope s) const
 {
     if (isPassDone())
         return false;
@@ -95,8 +95,10 @@ bool MultiDesignFilter::ParallelUnit::canJoin(GenericFilter::Response r, Generic
         const GenericFilter* owner = getOwner(l);
         filtering = filtering || (owner && owner->mayFilter());
     }
-    if (!filtering)
+    if (!filtering) {
+        markIdle();
         return false;
+    }
     for (int l = 0; l < maxOwners; ++l) {
         const GenericFilter* owner = getOwner(l);
         if (owner && (owner->response.get() != r || owner->slope.get() != s || !readsPathInput(*owner)))

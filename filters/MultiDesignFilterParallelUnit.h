@@ -52,7 +52,13 @@ private:
     // Whether this unit may join a pass of a unit with that response and
     // slope this frame without waiting for itself: its pass has not run, and
     // every owner reads a path's input (through settled switches).
-    bool canJoin(GenericFilter::Response response, GenericFilter::Slope slope) const;
+    // A unit whose owners sit idle is not asked again while that holds: the
+    // three slots a single filter leaves unused would be, every block.
+    bool canJoin(GenericFilter::Response r, GenericFilter::Slope s) const
+    {
+        return !knownIdle() && joinsNow(r, s);
+    }
+    bool joinsNow(GenericFilter::Response r, GenericFilter::Slope s) const;
     bool readsPathInput(const GenericFilter& owner) const;
     void runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount);
 

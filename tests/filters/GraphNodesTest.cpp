@@ -882,6 +882,7 @@ TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
     const auto x = sine(4096, 330.0f, 0.5f);
     wave::Graph graph{static_cast<float>(rate)};
     Playback in(graph, x);
+    Constant share(graph, 1.0f); // b's amount
     VolumeFilter path(graph, &in);
     MultiDesignFilter::ParallelUnit slotA{graph, FilterCharacteristics::shared()};
     MultiDesignFilter::ParallelUnit slotB{graph, FilterCharacteristics::shared()};
@@ -896,6 +897,7 @@ TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
     };
     set(a, slotA, 3);
     set(b, slotB, 5);
+    b.amount.setSource(&share);
     std::vector<float> outA, outB;
     for (int at = 0; at < 4096; at += 256) {
         graph.nextFrame();
@@ -907,6 +909,18 @@ TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
     }
     EXPECT_EQ(outA, alone(x, 3));
     EXPECT_EQ(outB, alone(x, 5));
+
+    // A slot seen idle is not asked again until its filter takes a share:
+    // then it joins the pass from the next block.
+    for (int frame = 0; frame < 4; ++frame) {
+        share.value = frame < 2 ? 0.0f : 1.0f;
+        graph.nextFrame();
+        const std::vector<float> before(b.getBlock().data(), b.getBlock().data() + 256);
+        a.pull(256);
+        EXPECT_EQ(!std::equal(before.begin(), before.end(), b.getBlock().data()), frame == 3) << frame;
+        b.pull(256);
+        graph.advance(256);
+    }
 }
 
 TEST(MultiDesignFilter, SwitchingToCleanAndBackKeepsBothStates)
