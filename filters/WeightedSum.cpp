@@ -24,6 +24,8 @@ WeightedSum::Result WeightedSum::run(std::span<const std::unique_ptr<WeightedInp
         WeightedInput& in = *inputs[static_cast<std::size_t>(route)];
         return {&in.pullAudio(n), in.getSource()->isConstant()};
     }
+    if (route == mixing && n <= mixSamples)
+        return mix(mixCount, target, n);
 
     // Gains first: an input whose gain is constantly 0 is not pulled at all,
     // so whatever feeds only that input does not run.
@@ -52,6 +54,15 @@ WeightedSum::Result WeightedSum::run(std::span<const std::unique_ptr<WeightedInp
         return {&contributing[0]->pullAudio(n), contributing[0]->getSource()->isConstant()};
     }
 
+    // The gains' blocks hold their values for the n samples just pulled.
+    route = settled ? mixing : unknown;
+    mixCount = count;
+    mixSamples = n;
+    return mix(count, target, n);
+}
+
+WeightedSum::Result WeightedSum::mix(std::size_t count, wave::Block& target, int n)
+{
     float* out = target.data();
     for (std::size_t k = 0; k < count; ++k) {
         const float* in = contributing[k]->pullAudio(n).data();

@@ -41,8 +41,16 @@ private:
     // something: later runs skip the gains.
     static constexpr int unknown = -2;
     static constexpr int silent = -1;
+    // Every gain settled with more than one input in the sum, or one not at
+    // 1 (the parallel routings' mixers): later runs of up to mixSamples
+    // samples mix the inputs and gains found then, without pulling a gain.
+    static constexpr int mixing = -3;
     int route = unknown;
     std::size_t routeInputs = 0; // the number of inputs the route was found among
+    std::size_t mixCount = 0;
+    int mixSamples = 0;
+
+    Result mix(std::size_t count, wave::Block& target, int n);
 
     std::vector<WeightedInput*> contributing;
     std::vector<ControlInput::Signal> gains;

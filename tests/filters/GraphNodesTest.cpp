@@ -67,8 +67,7 @@ TEST(Mixer, SumsOrTakesTheLargestWeightedMagnitude)
     Mixer none(graph, 1, Mixer::sum);
     none.operation = 5;
     none.inputCount = -2;
-    EXPECT_EQ(none.operation.get(), Mixer::maximum);
-    EXPECT_EQ(none.getInputCount(), 0);
+    EXPECT_EQ(std::pair(none.operation.get(), none.getInputCount()), std::pair(static_cast<int>(Mixer::maximum), 0));
     graph.nextFrame();
     EXPECT_EQ(&none.pull(8), &graph.getScratch());
 }
@@ -78,7 +77,7 @@ TEST(Mixer, SumPassesBlocksThroughAndLeavesSilentInputsUnpulled)
     wave::Graph graph;
     Playback pa(graph, a);
     Playback pb(graph, b);
-    Playback pc(graph, b);
+    Playback pc(graph, std::vector<float>(128, 0.25f));
     Mixer mixer(graph, 4, Mixer::sum);
     mixer.setInput(0, &pa);
     mixer.setInput(1, &pb);
@@ -106,6 +105,9 @@ TEST(Mixer, SumPassesBlocksThroughAndLeavesSilentInputsUnpulled)
     graph.nextFrame();
     mixer.pull(8, wave::Producer::OutputNotNeeded);
     EXPECT_EQ(pb.calls + pc.calls, 0);
+    graph.advance(8);
+    EXPECT_FLOAT_EQ(render(graph, mixer, 8, 8)[7], b[7] + 0.5f * 0.25f);
+    EXPECT_FLOAT_EQ(render(graph, mixer, 64, 64)[63], 0.5f * 0.25f) << "settled on a mix, then a longer block";
 }
 
 TEST(Router, SelectionHoldsAtOnceWhenBuiltAndGlidesLater)
@@ -601,11 +603,10 @@ TEST(DelayLine, AResetEmptiesTheLineAndEndsTheGlideAndUnreadFramesStillWrite)
     }
     out.resize(out.size() + 1024); // the skipped frames
     renderInto(out, graph, line, 1024, 256);
-    for (std::size_t i = 0; i < out.size(); ++i) {
+    for (std::size_t i = 0; i < out.size(); ++i)
         if (i < rate / 2 || i >= out.size() - 1024) {
             ASSERT_EQ(out[i], i < 220 ? 0.0f : signal[i - 220]) << i;
         }
-    }
 
     line.delay.setDefault(12.0f); // 529 samples at 44.1 kHz
     graph.reset();
@@ -624,6 +625,11 @@ namespace {
 // a duplicate is left out of the first mix that takes it together with
 // other sources, unless all of those are left out already.
 struct Reference {
+    Reference(int index, int count, int enabled) : masks(FilterRouting::arrangements()[static_cast<std::size_t>(index)])
+    {
+        for (std::size_t k = 0; k < 4; ++k)
+            active[k] = ((enabled >> k) & 1) && static_cast<int>(k) < count;
+    }
     FilterRouting::Masks masks;
     std::array<bool, 4> active;
 
@@ -695,13 +701,10 @@ TEST(FilterRouting, EveryArrangementMatchesItsMasks)
     for (int index = 0; index < FilterRouting::configurationCount; ++index) {
         for (int count = 0; count <= 4; ++count) {
             for (int enabled = 0; enabled < 16; ++enabled) {
-                SCOPED_TRACE(testing::Message()
-                             << "index " << index << ", count " << count << ", enabled " << enabled);
+                SCOPED_TRACE(testing::Message() << "index " << index << ", count " << count << ", enabled " << enabled);
                 Channel channel;
                 channel.setAtOnce(index, count, enabled);
-                Reference reference{FilterRouting::arrangements()[static_cast<std::size_t>(index)], {}};
-                for (int k = 0; k < 4; ++k)
-                    reference.active[static_cast<std::size_t>(k)] = ((enabled >> k) & 1) && k < count;
+                const Reference reference(index, count, enabled);
 
                 ASSERT_EQ(channel.routing.getSkipMask(), reference.skipped());
                 for (int m = 0; m < 4; ++m) {
@@ -725,12 +728,9 @@ TEST(FilterRouting, ChangesWhileRunningGlideToTheSameResults)
     for (int index = 0; index < FilterRouting::configurationCount; ++index) {
         for (int count = 1; count <= 4; ++count) {
             const int enabled = (combination++ * 7) % 16;
-            SCOPED_TRACE(testing::Message()
-                         << "index " << index << ", count " << count << ", enabled " << enabled);
+            SCOPED_TRACE(testing::Message() << "index " << index << ", count " << count << ", enabled " << enabled);
             channel.set(index, count, enabled);
-            Reference reference{FilterRouting::arrangements()[static_cast<std::size_t>(index)], {}};
-            for (int k = 0; k < 4; ++k)
-                reference.active[static_cast<std::size_t>(k)] = ((enabled >> k) & 1) && k < count;
+            const Reference reference(index, count, enabled);
             out.clear();
             testsupport::AllocationScope scope;
             renderInto(out, channel.graph, channel.routing, 10 * 1024, 1024); // 232 ms: every glide is over
