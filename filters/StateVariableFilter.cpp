@@ -193,6 +193,23 @@ void deinterleaveTwo(float* a, float* b, const LaneVector* work, int n)
     }
 }
 
+// What lane l reads at sample i: the cut-off (a NaN reads as 0; infinities
+// hold at the table ends), and the peak times the multiplier within 0 and 1
+// (a NaN reads as 0).
+inline float laneCutoff(const StateVariableFilter::Lanes& lanes, int l, int i)
+{
+    const float c = lanes.cutoff[l][i];
+    return std::isnan(c) ? 0.0f : c;
+}
+
+inline float lanePeak(const StateVariableFilter::Lanes& lanes, int l, int i)
+{
+    float p = lanes.peak[l][i];
+    if (lanes.peakMultiplier[l])
+        p *= lanes.peakMultiplier[l][i];
+    return p > 0.0f ? std::min(p, 1.0f) : 0.0f;
+}
+
 // A lane that is never filtered in this block: its coefficients leave
 // the (silent) input alone.
 void neutral(StateVariableFilter::Segment& seg, int l)
@@ -297,6 +314,7 @@ void StateVariableFilter::reset()
         low[s] = band[s] = splat<LaneVector>(0.0f);
     lastInput = splat<LaneVector>(0.0f);
     output.reset();
+    kept = LaneMask{};
     // The next block computes its coefficients afresh and starts the
     // segment grid again, as a new filter would.
     stale = true;
@@ -358,6 +376,34 @@ void StateVariableFilter::computeLane(Segment& seg, int l, float cut, float peak
     currentPeak[l] = peakValue;
 }
 
+// Whether the segment in force was computed from what the active lanes read
+// at sample `offset`.
+bool StateVariableFilter::computedFrom(const Lanes& lanes, int offset, LaneMask active) const
+{
+    for (int l = 0; l < laneCount; ++l) {
+        if (active[l] &&
+            (laneCutoff(lanes, l, offset) != currentCutoff[l] || lanePeak(lanes, l, offset) != currentPeak[l]))
+            return false;
+    }
+    return true;
+}
+
+// Streams that hold, for the same lanes, the very values the segment in
+// force was computed from: no grid point and no move opens another segment
+// in the block, and the one in force (its idle lanes already neutral) goes
+// on unchanged. The usual case of a settled filter, told apart before any
+// of the search's set-up.
+bool StateVariableFilter::carriesOn(const Lanes& lanes, int offset, LaneMask active) const
+{
+    if (stale || anyLane(valid != active))
+        return false;
+    for (int l = 0; l < laneCount; ++l) {
+        if (active[l] && !(lanes.cutoffConstant[l] && lanes.peakConstant[l]))
+            return false;
+    }
+    return computedFrom(lanes, offset, active);
+}
+
 // Segments on the stream's grid: sample i of the block opens one when its
 // stream position is a multiple of 32, or when an active lane's cut-off has
 // moved more than a tenth of an octave from where the segment in force
@@ -366,16 +412,16 @@ void StateVariableFilter::computeLane(Segment& seg, int l, float cut, float peak
 // opens.
 int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask active, int stages, float comp)
 {
-    auto cutoffAt = [&](int l, int i) {
-        const float c = lanes.cutoff[l][offset + i];
-        return std::isnan(c) ? 0.0f : c;  // infinities hold at the table ends
-    };
-    auto peakAt = [&](int l, int i) {
-        float p = lanes.peak[l][offset + i];
-        if (lanes.peakMultiplier[l])
-            p *= lanes.peakMultiplier[l][offset + i];
-        return p > 0.0f ? std::min(p, 1.0f) : 0.0f;  // NaN reads as 0
-    };
+    if (carriesOn(lanes, offset, active)) {
+        Segment& only = segments[0];
+        only = current;
+        only.start = 0;
+        only.end = n;
+        streamPosition += static_cast<std::uint32_t>(n);
+        return 1;
+    }
+    auto cutoffAt = [&](int l, int i) { return laneCutoff(lanes, l, offset + i); };
+    auto peakAt = [&](int l, int i) { return lanePeak(lanes, l, offset + i); };
     auto moved = [&](int i) {
         for (int l = 0; l < laneCount; ++l) {
             if (active[l] && std::fabs(cutoffAt(l, i) - currentCutoff[l]) > segmentMove)
@@ -465,11 +511,9 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
     if (allConstant) {
         // The streams hold still: every further segment would compute what
         // the first grid point computes, so that one is enough, and none is
-        // needed when the segment in force was computed from these values.
-        bool same = true;
-        for (int l = 0; l < laneCount; ++l)
-            same = same && (!active[l] || (cutoffAt(l, 0) == currentCutoff[l] && peakAt(l, 0) == currentPeak[l]));
-        if (!same && grid > 0 && grid < n)
+        // needed when the segment in force was computed from these values
+        // (as it now is where the first sample opened one).
+        if (grid > 0 && grid < n && !computedFrom(lanes, offset, active))
             begin(grid);
     } else if (steadyCutoffs) {
         // A cut-off that holds still never moves from a segment's start
@@ -615,6 +659,18 @@ LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, Le
     const float comp = gainCompensation();
     const LaneMask active = {lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0, lanes.active[2] ? -1 : 0,
                              lanes.active[3] ? -1 : 0};
+    // A lane's first block since the reset starts from the reset state: the
+    // idle lanes that never ran are not kept (below), so a block leaves in
+    // them whatever it computed there.
+    const LaneMask joining = active & ~kept;
+    if (anyLane(joining)) {
+        for (int s = 0; s < maxStages; ++s) {
+            low[s] = select(joining, LaneVector{}, low[s]);
+            band[s] = select(joining, LaneVector{}, band[s]);
+        }
+        output.keepLanes(OversampledClip::State{}, ~joining);
+        kept |= active;
+    }
     // Further stages that join need their damping.
     stale = stale || stages != currentStages;
     segmentCount = segment(lanes, offset, n, active, stages, comp);
@@ -628,20 +684,20 @@ LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, Le
             lastInput[l] = lanes.input[l][offset + n - 1] * comp;
     }
 
-    // Inactive lanes read silence and write nowhere; their states (the
-    // output stage's too) are put back afterwards, so a muted owner resumes
-    // where it stopped.
+    // Inactive lanes read silence and write nowhere; the states of those
+    // that ran before (the output stage's too) are put back afterwards, so a
+    // muted owner resumes where it stopped.
     const float* in[laneCount];
     for (int l = 0; l < laneCount; ++l)
         in[l] = lanes.active[l] ? lanes.input[l] + offset : zeros.data();
-    leftOutMoves = moves;
-    if (moves == LeftOut::everything) {
+    leftOutMoves = anyLane(~active & kept) ? moves : LeftOut::nothing;
+    if (leftOutMoves == LeftOut::everything) {
         std::copy_n(low, maxStages, savedLow);
         std::copy_n(band, maxStages, savedBand);
     }
-    if (moves == LeftOut::previousPoint)
+    if (leftOutMoves == LeftOut::previousPoint)
         savedPoint = output.previousPoint();
-    else
+    else if (leftOutMoves != LeftOut::nothing)
         savedOutput = output.state();
 
     LaneVector* work = laneWork.data();
@@ -661,6 +717,8 @@ void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask
 {
     if (!outputDone)
         writeOutput(lanes, offset, n);
+    if (leftOutMoves == LeftOut::nothing)
+        return;
     if (leftOutMoves == LeftOut::everything) {
         for (int s = 0; s < maxStages; ++s) {
             low[s] = select(active, low[s], savedLow[s]);

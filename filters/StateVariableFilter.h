@@ -223,6 +223,7 @@ private:
         everything,     // the filter runs alone: its stages and output stage over all lanes
         outputStage,    // a shared pass: the stages run the members' lanes only
         previousPoint,  // a shared pass, the output stage in a pair
+        nothing,        // no lane left out holds anything worth keeping (see kept)
     };
 
     void run(const Lanes& lanes, int offset, int frameCount);
@@ -245,6 +246,8 @@ private:
     static void runSharedStagesWith(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,
                                     LaneVector gain, LaneMask active, int tap, svfkernel::WeightCache& cache);
     int segment(const Lanes& lanes, int offset, int frameCount, LaneMask active, int stages, float comp);
+    bool computedFrom(const Lanes& lanes, int offset, LaneMask active) const;
+    bool carriesOn(const Lanes& lanes, int offset, LaneMask active) const;
     void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
     // up: lanes 0 and 1 alone; the output stage's way up runs beside the stages.
     void runStages(LaneVector* work, float comp, LaneMask active, bool up);
@@ -278,6 +281,11 @@ private:
 
     OversampledClip output;
     svfkernel::WeightCache weightCache;
+    // The lanes filtered since the last reset: only their states are worth
+    // keeping while they sit a block out (the others hold the reset state,
+    // given back when they join). The effect's slots never fill lanes 2 and
+    // 3, and keeping them cost more than the rest of a block's set-up.
+    LaneMask kept = {};
     // The states of a block's inactive lanes, from its start to its end.
     LaneVector savedLow[maxStages] = {};
     LaneVector savedBand[maxStages] = {};
