@@ -797,13 +797,15 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
     const int stages = stageCount(base.slope);
     const int tap = base.response == 0 ? lowTap : base.response == 1 ? highTap : bandTap;
     int lanesInUse = 0;
-    for (const Shared& m : members) {
-        const StateVariableFilter& f = *m.filter;
+    int laneCounts[laneCount] = {};
+    for (std::size_t u = 0; u < members.size(); ++u) {
+        const StateVariableFilter& f = *members[u].filter;
         const int t = f.response == 0 ? lowTap : f.response == 1 ? highTap : bandTap;
         if (stageCount(f.slope) != stages || t != tap || frameCount > f.maxFrames || frameCount < 1)
             return false;
-        for (bool a : m.lanes->active)
-            lanesInUse += a;
+        for (bool a : members[u].lanes->active)
+            laneCounts[u] += a;
+        lanesInUse += laneCounts[u];
     }
     if (lanesInUse > laneCount)
         return false;
@@ -813,11 +815,12 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
     struct Place {
         StateVariableFilter* filter;
         int lane;
+        int member;
     };
     Place places[laneCount] = {};
     for (int l = 0; l < laneCount; ++l) {
         if (members[0].lanes->active[l])
-            places[l] = {&base, l};
+            places[l] = {&base, l, 0};
     }
     for (std::size_t u = 1; u < members.size(); ++u) {
         for (int l = 0; l < laneCount; ++l) {
@@ -826,7 +829,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             int p = 0;
             while (places[p].filter)
                 ++p;
-            places[p] = {members[u].filter, l};
+            places[p] = {members[u].filter, l, static_cast<int>(u)};
         }
     }
 
@@ -842,16 +845,11 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
     for (int p = 0; p < laneCount; ++p) {
         if (!places[p].filter)
             continue;
-        int u = 0;
-        while (members[static_cast<std::size_t>(u)].filter != places[p].filter)
-            ++u;
+        const int u = places[p].member;
         placeOf[u] = p;
         laneOf[u] = places[p].lane;
         memberAt[p] = u;
-        int count = 0;
-        for (bool a : members[static_cast<std::size_t>(u)].lanes->active)
-            count += a;
-        if (count != 1)
+        if (laneCounts[u] != 1)
             continue;
         if (waiting < 0) {
             waiting = u;
@@ -864,9 +862,10 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
 
     // The pass moves nothing of a member's stages outside its lanes, and a
     // paired output stage nothing but the previous point.
+    LaneMask memberLanes[laneCount] = {};
     for (std::size_t u = 0; u < members.size(); ++u)
-        members[u].filter->beginRun(*members[u].lanes, 0, frameCount,
-                                    pairWith[u] >= 0 ? LeftOut::previousPoint : LeftOut::outputStage);
+        memberLanes[u] = members[u].filter->beginRun(*members[u].lanes, 0, frameCount,
+                                                     pairWith[u] >= 0 ? LeftOut::previousPoint : LeftOut::outputStage);
 
     // The pass runs in the first member's interleaved block, with the states
     // and compensation of every lane's own filter.
@@ -914,10 +913,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
             const Place& place = places[p];
             if (!place.filter)
                 continue;
-            std::size_t u = 0;
-            while (members[u].filter != place.filter)
-                ++u;
-            const Segment& own = place.filter->segments[static_cast<size_t>(next[u])];
+            const Segment& own = place.filter->segments[static_cast<size_t>(next[place.member])];
             seg.f[p] = own.f[place.lane];
             seg.saturation[p] = own.saturation[place.lane];
             for (int s = 0; s < maxStages; ++s)
@@ -942,13 +938,8 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         }
     }
     runOutputPairs(members, pairWith, placeOf, laneOf, work, frameCount);
-    for (std::size_t u = 0; u < members.size(); ++u) {
-        const Lanes& lanes = *members[u].lanes;
-        members[u].filter->endRun(lanes, 0, frameCount,
-                                  LaneMask{lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0,
-                                           lanes.active[2] ? -1 : 0, lanes.active[3] ? -1 : 0},
-                                  pairWith[u] >= 0);
-    }
+    for (std::size_t u = 0; u < members.size(); ++u)
+        members[u].filter->endRun(*members[u].lanes, 0, frameCount, memberLanes[u], pairWith[u] >= 0);
     return true;
 }
 
