@@ -243,6 +243,7 @@ void OstrandPlugin::buildSources()
         xlfoNodes[k] = std::make_unique<XLFO>(g);
         XLFO& x = *xlfoNodes[k];
         xlfoControllers[k] = std::make_unique<XLFOFreqController>(g, x, target(16 + 3 * i), target(17 + 3 * i));
+        xlfoControllers[k]->readTransport(transport);
         x.getFrequencyInput().connect(xlfoControllers[k].get());
         x.getGlideInput().connect(target(18 + 3 * i));
         xlfos[i].bind(x, *xlfoControllers[k]);
@@ -394,8 +395,10 @@ std::unique_ptr<AbstractMusicEventReceiver> OstrandPlugin::createEventReceiver()
 
 void OstrandPlugin::setTransport(double tempo, double position)
 {
-    for (auto& c : xlfoControllers)
-        c->setTempoAndPosition(tempo, position);
+    if (transport.take(tempo, position, getGraph().getPosition())) {
+        for (auto& c : xlfoControllers)
+            c->followTempo();
+    }
 }
 
 void OstrandPlugin::noteOn(int note, float velocity)

@@ -7,6 +7,7 @@
 #include "framework/PropPluginParameter.h"
 #include "modulation/EFParameterSet.h"
 #include "modulation/EGParameterSet.h"
+#include "modulation/HostTransport.h"
 #include "modulation/MidiSourceParameterSet.h"
 #include "modulation/ModulationMatrix.h"
 #include "modulation/ModulationMatrixPlugin.h"
@@ -243,6 +244,8 @@ private:
     std::array<std::unique_ptr<EnvelopeFollower>, numEFs> efNodes;
     std::array<std::unique_ptr<XLFO>, numXLFOs> xlfoNodes;
     std::array<std::unique_ptr<XLFOFreqController>, numXLFOs> xlfoControllers;
+    // The host's last report, read by every step LFO's rate controller.
+    HostTransport transport;
     std::array<std::unique_ptr<MidiModSource>, numMidiSources> midiNodes;
     std::vector<std::unique_ptr<Activatable>> activatables;
 };

@@ -184,5 +184,6 @@ private:
     std::array<GenericFilter*, maxOwners> owners{};
     bool running = false;
     std::uint32_t passFrame = 0; // the frame of the last pass
-    mutable std::uint64_t idleCount = 0; // 0 never matches (the count starts at 1)
+    // The rest count of markIdle; 0 never matches (the count starts at 1).
+    mutable std::uint64_t idleCount = 0;
 };

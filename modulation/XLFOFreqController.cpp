@@ -14,7 +14,7 @@ XLFOFreqController::XLFOFreqController(wave::Graph& graph, XLFO& owner, wave::Pr
     : wave::Source(graph), syncMode(this, SyncMode::Free), xlfo(owner),
       frequencyInput(graph, 1.0f, 0.0f, 5000.0f), offsetInput(graph, 1.0f, 0.0f, 4.0f), base(graph, 0.0f)
 {
-    positionAt = graph.getPosition();
+    ownTransport.positionAt = graph.getPosition();
     base.getRamp().setLimits(0.0f, 1000.0f);
     frequencyInput.connect(frequency);
     offsetInput.connect(offset);
@@ -31,15 +31,9 @@ void XLFOFreqController::propertyChanged(PropertyBase& property)
     updateBase();
 }
 
-void XLFOFreqController::setTempoAndPosition(double newTempo, double newPosition)
+void XLFOFreqController::setTempoAndPosition(double tempo, double position)
 {
-    // No tempo (0), or one that cannot be meant (negative, not finite):
-    // 120, rather than a stalled or reversed XLFO.
-    tempo = newTempo > static_cast<double>(valueChangeEpsilon) && std::isfinite(newTempo) ? newTempo : 120.0;
-    if (std::isfinite(newPosition)) {
-        position = newPosition;
-        positionAt = getGraph().getPosition();
-    }
+    ownTransport.take(tempo, position, getGraph().getPosition());
     updateBase();
 }
 
@@ -47,7 +41,7 @@ void XLFOFreqController::updateBase()
 {
     if (syncMode.get() == SyncMode::Free)
         return;
-    const double hz = tempo / (syncModeBars(syncMode) * 240.0);
+    const double hz = transport->tempo / (syncModeBars(syncMode) * 240.0);
     // A locked XLFO takes a new tempo at once, as the host's bars do; an
     // offset one glides, since its phase does not follow the bars anyway.
     const bool locked = std::fabs(lastOffset - 1.0f) <= lockedOffset;
@@ -57,14 +51,15 @@ void XLFOFreqController::updateBase()
 
 int XLFOFreqController::process(wave::Block& target, int numSamples, int)
 {
-    const double quarterNotesPerSample = tempo / (60.0 * static_cast<double>(getGraph().getSampleRate()));
+    const HostTransport& t = *transport;
+    const double quarterNotesPerSample = t.tempo / (60.0 * static_cast<double>(getGraph().getSampleRate()));
     if (syncMode.get() == SyncMode::Free) {
         const wave::Block& frequency = frequencyInput.pull(numSamples);
         setLastBlock(frequency);
         setConstant(frequencyInput.isConstant());
         // The XLFO still learns the song position, so a MIDI trigger knows
         // where the bars start when a sync mode is chosen later.
-        xlfo.sync(position, positionAt, 1.0, quarterNotesPerSample, false);
+        xlfo.sync(t.position, t.positionAt, 1.0, quarterNotesPerSample, false);
         return numSamples;
     }
     const wave::Block& rate = base.pull(numSamples);
@@ -75,6 +70,6 @@ int XLFOFreqController::process(wave::Block& target, int numSamples, int)
     setConstant(base.isConstant() && offsetInput.isConstant());
     lastOffset = numSamples > 0 ? offset[0] : 1.0f;
     const bool locked = std::fabs(lastOffset - 1.0f) <= lockedOffset;
-    xlfo.sync(position, positionAt, syncModeBars(syncMode), quarterNotesPerSample, locked);
+    xlfo.sync(t.position, t.positionAt, syncModeBars(syncMode), quarterNotesPerSample, locked);
     return numSamples;
 }

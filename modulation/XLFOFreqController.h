@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Property.h"
+#include "modulation/HostTransport.h"
 #include "modulation/SourceInput.h"
 #include "modulation/SyncMode.h"
 #include "wave/Source.h"
@@ -15,9 +16,9 @@ class XLFO;
 // offset target (a multiplier, 0.5..2), and the XLFO's phase is kept on the
 // host's bars (XLFO::sync).
 //
-// Threads: setTempoAndPosition and process run on the audio thread (the
-// effect passes the transport before each host block); syncMode is set
-// there by its parameter.
+// Threads: setTempoAndPosition, followTempo and process run on the audio
+// thread (the effect passes the transport before each host block); syncMode
+// is set there by its parameter.
 class XLFOFreqController : public wave::Source, public PropertyOwner {
 public:
     // Control thread, while building. frequency and offset are the XLFO's
@@ -35,13 +36,20 @@ public:
     // The host's tempo (beats per minute; 0, a negative or a non-finite
     // tempo means unknown and counts as 120)
     // and song position (quarter notes) at the first sample of the coming
-    // host block. Audio thread, before the block.
+    // host block, for a controller on its own transport. Audio thread,
+    // before the block.
     void setTempoAndPosition(double tempo, double position);
+    // Control thread, while building: read this transport, which its owner
+    // keeps for several controllers, instead of the own one. The owner takes
+    // the reports and calls followTempo when the tempo changed (a report of
+    // the same tempo would leave the rate as it is).
+    void readTransport(const HostTransport& shared) { transport = &shared; }
+    void followTempo() { updateBase(); }
 
     // The tempo-synchronized rate in Hz before the offset (0 until the first
     // transport information in a sync mode).
     float getBaseTarget() const { return base.getRamp().getTarget(); }
-    double getTempo() const { return tempo; }
+    double getTempo() const { return transport->tempo; }
     XLFO& getXLFO() const { return xlfo; }
 
     // Audio thread.
@@ -56,10 +64,8 @@ private:
     SourceInput frequencyInput;
     SourceInput offsetInput;
     FloatParameterSource base;
-    double tempo = 120.0;
-    double position = 0.0;
-    // The graph position at which position was reported.
-    std::uint32_t positionAt = 0;
+    HostTransport ownTransport;
+    const HostTransport* transport = &ownTransport;
     // The offset multiplier of the last block; 1 locks the XLFO to the bars.
     float lastOffset = 1.0f;
     // The next base change jumps instead of gliding: nothing was synchronized

@@ -624,6 +624,8 @@ TEST(OstrandPlugin, SourceSettingsReachTheirNodesAndMoveWithTheirSets)
     const XLFO& x = p.getXLFO(1);
     EXPECT_EQ(x.balance.get(), 0.25f);
     EXPECT_EQ(p.getXLFOController(1).syncMode.get(), SyncMode::SyncQuarterBar);
+    p.setTransport(90.0, 0.0); // "1/4" at the host's 90 BPM: 1.5 Hz
+    EXPECT_FLOAT_EQ(p.getXLFOController(1).getBaseTarget(), 1.5f);
     EXPECT_EQ(x.numSteps.get(), 5);
     EXPECT_EQ(x.getStep(4).value.get(), -0.5f);
     EXPECT_EQ(x.getStep(4).glideCurve.get(), XLFO::GlideCurve::Sqrt);
