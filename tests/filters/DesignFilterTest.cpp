@@ -160,6 +160,45 @@ TEST(DesignFilter, FourLanesMatchOneLaneThroughSlopeChangesAndSkippedBlocks)
     }
 }
 
+// A shared pass keeps what the lanes a member leaves out hold (the states
+// of a lane that ran before, and the previous point of a paired output stage
+// too): with lanes sitting out now and then, paired (block 1) or not
+// (block 2), each filter gives exactly what it gives alone.
+TEST(StateVariableFilter, SharedPassesKeepTheLanesAMemberLeavesOut)
+{
+    const FilterCharacteristics& list = FilterCharacteristics::shared();
+    const std::vector<float> in = noise(2048, 4, 0.5), cut(256, 10.0f), peak(256, 0.5f);
+    const bool active[4][2][2] = {{{1, 1}, {1, 1}}, {{1, 0}, {1, 0}}, {{1, 1}, {1, 0}}, {{1, 1}, {1, 1}}};
+    std::vector<float> out[2][2][2];  // [shared][filter][lane]
+    for (int shared = 0; shared < 2; ++shared) {
+        DesignFilter a(list[2], 1024, 44100.0f), b(list[5], 1024, 44100.0f);
+        DesignFilter* filters[2] = {&a, &b};
+        for (int block = 0; block < 4; ++block) {
+            StateVariableFilter::Lanes lanes[2];
+            for (int u = 0; u < 2; ++u) {
+                for (int l = 0; l < 2; ++l) {
+                    out[shared][u][l].resize(1024);
+                    lanes[u].input[l] = in.data() + l * 1024 + block * 256;
+                    lanes[u].output[l] = out[shared][u][l].data() + block * 256;
+                    lanes[u].cutoff[l] = cut.data();
+                    lanes[u].peak[l] = peak.data();
+                    lanes[u].active[l] = active[block][u][l];
+                }
+            }
+            const StateVariableFilter::Shared members[2] = {{&a, &lanes[0]}, {&b, &lanes[1]}};
+            if (shared) {
+                ASSERT_TRUE(StateVariableFilter::processShared(members, 256));
+            } else {
+                for (int u = 0; u < 2; ++u)
+                    filters[u]->processLanes(lanes[u], 256);
+            }
+        }
+    }
+    for (int u = 0; u < 2; ++u)
+        for (int l = 0; l < 2; ++l)
+            EXPECT_EQ(out[1][u][l], out[0][u][l]) << "filter " << u << " lane " << l;
+}
+
 // Everywhere in its parameter space the filter stays finite and inside its
 // bounds: the states within their clamps, and the output within what the
 // clip curve can give (low-pass 10 / comp, band-pass 1 / comp: the curve
