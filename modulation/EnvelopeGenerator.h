@@ -7,6 +7,7 @@
 #include "wave/MuteController.h"
 #include "wave/Source.h"
 
+#include <cstdint>
 #include <vector>
 
 class Trigger;
@@ -120,6 +121,11 @@ private:
     const float* decaySamples = nullptr;
     const float* sustainSamples = nullptr;
     const float* releaseSamples = nullptr;
+    // While all four rest, their blocks hold for blocks of up to
+    // inputsHeldFor samples until the graph's rest count moves on from
+    // inputsHeldAt (0 never matches).
+    std::uint64_t inputsHeldAt = 0;
+    int inputsHeldFor = 0;
     float attack = minimumTime;
     float decay = minimumTime;
     float sustain = 1.0f;

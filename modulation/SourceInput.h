@@ -25,6 +25,9 @@ public:
     // This frame's block of the linked producer or of the own value.
     const wave::Block& pull(int numSamples) { return getSource()->pull(numSamples); }
     bool isConstant() const { return getSource()->isConstant(); }
+    // The linked producer is at rest (see wave::Producer::holdsStill): the
+    // block just pulled keeps its value until the graph's rests end.
+    bool holdsStill() const { return getSource()->holdsStill(); }
 
 private:
     FloatParameterSource internal;
