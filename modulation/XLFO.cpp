@@ -157,8 +157,17 @@ float XLFO::drawRandom(float previous)
 int XLFO::process(wave::Block& target, int numSamples, int)
 {
     const float* frequency = frequencyInput.pull(numSamples).data();
-    const float* glide = glideInput.pull(numSamples).data();
-    const bool steady = frequencyInput.isConstant() && glideInput.isConstant();
+    // A global glide at rest (nothing modulates it, the usual case) is pulled
+    // once, not at every block, until the graph's rests end.
+    const std::uint64_t rests = getGraph().getRestCount();
+    if (glideHeldAt != rests || numSamples > glideHeldFor) {
+        glideSamples = glideInput.pull(numSamples).data();
+        glideConstant = glideInput.isConstant();
+        glideHeldAt = glideInput.holdsStill() ? rests : 0;
+        glideHeldFor = numSamples;
+    }
+    const float* glide = glideSamples;
+    const bool steady = frequencyInput.isConstant() && glideConstant;
     const double sampleRate = static_cast<double>(getGraph().getSampleRate());
     const int n = getActiveStepCount();
 

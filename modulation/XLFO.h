@@ -149,6 +149,12 @@ private:
 
     SourceInput frequencyInput;
     SourceInput glideInput;
+    // The glide's block while it rests, for blocks of up to glideHeldFor
+    // samples, until the graph's rest count moves on from glideHeldAt.
+    const float* glideSamples = nullptr;
+    bool glideConstant = false;
+    std::uint64_t glideHeldAt = 0;
+    int glideHeldFor = 0;
     // The two halves' rates and the balance and sample rate they are for.
     Rates halfRates{0.0, 0.0, 0.0, 0.0};
     double ratesBalance = -1.0;
