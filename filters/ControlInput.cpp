@@ -16,12 +16,3 @@ void ControlInput::setDefault(float value)
     fallbackValue = value;
     fallback.fill(value);
 }
-
-ControlInput::Signal ControlInput::pull(int numSamples)
-{
-    if (wave::Producer* source = getSource()) {
-        const wave::Block& block = source->pull(numSamples, 0);
-        return {block.data(), source->isConstant()};
-    }
-    return {fallback.data(), true};
-}
