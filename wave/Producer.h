@@ -113,9 +113,11 @@ protected:
     // takes the input's block (or the resting block, constant) without
     // calling process; afterwards the node runs and may find its rest again.
     // The frame is still stamped and the last block set, so readers that look
-    // without pulling see this frame's. Most of a patch's switches and
-    // controls sit like this, and a pass through each cost more than its
-    // reader's work. A null input ends the node's rest, and every other one
+    // without pulling see this frame's; but a node at rest behind another
+    // one at rest is soon linked past (see takeShortcut) and then keeps its
+    // last stamp, so nobody may read a node at rest without pulling it. Most
+    // of a patch's switches and controls sit like this, and a pass through
+    // each cost more than its reader's work. A null input ends the node's rest, and every other one
     // (the node's own change may end a rest that others built on it).
     // Audio thread from process, or the control thread while the graph is
     // not processing.
