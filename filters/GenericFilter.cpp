@@ -67,7 +67,7 @@ void GenericFilter::gather(const wave::Block* input, int n)
     amountSignal = amount.pull(n);
     enabled = !isConstantZero(amountSignal);
     if (parallelUnit)
-        parallelUnit->idleCount = 0;
+        parallelUnit->idle.forget();
     muted = isMuted();
 }
 
@@ -143,13 +143,13 @@ int GenericFilter::ParallelFilterUnit::registerOwner(GenericFilter& owner, int p
     // Coming back to the lane it left finds its states as they were.
     if (preferredLane >= 0 && preferredLane < maxOwners && !owners[static_cast<std::size_t>(preferredLane)]) {
         owners[static_cast<std::size_t>(preferredLane)] = &owner;
-        idleCount = 0;
+        idle.forget();
         return preferredLane;
     }
     for (int i = 0; i < maxOwners; ++i) {
         if (!owners[static_cast<std::size_t>(i)]) {
             owners[static_cast<std::size_t>(i)] = &owner;
-            idleCount = 0;
+            idle.forget();
             return i;
         }
     }
@@ -162,7 +162,7 @@ void GenericFilter::ParallelFilterUnit::unregisterOwner(GenericFilter& owner)
         if (slot == &owner)
             slot = nullptr;
     }
-    idleCount = 0;
+    idle.forget();
 }
 
 bool GenericFilter::ParallelFilterUnit::beginPass(int frameCount)

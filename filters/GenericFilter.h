@@ -5,6 +5,7 @@
 #include "wave/Component.h"
 #include "wave/Filter.h"
 #include "wave/MuteController.h"
+#include "wave/RestHold.h"
 
 #include <array>
 #include <cstdint>
@@ -173,8 +174,8 @@ protected:
     // filter no share at this rest count (see markIdle). What was found
     // changes only when an owner gathers its amount again, which forgets it,
     // or when an amount is relinked, which ends the graph's rests.
-    bool knownIdle() const { return idleCount == getGraph().getRestCount(); }
-    void markIdle() const { idleCount = getGraph().getRestCount(); }
+    bool knownIdle() const { return idle.holds(getGraph(), 0); }
+    void markIdle() const { idle.keep(getGraph()); }
 
 private:
     friend class GenericFilter;
@@ -184,6 +185,5 @@ private:
     std::array<GenericFilter*, maxOwners> owners{};
     bool running = false;
     std::uint32_t passFrame = 0; // the frame of the last pass
-    // The rest count of markIdle; 0 never matches (the count starts at 1).
-    mutable std::uint64_t idleCount = 0;
+    mutable wave::RestHold idle;
 };

@@ -155,16 +155,16 @@ int EnvelopeGenerator::process(wave::Block& target, int numSamples, int)
 {
     // Times and sustain that nothing moves (the usual case) rest: their
     // blocks are pulled once, not at every block, until the rests end.
-    const std::uint64_t rests = getGraph().getRestCount();
-    if (inputsHeldAt != rests || numSamples > inputsHeldFor) {
+    if (!inputsHeld.holds(getGraph(), numSamples)) {
         attackSamples = attackInput.pull(numSamples).data();
         decaySamples = decayInput.pull(numSamples).data();
         sustainSamples = sustainInput.pull(numSamples).data();
         releaseSamples = releaseInput.pull(numSamples).data();
-        const bool still = attackInput.holdsStill() && decayInput.holdsStill() && sustainInput.holdsStill() &&
-                           releaseInput.holdsStill();
-        inputsHeldAt = still ? rests : 0;
-        inputsHeldFor = numSamples;
+        if (attackInput.holdsStill() && decayInput.holdsStill() && sustainInput.holdsStill() &&
+            releaseInput.holdsStill())
+            inputsHeld.keep(getGraph(), numSamples);
+        else
+            inputsHeld.forget();
     }
     sampleRate = static_cast<double>(getGraph().getSampleRate());
     float* out = target.data();

@@ -5,6 +5,7 @@
 #include "modulation/SourceInput.h"
 #include "modulation/Triggering.h"
 #include "wave/MuteController.h"
+#include "wave/RestHold.h"
 #include "wave/Source.h"
 
 #include <cstdint>
@@ -121,11 +122,8 @@ private:
     const float* decaySamples = nullptr;
     const float* sustainSamples = nullptr;
     const float* releaseSamples = nullptr;
-    // While all four rest, their blocks hold for blocks of up to
-    // inputsHeldFor samples until the graph's rest count moves on from
-    // inputsHeldAt (0 never matches).
-    std::uint64_t inputsHeldAt = 0;
-    int inputsHeldFor = 0;
+    // While all four rest, the samples above hold.
+    wave::RestHold inputsHeld;
     float attack = minimumTime;
     float decay = minimumTime;
     float sustain = 1.0f;

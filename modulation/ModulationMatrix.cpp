@@ -429,7 +429,7 @@ ModulationMatrix::GlobalModulationProducer::GlobalModulationProducer(ModulationM
 
 int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int numSamples, int)
 {
-    if (plannedAt == getGraph().getRestCount() && numSamples <= plannedSamples) {
+    if (planned.holds(getGraph(), numSamples)) {
         // Nothing the sum reads has moved but its sources.
         const float* signals[plannedParts];
         float levels[plannedParts];
@@ -439,7 +439,7 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         }
         return sum(block, numSamples, plannedBase->data(), signals, levels, nullptr, planSize, plannedBounds);
     }
-    plannedAt = 0;
+    planned.forget();
     TargetEntry& entry = *matrix.targets[static_cast<std::size_t>(target)];
     const Bounds bounds{entry.clampEnabled, entry.minimum, entry.maximum};
     if (entry.slots.empty() && entry.ramp.holds(numSamples)) {
@@ -503,8 +503,7 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         // Until the rests end (a new base or level, a slot changed, a
         // source's output set: see the matrix's changes).
         planSize = count;
-        plannedSamples = samplesAtRest;
-        plannedAt = getGraph().getRestCount();
+        planned.keep(getGraph(), samplesAtRest);
         plannedBase = &base;
         plannedBounds = bounds;
     }

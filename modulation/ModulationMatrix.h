@@ -4,6 +4,7 @@
 #include "modulation/FloatParameterForwarder.h"
 #include "wave/Component.h"
 #include "wave/ParameterRamp.h"
+#include "wave/RestHold.h"
 #include "wave/Source.h"
 
 #include <array>
@@ -280,8 +281,7 @@ private:
     bool ran = false;
     std::array<Part, plannedParts> plan{};
     int planSize = 0;
-    int plannedSamples = 0;
-    std::uint64_t plannedAt = 0;  // the graph's rest count the plan holds for; 0 never matches
+    wave::RestHold planned;
     const wave::Block* plannedBase = nullptr;
     Bounds plannedBounds{};
 };

@@ -159,12 +159,13 @@ int XLFO::process(wave::Block& target, int numSamples, int)
     const float* frequency = frequencyInput.pull(numSamples).data();
     // A global glide at rest (nothing modulates it, the usual case) is pulled
     // once, not at every block, until the graph's rests end.
-    const std::uint64_t rests = getGraph().getRestCount();
-    if (glideHeldAt != rests || numSamples > glideHeldFor) {
+    if (!glideHeld.holds(getGraph(), numSamples)) {
         glideSamples = glideInput.pull(numSamples).data();
         glideConstant = glideInput.isConstant();
-        glideHeldAt = glideInput.holdsStill() ? rests : 0;
-        glideHeldFor = numSamples;
+        if (glideInput.holdsStill())
+            glideHeld.keep(getGraph(), numSamples);
+        else
+            glideHeld.forget();
     }
     const float* glide = glideSamples;
     const bool steady = frequencyInput.isConstant() && glideConstant;

@@ -2,6 +2,7 @@
 
 #include "framework/Property.h"
 #include "modulation/SourceInput.h"
+#include "wave/RestHold.h"
 #include "wave/Source.h"
 
 #include <array>
@@ -149,12 +150,10 @@ private:
 
     SourceInput frequencyInput;
     SourceInput glideInput;
-    // The glide's block while it rests, for blocks of up to glideHeldFor
-    // samples, until the graph's rest count moves on from glideHeldAt.
+    // The glide's block, held while the glide rests.
     const float* glideSamples = nullptr;
     bool glideConstant = false;
-    std::uint64_t glideHeldAt = 0;
-    int glideHeldFor = 0;
+    wave::RestHold glideHeld;
     // The two halves' rates and the balance and sample rate they are for.
     Rates halfRates{0.0, 0.0, 0.0, 0.0};
     double ratesBalance = -1.0;

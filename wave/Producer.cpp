@@ -1,7 +1,5 @@
 #include "wave/Producer.h"
 
-#include <limits>
-
 namespace wave {
 
 Producer::Producer(Graph& graph, int creationFlags)
@@ -30,16 +28,14 @@ void Producer::handOn(Producer* input)
     }
     handedOn = input;
     restingBlock = nullptr;
-    shortcutSamples = std::numeric_limits<int>::max();
-    shortcutCount = getGraph().getRestCount();
+    restHold.keep(getGraph());
 }
 
 void Producer::restOn(const Block& block, int samples)
 {
     handedOn = nullptr;
     restingBlock = &block;
-    shortcutSamples = samples;
-    shortcutCount = getGraph().getRestCount();
+    restHold.keep(getGraph(), samples);
 }
 
 void Producer::takeShortcut(int numSamples)
@@ -57,11 +53,11 @@ void Producer::takeShortcut(int numSamples)
     // one step where a chain of settled switches took one per switch. The
     // node passed over keeps its last stamp: nothing reads a node at rest
     // without pulling it, and a pull of it takes its own shortcut.
-    if (&next.getGraph() == &getGraph() && next.shortcutCount == shortcutCount) {
-        if (next.restingBlock)
-            restOn(*next.restingBlock, next.shortcutSamples);
-        else
-            handedOn = next.handedOn;
+    if (&next.getGraph() == &getGraph() && next.restHold.holds(getGraph(), 0)) {
+        handedOn = next.handedOn;
+        restingBlock = next.restingBlock;
+        if (restingBlock)
+            restHold = next.restHold;
     }
 }
 

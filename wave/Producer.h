@@ -3,6 +3,7 @@
 #include "wave/Block.h"
 #include "wave/Component.h"
 #include "wave/Graph.h"
+#include "wave/RestHold.h"
 
 #include <cstdint>
 #include <memory>
@@ -41,7 +42,7 @@ public:
     {
         const std::uint32_t frame = getGraph().getFrame();
         if (frameStamp != frame) {
-            if (flags == 0 && shortcutCount == getGraph().getRestCount() && numSamples <= shortcutSamples) {
+            if (flags == 0 && restHold.holds(getGraph(), numSamples)) {
                 takeShortcut(numSamples);
             } else {
                 producedBlock = targetBlock;
@@ -96,8 +97,7 @@ public:
     // the graph's rests end: it rests on a block, or hands on a node that does.
     bool holdsStill() const
     {
-        return shortcutCount == getGraph().getRestCount() &&
-               (restingBlock || (handedOn && handedOn->holdsStill()));
+        return restHold.holds(getGraph(), 0) && (restingBlock || (handedOn && handedOn->holdsStill()));
     }
 
 protected:
@@ -117,8 +117,9 @@ protected:
     // one at rest is soon linked past (see takeShortcut) and then keeps its
     // last stamp, so nobody may read a node at rest without pulling it. Most
     // of a patch's switches and controls sit like this, and a pass through
-    // each cost more than its reader's work. A null input ends the node's rest, and every other one
-    // (the node's own change may end a rest that others built on it).
+    // each cost more than its reader's work. A null input ends the node's
+    // rest, and every other one (the node's own change may end a rest that
+    // others built on it).
     // Audio thread from process, or the control thread while the graph is
     // not processing.
     void handOn(Producer* input);
@@ -143,12 +144,10 @@ private:
     bool listedToReset = false;
     std::uint32_t frameStamp;
     const Block* producedBlock;
-    // The rest (handOn, restOn) and the graph's rest count it holds for;
-    // 0 never matches (the count starts at 1).
+    // The rest (handOn, restOn) and how long it holds.
     Producer* handedOn = nullptr;
     const Block* restingBlock = nullptr;
-    int shortcutSamples = 0;
-    std::uint64_t shortcutCount = 0;
+    RestHold restHold;
 };
 
 } // namespace wave
