@@ -156,9 +156,21 @@ float XLFO::drawRandom(float previous)
 
 int XLFO::process(wave::Block& target, int numSamples, int)
 {
-    const float* frequency = frequencyInput.pull(numSamples).data();
-    // A global glide at rest (nothing modulates it, the usual case) is pulled
-    // once, not at every block, until the graph's rests end.
+    // A frequency or a global glide at rest (nothing modulates it, the usual
+    // case) is pulled once, not at every block, until the graph's rests end.
+    if (!frequencyHeld.holds(getGraph(), numSamples)) {
+        frequencySamples = frequencyInput.pull(numSamples).data();
+        frequencyConstant = frequencyInput.isConstant();
+        if (frequencyInput.holdsStill())
+            frequencyHeld.keep(getGraph(), numSamples);
+        else
+            frequencyHeld.forget();
+    }
+    const float* frequency = frequencySamples;
+    const double sampleRate = static_cast<double>(getGraph().getSampleRate());
+    if (transport)
+        sync(transport->position, transport->positionAt, syncBars, transport->tempo / (60.0 * sampleRate),
+             syncLock);
     if (!glideHeld.holds(getGraph(), numSamples)) {
         glideSamples = glideInput.pull(numSamples).data();
         glideConstant = glideInput.isConstant();
@@ -168,8 +180,7 @@ int XLFO::process(wave::Block& target, int numSamples, int)
             glideHeld.forget();
     }
     const float* glide = glideSamples;
-    const bool steady = frequencyInput.isConstant() && glideConstant;
-    const double sampleRate = static_cast<double>(getGraph().getSampleRate());
+    const bool steady = frequencyConstant && glideConstant;
     const int n = getActiveStepCount();
 
     // Each half of the cycle runs at its own rate; crossing into the other

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Property.h"
+#include "modulation/HostTransport.h"
 #include "modulation/SourceInput.h"
 #include "wave/RestHold.h"
 #include "wave/Source.h"
@@ -106,14 +107,18 @@ public:
     // note; with it off, bars count from the song's start again.
     void noteTriggered();
 
-    // Called by the frequency controller at the start of each of the XLFO's
-    // blocks: the host's song position (quarter notes) as last reported, the
-    // graph position of the sample it belongs to (the start of the host
-    // block, which may lie sub-blocks back), the cycle length in bars, the
-    // song advance per sample and whether the cycle is locked to the bars
-    // (see the .cpp).
-    void sync(double position, std::uint32_t positionAt, double cycleBars, double quarterNotesPerSample,
-              bool lock);
+    // The host's transport the cycle follows (see sync in the .cpp): read at
+    // the start of every block, so that a frequency controller at rest need
+    // not run to pass it on. Null (an XLFO without a controller) follows
+    // nothing. Control thread, while building.
+    void followTransport(const HostTransport* hostTransport) { transport = hostTransport; }
+    // Set by the frequency controller whenever it computes: the cycle length
+    // in bars and whether the cycle is locked to the bars. Audio thread.
+    void setSyncCycle(double cycleBars, bool lock)
+    {
+        syncBars = cycleBars;
+        syncLock = lock;
+    }
 
     // For the editor's level display.
     int getIndicator() const { return indicator; }
@@ -142,6 +147,12 @@ private:
     // steady: frequency and glide hold one value over the block.
     int runSegment(float* out, const float* frequency, const float* glide, bool steady, int pos, int numSamples,
                    int n, const Rates& rates, double sampleRate);
+    // The host's song position (quarter notes) as last reported, the graph
+    // position of the sample it belongs to (the start of the host block,
+    // which may lie sub-blocks back), the cycle length in bars, the song
+    // advance per sample and whether the cycle is locked to the bars.
+    void sync(double position, std::uint32_t positionAt, double cycleBars, double quarterNotesPerSample,
+              bool lock);
     float drawRandom(float previous);
     void storePhase(int pos, double sampleRate);
     void forgetDraws();
@@ -150,10 +161,16 @@ private:
 
     SourceInput frequencyInput;
     SourceInput glideInput;
-    // The glide's block, held while the glide rests.
+    // The frequency's and the glide's blocks, each held while it rests.
+    const float* frequencySamples = nullptr;
+    bool frequencyConstant = false;
+    wave::RestHold frequencyHeld;
     const float* glideSamples = nullptr;
     bool glideConstant = false;
     wave::RestHold glideHeld;
+    const HostTransport* transport = nullptr;
+    double syncBars = 1.0;
+    bool syncLock = false;
     // The two halves' rates and the balance and sample rate they are for.
     Rates halfRates{0.0, 0.0, 0.0, 0.0};
     double ratesBalance = -1.0;

@@ -18,6 +18,13 @@ XLFOFreqController::XLFOFreqController(wave::Graph& graph, XLFO& owner, wave::Pr
     base.getRamp().setLimits(0.0f, 1000.0f);
     frequencyInput.connect(frequency);
     offsetInput.connect(offset);
+    xlfo.followTransport(transport);
+}
+
+void XLFOFreqController::readTransport(const HostTransport& shared)
+{
+    transport = &shared;
+    xlfo.followTransport(transport);
 }
 
 XLFOFreqController::~XLFOFreqController() = default;
@@ -26,9 +33,12 @@ void XLFOFreqController::propertyChanged(PropertyBase& property)
 {
     if (&property != &syncMode)
         return;
-    // A new cycle length is a new rhythm: no glide from the old one.
+    // A new cycle length is a new rhythm: no glide from the old one. The
+    // rate the controller may rest on is another one now (leaving the sync
+    // modes moves no ramp that would say so).
     jumpBase = true;
     updateBase();
+    getGraph().endRests();
 }
 
 void XLFOFreqController::setTempoAndPosition(double tempo, double position)
@@ -51,15 +61,16 @@ void XLFOFreqController::updateBase()
 
 int XLFOFreqController::process(wave::Block& target, int numSamples, int)
 {
-    const HostTransport& t = *transport;
-    const double quarterNotesPerSample = t.tempo / (60.0 * static_cast<double>(getGraph().getSampleRate()));
     if (syncMode.get() == SyncMode::Free) {
         const wave::Block& frequency = frequencyInput.pull(numSamples);
         setLastBlock(frequency);
         setConstant(frequencyInput.isConstant());
-        // The XLFO still learns the song position, so a MIDI trigger knows
-        // where the bars start when a sync mode is chosen later.
-        xlfo.sync(t.position, t.positionAt, 1.0, quarterNotesPerSample, false);
+        // Free of the bars, the XLFO still follows the song position, so a
+        // MIDI trigger knows where the bars start when a sync mode is chosen
+        // later. The frequency's block is handed on as it stands until a
+        // relinked input or another mode ends the rest.
+        xlfo.setSyncCycle(1.0, false);
+        handOn(frequencyInput.getSource());
         return numSamples;
     }
     const wave::Block& rate = base.pull(numSamples);
@@ -70,6 +81,9 @@ int XLFOFreqController::process(wave::Block& target, int numSamples, int)
     setConstant(base.isConstant() && offsetInput.isConstant());
     lastOffset = numSamples > 0 ? offset[0] : 1.0f;
     const bool locked = std::fabs(lastOffset - 1.0f) <= lockedOffset;
-    xlfo.sync(t.position, t.positionAt, syncModeBars(syncMode), quarterNotesPerSample, locked);
+    xlfo.setSyncCycle(syncModeBars(syncMode), locked);
+    // A new tempo moves the base ramp, which ends the rest.
+    if (base.holdsStill() && offsetInput.holdsStill())
+        restOn(target, numSamples);
     return numSamples;
 }

@@ -14,7 +14,9 @@ class XLFO;
 // target passes through (Hz). In a sync mode the rate follows the host's
 // tempo, one cycle per the mode's number of bars, times the frequency
 // offset target (a multiplier, 0.5..2), and the XLFO's phase is kept on the
-// host's bars (XLFO::sync).
+// host's bars: the XLFO reads the transport itself, the controller tells it
+// the cycle's length and whether it is locked. While what the rate is made
+// of rests, so does the controller.
 //
 // Threads: setTempoAndPosition, followTempo and process run on the audio
 // thread (the effect passes the transport before each host block); syncMode
@@ -43,7 +45,7 @@ public:
     // keeps for several controllers, instead of the own one. The owner takes
     // the reports and calls followTempo when the tempo changed (a report of
     // the same tempo would leave the rate as it is).
-    void readTransport(const HostTransport& shared) { transport = &shared; }
+    void readTransport(const HostTransport& shared);
     void followTempo() { updateBase(); }
 
     // The tempo-synchronized rate in Hz before the offset (0 until the first

@@ -373,9 +373,7 @@ TEST(ModulationMatrix, BrokenSourceSignalsStayWithinTheTargetsRange)
         const wave::Block& b = rig.matrix.getTargetController(t).pull(256);
         for (int k = 0; k < 256; ++k)
             ASSERT_TRUE(b[k] >= entry.minimum && b[k] <= entry.maximum) << t << " gave " << b[k];
-        if (t == 0) {
-            EXPECT_EQ(b[0], entry.minimum); // a NaN ends at the minimum, not at either end by chance
-        }
+        EXPECT_EQ(t == 0 ? b[0] : entry.minimum, entry.minimum); // a NaN ends at the minimum, not by chance
     }
 }
 
@@ -414,11 +412,8 @@ TEST(ModulationMatrix, EditsSortSwapAndClear)
         EXPECT_EQ(std::pair(c.getSource(i), c.getTarget(i)), std::pair(expected[i][0], expected[i][1])) << i;
     // Every field moved with its slot, the selection too, and the slot on
     // the old slot 0's level now aims at slot 2's.
-    EXPECT_TRUE(c.isInverted(0));
-    EXPECT_EQ(c.getLevel(0), 0.4f);
-    EXPECT_TRUE(c.isBypassed(1));
-    EXPECT_EQ(c.getLevel(2), 0.1f);
-    EXPECT_EQ(selected, 2);
+    EXPECT_EQ(std::tuple(c.isInverted(0), c.getLevel(0), c.isBypassed(1), c.getLevel(2), selected),
+              std::tuple(true, 0.4f, true, 0.1f, 2));
     EXPECT_EQ(c.getTarget(5), 73);
     EXPECT_TRUE(rig.matrix.isSlotValid(5));
     EXPECT_EQ(rig.matrix.getSlotDepth(5), rig.matrix.getSlotDepth(2)); // kind 0 default 1, scaled by slot 2
@@ -436,9 +431,7 @@ TEST(ModulationMatrix, EditsSortSwapAndClear)
     c.connect(7, XLFO1, 35, false, false, 1.0f); // EG 1 decay
     c.connect(8, EF1, 3, false, false, 1.0f);
     c.clearSlotsOfSource(EG1);
-    EXPECT_EQ(c.getSource(4), -1);
-    EXPECT_EQ(c.getSource(7), -1);
-    EXPECT_EQ(c.getSource(8), EF1);
+    EXPECT_EQ(std::tuple(c.getSource(4), c.getSource(7), c.getSource(8)), std::tuple(-1, -1, EF1));
     c.clearSlotsOnTarget(3);
     EXPECT_EQ(c.getSource(8), -1);
     ModulationMatrix::SlotList found;

@@ -361,10 +361,8 @@ TEST(EnvelopeGenerator, StageLengthsAndShapes)
         const std::vector<float> out = e.run(30000);
         for (int k = 0; k <= 24000; ++k)
             ASSERT_NEAR(out[static_cast<std::size_t>(k)], 0.6f * (1.0f - k / 24000.0f), 2e-6f) << k;
-        EXPECT_EQ(out[24000], 0.0f);
-        EXPECT_EQ(out[29999], 0.0f);
-        EXPECT_TRUE(e.eg.isMuted());
-        EXPECT_TRUE(e.eg.isConstant());
+        EXPECT_EQ(std::pair(out[24000], out[29999]), std::pair(0.0f, 0.0f));
+        EXPECT_TRUE(e.eg.isMuted() && e.eg.isConstant());
     }
 }
 
@@ -738,13 +736,20 @@ TEST(XLFO, SynchronizedCycleFollowsTheHostsBars)
     EXPECT_TRUE(a == renderBars(1000));
     for (int bar = 0; bar < 16; ++bar) {
         const std::size_t start = static_cast<std::size_t>(bar) * 96000;
-        EXPECT_EQ(a[start], 0.75f) << bar;         // the downbeat: step 1 from its first sample
-        EXPECT_EQ(a[start + 17999], 0.75f) << bar; // to its last (3/16 bar)
-        EXPECT_EQ(a[start + 18000], -0.25f) << bar;
-        EXPECT_EQ(a[start + 35999], -0.25f) << bar;
+        // The downbeat: step 1 from its first sample to its last (3/16 bar), and so on.
+        for (auto [at, v] :
+             {std::pair{0u, 0.75f}, {17999u, 0.75f}, {18000u, -0.25f}, {35999u, -0.25f}, {66000u, -1.0f}})
+            EXPECT_EQ(a[start + at], v) << bar << " " << at;
         EXPECT_EQ(a[start + 65999], a[start + 36000]) << bar; // the random step holds 5/16 bar
-        EXPECT_EQ(a[start + 66000], -1.0f) << bar;
     }
+    // An offset cycle glides to a new tempo (1 to 0.5 Hz); free again, the own 1 Hz from the next block.
+    SyncedLfo s({1.0f, -1.0f}, SyncMode::Sync1Bar);
+    s.c.getOffsetInput().getInternal().setTarget(0.0f, 2.0f);
+    s.plugin.setOutputNode(s.x);
+    s.plugin.render(4800, 480, 120.0);
+    EXPECT_EQ(runLengths(s.plugin.render(110000, 480, 60.0))[1], 48000);
+    s.c.syncMode = SyncMode::Free;
+    EXPECT_EQ(runLengths(s.plugin.render(48000, 480, 60.0))[1], 24000);
 }
 
 TEST(XLFO, SynchronizedCycleRelocatesWithTheTransportUnlessOffset)
@@ -824,14 +829,16 @@ TEST(XLFO, BadRatesKeepTheOutputInRange)
             ASSERT_TRUE(v >= -1.0f && v <= 1.0f) << bad << " gave " << v;
         EXPECT_GE(l.x.getPhase(), 0.0);
         EXPECT_LT(l.x.getPhase(), 1.0);
-        // A good rate again: a plain square.
-        l.x.getFrequencyInput().connect(nullptr);
+        // A good rate again (2 Hz for the first block, then 1 Hz): a plain square.
+        harness::SignalPlayer good(l.graph, std::vector<float>(1024, 2.0f));
+        good.signal.push_back(1.0f);
+        l.x.getFrequencyInput().connect(&good);
         l.x.getGlideInput().connect(nullptr);
         l.x.getStep(1).random = false;
         l.x.balance = 0.5f;
         l.x.noteTriggered(); // MIDI Trigger is off: no restart
         l.x.midiTrigger = true;
         l.x.noteTriggered();
-        EXPECT_EQ(runLengths(l.run(48000)), (std::vector<int>{16000, 16000, 16000}));
+        EXPECT_EQ(runLengths(l.run(48000)), (std::vector<int>{1024 + 13952, 16000, 16000, 1024}));
     }
 }
