@@ -117,6 +117,7 @@ void OversampledClip::setSampleRate(float rate)
 
 void OversampledClip::reset()
 {
+    giveBack();
     memory = State{};
     previousCurve = nullptr;
 }
@@ -259,6 +260,7 @@ inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& pr
 void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain,
                           const ClipCurve& curve, bool twoLanes)
 {
+    giveBack();
     const int n = end - begin;
     if (n <= 0)
         return;
@@ -625,11 +627,13 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::downTwoPair
 
 void OversampledClip::beginTwoLanes(const LaneVector* work, int n)
 {
+    giveBack();
     upTwoLanes(memory, work, n);
 }
 
 void OversampledClip::curveTwoLanes(int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve)
 {
+    giveBack();
     if (end <= begin)
         return;
     readPrevious(drive, curve);
@@ -638,6 +642,7 @@ void OversampledClip::curveTwoLanes(int begin, int end, LaneVector drive, LaneVe
 
 void OversampledClip::endTwoLanes(LaneVector* work, int n)
 {
+    giveBack();
     downTwoLanes(memory, work, n);
 }
 
@@ -671,10 +676,28 @@ void OversampledClip::blockDc(LaneVector* work, int n)
 
 // --- Two stages in one run -------------------------------------------------------
 
-OversampledClip::Pair::Pair(Lane first, Lane second) : lanes{first, second}
+OversampledClip::Pair& OversampledClip::Pair::of(Lane first, Lane second)
 {
-    state.copyLane(0, first.stage->memory, first.lane);
-    state.copyLane(1, second.stage->memory, second.lane);
+    Pair& pair = first.stage->led;
+    if (!holds(*first.stage, first.lane, *second.stage, second.lane)) {
+        first.stage->giveBack();
+        second.stage->giveBack();
+        pair.state.copyLane(0, first.stage->memory, first.lane);
+        pair.state.copyLane(1, second.stage->memory, second.lane);
+        first.stage->lent = second.stage->lent = &pair;
+    }
+    // A characteristic may have changed the curves since.
+    pair.lanes[0] = first;
+    pair.lanes[1] = second;
+    return pair;
+}
+
+void OversampledClip::Pair::giveBack()
+{
+    for (int which = 0; which < 2; ++which) {
+        lanes[which].stage->memory.copyLane(lanes[which].lane, state, which);
+        lanes[which].stage->lent = nullptr;
+    }
 }
 
 void OversampledClip::Pair::openSegment(int which, LaneVector drive)
@@ -713,10 +736,4 @@ void OversampledClip::Pair::down(Pair& a, Pair* b, LaneVector* workA, LaneVector
         a.lanes[0].stage->downTwoPairs(*b->lanes[0].stage, a.state, b->state, workA, workB, n);
     else
         a.lanes[0].stage->downTwoLanes(a.state, workA, n);
-}
-
-void OversampledClip::Pair::finish()
-{
-    lanes[0].stage->memory.copyLane(lanes[0].lane, state, 0);
-    lanes[1].stage->memory.copyLane(lanes[1].lane, state, 1);
 }

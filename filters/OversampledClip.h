@@ -108,8 +108,21 @@ public:
     // one pass (the cost of one stage instead of two): the first stage's
     // lane in lane 0 of the work, the second's in lane 1, each with its own
     // states, curve, drive and gain, so each gives what its stage gives
-    // alone. Both stages run at the same rate. The states move into the
-    // pair when it is made and back when it finishes. Audio thread.
+    // alone. Both stages run at the same rate. Audio thread.
+    //
+    // The pair lives in the first stage and keeps the two lanes' states from
+    // block to block while the same two lanes pair up again; moving 27
+    // vectors per lane in and out every block cost more than the rest of
+    // the pair's set-up. Meanwhile those lanes of the stages' own states are
+    // out of date, so every other use of a stage gives its lanes back first
+    // (giveBack): the runs, the state and its lanes, steps, reset. Only the
+    // previous point is read without that: each segment a pair opens writes
+    // its lane's point into the stage, reads it again as the stage would
+    // (readPrevious, over all its lanes) and takes it back, and a shared
+    // pass saves and restores the previous point of the stage's other lanes
+    // alone (a stage's one lent lane is the lane it runs in the pair, since
+    // the pass gives a lane back before anything else when the same pair
+    // does not run again).
     struct Lane {
         OversampledClip* stage;
         int lane;
@@ -117,7 +130,13 @@ public:
     };
     class Pair {
     public:
-        Pair(Lane first, Lane second);
+        // The pair of these two lanes for this block: the one of the last
+        // block when it was the same, else a new one, the lanes' states moved
+        // in (those of any pair either lane was in given back first).
+        static Pair& of(Lane first, Lane second);
+        // Whether the pair of the last block was this one.
+        static bool holds(const OversampledClip& first, int firstLane, const OversampledClip& second,
+                          int secondLane);
         // As beginTwoLanes, curveTwoLanes and endTwoLanes, for lanes 0 and 1
         // of the work (drive and gain per lane). Up and down take a second
         // pair over the same samples (or null): both then run at once.
@@ -127,15 +146,20 @@ public:
         void openSegment(int which, LaneVector drive);
         void curve(int begin, int end, LaneVector drive, LaneVector gain);
         static void down(Pair& a, Pair* b, LaneVector* workA, LaneVector* workB, int n);
-        void finish();
 
     private:
-        Lane lanes[2];
+        friend class OversampledClip;
+        void giveBack();
+
+        Lane lanes[2] = {};
         State state;
     };
 
     // Sized for runs of up to maxBlockLength samples.
     explicit OversampledClip(int maxBlockLength);
+    ~OversampledClip() { giveBack(); }
+    OversampledClip(const OversampledClip&) = delete;
+    OversampledClip& operator=(const OversampledClip&) = delete;
 
     void setSampleRate(float rate);
     // Runs samples [begin, end) of the interleaved lanes in place, DC
@@ -161,12 +185,31 @@ public:
         const halfband::Coefficients<2>& second;
         LaneVector* pairs;
     };
-    Steps steps() { return {memory, firstStage, secondStage, quadrupled.data()}; }
+    Steps steps()
+    {
+        giveBack();
+        return {memory, firstStage, secondStage, quadrupled.data()};
+    }
     void reset();
+    // The lane a pair holds (see Pair) back into this stage's state, and
+    // the other lane of that pair into its own.
+    void giveBack()
+    {
+        if (lent)
+            lent->giveBack();
+    }
 
     // A lane left out of a block keeps its state: saved before, restored after.
-    const State& state() const { return memory; }
-    void keepLanes(const State& before, LaneMask active) { memory.keepLanes(before, active); }
+    const State& state()
+    {
+        giveBack();
+        return memory;
+    }
+    void keepLanes(const State& before, LaneMask active)
+    {
+        giveBack();
+        memory.keepLanes(before, active);
+    }
     // All that pairs move in the lanes of a stage outside them: the previous
     // point, which each segment a pair opens reads again for every lane of
     // the stage, as the stage alone would. Saving this instead of the whole
@@ -214,4 +257,14 @@ private:
     std::vector<LaneVector> doubled;           // the run at twice the rate
     std::vector<LaneVector> quadrupled;        // and at four times
     float dcPole = 0.0f;
+    Pair led;              // the pair whose first stage this is, while `lent` points here
+    Pair* lent = nullptr;  // the pair holding a lane of this stage, if any
 };
+
+inline bool OversampledClip::Pair::holds(const OversampledClip& first, int firstLane, const OversampledClip& second,
+                                         int secondLane)
+{
+    const Pair* pair = &first.led;
+    return first.lent == pair && second.lent == pair && pair->lanes[0].lane == firstLane &&
+           pair->lanes[1].lane == secondLane;
+}

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <optional>
 
 using namespace svfkernel;
 
@@ -860,6 +859,17 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         }
     }
 
+    // A lane that a pair of an earlier pass holds stays there only while
+    // the same pair runs again: anything else reads the stage's own state.
+    for (std::size_t u = 0; u < members.size(); ++u) {
+        const int v = pairWith[u];
+        const std::size_t first = v < 0 ? u : std::min(u, static_cast<std::size_t>(v));
+        const std::size_t second = v < 0 ? u : std::max(u, static_cast<std::size_t>(v));
+        if (v < 0 || !OversampledClip::Pair::holds(members[first].filter->output, laneOf[first],
+                                                    members[second].filter->output, laneOf[second]))
+            members[u].filter->output.giveBack();
+    }
+
     // The pass moves nothing of a member's stages outside its lanes, and a
     // paired output stage nothing but the previous point.
     LaneMask memberLanes[laneCount] = {};
@@ -947,7 +957,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
 // pair as the two lanes of one run, from the pass's work block; placeOf and
 // laneOf say where a member's one lane sits in the pass and in its filter.
 void StateVariableFilter::runOutputPairs(std::span<const Shared> members, const int* pairWith, const int* placeOf,
-                                         const int* laneOf, const LaneVector* work, int frameCount)
+                                         const int* laneOf, LaneVector* work, int frameCount)
 {
     // At most two pairs; with two, their half-band filters run side by side.
     struct OutputPair {
@@ -956,9 +966,9 @@ void StateVariableFilter::runOutputPairs(std::span<const Shared> members, const 
         int a;
         int b;
         LaneVector* work;
+        OversampledClip::Pair* stages;
     };
     OutputPair outputPairs[2] = {};
-    std::optional<OversampledClip::Pair> pairStages[2];
     int pairCount = 0;
     for (std::size_t u = 0; u < members.size(); ++u) {
         const int v = pairWith[u];
@@ -971,7 +981,14 @@ void StateVariableFilter::runOutputPairs(std::span<const Shared> members, const 
         LaneVector* pairWork = second.filter->laneWork.data();
         const int pu = placeOf[u];
         const int pv = placeOf[v];
-        if (pu == 0 && pv == 1) {
+        if (pu == 0 && pv == 1 && u == 0) {
+            // The first member's own lanes, already where the pair wants
+            // them; every other lane of the work was copied out before (the
+            // unpaired members' outputs) or is just now (the other pair's,
+            // which comes later in this loop), and the first member's output
+            // is written by its pair: the pair can run in the work itself.
+            pairWork = work;
+        } else if (pu == 0 && pv == 1) {
             std::copy_n(work, frameCount, pairWork);
         } else if (pu == 2 && pv == 3) {
             for (int i = 0; i < frameCount; ++i)
@@ -980,22 +997,20 @@ void StateVariableFilter::runOutputPairs(std::span<const Shared> members, const 
             for (int i = 0; i < frameCount; ++i)
                 pairWork[i] = LaneVector{work[i][pu], work[i][pv], 0.0f, 0.0f};
         }
-        outputPairs[pairCount] = {&first, &second, a, b, pairWork};
-        pairStages[pairCount++].emplace(OversampledClip::Lane{&first.filter->output, a, &first.filter->clip->curve()},
-                                    OversampledClip::Lane{&second.filter->output, b, &second.filter->clip->curve()});
+        outputPairs[pairCount++] = {&first, &second, a, b, pairWork,
+                                    &OversampledClip::Pair::of(outputLane(first, a), outputLane(second, b))};
     }
     if (pairCount == 0)
         return;
-    OversampledClip::Pair* const other = pairCount == 2 ? &*pairStages[1] : nullptr;
-    OversampledClip::Pair::up(*pairStages[0], other, outputPairs[0].work, outputPairs[1].work, frameCount);
+    OversampledClip::Pair* const other = pairCount == 2 ? outputPairs[1].stages : nullptr;
+    OversampledClip::Pair::up(*outputPairs[0].stages, other, outputPairs[0].work, outputPairs[1].work, frameCount);
     for (int k = 0; k < pairCount; ++k) {
         const OutputPair& op = outputPairs[k];
-        curveOutputPair(*pairStages[k], *op.first->filter, op.a, *op.second->filter, op.b, frameCount);
+        curveOutputPair(*op.stages, *op.first->filter, op.a, *op.second->filter, op.b, frameCount);
     }
-    OversampledClip::Pair::down(*pairStages[0], other, outputPairs[0].work, outputPairs[1].work, frameCount);
+    OversampledClip::Pair::down(*outputPairs[0].stages, other, outputPairs[0].work, outputPairs[1].work, frameCount);
     for (int k = 0; k < pairCount; ++k) {
         const OutputPair& op = outputPairs[k];
-        pairStages[k]->finish();
         const int quads = frameCount & ~3;
         deinterleaveTwo(op.first->lanes->output[op.a], op.second->lanes->output[op.b], op.work, quads);
         for (int i = quads; i < frameCount; ++i) {

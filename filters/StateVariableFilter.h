@@ -236,7 +236,12 @@ private:
     // The curve of two filters' output stages with one lane each, as one
     // two-lane run, segment by segment of either.
     static void runOutputPairs(std::span<const Shared> members, const int* pairWith, const int* placeOf,
-                               const int* laneOf, const LaneVector* work, int frameCount);
+                               const int* laneOf, LaneVector* work, int frameCount);
+    // Lane `lane` of a member's output stage, as a pair takes it.
+    static OversampledClip::Lane outputLane(const Shared& member, int lane)
+    {
+        return {&member.filter->output, lane, &member.filter->clip->curve()};
+    }
     static void curveOutputPair(OversampledClip::Pair& pair, const StateVariableFilter& first, int firstLane,
                                 const StateVariableFilter& second, int secondLane, int frameCount);
     static void runSharedStages(LaneVector* work, const Segment& seg, LaneVector* low, LaneVector* band,

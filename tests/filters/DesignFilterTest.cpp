@@ -162,35 +162,40 @@ TEST(DesignFilter, FourLanesMatchOneLaneThroughSlopeChangesAndSkippedBlocks)
 
 // A shared pass keeps what the lanes a member leaves out hold (the states
 // of a lane that ran before, and the previous point of a paired output stage
-// too): with lanes sitting out now and then, paired (block 1) or not
-// (block 2), each filter gives exactly what it gives alone.
+// too), and a pair of output stages keeps its lanes while it pairs up again
+// (blocks 1-2) and gives them back when the filters run alone (3), pair
+// other lanes (5), one is reset (6) or one runs unpaired (7): each filter
+// gives exactly what it gives alone.
 TEST(StateVariableFilter, SharedPassesKeepTheLanesAMemberLeavesOut)
 {
     const FilterCharacteristics& list = FilterCharacteristics::shared();
-    const std::vector<float> in = noise(2048, 4, 0.5), cut(256, 10.0f), peak(256, 0.5f);
-    const bool active[4][2][2] = {{{1, 1}, {1, 1}}, {{1, 0}, {1, 0}}, {{1, 1}, {1, 0}}, {{1, 1}, {1, 1}}};
+    const std::vector<float> in = noise(2048, 4, 0.5), cut(128, 10.0f), peak(128, 0.5f);
+    // Lanes 0 and 1 of filter a, then of b; then 0 shared, 1 alone, 2 a reset before a shared pass.
+    const int blocks[8][5] = {{1, 1, 1, 1, 0}, {1, 0, 1, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 1, 0, 1},
+                              {1, 0, 1, 0, 0}, {0, 1, 0, 1, 0}, {0, 1, 0, 1, 2}, {1, 1, 1, 0, 0}};
     std::vector<float> out[2][2][2];  // [shared][filter][lane]
     for (int shared = 0; shared < 2; ++shared) {
         DesignFilter a(list[2], 1024, 44100.0f), b(list[5], 1024, 44100.0f);
-        DesignFilter* filters[2] = {&a, &b};
-        for (int block = 0; block < 4; ++block) {
+        for (int block = 0; block < 8; ++block) {
             StateVariableFilter::Lanes lanes[2];
             for (int u = 0; u < 2; ++u) {
                 for (int l = 0; l < 2; ++l) {
                     out[shared][u][l].resize(1024);
-                    lanes[u].input[l] = in.data() + l * 1024 + block * 256;
-                    lanes[u].output[l] = out[shared][u][l].data() + block * 256;
+                    lanes[u].input[l] = in.data() + l * 1024 + block * 128;
+                    lanes[u].output[l] = out[shared][u][l].data() + block * 128;
                     lanes[u].cutoff[l] = cut.data();
                     lanes[u].peak[l] = peak.data();
-                    lanes[u].active[l] = active[block][u][l];
+                    lanes[u].active[l] = blocks[block][2 * u + l];
                 }
             }
+            if (blocks[block][4] == 2)
+                a.reset();
             const StateVariableFilter::Shared members[2] = {{&a, &lanes[0]}, {&b, &lanes[1]}};
-            if (shared) {
-                ASSERT_TRUE(StateVariableFilter::processShared(members, 256));
+            if (shared && blocks[block][4] != 1) {
+                ASSERT_TRUE(StateVariableFilter::processShared(members, 128));
             } else {
-                for (int u = 0; u < 2; ++u)
-                    filters[u]->processLanes(lanes[u], 256);
+                for (const StateVariableFilter::Shared& member : members)
+                    member.filter->processLanes(*member.lanes, 128);
             }
         }
     }
@@ -643,9 +648,7 @@ TEST(StateVariableFilter, PlainLowBandAndHighPassFollowTheOversampledRecurrence)
                     const double hz = std::round(fc * ratio);
                     StateVariableFilter filter(1024, static_cast<float>(rate));
                     filter.response = tap;
-                    std::vector<float> in(static_cast<size_t>(rate) + 8192);
-                    for (size_t i = 0; i < in.size(); ++i)
-                        in[i] = 0.25f * static_cast<float>(std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate));
+                    const std::vector<float> in = sine(static_cast<int>(rate) + 8192, hz, 0.25, rate);
                     const std::vector<float> out = run(filter, in, static_cast<float>(std::log2(fc)), 0.0f);
                     const double measured = 20.0 * std::log10(amplitudeAt(out, 8192, hz, rate) / 0.25);
                     const double omega = 2.0 * std::numbers::pi * hz / rate;
@@ -667,9 +670,7 @@ TEST(StateVariableFilter, SlopesRunOneTwoOrFourStages)
     const double rate = 48000.0, fc = 1200.0, hz = 1800.0;
     const double f = 2.0 * std::sin(std::numbers::pi * fc / (3.0 * rate));
     const double one = std::abs(stageResponse(f, 2.0, 0, 2.0 * std::numbers::pi * hz / rate));
-    std::vector<float> in(static_cast<size_t>(rate) + 8192);
-    for (size_t i = 0; i < in.size(); ++i)
-        in[i] = 0.25f * static_cast<float>(std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate));
+    const std::vector<float> in = sine(static_cast<int>(rate) + 8192, hz, 0.25, rate);
     const int used[4] = {0, 1, 2, 4};
     for (int slope = 1; slope <= 3; ++slope) {
         StateVariableFilter filter(1024, static_cast<float>(rate));

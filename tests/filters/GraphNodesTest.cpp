@@ -928,14 +928,11 @@ TEST(MultiDesignFilter, SwitchingToCleanAndBackKeepsBothStates)
     ASSERT_NE(design.bandState(0, 0), 0.0f);
     ASSERT_NE(pair.a.getCleanUnit().getSection(0).low, 0.0f);
     pair.a.reset();
-    for (int stage = 0; stage < StateVariableFilter::maxStages; ++stage) {
-        EXPECT_EQ(design.bandState(stage, 0), 0.0f);
-        EXPECT_EQ(design.lowState(stage, 0), 0.0f);
-    }
-    for (int s = 0; s < BiQuadFilter::maxSections; ++s) {
-        EXPECT_EQ(pair.a.getCleanUnit().getSection(s).band, 0.0f);
-        EXPECT_EQ(pair.a.getCleanUnit().getSection(s).low, 0.0f);
-    }
+    for (int stage = 0; stage < StateVariableFilter::maxStages; ++stage)
+        EXPECT_TRUE(design.bandState(stage, 0) == 0.0f && design.lowState(stage, 0) == 0.0f) << stage;
+    for (int s = 0; s < BiQuadFilter::maxSections; ++s)
+        EXPECT_TRUE(pair.a.getCleanUnit().getSection(s).band == 0.0f &&
+                    pair.a.getCleanUnit().getSection(s).low == 0.0f) << s;
 }
 
 namespace {
