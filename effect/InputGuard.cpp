@@ -12,16 +12,13 @@ void InputGuard::processBlock(const wave::Block* input, wave::Block& output, int
     if (flags & (OutputNotNeeded | NoConsumer))
         return;
     const float* in = input->data();
-    // NaN fails both comparisons, so one test per sample finds every bad
+    // NaN fails the comparison, so one test per sample finds every bad
     // one; four samples at a time, as this runs on every block.
-    const LaneVector lower = splat<LaneVector>(-limit);
-    const LaneVector upper = splat<LaneVector>(limit);
+    const LaneVector bound = splat<LaneVector>(limit);
     LaneMask inside = ~LaneMask{};
     int i = 0;
-    for (; i + 4 <= numSamples; i += 4) {
-        const LaneVector v = blockloops::load(in + i);
-        inside &= (v >= lower) & (v <= upper);
-    }
+    for (; i + 4 <= numSamples; i += 4)
+        inside &= blockloops::magnitude(blockloops::load(in + i)) <= bound;
     bool clean = !anyLane(~inside);
     for (; i < numSamples; ++i)
         clean &= in[i] >= -limit && in[i] <= limit;

@@ -121,7 +121,7 @@ OstrandPlugin::OstrandPlugin(int channelCount, float sampleRate)
     sideChainLevel = std::make_unique<Mixer>(g, getNumChannels(), Mixer::maximum);
     // The silence detector follows the input even while auto-mute is off,
     // so switching it on finds it settled.
-    analyzer = std::make_unique<FilterAnalyzer>(g, inputLevel.get());
+    analyzer = std::make_unique<FilterAnalyzer>(g);
     g.insert(*analyzer);
     for (int n = 0; n < numFilters; ++n)
         frequencyPans[static_cast<std::size_t>(n)] =
@@ -210,10 +210,14 @@ void OstrandPlugin::buildChannels(int channelCount)
         inputLevel->setInput(c, &getOstrandChannel(c).getMainInput());
         sideChainLevel->setInput(c, &getOstrandChannel(c).getSideChain());
     }
+    // The silence detector reads the channels itself rather than the input
+    // level's block: one pass over the samples instead of two.
+    analyzer->setSource(&getOstrandChannel(0).getMainInput());
     if (channelCount != 2)
         return;
     OstrandChannel& left = getOstrandChannel(0);
     OstrandChannel& right = getOstrandChannel(1);
+    analyzer->setSecondChannel(&right.getMainInput());
     inputConverter = std::make_unique<MidSideConverter>(g, MidSideConverter::encode, &left.getMainInput(),
                                                         &right.getMainInput());
     outputConverter = std::make_unique<MidSideConverter>(g, MidSideConverter::decode,

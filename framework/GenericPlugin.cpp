@@ -292,14 +292,16 @@ void GenericPlugin::prepareQueues()
 void GenericPlugin::setInputs(const float* const* buffers, int count, int numSamples)
 {
     const int n = getChannelCount();
+    const bool sideChain = hasSideChain();
+    const bool separateSideChains = sideChain && isSideChainPresent() && buffers;
     for (int i = 0; i < n; ++i) {
         // A host with fewer buffers than channels feeds the last one to the rest.
         const float* main = buffers && count > 0 ? buffers[std::min(i, count - 1)] : nullptr;
         Channel& c = *channels[static_cast<std::size_t>(i)];
         c.getInput().setBuffer(main, numSamples);
-        if (hasSideChain()) {
+        if (sideChain) {
             const int side = numChannels + i;
-            const bool separate = isSideChainPresent() && buffers && side < count;
+            const bool separate = separateSideChains && side < count;
             c.getSideChainInput().setBuffer(separate ? buffers[side] : main, numSamples);
         }
     }

@@ -13,7 +13,11 @@ public:
 
     // Audio thread, once per host block before the frames that read it.
     // A null buffer reads as silence.
-    void setBuffer(const float* buffer, int numSamples);
+    void setBuffer(const float* buffer, int numSamples)
+    {
+        hostBuffer = buffer;
+        hostSamplesLeft = numSamples > 0 ? numSamples : 0;
+    }
     const float* getBuffer() const { return hostBuffer; }
     int getSamplesLeft() const { return hostSamplesLeft; }
 
