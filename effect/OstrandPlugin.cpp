@@ -261,7 +261,9 @@ void OstrandPlugin::buildSources()
     for (int i = 0; i < numEGs; ++i) {
         const auto k = static_cast<std::size_t>(i);
         egLevelSelectors[k] = levelSelector();
-        triggers[k] = std::make_unique<Trigger>(g, egLevelSelectors[k].get());
+        // Mostly on the same level with the same settings: one search a block.
+        Trigger* sharesWith = i > 0 ? triggers[0].get() : nullptr;
+        triggers[k] = std::make_unique<Trigger>(g, egLevelSelectors[k].get(), sharesWith);
         egNodes[k] = std::make_unique<EnvelopeGenerator>(g, triggers[k].get());
         EnvelopeGenerator& eg = *egNodes[k];
         const int first = EGParameterSetList::firstTarget + EGParameterSetList::targetsPerSet * i;

@@ -121,6 +121,11 @@ void EnvelopeGenerator::releaseGate()
 
 void EnvelopeGenerator::readInputs(int k)
 {
+    // Inputs at rest hold one value: once read, reading them again would
+    // change nothing.
+    if (inputsReadAtRest)
+        return;
+    inputsReadAtRest = inputsAtRest;
     const float a = sanitizeTime(attackSamples[k]);
     const float d = sanitizeTime(decaySamples[k]);
     const float s = sanitizeLevel(sustainSamples[k]);
@@ -160,8 +165,10 @@ int EnvelopeGenerator::process(wave::Block& target, int numSamples, int)
         decaySamples = decayInput.pull(numSamples).data();
         sustainSamples = sustainInput.pull(numSamples).data();
         releaseSamples = releaseInput.pull(numSamples).data();
-        if (attackInput.holdsStill() && decayInput.holdsStill() && sustainInput.holdsStill() &&
-            releaseInput.holdsStill())
+        inputsAtRest = attackInput.holdsStill() && decayInput.holdsStill() && sustainInput.holdsStill() &&
+                       releaseInput.holdsStill();
+        inputsReadAtRest = false;
+        if (inputsAtRest)
             inputsHeld.keep(getGraph(), numSamples);
         else
             inputsHeld.forget();

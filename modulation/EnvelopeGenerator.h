@@ -122,8 +122,11 @@ private:
     const float* decaySamples = nullptr;
     const float* sustainSamples = nullptr;
     const float* releaseSamples = nullptr;
-    // While all four rest, the samples above hold.
+    // While all four rest, the samples above hold, one value each, and once
+    // they were read there is nothing new in them.
     wave::RestHold inputsHeld;
+    bool inputsAtRest = false;
+    bool inputsReadAtRest = false;
     float attack = minimumTime;
     float decay = minimumTime;
     float sustain = 1.0f;

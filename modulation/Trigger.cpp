@@ -54,9 +54,9 @@ int lastAtOrAbove(const float* x, int from, int to, float level)
 
 } // namespace
 
-Trigger::Trigger(wave::Graph& graph, wave::Producer* level)
+Trigger::Trigger(wave::Graph& graph, wave::Producer* level, Trigger* sharesWith)
     : wave::Output(graph, level), holdTime(this, 15.0f), enabled(this, true),
-      threshold(this, 1.0f, 0.0f, 0.9f)
+      threshold(this, 1.0f, 0.0f, 0.9f), lastSearch(sharesWith ? sharesWith->lastSearch : &ownSearch)
 {
     updateReleaseCount();
 }
@@ -90,6 +90,28 @@ void Trigger::run(int numSamples)
     if (!input)
         return;
     const float* x = input->data();
+    // The same block (same frame, same samples), the same settings, the
+    // same state: the same findings.
+    Search& last = *lastSearch;
+    const std::uint32_t frame = getGraph().getFrame();
+    if (last.frame == frame && last.level == x && last.numSamples == numSamples &&
+        last.threshold == threshold.get() && last.releaseCount == releaseCount && last.state == state &&
+        last.belowCounter == belowCounter) {
+        state = last.stateAfter;
+        belowCounter = last.belowCounterAfter;
+        eventCount = last.eventCount;
+        std::copy_n(last.searcher->events.begin(), eventCount, events.begin());
+        return;
+    }
+    last = Search{frame, x, numSamples, threshold.get(), releaseCount, state, belowCounter, 0, 0, 0, this};
+    search(x, numSamples);
+    last.stateAfter = state;
+    last.belowCounterAfter = belowCounter;
+    last.eventCount = eventCount;
+}
+
+void Trigger::search(const float* x, int numSamples)
+{
     const float on = threshold;
     const float off = on * 0.5f;
     // The level mostly stays on one side of the thresholds for many samples:

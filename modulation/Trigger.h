@@ -4,6 +4,7 @@
 #include "wave/Output.h"
 
 #include <array>
+#include <cstdint>
 
 // Opens and closes an envelope generator's gate from an audio level. The
 // gate opens on the first sample at or above the threshold and closes once
@@ -21,7 +22,11 @@ public:
     static constexpr int maxEvents = 1024;
 
     // Control thread, while building. level is the level signal to watch.
-    explicit Trigger(wave::Graph& graph, wave::Producer* level = nullptr);
+    // Triggers built to share with one first trigger (which must outlive
+    // them) often watch the same level with the same settings and from the
+    // same state: then one of them searches a block and the others take its
+    // findings.
+    explicit Trigger(wave::Graph& graph, wave::Producer* level = nullptr, Trigger* sharesWith = nullptr);
 
     // Milliseconds below half the threshold before the gate closes.
     Property<float> holdTime;
@@ -42,7 +47,24 @@ public:
     void propertyChanged(PropertyBase& property) override;
 
 private:
+    // The last search of a block among the triggers that share: what it
+    // started from and what it found (the events in the searcher's list).
+    struct Search {
+        std::uint32_t frame = 0;
+        const float* level = nullptr;
+        int numSamples = -1;
+        float threshold = 0.0f;
+        int releaseCount = 0;
+        int state = 0;
+        int belowCounter = 0;
+        int stateAfter = 0;
+        int belowCounterAfter = 0;
+        int eventCount = 0;
+        const Trigger* searcher = nullptr;
+    };
+
     void updateReleaseCount();
+    void search(const float* x, int numSamples);
 
     int belowCounter = 0;
     int releaseCount = 1;
@@ -50,4 +72,6 @@ private:
     std::array<Event, maxEvents> events{};
     int eventCount = 0;
     int state = 0;
+    Search ownSearch;
+    Search* lastSearch = &ownSearch;
 };

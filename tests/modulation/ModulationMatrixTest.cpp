@@ -213,13 +213,10 @@ inline void expectRecordsMatchParameters(MatrixTestPlugin& plugin)
 {
     auto& p = plugin.params();
     auto& r = plugin.internal();
-    for (int i = 0; i < ModulationMatrix::numSlots; ++i) {
-        ASSERT_EQ(r.getSource(i), p.getSource(i)) << i;
-        ASSERT_EQ(r.getTarget(i), p.getTarget(i)) << i;
-        ASSERT_EQ(r.isBypassed(i), p.isBypassed(i)) << i;
-        ASSERT_EQ(r.isInverted(i), p.isInverted(i)) << i;
-        ASSERT_EQ(r.getLevel(i), p.getLevel(i)) << i;
-    }
+    for (int i = 0; i < ModulationMatrix::numSlots; ++i)
+        ASSERT_EQ(std::tuple(r.getSource(i), r.getTarget(i), r.isBypassed(i), r.isInverted(i), r.getLevel(i)),
+                  std::tuple(p.getSource(i), p.getTarget(i), p.isBypassed(i), p.isInverted(i), p.getLevel(i)))
+            << i;
 }
 
 } // namespace matrixtest
@@ -448,22 +445,18 @@ TEST(LevelPanTarget, CombinesGainWithPanAndFrequencyWithOffset)
     rig.matrix.setBaseValue(1, -1.5f);
     rig.settle();
 
-    // Settled and unmodulated: constant blocks of the combination.
+    // Settled and unmodulated: constant blocks of the combination (a pan right halves the left).
     auto f = rig.render(rig.gainPan);
     EXPECT_TRUE(f.constant[0] && f.constant[1]);
-    EXPECT_FLOAT_EQ(f.first[Rig::N - 1], 1.0f); // the pan to the right halves the left
-    EXPECT_FLOAT_EQ(f.second[Rig::N - 1], 2.0f);
+    EXPECT_EQ(std::pair(f.first[Rig::N - 1], f.second[Rig::N - 1]), std::pair(1.0f, 2.0f));
     f = rig.render(rig.freqPan);
-    EXPECT_FLOAT_EQ(f.first[0], 6.5f);
-    EXPECT_FLOAT_EQ(f.second[0], 9.5f);
+    EXPECT_EQ(std::pair(f.first[0], f.second[0]), std::pair(6.5f, 9.5f));
 
     // Centred: both channels are A's own block.
     rig.matrix.setBaseValue(1, 0.0f);
     rig.settle();
     f = rig.render(rig.freqPan);
-    EXPECT_EQ(f.blocks[0], f.a);
-    EXPECT_EQ(f.blocks[1], f.a);
-    EXPECT_TRUE(f.constant[0]);
+    EXPECT_EQ(std::tuple(f.blocks[0], f.blocks[1], f.constant[0]), std::tuple(f.a, f.a, true));
     // A bypassed slot leaves B at 0 but not at rest: taking the slot in
     // moves the pan from the next block on.
     rig.c().connect(1, XLFO1, 1, false, true, 0.25f);
@@ -525,8 +518,7 @@ TEST(LevelPanTarget, MovesWithoutJumpsWhenSwitchingBetweenPaths)
     // switch between paths at the wrong moment jumps by tenths.
     EXPECT_LT(largest, 2e-3f);
     EXPECT_TRUE(endsOnA);
-    EXPECT_FLOAT_EQ(previous[0], 1.2f);
-    EXPECT_FLOAT_EQ(previous[1], 1.2f);
+    EXPECT_EQ(std::pair(previous[0], previous[1]), std::pair(1.2f, 1.2f));
 }
 
 // (The host order, the source and target names and the empty slot's texts
@@ -543,8 +535,7 @@ TEST(ModulationMatrixPlugin, SlotParametersTextsAndValues)
     // The plug-in's own names are shared by every slot; a name with a comma
     // cannot become an option list, but the text still shows it.
     list.setSourceNames({"< Source >", "Wobble, slow"});
-    EXPECT_EQ(list[0].source.valueToText(1), "Wobble, slow");
-    EXPECT_EQ(list[9].source.valueToText(1), "Wobble, slow");
+    EXPECT_EQ(list[0].source.valueToText(1) + list[9].source.valueToText(1), "Wobble, slowWobble, slow");
     EXPECT_TRUE(list[9].source.getOptionNames().empty());
     EXPECT_EQ(list[9].source.valueToText(2), "2");
 
@@ -556,12 +547,9 @@ TEST(ModulationMatrixPlugin, SlotParametersTextsAndValues)
     EXPECT_EQ(plugin.matrix->getSlot(3).source, -1);
     plugin.runBlock();
     const ModulationMatrix::Slot& record = plugin.matrix->getSlot(3);
-    EXPECT_EQ(record.source, 6);
-    EXPECT_EQ(record.target, 0);
-    EXPECT_TRUE(record.inverted);
-    EXPECT_TRUE(plugin.matrix->isSlotValid(3));
-    EXPECT_EQ(plugin.matrix->getTargetEntry(74).base, 0.25f);
-    EXPECT_EQ(plugin.matrix->getSlotDepth(3), -10.0f);
+    EXPECT_EQ(std::tuple(record.source, record.target, record.inverted, plugin.matrix->isSlotValid(3),
+                         plugin.matrix->getTargetEntry(74).base, plugin.matrix->getSlotDepth(3)),
+              std::tuple(6, 0, true, true, 0.25f, -10.0f));
     slot.bypass.setValue(1, 0);
     plugin.runBlock();
     EXPECT_TRUE(record.bypassed);
@@ -577,12 +565,10 @@ TEST(ModulationMatrixPlugin, NewConnectionsFillTheNextSlotUntilNoneIsFree)
 
     EXPECT_EQ(plugin.addConnection(EG1, 0, &message), 0);
     // One batch: the listener heard of all changes at once.
-    EXPECT_EQ(listener.calls, 1);
-    EXPECT_EQ(listener.lastIndex, -1);
-    EXPECT_EQ(plugin.slots().getNumActive(), 1);
-    EXPECT_EQ(plugin.params().getSource(0), EG1);
-    EXPECT_EQ(plugin.params().getTarget(0), 0);
-    EXPECT_EQ(plugin.params().getLevel(0), ModulationMatrixPlugin::newConnectionLevel);
+    EXPECT_EQ(std::tuple(listener.calls.load(), listener.lastIndex.load(), plugin.slots().getNumActive(),
+                         plugin.params().getSource(0), plugin.params().getTarget(0),
+                         plugin.params().getLevel(0)),
+              std::tuple(1, -1, 1, EG1, 0, ModulationMatrixPlugin::newConnectionLevel));
     plugin.runBlock();
     expectRecordsMatchParameters(plugin);
     EXPECT_TRUE(plugin.matrix->isSlotValid(0));
@@ -592,9 +578,9 @@ TEST(ModulationMatrixPlugin, NewConnectionsFillTheNextSlotUntilNoneIsFree)
     EXPECT_TRUE(message.empty());
     EXPECT_EQ(plugin.addConnection(EF1, 3, &message), -1);
     EXPECT_EQ(message, "No free slots are available. Clear one or more slots and try again.");
-    EXPECT_EQ(plugin.slots().getNumActive(), 24);
-    EXPECT_EQ(plugin.params().getSource(23), XLFO1);
-    EXPECT_EQ(plugin.getSourceLevel(XLFO1), 0.0f);
+    EXPECT_EQ(std::tuple(plugin.slots().getNumActive(), plugin.params().getSource(23),
+                         plugin.getSourceLevel(XLFO1)),
+              std::tuple(24, XLFO1, 0.0f));
     plugin.setListener(nullptr);
 }
 
@@ -616,11 +602,8 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     EXPECT_EQ(plugin.filters.getNumActive(), 2);
     // Modulation of filter 2 is gone with it (with the slot on its level);
     // filter 3's moved to filter 2 with its value.
-    EXPECT_EQ(c.getTarget(1), -1);
-    EXPECT_EQ(c.getTarget(3), -1);
-    EXPECT_EQ(c.getTarget(0), 0);
-    EXPECT_EQ(c.getTarget(2), 6);
-    EXPECT_EQ(c.getTarget(4), 66);
+    EXPECT_EQ(std::tuple(c.getTarget(1), c.getTarget(3), c.getTarget(0), c.getTarget(2), c.getTarget(4)),
+              std::tuple(-1, -1, 0, 6, 66));
     EXPECT_EQ(plugin.filters[1][2].getValue(), 0.75f);
     plugin.runBlock();
     expectRecordsMatchParameters(plugin);
@@ -640,14 +623,10 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     s.connect(5, XLFO1, 1, false, false, 0.5f); // before the removed one
     sources.runBlock();
     sources.xlfos.removeSet(1);
-    EXPECT_EQ(s.getSource(0), -1);
-    EXPECT_EQ(s.getSource(2), -1);
-    EXPECT_EQ(s.getSource(1), XLFO2);
-    EXPECT_EQ(s.getTarget(1), 4);
-    EXPECT_EQ(s.getTarget(3), 21);
-    EXPECT_EQ(s.getSource(3), EG1); // the next list's sources keep their numbers
-    EXPECT_EQ(s.getSource(4), EF1);
-    EXPECT_EQ(s.getSource(5), XLFO1);
+    EXPECT_EQ(std::tuple(s.getSource(0), s.getSource(2), s.getSource(1), s.getTarget(1), s.getTarget(3)),
+              std::tuple(-1, -1, XLFO2, 4, 21));
+    // The next list's sources keep their numbers.
+    EXPECT_EQ(std::tuple(s.getSource(3), s.getSource(4), s.getSource(5)), std::tuple(EG1, EF1, XLFO1));
     sources.runBlock();
     expectRecordsMatchParameters(sources);
     for (int i : {1, 3, 4})
@@ -665,13 +644,9 @@ TEST(ModulationMatrixPlugin, RemovingSetsClearsAndRenumbersSlots)
     l.connect(4, XLFO3, 72, false, false, 0.5f);
     slots.runBlock();
     slots.slots().removeSet(1);
-    EXPECT_EQ(slots.slots().getNumActive(), 4);
-    EXPECT_EQ(l.getSource(1), EF1);
-    EXPECT_EQ(l.getLevel(1), 0.3f);
-    EXPECT_EQ(l.getSource(2), XLFO2);
-    EXPECT_EQ(l.getTarget(2), 72);
-    EXPECT_EQ(l.getSource(3), -1);
-    EXPECT_EQ(l.getSource(4), -1);
+    EXPECT_EQ(std::tuple(slots.slots().getNumActive(), l.getSource(1), l.getLevel(1), l.getSource(2),
+                         l.getTarget(2), l.getSource(3), l.getSource(4)),
+              std::tuple(4, EF1, 0.3f, XLFO2, 72, -1, -1));
     slots.runBlock();
     expectRecordsMatchParameters(slots);
     EXPECT_TRUE(slots.matrix->isSlotValid(2));

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <string>
 #include <vector>
@@ -234,50 +235,37 @@ struct Indicator final : XLFO::Listener {
 TEST(EnvelopeFollower, StartsAtZeroAndCoversNinetyPercentInTheAttackTime)
 {
     // Silence reads as the -60 dB floor from the very first sample.
-    {
-        Follower f(std::vector<float>(1, 0.0f), 0.0005f, 0.1f);
-        const std::vector<float> out = f.run(3000);
-        for (float v : out)
-            ASSERT_EQ(v, 0.0f);
-    }
+    Follower silence(std::vector<float>(1, 0.0f), 0.0005f, 0.1f);
+    for (float v : silence.run(3000))
+        ASSERT_EQ(v, 0.0f);
     // Full scale from silence with a 10 ms attack: 0.9 of the way to 1 after
     // 480 samples; the step response is 1 - (1 - c)^k with (1 - c)^480 = 0.1.
-    {
-        Follower f(std::vector<float>(1, 1.0f), 0.01f, 0.1f);
-        const std::vector<float> out = f.run(2000);
-        EXPECT_NEAR(out[479], 0.9f, 1e-5f);
-        EXPECT_NEAR(out[239], 1.0f - std::sqrt(0.1f), 1e-5f);
-        EXPECT_NEAR(out[1999], 1.0f, 1e-4f);
-        EXPECT_GT(out[0], 0.0f);
-    }
+    Follower attack(std::vector<float>(1, 1.0f), 0.01f, 0.1f);
+    const std::vector<float> rise = attack.run(2000);
+    EXPECT_NEAR(rise[479], 0.9f, 1e-5f);
+    EXPECT_NEAR(rise[239], 1.0f - std::sqrt(0.1f), 1e-5f);
+    EXPECT_NEAR(rise[1999], 1.0f, 1e-4f);
+    EXPECT_GT(rise[0], 0.0f);
     // From full scale, the 50 ms minimum release falls to 0.1 in 2400 samples.
-    {
-        std::vector<float> input(10000, 1.0f);
-        std::fill(input.begin() + 5000, input.end(), 0.0f);
-        Follower f(input, 0.0005f, 0.05f);
-        const std::vector<float> out = f.run(10000);
-        EXPECT_NEAR(out[4999], 1.0f, 1e-5f);
-        EXPECT_NEAR(out[5000 + 2399], 0.1f, 1e-5f);
-        EXPECT_GT(out[5000 + 2399], 0.0f);
-    }
+    std::vector<float> input(10000, 1.0f);
+    std::fill(input.begin() + 5000, input.end(), 0.0f);
+    Follower release(input, 0.0005f, 0.05f);
+    const std::vector<float> fall = release.run(10000);
+    EXPECT_NEAR(fall[4999], 1.0f, 1e-5f);
+    EXPECT_NEAR(fall[5000 + 2399], 0.1f, 1e-5f);
     // A release tail into silence ends at 0 without passing through
     // subnormal numbers (slow on many processors), even where the caller
     // does not flush them.
-    {
-        std::vector<float> input(1000, 1.0f);
-        input.resize(200000, 0.0f);
-        Follower f(input, 0.0005f, 0.05f);
-        const std::vector<float> out = f.run(200000);
-        for (std::size_t k = 0; k < out.size(); ++k)
-            ASSERT_NE(std::fpclassify(out[k]), FP_SUBNORMAL) << k;
-        EXPECT_EQ(out.back(), 0.0f);
-        EXPECT_EQ(f.ef.getLevel(), 0.0f);
-    }
+    input.assign(1000, 1.0f);
+    input.resize(200000, 0.0f);
+    Follower tail(input, 0.0005f, 0.05f);
+    const std::vector<float> out = tail.run(200000);
+    for (std::size_t k = 0; k < out.size(); ++k)
+        ASSERT_NE(std::fpclassify(out[k]), FP_SUBNORMAL) << k;
+    EXPECT_EQ(std::pair(out.back(), tail.ef.getLevel()), std::pair(0.0f, 0.0f));
     // Louder than full scale reads above 1: +6.02 dB gives 1.1003.
-    {
-        Follower f(std::vector<float>(1, 2.0f), 0.0005f, 0.1f);
-        EXPECT_NEAR(f.run(2000).back(), (20.0f * std::log10(2.0f) + 60.0f) / 60.0f, 1e-5f);
-    }
+    Follower loud(std::vector<float>(1, 2.0f), 0.0005f, 0.1f);
+    EXPECT_NEAR(loud.run(2000).back(), (20.0f * std::log10(2.0f) + 60.0f) / 60.0f, 1e-5f);
 }
 
 TEST(EnvelopeFollower, SineHalfWavesAreRectifiedBySmoothing)
@@ -328,42 +316,36 @@ TEST(EnvelopeGenerator, StageLengthsAndShapes)
 {
     // Attack 10 ms: 480 samples rising along a straight line from 0 to just
     // below 1, then a 100 ms decay to the sustain level of 0.5.
-    {
-        Envelope e(0.01f, 0.1f, 0.5f, 0.5f);
-        e.eg.midiStart();
-        const std::vector<float> out = e.run(6000);
-        for (int k = 0; k < 480; ++k)
-            ASSERT_NEAR(out[static_cast<std::size_t>(k)], k / 480.0f, 2e-6f) << k;
-        EXPECT_GT(out[479], 0.99f);
-        EXPECT_LT(out[479], 1.0f);
-        EXPECT_NEAR(out[480], 1.0f, 1e-6f);
-        EXPECT_NEAR(out[480 + 2400], 0.75f, 1e-4f);
-        EXPECT_NEAR(out[480 + 4800], 0.5f, 1e-6f);
-        EXPECT_EQ(out[5999], 0.5f);
-        EXPECT_TRUE(e.eg.isGateOpen());
-    }
+    Envelope adsr(0.01f, 0.1f, 0.5f, 0.5f);
+    adsr.eg.midiStart();
+    const std::vector<float> out = adsr.run(6000);
+    for (int k = 0; k < 480; ++k)
+        ASSERT_NEAR(out[static_cast<std::size_t>(k)], k / 480.0f, 2e-6f) << k;
+    EXPECT_GT(out[479], 0.99f);
+    EXPECT_LT(out[479], 1.0f);
+    EXPECT_NEAR(out[480], 1.0f, 1e-6f);
+    EXPECT_NEAR(out[480 + 2400], 0.75f, 1e-4f);
+    EXPECT_NEAR(out[480 + 4800], 0.5f, 1e-6f);
+    EXPECT_EQ(out[5999], 0.5f);
+    EXPECT_TRUE(adsr.eg.isGateOpen());
     // Sustain 1: after the attack the output stays at 1 whatever the decay.
-    {
-        Envelope e(0.002f, 3.0f, 1.0f, 0.5f);
-        e.eg.midiStart();
-        const std::vector<float> out = e.run(20000);
-        for (std::size_t k = 96; k < out.size(); ++k)
-            ASSERT_EQ(out[k], 1.0f) << k;
-    }
+    Envelope full(0.002f, 3.0f, 1.0f, 0.5f);
+    full.eg.midiStart();
+    const std::vector<float> top = full.run(20000);
+    for (std::size_t k = 96; k < top.size(); ++k)
+        ASSERT_EQ(top[k], 1.0f) << k;
     // Release 0.5 s from 0.6: a straight fall to 0 in 24000 samples, then 0
     // and silence.
-    {
-        Envelope e(0.002f, 0.002f, 0.6f, 0.5f);
-        e.eg.midiStart();
-        e.run(4000);
-        EXPECT_FALSE(e.eg.isMuted());
-        e.eg.midiRelease();
-        const std::vector<float> out = e.run(30000);
-        for (int k = 0; k <= 24000; ++k)
-            ASSERT_NEAR(out[static_cast<std::size_t>(k)], 0.6f * (1.0f - k / 24000.0f), 2e-6f) << k;
-        EXPECT_EQ(std::pair(out[24000], out[29999]), std::pair(0.0f, 0.0f));
-        EXPECT_TRUE(e.eg.isMuted() && e.eg.isConstant());
-    }
+    Envelope fall(0.002f, 0.002f, 0.6f, 0.5f);
+    fall.eg.midiStart();
+    fall.run(4000);
+    EXPECT_FALSE(fall.eg.isMuted());
+    fall.eg.midiRelease();
+    const std::vector<float> tail = fall.run(30000);
+    for (int k = 0; k <= 24000; ++k)
+        ASSERT_NEAR(tail[static_cast<std::size_t>(k)], 0.6f * (1.0f - k / 24000.0f), 2e-6f) << k;
+    EXPECT_EQ(std::pair(tail[24000], tail[29999]), std::pair(0.0f, 0.0f));
+    EXPECT_TRUE(fall.eg.isMuted() && fall.eg.isConstant());
 }
 
 TEST(EnvelopeGenerator, InputsAreReadAtControlRate)
@@ -385,6 +367,15 @@ TEST(EnvelopeGenerator, InputsAreReadAtControlRate)
     for (std::size_t k = 1; k < out.size(); ++k)
         steepest = std::max(steepest, static_cast<double>(std::fabs(out[k] - out[k - 1])));
     EXPECT_LT(steepest, 0.6 / 480.0 * 1.01);
+    // A sustain that moves without resting is read at every read inside a
+    // block too: 0.2 from sample 1200 on is heard from the read at 1216.
+    Envelope moving(0.002f, 0.01f, 0.8f, 0.5f);
+    harness::SignalPlayer sustain(moving.graph, std::vector<float>(1200, 0.8f));
+    sustain.signal.push_back(0.2f);
+    moving.eg.getSustainInput().connect(&sustain);
+    moving.eg.midiStart();
+    const std::vector<float> steps = moving.run(2000);
+    EXPECT_EQ(std::pair(steps[1215], steps[1216] < 0.8f), std::pair(0.8f, true));
 }
 
 TEST(EnvelopeGenerator, HeldNotesStartAndReleaseTheEnvelope)
@@ -415,8 +406,7 @@ TEST(EnvelopeGenerator, HeldNotesStartAndReleaseTheEnvelope)
     notes.noteOn(62, 1.0f);
     e.run(1000);
     notes.noteOn(0, 1.0f);
-    EXPECT_EQ(notes.getHeldNotes(), 0);
-    EXPECT_FALSE(e.eg.isGateOpen());
+    EXPECT_EQ(std::pair(notes.getHeldNotes(), e.eg.isGateOpen()), std::pair(0, false));
 
     // An EG triggered by audio ignores notes; switching away from MIDI
     // releases a held gate.
@@ -479,6 +469,41 @@ TEST(EnvelopeGenerator, AudioTriggerOpensAtThresholdAndHoldsFifteenMilliseconds)
     EXPECT_FALSE(trigger.enabled);
     out = ::render(graph, eg, 2000, 1024);
     EXPECT_EQ(out[1999], 0.0f);
+}
+
+TEST(EnvelopeGenerator, TriggersSharingTheirSearchesFindWhatEachFindsAlone)
+{
+    // Triggers run in turn as the effect runs its envelopes' (the second
+    // reset every fifth block, a shorter hold, another level, a higher
+    // threshold): sharing with the first, each hears what it hears alone.
+    std::vector<float> wave(40000);
+    for (std::size_t k = 0; k < wave.size(); ++k)
+        wave[k] = std::fabs(std::sin(0.01f * k) * std::sin(0.0007f * k));
+    wave::Graph graph(rate);
+    harness::SignalPlayer a(graph, wave), b(graph, std::vector<float>(wave.rbegin(), wave.rend()));
+    std::deque<Trigger> alone, shared;
+    for (int i = 0; i < 12; ++i) {
+        std::deque<Trigger>& set = i % 2 ? shared : alone;
+        Trigger* first = i % 2 && i > 1 ? &shared.front() : nullptr;
+        set.emplace_back(graph, i / 2 == 3 ? &b : &a, first).threshold = i / 2 == 5 ? 0.7f : 0.5f;
+        set.back().holdTime = i / 2 == 2 ? 5.0f : 15.0f;
+    }
+    for (int frame = 0; frame < 80; ++frame) {
+        graph.nextFrame();
+        for (std::size_t i = 0; i < alone.size(); ++i) {
+            for (auto* set : {&alone, &shared}) {
+                if (i == 1 && frame % 5 == 0)
+                    (*set)[i].reset();
+                (*set)[i].run(500);
+            }
+            ASSERT_EQ(std::pair(alone[i].isOn(), alone[i].getEventCount()),
+                      std::pair(shared[i].isOn(), shared[i].getEventCount()))
+                << frame << " " << i;
+            for (int e = 0; e < alone[i].getEventCount(); ++e)
+                ASSERT_EQ(alone[i].getEvent(e).position, shared[i].getEvent(e).position) << frame << " " << i;
+        }
+        graph.advance(500);
+    }
 }
 
 TEST(EnvelopeGenerator, BadInputsGiveABoundedFiniteOutputAndRecover)
@@ -584,8 +609,8 @@ TEST(XLFO, TwoStepSquareFollowsTheBalanceAndFastSequencesShowTheirPeak)
         // Halves of 250 ms and more blink the indicator; the second cycle
         // ends with the last sample.
         EXPECT_EQ(indicator.changes, (std::vector<int>{1, 0, 1, 0}));
-        EXPECT_FALSE(l.x.isFast());
-        EXPECT_FLOAT_EQ(l.x.getDisplayLevel(), 0.0f); // the last block started at -1
+        EXPECT_EQ(std::pair(l.x.isFast(), l.x.getDisplayLevel()),
+                  std::pair(false, 0.0f)); // the last block began at -1
         l.x.removeListener(&indicator);
     }
     // 16 steps at 500 Hz: fast, showing the peak of the steps in use.
@@ -595,8 +620,8 @@ TEST(XLFO, TwoStepSquareFollowsTheBalanceAndFastSequencesShowTheirPeak)
     Indicator indicator;
     fast.x.addListener(&indicator);
     fast.run(4800);
-    EXPECT_TRUE(fast.x.isFast());
-    EXPECT_EQ(std::pair(fast.x.getPeakValue(), fast.x.getDisplayLevel()), std::pair(0.6f, 0.8f));
+    EXPECT_EQ(std::tuple(fast.x.isFast(), fast.x.getPeakValue(), fast.x.getDisplayLevel()),
+              std::tuple(true, 0.6f, 0.8f));
     EXPECT_TRUE(indicator.changes.empty()); // 1 ms halves never blink
     fast.x.numSteps = 4;
     EXPECT_FLOAT_EQ(fast.x.getPeakValue(), -0.5f);
