@@ -429,16 +429,28 @@ ModulationMatrix::GlobalModulationProducer::GlobalModulationProducer(ModulationM
 
 int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int numSamples, int)
 {
-    if (planned.holds(getGraph(), numSamples)) {
-        // Nothing the sum reads has moved but its sources.
-        const float* signals[plannedParts];
-        float levels[plannedParts];
-        for (int j = 0; j < planSize; ++j) {
-            signals[j] = plan[static_cast<std::size_t>(j)].source->pull(numSamples).data();
-            levels[j] = plan[static_cast<std::size_t>(j)].level;
-        }
-        return sum(block, numSamples, plannedBase->data(), signals, levels, nullptr, planSize, plannedBounds);
-    }
+    if (!planned.holds(getGraph(), numSamples))
+        return gatherAndSum(block, numSamples);
+    // Nothing the sum reads has moved but its sources: the same products
+    // added in the same order as sum adds them, straight into the block
+    // pull() hands out.
+    const float* signals[plannedParts];
+    for (int j = 0; j < planSize; ++j)
+        signals[j] = plannedSources[static_cast<std::size_t>(j)]->pull(numSamples).data();
+    float* out = block.data();
+    if (plannedBounds.enabled)
+        ModulationKernels::sumScaledClamped(signals, plannedLevels.data(), planSize, plannedBase->data(), out,
+                                            plannedBounds.minimum, plannedBounds.maximum, numSamples);
+    else
+        ModulationKernels::sumScaled(signals, plannedLevels.data(), planSize, plannedBase->data(), out,
+                                     numSamples);
+    setConstant(false);
+    matrix.targetValues[static_cast<std::size_t>(target)].store(out[numSamples - 1], std::memory_order_relaxed);
+    return numSamples;
+}
+
+int ModulationMatrix::GlobalModulationProducer::gatherAndSum(wave::Block& block, int numSamples)
+{
     planned.forget();
     TargetEntry& entry = *matrix.targets[static_cast<std::size_t>(target)];
     const Bounds bounds{entry.clampEnabled, entry.minimum, entry.maximum};
@@ -486,8 +498,10 @@ int ModulationMatrix::GlobalModulationProducer::process(wave::Block& block, int 
         levelsRest = levelsRest && levelProducer.holdsStill();
         samplesAtRest =
             std::min(samplesAtRest, matrix.targets[static_cast<std::size_t>(slot->levelTarget)]->ramp.heldSamples());
-        if (count < plannedParts)
-            plan[static_cast<std::size_t>(count)] = {&source, levels[count]};
+        if (count < plannedParts) {
+            plannedSources[static_cast<std::size_t>(count)] = &source;
+            plannedLevels[static_cast<std::size_t>(count)] = levels[count];
+        }
         ++count;
     }
     ran = true;

@@ -264,22 +264,23 @@ private:
     // until the graph's rests end only the sources are read. Up to four
     // parts; more are summed the long way.
     static constexpr int plannedParts = 4;
-    struct Part {
-        wave::Producer* source;
-        float level;
-    };
     struct Bounds {
         bool enabled;
         float minimum;
         float maximum;
     };
+    // Everything else: works out what the sum reads (and plans it when it
+    // can). Out of line, so that the planned sum, run for most modulated
+    // targets most of the time, stays a small call.
+    int gatherAndSum(wave::Block& block, int numSamples);
     int sum(wave::Block& block, int numSamples, const float* base, const float* const* signals,
             const float* levels, const float* const* levelSamples, int count, Bounds bounds);
 
     ModulationMatrix& matrix;
     int target;
     bool ran = false;
-    std::array<Part, plannedParts> plan{};
+    std::array<wave::Producer*, plannedParts> plannedSources{};
+    std::array<float, plannedParts> plannedLevels{};
     int planSize = 0;
     wave::RestHold planned;
     const wave::Block* plannedBase = nullptr;
