@@ -113,11 +113,11 @@ void MultiDesignFilter::ParallelUnit::processAllOwners(int frameCount)
         return;
     StateVariableFilter::Lanes lanes;
     if (collectLanes(lanes)) {
-        bool sharing = false;
-        for (const ParallelUnit* partner : partners)
-            sharing = sharing || (partner && partner->canJoin(response, slope));
-        if (sharing) {
-            runSharedPass(lanes, frameCount);
+        std::size_t joining = 0;
+        while (joining < partners.size() && !(partners[joining] && partners[joining]->canJoin(response, slope)))
+            ++joining;
+        if (joining < partners.size()) {
+            runSharedPass(lanes, frameCount, joining);
         } else {
             prepareDesign();
             design.processLanes(lanes, frameCount);
@@ -129,17 +129,22 @@ void MultiDesignFilter::ParallelUnit::processAllOwners(int frameCount)
 
 // The slots of a parallel routing (or the two sides of Mid/Side) each fill
 // only some of the four lanes: their stages run in one pass where they fit.
-void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount)
+// The partners before `joining` could not join and that one can: nothing
+// has run since they were asked.
+void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount,
+                                                    std::size_t joining)
 {
     std::array<ParallelUnit*, maxOwners> members{this};
-    std::array<StateVariableFilter::Lanes, maxOwners> memberLanes{};
+    // One more than members: where a partner that does not fit collects.
+    std::array<StateVariableFilter::Lanes, maxOwners + 1> memberLanes;
     memberLanes[0] = ownLanes;
     std::size_t count = 1;
     int lanesInUse = 0;
     for (bool a : ownLanes.active)
         lanesInUse += a;
-    for (ParallelUnit* partner : partners) {
-        if (!partner || !partner->canJoin(response, slope))
+    for (std::size_t k = joining; k < partners.size(); ++k) {
+        ParallelUnit* partner = partners[k];
+        if (!partner || (k > joining && !partner->canJoin(response, slope)))
             continue;
         // Its owners read what no filter of this pass writes: preparing them
         // now cannot come back here.
@@ -147,7 +152,10 @@ void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::L
             continue;
         partner->response.set(response);
         partner->slope.set(slope);
-        StateVariableFilter::Lanes partnerLanes;
+        // Collected straight into the next member's place (the lanes are
+        // the bulk of a member), which stays free when it does not fit.
+        StateVariableFilter::Lanes& partnerLanes = memberLanes[count];
+        partnerLanes = {};
         int partnerCount = 0;
         if (partner->collectLanes(partnerLanes)) {
             for (bool a : partnerLanes.active)
@@ -155,8 +163,7 @@ void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::L
         }
         if (partnerCount > 0 && lanesInUse + partnerCount <= laneCount &&
             count < members.size()) {
-            members[count] = partner;
-            memberLanes[count++] = partnerLanes;
+            members[count++] = partner;
             lanesInUse += partnerCount;
             continue;
         }

@@ -60,7 +60,7 @@ private:
     }
     bool joinsNow(GenericFilter::Response r, GenericFilter::Slope s) const;
     bool readsPathInput(const GenericFilter& owner) const;
-    void runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount);
+    void runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount, std::size_t joining);
 
     std::array<ParallelUnit*, maxOwners> partners{};
     std::array<const wave::Filter*, maxOwners> paths{};

@@ -292,19 +292,12 @@ StateVariableFilter::StateVariableFilter(int maxBlockLength, float sampleRate)
     reset();
 }
 
-void StateVariableFilter::setSampleRate(float newRate)
+void StateVariableFilter::changeRate(float newRate)
 {
-    if (!(newRate > 0.0f) || newRate == rate)
-        return;
     rate = newRate;
     log2Rate = std::log2(newRate);
     output.setSampleRate(newRate);
     stale = true;
-}
-
-int StateVariableFilter::stageCount(int slopeValue)
-{
-    return slopeValue == 1 ? 1 : slopeValue == 2 ? 2 : 4;
 }
 
 void StateVariableFilter::reset()

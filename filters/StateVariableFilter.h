@@ -163,8 +163,13 @@ public:
     // 1 = 12 dB/oct (one stage), 2 = 24 (two), anything else 48 (four).
     Property<int> slope;
 
-    // Audio thread, before a block: caches the rate and its log2 when it changed.
-    void setSampleRate(float sampleRate);
+    // Audio thread, before a block: caches the rate and its log2 when it
+    // changed (inline: every block asks, the rate hardly ever changes).
+    void setSampleRate(float sampleRate)
+    {
+        if (sampleRate > 0.0f && sampleRate != rate)
+            changeRate(sampleRate);
+    }
     float sampleRate() const { return rate; }
     int maxBlockLength() const { return maxFrames; }
 
@@ -200,7 +205,7 @@ public:
     // Input gain of the first stage, undone at the output.
     virtual float gainCompensation() const { return 1.0f; }
 
-    static int stageCount(int slope);
+    static int stageCount(int slope) { return slope == 1 ? 1 : slope == 2 ? 2 : 4; }
 
     // Inspection, for tests and the display: the segmentation of the last
     // block and the states.
@@ -217,6 +222,7 @@ protected:
     }
 
 private:
+    void changeRate(float sampleRate);
     // What a block may move in the lanes it leaves out: beginRun saves that
     // much of them and endRun puts it back.
     enum class LeftOut {
