@@ -30,6 +30,7 @@
 #include "persistence/SectionPresets.h"
 
 #include <algorithm>
+#include <utility>
 #include <mutex>
 
 namespace {
@@ -477,8 +478,20 @@ void OstrandPlugin::publishBlockState()
     const std::uint32_t position = getGraph().getPosition();
     if (static_cast<std::int32_t>(position - levelsDueAt) >= 0) {
         levelsDueAt = position + levelInterval;
-        for (int s = 0; s < ModulationMatrix::numSources; ++s)
-            published.sourceLevels[static_cast<std::size_t>(s)].store(sourceLevelNow(s), std::memory_order_relaxed);
+        // Sources not in use show no button and their last blocks stay as
+        // they were: after the first time, their levels are left as last
+        // published rather than read again from nodes far out of the cache.
+        const std::pair<const AbstractParameterSetList*, int> kinds[] = {
+            {&xlfos, numXLFOs}, {&egs, numEGs}, {&efs, numEFs}, {&midiSources, numMidiSources}};
+        int first = 0;
+        for (const auto& [kind, count] : kinds) {
+            const int end = first + (levelsPublished ? std::min(kind->getNumActive(), count) : count);
+            for (int s = first; s < end; ++s)
+                published.sourceLevels[static_cast<std::size_t>(s)].store(sourceLevelNow(s),
+                                                                          std::memory_order_relaxed);
+            first += count;
+        }
+        levelsPublished = true;
     }
     published.routing.store(routingState.get(), std::memory_order_relaxed);
     published.routingMode.store(routingModeState.get(), std::memory_order_relaxed);

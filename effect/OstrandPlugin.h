@@ -222,6 +222,7 @@ private:
     Published published;
     // The graph position from which the source levels are due again.
     std::uint32_t levelsDueAt = 0;
+    bool levelsPublished = false;
 
     std::unique_ptr<MidiMultiVirtualPluginParameter> linkFreq;
     std::unique_ptr<MidiMultiVirtualPluginParameter> linkPeak;
