@@ -17,6 +17,7 @@ void InputGuard::processBlock(const wave::Block* input, wave::Block& output, int
     const LaneVector bound = splat<LaneVector>(limit);
     LaneMask inside = ~LaneMask{};
     int i = 0;
+#pragma GCC unroll 2
     for (; i + 4 <= numSamples; i += 4)
         inside &= blockloops::magnitude(blockloops::load(in + i)) <= bound;
     bool clean = !anyLane(~inside);
