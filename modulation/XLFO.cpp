@@ -99,6 +99,7 @@ void XLFO::Step::propertyChanged(PropertyBase& property)
 {
     if (&property == &glideCurve)
         curve = curveFor(glideCurve);
+    xlfo.segment.kept = false;
 }
 
 XLFO::Step::Curve XLFO::Step::curveFor(GlideCurve shape)
@@ -127,11 +128,6 @@ XLFO::XLFO(wave::Graph& graph)
 }
 
 XLFO::~XLFO() = default;
-
-int XLFO::getActiveStepCount() const
-{
-    return std::clamp(numSteps.get(), 1, maxSteps);
-}
 
 void XLFO::setRandomState(std::int32_t state)
 {
@@ -216,66 +212,90 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
                      int numSamples, int n, const Rates& rates, double sampleRate)
 {
     const double stepCount = static_cast<double>(n);
-    int i0 = static_cast<int>(stepCount * (phase + snap));
-    double stepEnd = static_cast<double>(i0 + 1) / stepCount;
-    if (phase >= stepEnd - snap) {
-        ++i0; // rounding of the division put the phase on the next step's edge
-        stepEnd = static_cast<double>(i0 + 1) / stepCount;
-    }
-    // (i0 is never negative: the phase stays in [0, 1).)
-    const int currentIndex = i0 % n;
-    const int nextIndex = currentIndex + 1 == n ? 0 : currentIndex + 1;
-    Step& current = *steps[static_cast<std::size_t>(currentIndex)];
-    Step& next = *steps[static_cast<std::size_t>(nextIndex)];
-
-    const float s0 = current.currentValue();
-    float s1 = next.value;
-    if (next.random) {
-        if (!current.drawn) {
-            next.randomValue.set(drawRandom(s0));
-            current.drawn = true;
+    Segment& g = segment;
+    // A steady segment the last block ended inside carries on as it was
+    // worked out, unless anything it was worked out from moved (a step's
+    // property, the draws and the phase outside the cycle's own run forget
+    // it at once; the rest is compared here).
+    const bool carriedOn = steady && g.kept && phase == g.phase && n == g.steps &&
+                           frequency[pos] == g.frequency && glide[pos] == g.glide && rates.rate1 == g.rate1 &&
+                           rates.rate2 == g.rate2;
+    if (!carriedOn) {
+        int i0 = static_cast<int>(stepCount * (phase + snap));
+        double stepEnd = static_cast<double>(i0 + 1) / stepCount;
+        if (phase >= stepEnd - snap) {
+            ++i0; // rounding of the division put the phase on the next step's edge
+            stepEnd = static_cast<double>(i0 + 1) / stepCount;
         }
-        s1 = next.randomValue;
-    }
-    const float delta = s1 - s0;
-    const Step::Curve curve = current.curve;
-    const float stepGlide = current.glide;
+        // (i0 is never negative: the phase stays in [0, 1).)
+        const int currentIndex = i0 % n;
+        const int nextIndex = currentIndex + 1 == n ? 0 : currentIndex + 1;
+        Step& current = *steps[static_cast<std::size_t>(currentIndex)];
+        Step& next = *steps[static_cast<std::size_t>(nextIndex)];
 
-    const bool firstHalf = phase < 0.5;
-    const double limit = firstHalf ? 0.5 : 1.0;
-    const double rate = firstHalf ? rates.rate1 : rates.rate2;
-    const double end = std::min(limit, stepEnd) - snap;
+        const float s0 = current.currentValue();
+        float s1 = next.value;
+        if (next.random) {
+            if (!current.drawn) {
+                next.randomValue.set(drawRandom(s0));
+                current.drawn = true;
+            }
+            s1 = next.randomValue;
+        }
+        g.i0 = i0;
+        g.current = &current;
+        g.next = &next;
+        g.s0 = s0;
+        g.delta = s1 - s0;
+        g.curve = current.curve;
+        g.stepGlide = current.glide;
+        const bool firstHalf = phase < 0.5;
+        g.limit = firstHalf ? 0.5 : 1.0;
+        g.rate = firstHalf ? rates.rate1 : rates.rate2;
+        g.end = std::min(g.limit, stepEnd) - snap;
+        if (steady) {
+            // Frequency and glide hold one value over the block (no
+            // modulation of the rate): what does not change is taken out of
+            // the loop, so the phase loop is all that is left per sample.
+            const float f = usableFrequency(frequency[pos]);
+            g.hold = holdPart(f, glide[pos] + g.stepGlide);
+            g.advance = static_cast<double>(f) * g.rate;
+            g.steps = n;
+            g.frequency = frequency[pos];
+            g.glide = glide[pos];
+            g.rate1 = rates.rate1;
+            g.rate2 = rates.rate2;
+        }
+    }
 
     double ph = phase;
     const int first = pos;
-    if (steady && pos < numSamples) {
-        // Frequency and glide hold one value over the block (no modulation of
-        // the rate): the same sums as below, with what does not change taken
-        // out of the loop, so the phase loop is all that is left per sample.
-        const float f = usableFrequency(frequency[pos]);
-        const float hold = holdPart(f, glide[pos] + stepGlide);
-        const double advance = static_cast<double>(f) * rate;
-        if (curve == linearCurve)
-            pos = steadyStretch(out, pos, numSamples, ph, end, advance, stepCount, i0, s0, delta, hold,
-                                [](float t) { return t; });
+    if (steady) {
+        // The same sums as below.
+        if (g.curve == linearCurve)
+            pos = steadyStretch(out, pos, numSamples, ph, g.end, g.advance, stepCount, g.i0, g.s0, g.delta,
+                                g.hold, [](float t) { return t; });
         else
-            pos = steadyStretch(out, pos, numSamples, ph, end, advance, stepCount, i0, s0, delta, hold, curve);
+            pos = steadyStretch(out, pos, numSamples, ph, g.end, g.advance, stepCount, g.i0, g.s0, g.delta,
+                                g.hold, g.curve);
     }
-    while (pos < numSamples && ph < end) {
+    while (pos < numSamples && ph < g.end) {
         const float f = usableFrequency(frequency[pos]);
-        const float hold = holdPart(f, glide[pos] + stepGlide);
-        const float frac = static_cast<float>(stepCount * ph - i0);
+        const float hold = holdPart(f, glide[pos] + g.stepGlide);
+        const float frac = static_cast<float>(stepCount * ph - g.i0);
         if (frac <= hold + static_cast<float>(epsilon))
-            out[pos] = s0;
+            out[pos] = g.s0;
         else
-            out[pos] = s0 + delta * curve((frac - hold) / (1.0f - hold));
-        ph += static_cast<double>(f) * rate;
+            out[pos] = g.s0 + g.delta * g.curve((frac - hold) / (1.0f - hold));
+        ph += static_cast<double>(f) * g.rate;
         ++pos;
     }
 
+    // Stopped by the block's end, not by the segment's.
+    const bool inside = ph < g.end;
     bool wrapped = false;
-    if (ph >= limit - snap) {
-        if (limit == 1.0) {
+    if (ph >= g.limit - snap) {
+        if (g.limit == 1.0) {
             ph = (std::max(ph, 1.0) - 1.0) * rates.k1;
             wrapped = true;
             if (ph > 0.5 - snap)
@@ -290,7 +310,7 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
     } else if (pos == first) {
         // Nothing could be written (a phase that no rounding fix places):
         // hold the value for one sample rather than loop without progress.
-        out[pos++] = s0;
+        out[pos++] = g.s0;
     }
     if (!(ph < 1.0))
         ph = std::isfinite(ph) ? ph - std::floor(ph) : 0.0;
@@ -298,7 +318,11 @@ int XLFO::runSegment(float* out, const float* frequency, const float* glide, boo
     storePhase(pos, sampleRate);
     // A step keeps its draw while the cycle is still inside it; once the
     // cycle moves on (or comes round to it again) the next pass draws anew.
-    current.drawn = !wrapped && static_cast<int>(stepCount * (phase + snap)) == i0;
+    g.current->drawn = !wrapped && static_cast<int>(stepCount * (phase + snap)) == g.i0;
+    // Still inside the segment at the block's end (and no draw due when it
+    // is worked out again): the next block may carry it on.
+    g.kept = steady && inside && pos == numSamples && (g.current->drawn || !g.next->random);
+    g.phase = phase;
     return pos;
 }
 
@@ -307,8 +331,12 @@ void XLFO::storePhase(int pos, double sampleRate)
     if (!(phase > 0.0))
         phase = 0.0;
     const int h = phase >= 0.5 ? 1 : 0;
-    if (h == half)
-        return;
+    if (h != half)
+        enterHalf(h, pos, sampleRate);
+}
+
+void XLFO::enterHalf(int h, int pos, double sampleRate)
+{
     const int elapsed = pos - samplesSinceHalfChange;
     half = h;
     // The indicator only blinks for halves the eye can follow (62.5 ms).
@@ -323,6 +351,7 @@ void XLFO::storePhase(int pos, double sampleRate)
 
 void XLFO::forgetDraws()
 {
+    segment.kept = false;
     for (auto& step : steps)
         step->drawn = false;
 }

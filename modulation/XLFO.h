@@ -6,6 +6,7 @@
 #include "wave/RestHold.h"
 #include "wave/Source.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -95,7 +96,7 @@ public:
     SourceInput& getGlideInput() { return glideInput; }
 
     Step& getStep(int i) const { return *steps[static_cast<std::size_t>(i)]; }
-    int getActiveStepCount() const;
+    int getActiveStepCount() const { return std::clamp(numSteps.get(), 1, maxSteps); }
 
     // Audio thread. Always computes (the phase and the random draws must
     // advance even when nobody reads the output). Never constant.
@@ -143,6 +144,31 @@ private:
     struct Rates {
         double rate1, k1, rate2, k2;
     };
+    // What a stretch of the cycle inside one step and one half works out at
+    // its start, and (for a steady one) what it worked that out from.
+    struct Segment {
+        // The last block ended inside it, and nothing it depends on moved
+        // since but what is compared.
+        bool kept = false;
+        double phase = 0.0;
+        int steps = 0;
+        float frequency = 0.0f;
+        float glide = 0.0f;
+        double rate1 = 0.0;
+        double rate2 = 0.0;
+        int i0 = 0;
+        Step* current = nullptr;
+        Step* next = nullptr;
+        float s0 = 0.0f;
+        float delta = 0.0f;
+        float stepGlide = 0.0f;
+        Step::Curve curve = nullptr;
+        double limit = 0.0;
+        double rate = 0.0;
+        double end = 0.0;
+        float hold = 0.0f;
+        double advance = 0.0;
+    };
 
     // steady: frequency and glide hold one value over the block.
     int runSegment(float* out, const float* frequency, const float* glide, bool steady, int pos, int numSamples,
@@ -155,6 +181,7 @@ private:
               bool lock);
     float drawRandom(float previous);
     void storePhase(int pos, double sampleRate);
+    void enterHalf(int h, int pos, double sampleRate);
     void forgetDraws();
     double songPositionNow() const;
     double linearPosition() const;
@@ -173,6 +200,7 @@ private:
     bool syncLock = false;
     // The two halves' rates and the balance and sample rate they are for.
     Rates halfRates{0.0, 0.0, 0.0, 0.0};
+    Segment segment;
     double ratesBalance = -1.0;
     double ratesSampleRate = 0.0;
     std::vector<Listener*> listeners;

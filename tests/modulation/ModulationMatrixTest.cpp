@@ -929,11 +929,10 @@ struct Walk {
             matrixtest::expectRecordsMatchParameters(plugin);
         const Model model(records, plugin);
         for (int i = 0; i < 24; ++i) {
-            ASSERT_EQ(m.isSlotValid(i), model.valid[i]) << "slot " << i;
-            ASSERT_EQ(m.isSlotComplete(i), model.complete[i]) << "slot " << i;
-            if (m.isSlotValid(i)) {
-                ASSERT_FALSE(model.closure(i).count(records.getTarget(i)));
-            }
+            ASSERT_EQ(std::pair(m.isSlotValid(i), m.isSlotComplete(i)),
+                      std::pair(model.valid[i], model.complete[i]))
+                << "slot " << i;
+            ASSERT_FALSE(m.isSlotValid(i) && model.closure(i).count(records.getTarget(i)));
         }
         for (int t = 0; t < 95; ++t) {
             const auto& entry = m.getTargetEntry(t);
@@ -944,8 +943,7 @@ struct Walk {
                 // earlier depth; only parameter targets have a fixed range.
                 if (t < 71 && entry.clampEnabled) {
                     const float tolerance = 1e-5f * (1.0f + std::fabs(entry.maximum - entry.minimum));
-                    ASSERT_GE(b[k], entry.minimum - tolerance) << t;
-                    ASSERT_LE(b[k], entry.maximum + tolerance) << t;
+                    ASSERT_TRUE(b[k] >= entry.minimum - tolerance && b[k] <= entry.maximum + tolerance) << t;
                 }
             }
         }
