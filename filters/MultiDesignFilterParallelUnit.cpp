@@ -139,9 +139,7 @@ void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::L
     std::array<StateVariableFilter::Lanes, maxOwners + 1> memberLanes;
     memberLanes[0] = ownLanes;
     std::size_t count = 1;
-    int lanesInUse = 0;
-    for (bool a : ownLanes.active)
-        lanesInUse += a;
+    int lanesInUse = ownLanes.activeCount();
     for (std::size_t k = joining; k < partners.size(); ++k) {
         ParallelUnit* partner = partners[k];
         if (!partner || (k > joining && !partner->canJoin(response, slope)))
@@ -156,11 +154,7 @@ void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::L
         // the bulk of a member), which stays free when it does not fit.
         StateVariableFilter::Lanes& partnerLanes = memberLanes[count];
         partnerLanes = {};
-        int partnerCount = 0;
-        if (partner->collectLanes(partnerLanes)) {
-            for (bool a : partnerLanes.active)
-                partnerCount += a;
-        }
+        const int partnerCount = partner->collectLanes(partnerLanes) ? partnerLanes.activeCount() : 0;
         if (partnerCount > 0 && lanesInUse + partnerCount <= laneCount &&
             count < members.size()) {
             members[count++] = partner;

@@ -289,6 +289,8 @@ StateVariableFilter::StateVariableFilter(int maxBlockLength, float sampleRate)
     laneWork.assign(static_cast<size_t>(maxFrames), splat<LaneVector>(0.0f));
     zeros.assign(static_cast<size_t>(maxFrames), 0.0f);
     discard.assign(static_cast<size_t>(maxFrames), 0.0f);
+    for (int l = 0; l < laneCount; ++l)
+        neutral(current, l);
     reset();
 }
 
@@ -389,10 +391,8 @@ bool StateVariableFilter::carriesOn(const Lanes& lanes, int offset, LaneMask act
 {
     if (stale || anyLane(valid != active))
         return false;
-    for (int l = 0; l < laneCount; ++l) {
-        if (active[l] && !(lanes.cutoffConstant[l] && lanes.peakConstant[l]))
-            return false;
-    }
+    if (Lanes::bits(lanes.active) & ~(Lanes::bits(lanes.cutoffConstant) & Lanes::bits(lanes.peakConstant)))
+        return false;
     return computedFrom(lanes, offset, active);
 }
 
@@ -480,17 +480,19 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
         }
         fresh = active;
     }
-    for (int l = 0; l < laneCount; ++l) {
-        if (!active[l])
-            neutral(first, l);
+    // Only lanes that ran in the last block hold anything but neutral
+    // coefficients in the segment in force.
+    if (anyLane(valid & ~active)) {
+        for (int l = 0; l < laneCount; ++l) {
+            if (!active[l])
+                neutral(first, l);
+        }
     }
 
-    bool steadyCutoffs = true;
-    bool allConstant = true;
-    for (int l = 0; l < laneCount; ++l) {
-        steadyCutoffs = steadyCutoffs && (!active[l] || lanes.cutoffConstant[l]);
-        allConstant = allConstant && (!active[l] || (lanes.cutoffConstant[l] && lanes.peakConstant[l]));
-    }
+    const std::uint32_t activeBits = Lanes::bits(lanes.active);
+    const std::uint32_t steadyBits = Lanes::bits(lanes.cutoffConstant);
+    const bool steadyCutoffs = !(activeBits & ~steadyBits);
+    const bool allConstant = !(activeBits & ~(steadyBits & Lanes::bits(lanes.peakConstant)));
 
     int count = 1;
     auto begin = [&](int i) {
@@ -649,6 +651,7 @@ LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, Le
 {
     const int stages = stageCount(slope);
     const float comp = gainCompensation();
+    blockCompensation = comp;
     const LaneMask active = {lanes.active[0] ? -1 : 0, lanes.active[1] ? -1 : 0, lanes.active[2] ? -1 : 0,
                              lanes.active[3] ? -1 : 0};
     // A lane's first block since the reset starts from the reset state: the
@@ -795,8 +798,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         const int t = f.response == 0 ? lowTap : f.response == 1 ? highTap : bandTap;
         if (stageCount(f.slope) != stages || t != tap || frameCount > f.maxFrames || frameCount < 1)
             return false;
-        for (bool a : members[u].lanes->active)
-            laneCounts[u] += a;
+        laneCounts[u] = members[u].lanes->activeCount();
         lanesInUse += laneCounts[u];
     }
     if (lanesInUse > laneCount)
@@ -882,7 +884,7 @@ bool StateVariableFilter::processShared(std::span<const Shared> members, int fra
         if (!place.filter)
             continue;
         active[p] = -1;
-        gain[p] = place.filter->gainCompensation();
+        gain[p] = place.filter->blockCompensation;
         for (int s = 0; s < maxStages; ++s) {
             low[s][p] = place.filter->low[s][place.lane];
             band[s][p] = place.filter->band[s][place.lane];

@@ -7,7 +7,9 @@
 #include "wave/LaneVector.h"
 #include "framework/Property.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -139,6 +141,17 @@ public:
         bool cutoffConstant[laneCount] = {};
         bool peakConstant[laneCount] = {};
         bool active[laneCount] = {};
+
+        // Four flags as one word, a byte (0 or 1) per lane, to test them
+        // all at once: the set-up of every block asks this several times.
+        static std::uint32_t bits(const bool (&flags)[laneCount])
+        {
+            static_assert(sizeof(bool) == 1 && laneCount == 4);
+            std::uint32_t word;
+            std::memcpy(&word, flags, sizeof word);
+            return word;
+        }
+        int activeCount() const { return std::popcount(bits(active)); }
     };
 
     // The coefficients of one segment, per lane: frequency coefficient f,
@@ -285,7 +298,7 @@ private:
     Segment current{};
     LaneVector currentCutoff = {};
     LaneVector currentPeak = {};
-    LaneMask valid = {};  // lanes `current` holds coefficients for
+    LaneMask valid = {};  // lanes `current` holds coefficients for; its others are neutral
     int currentStages = 0;
     bool stale = true;  // the settings changed: recompute at the next block's start
     std::uint32_t streamPosition = 0;
@@ -303,6 +316,7 @@ private:
     OversampledClip::State savedOutput;
     OversampledClip::PreviousPoint savedPoint;
     LeftOut leftOutMoves = LeftOut::everything;
+    float blockCompensation = 1.0f;  // gainCompensation() as this block's set-up found it
 
     std::vector<Segment> segments;
     int segmentCount = 0;
