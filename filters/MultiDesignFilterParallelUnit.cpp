@@ -151,9 +151,8 @@ void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::L
         partner->response.set(response);
         partner->slope.set(slope);
         // Collected straight into the next member's place (the lanes are
-        // the bulk of a member), which stays free when it does not fit.
+        // the bulk of a member), which is cleared again when it does not fit.
         StateVariableFilter::Lanes& partnerLanes = memberLanes[count];
-        partnerLanes = {};
         const int partnerCount = partner->collectLanes(partnerLanes) ? partnerLanes.activeCount() : 0;
         if (partnerCount > 0 && lanesInUse + partnerCount <= laneCount &&
             count < members.size()) {
@@ -166,6 +165,7 @@ void MultiDesignFilter::ParallelUnit::runSharedPass(const StateVariableFilter::L
             partner->prepareDesign();
             partner->design.processLanes(partnerLanes, frameCount);
             partner->markLanes(partnerLanes);
+            partnerLanes = {};
         }
         partner->endPass();
     }

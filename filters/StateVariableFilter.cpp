@@ -671,20 +671,21 @@ LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, Le
     segmentCount = segment(lanes, offset, n, active, stages, comp);
     engageStages(active, stages);
     engaged = active ? LaneMask{stages, stages, stages, stages} : engaged;
-    // What the first stage reads at the last sample, for a stage that joins
-    // behind it later (before any output is written: input and output may
-    // share a buffer).
-    for (int l = 0; l < laneCount; ++l) {
-        if (lanes.active[l])
-            lastInput[l] = lanes.input[l][offset + n - 1] * comp;
-    }
-
     // Inactive lanes read silence and write nowhere; the states of those
     // that ran before (the output stage's too) are put back afterwards, so a
-    // muted owner resumes where it stopped.
+    // muted owner resumes where it stopped. An active lane's last sample is
+    // what the first stage reads there, for a stage that joins behind it
+    // later (kept before any output is written: input and output may share
+    // a buffer).
     const float* in[laneCount];
-    for (int l = 0; l < laneCount; ++l)
-        in[l] = lanes.active[l] ? lanes.input[l] + offset : zeros.data();
+    for (int l = 0; l < laneCount; ++l) {
+        if (lanes.active[l]) {
+            in[l] = lanes.input[l] + offset;
+            lastInput[l] = in[l][n - 1] * comp;
+        } else {
+            in[l] = zeros.data();
+        }
+    }
     leftOutMoves = anyLane(~active & kept) ? moves : LeftOut::nothing;
     if (leftOutMoves == LeftOut::everything) {
         std::copy_n(low, maxStages, savedLow);
