@@ -18,13 +18,19 @@ public:
     // Bit 15 flush-to-zero, bit 6 denormals-are-zero.
     static constexpr unsigned int flushBits = 0x8040u;
 
+    // Hosts mostly run with both bits set already. Writing the register
+    // costs far more than reading it (the processor lets the floating-point
+    // work in flight finish first), twice per block, so it is written only
+    // where that changes the mode.
     ScopedDenormalFlush() : saved(_mm_getcsr())
     {
-        _mm_setcsr(saved | flushBits);
+        if ((saved & flushBits) != flushBits)
+            _mm_setcsr(saved | flushBits);
     }
     ~ScopedDenormalFlush()
     {
-        _mm_setcsr(saved);
+        if ((saved & flushBits) != flushBits)
+            _mm_setcsr(saved);
     }
 #else
     ScopedDenormalFlush() = default;
