@@ -110,11 +110,9 @@ inline void fill(Random& r, Input kind, float* out, int n, double& phase, double
     case Input::silence:
         std::fill_n(out, n, 0.0f);
         break;
-    case Input::dc: {
-        const float level = r.chance(0.5) ? (r.chance(0.5) ? 1.0f : -1.0f) : static_cast<float>(r.uniform(-1.0, 1.0));
-        std::fill_n(out, n, level);
+    case Input::dc:
+        std::fill_n(out, n, r.chance(0.5) ? (r.chance(0.5) ? 1.0f : -1.0f) : static_cast<float>(r.uniform(-1.0, 1.0)));
         break;
-    }
     case Input::noise:
         for (int i = 0; i < n; ++i)
             out[i] = static_cast<float>(r.uniform(-1.0, 1.0));
