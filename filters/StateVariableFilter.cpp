@@ -13,18 +13,27 @@ using namespace svfkernel;
 
 namespace {
 
-// Resets every stage of a lane whose states are no longer finite. Run once
-// per segment, so a NaN or an infinity in the input costs at most the rest of
-// one segment (at most 32 samples, which the output stage turns into 0).
+// Resets every stage of a lane whose states are no longer finite, or whose
+// first stage is caught on its bounds. Run once per segment, so a NaN or an
+// infinity in the input costs at most the rest of one segment (at most 32
+// samples, which the output stage turns into 0).
+// Caught: with the cubic term near the highest cut-offs, low at -10 and band
+// at +1 (or both mirrored) is a point the stage comes back to after every
+// sample unless a large input of the other sign pulls it off: its passes
+// overshoot through band^3 and the bounds put them back. An overload (+12
+// dBFS for a few dozen samples will do) that put a lane there would leave it
+// holding a constant, which the output stage takes out, silent until a reset.
 template <int S>
-inline void resetNonFinite(LaneVector (&low)[S], LaneVector (&band)[S])
+inline void resetStuck(LaneVector (&low)[S], LaneVector (&band)[S], LaneVector c)
 {
-    LaneMask finite = isFiniteMask(low[0]) & isFiniteMask(band[0]);
+    LaneMask keep = isFiniteMask(low[0]) & isFiniteMask(band[0]);
     for (int s = 1; s < S; ++s)
-        finite &= isFiniteMask(low[s]) & isFiniteMask(band[s]);
+        keep &= isFiniteMask(low[s]) & isFiniteMask(band[s]);
+    const LaneVector pinned = low[0] * band[0];
+    keep &= (c == 0.0f) | (pinned != -10.0f) | (blockloops::magnitude(band[0]) != 1.0f);
     for (int s = 0; s < S; ++s) {
-        low[s] = select(finite, low[s], splat<LaneVector>(0.0f));
-        band[s] = select(finite, band[s], splat<LaneVector>(0.0f));
+        low[s] = select(keep, low[s], splat<LaneVector>(0.0f));
+        band[s] = select(keep, band[s], splat<LaneVector>(0.0f));
     }
 }
 
@@ -91,7 +100,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 sink.template take<T>(i, y);
             }
         }
-        resetNonFinite<S>(low, band);
+        resetStuck<S>(low, band, c);
     }
 
     for (int s = 0; s < S; ++s) {
