@@ -152,31 +152,15 @@ float XLFO::drawRandom(float previous)
 
 int XLFO::process(wave::Block& target, int numSamples, int)
 {
-    // A frequency or a global glide at rest (nothing modulates it, the usual
-    // case) is pulled once, not at every block, until the graph's rests end.
-    if (!frequencyHeld.holds(getGraph(), numSamples)) {
-        frequencySamples = frequencyInput.pull(numSamples).data();
-        frequencyConstant = frequencyInput.isConstant();
-        if (frequencyInput.holdsStill())
-            frequencyHeld.keep(getGraph(), numSamples);
-        else
-            frequencyHeld.forget();
-    }
-    const float* frequency = frequencySamples;
+    frequencyBlock.pull(frequencyInput, getGraph(), numSamples);
+    const float* frequency = frequencyBlock.samples;
     const double sampleRate = static_cast<double>(getGraph().getSampleRate());
     if (transport)
         sync(transport->position, transport->positionAt, syncBars, transport->tempo / (60.0 * sampleRate),
              syncLock);
-    if (!glideHeld.holds(getGraph(), numSamples)) {
-        glideSamples = glideInput.pull(numSamples).data();
-        glideConstant = glideInput.isConstant();
-        if (glideInput.holdsStill())
-            glideHeld.keep(getGraph(), numSamples);
-        else
-            glideHeld.forget();
-    }
-    const float* glide = glideSamples;
-    const bool steady = frequencyConstant && glideConstant;
+    glideBlock.pull(glideInput, getGraph(), numSamples);
+    const float* glide = glideBlock.samples;
+    const bool steady = frequencyBlock.constant && glideBlock.constant;
     const int n = getActiveStepCount();
 
     // Each half of the cycle runs at its own rate; crossing into the other

@@ -188,13 +188,26 @@ private:
 
     SourceInput frequencyInput;
     SourceInput glideInput;
-    // The frequency's and the glide's blocks, each held while it rests.
-    const float* frequencySamples = nullptr;
-    bool frequencyConstant = false;
-    wave::RestHold frequencyHeld;
-    const float* glideSamples = nullptr;
-    bool glideConstant = false;
-    wave::RestHold glideHeld;
+    // An input's block, pulled once while it rests (nothing modulates it, the
+    // usual case) and read until the graph's rests end or a longer block comes.
+    struct HeldBlock {
+        const float* samples = nullptr;
+        bool constant = false;
+        wave::RestHold held;
+        void pull(SourceInput& input, const wave::Graph& graph, int numSamples)
+        {
+            if (held.holds(graph, numSamples))
+                return;
+            samples = input.pull(numSamples).data();
+            constant = input.isConstant();
+            if (input.holdsStill())
+                held.keep(graph, numSamples);
+            else
+                held.forget();
+        }
+    };
+    HeldBlock frequencyBlock;
+    HeldBlock glideBlock;
     const HostTransport* transport = nullptr;
     double syncBars = 1.0;
     bool syncLock = false;
