@@ -376,6 +376,7 @@ TEST(EnvelopeGenerator, InputsAreReadAtControlRate)
     moving.eg.midiStart();
     const std::vector<float> steps = moving.run(2000);
     EXPECT_EQ(std::pair(steps[1215], steps[1216] < 0.8f), std::pair(0.8f, true));
+    moving.eg.getSustainInput().connect(nullptr); // the player, made later, goes first
 }
 
 TEST(EnvelopeGenerator, HeldNotesStartAndReleaseTheEnvelope)
@@ -867,5 +868,6 @@ TEST(XLFO, BadRatesKeepTheOutputInRange)
         l.x.midiTrigger = true;
         l.x.noteTriggered();
         EXPECT_EQ(runLengths(l.run(48000)), (std::vector<int>{1024 + 13952, 16000, 16000, 1024}));
+        l.x.getFrequencyInput().connect(nullptr); // the player, made later, goes first
     }
 }
