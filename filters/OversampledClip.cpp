@@ -33,14 +33,6 @@ constexpr double secondTransition = 0.3;
 
 constexpr float dcCorner = 5.0f;  // Hz
 
-// The curve saturates at +-40 (its table's ends); beyond +-64 the argument
-// is held, which keeps the integral's digits.
-constexpr float argumentLimit = 64.0f;
-// Below this distance between two arguments the integral's difference has
-// lost too many digits (the integral reaches a few hundred at the table's
-// ends); the mean of the two curve values is exact there to 1e-5.
-constexpr float closeArguments = 1.0f / 64.0f;
-
 }  // namespace
 
 // --- ClipCurve -----------------------------------------------------------------
@@ -159,42 +151,7 @@ void OversampledClip::State::copyLane(int to, const State& from, int lane)
         now[k][to] = source[k][lane];
 }
 
-// What the evaluation needs of the curve, in registers for the loop, per
-// lane: lanes of one stage share a curve, a pair of stages has two.
-struct OversampledClip::CurveView {
-    LaneVector lower;
-    LaneVector upper;
-    LaneVector reciprocal;
-    LaneVector step;
-    const LaneVector* intervals[laneCount];
-};
-
 namespace {
-
-using CurveView = OversampledClip::CurveView;
-
-// The curve's integral and value at x, per lane.
-struct CurvePoint {
-    LaneVector integral;
-    LaneVector value;
-};
-
-// Lanes 0 and 2 read curve a, lanes 1 and 3 curve b (the lane order of the
-// two-lane run).
-inline CurveView view(const ClipCurve& a, const ClipCurve& b)
-{
-    const auto rows = [](const ClipCurve& c) { return reinterpret_cast<const LaneVector*>(c.data()); };
-    return {LaneVector{a.lower(), b.lower(), a.lower(), b.lower()},
-            LaneVector{a.upper(), b.upper(), a.upper(), b.upper()},
-            LaneVector{a.reciprocalStep(), b.reciprocalStep(), a.reciprocalStep(), b.reciprocalStep()},
-            LaneVector{a.step(), b.step(), a.step(), b.step()},
-            {rows(a), rows(b), rows(a), rows(b)}};
-}
-
-inline CurveView view(const ClipCurve& curve)
-{
-    return view(curve, curve);
-}
 
 inline CurvePoint evaluate(LaneVector x, const CurveView& curve)
 {
@@ -346,147 +303,6 @@ void OversampledClip::readPrevious(LaneVector drive, const ClipCurve& curve)
 
 namespace {
 
-#if OSTRAND_KERNEL_VERSIONS
-// With AVX2, the two pairs of a sample fill one eight-lane register, so the
-// curve is evaluated once per sample instead of twice. Element for element
-// the operations are those of the form for any processor (evaluate and
-// meanBetween, in the same order, without fused multiply-adds), so both
-// give the same samples.
-
-// Eight lanes from the four of v, twice.
-__attribute__((target("avx2"), always_inline)) inline __m256 twice(LaneVector v)
-{
-    return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(&v));
-}
-
-// Each lane's previous fourfold sample: lanes 6, 7 of a, then lanes 0 to 5
-// of b.
-__attribute__((target("avx2"), always_inline)) inline __m256 previousOf(__m256 a, __m256 b)
-{
-    return _mm256_shuffle_ps(_mm256_permute2f128_ps(a, b, 0x21), b, _MM_SHUFFLE(1, 0, 3, 2));
-}
-
-// One sample's eight arguments and what the table holds for them: the
-// first half of the curve's work, all loads and shuffles.
-struct Lookup {
-    __m256 argument;
-    __m256 inside;  // within the table
-    __m256 t;       // the position within the interval
-    __m256 start;   // the interval's integral, value and rise
-    __m256 value;
-    __m256 rise;
-};
-
-struct LookupConstants {
-    __m256 drive;
-    __m256 lower;
-    __m256 upper;
-    __m256 reciprocal;
-    const char* rows[laneCount];  // lanes k and k + 4 read rows[k]
-};
-
-__attribute__((target("avx2"), always_inline)) inline LookupConstants lookupConstants(LaneVector drive2,
-                                                                                      const CurveView& shape)
-{
-    return {twice(drive2),
-            twice(shape.lower),
-            twice(shape.upper),
-            twice(shape.reciprocal),
-            {reinterpret_cast<const char*>(shape.intervals[0]), reinterpret_cast<const char*>(shape.intervals[1]),
-             reinterpret_cast<const char*>(shape.intervals[2]), reinterpret_cast<const char*>(shape.intervals[3])}};
-}
-
-// The eight arguments of the fourfold values, and their intervals: an
-// aligned load per lane (its table's base plus the interval's offset), then
-// a transpose that sorts the three numbers into integral, value and rise
-// across the lanes.
-__attribute__((target("avx2"), always_inline)) inline Lookup lookUp(__m256 fourfold, const LookupConstants& k)
-{
-    Lookup r;
-    const __m256 limit = _mm256_set1_ps(argumentLimit);
-    r.argument = _mm256_max_ps(-limit, _mm256_min_ps(limit, _mm256_mul_ps(fourfold, k.drive)));
-    r.inside = _mm256_max_ps(k.lower, _mm256_min_ps(k.upper, r.argument));
-    const __m256 position = _mm256_mul_ps(_mm256_sub_ps(r.inside, k.lower), k.reciprocal);
-    // position >= 0, so truncation floors; at the upper end the guard
-    // interval (rise 0) is read with weight 0.
-    const __m256i index = _mm256_cvttps_epi32(position);
-    r.t = _mm256_sub_ps(position, _mm256_cvtepi32_ps(index));
-    const __m256i offset = _mm256_slli_epi32(index, 4);
-    const __m128i low = _mm256_castsi256_si128(offset);
-    const __m128i high = _mm256_extracti128_si256(offset, 1);
-    // Two 32-bit offsets per 64-bit move to a general register.
-    const auto first = static_cast<std::uint64_t>(_mm_cvtsi128_si64(low));
-    const auto second = static_cast<std::uint64_t>(_mm_extract_epi64(low, 1));
-    const auto third = static_cast<std::uint64_t>(_mm_cvtsi128_si64(high));
-    const auto fourth = static_cast<std::uint64_t>(_mm_extract_epi64(high, 1));
-    const auto row = [&k](int lane, std::uint64_t offsets, int half) {
-        return _mm_load_ps(
-            reinterpret_cast<const float*>(k.rows[lane] + static_cast<std::uint32_t>(offsets >> (32 * half))));
-    };
-    const __m256 r04 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(0, first, 0)), row(0, third, 0), 1);
-    const __m256 r15 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(1, first, 1)), row(1, third, 1), 1);
-    const __m256 r26 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(2, second, 0)), row(2, fourth, 0), 1);
-    const __m256 r37 = _mm256_insertf128_ps(_mm256_castps128_ps256(row(3, second, 1)), row(3, fourth, 1), 1);
-    const __m256 lo01 = _mm256_unpacklo_ps(r04, r15);
-    const __m256 lo23 = _mm256_unpacklo_ps(r26, r37);
-    const __m256 hi01 = _mm256_unpackhi_ps(r04, r15);
-    const __m256 hi23 = _mm256_unpackhi_ps(r26, r37);
-    r.start = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(1, 0, 1, 0));
-    r.value = _mm256_shuffle_ps(lo01, lo23, _MM_SHUFFLE(3, 2, 3, 2));
-    r.rise = _mm256_shuffle_ps(hi01, hi23, _MM_SHUFFLE(1, 0, 1, 0));
-    return r;
-}
-
-// The second half: the curve's value and integral from the interval, the
-// mean from each lane's previous fourfold value, times the gain.
-class CurveMeans {
-public:
-    __attribute__((target("avx2"), always_inline)) CurveMeans(LaneVector gain2, const CurveView& shape,
-                                                               LaneVector last, const CurvePoint& lastPoint)
-        : gain(twice(gain2)), step(twice(shape.step)), lastArgument(twice(last)),
-          lastIntegral(twice(lastPoint.integral)), lastValue(twice(lastPoint.value))
-    {
-    }
-
-    __attribute__((target("avx2"), always_inline)) __m256 mean(const Lookup& here)
-    {
-        const __m256 half = _mm256_set1_ps(0.5f);
-        // evaluate()
-        const __m256 value = _mm256_add_ps(here.value, _mm256_mul_ps(here.rise, here.t));
-        const __m256 area = _mm256_add_ps(
-            here.start,
-            _mm256_mul_ps(_mm256_mul_ps(step, here.t),
-                          _mm256_add_ps(here.value, _mm256_mul_ps(_mm256_mul_ps(half, here.rise), here.t))));
-        const __m256 integral = _mm256_add_ps(area, _mm256_mul_ps(value, _mm256_sub_ps(here.argument, here.inside)));
-        // meanBetween()
-        const __m256 x = here.argument;
-        const __m256 d = _mm256_sub_ps(x, previousOf(lastArgument, x));
-        const __m256 distance = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), d);
-        const __m256 quotient = _mm256_div_ps(_mm256_sub_ps(integral, previousOf(lastIntegral, integral)), d);
-        const __m256 middle = _mm256_mul_ps(half, _mm256_add_ps(value, previousOf(lastValue, value)));
-        const __m256 mean =
-            _mm256_blendv_ps(middle, quotient, _mm256_cmp_ps(distance, _mm256_set1_ps(closeArguments), _CMP_GT_OQ));
-        lastArgument = x;
-        lastIntegral = integral;
-        lastValue = value;
-        return _mm256_mul_ps(mean, gain);
-    }
-
-    __attribute__((target("avx2"), always_inline)) void save(LaneVector& last, CurvePoint& lastPoint) const
-    {
-        last = _mm256_extractf128_ps(lastArgument, 1);
-        lastPoint = {_mm256_extractf128_ps(lastIntegral, 1), _mm256_extractf128_ps(lastValue, 1)};
-    }
-
-private:
-    __m256 gain;
-    __m256 step;
-    __m256 lastArgument;
-    __m256 lastIntegral;
-    __m256 lastValue;
-};
-
-#endif
 
 // The curve over the pairs of one run (two per sample: fourfold samples
 // 4i, 4i + 1 of lanes 0 and 1, then 4i + 2, 4i + 3), in place: each

@@ -190,6 +190,15 @@ public:
         giveBack();
         return {memory, firstStage, secondStage, quadrupled.data()};
     }
+    // The curve of the two-lane run segment by segment, for a filter that
+    // runs it in its own loop as well (after steps()): the previous point
+    // read again for the segment's drive and curve, as curveTwoLanes does
+    // before its loop.
+    void openCurve(LaneVector drive, const ClipCurve& curve)
+    {
+        giveBack();
+        readPrevious(drive, curve);
+    }
     void reset();
     // The lane a pair holds (see Pair) back into this stage's state, and
     // the other lane of that pair into its own.

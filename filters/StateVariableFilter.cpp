@@ -1,3 +1,8 @@
+// The eight-wide vectors of the curve pass only between helpers that are
+// inlined into the AVX2 loop (OversampledClipSteps.h), so how a call would
+// pass them without AVX never matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include "filters/StateVariableFilter.h"
 
 #include "wave/BlockLoops.h"
@@ -10,6 +15,7 @@
 #include <numbers>
 
 using namespace svfkernel;
+using namespace clipsteps;
 
 namespace {
 
@@ -44,7 +50,8 @@ inline void resetStuck(LaneVector (&low)[S], LaneVector (&band)[S], LaneVector c
 // the lanes that do not saturate) takes its three passes in one step. Which
 // form a lane runs depends on its own settings alone, so each lane gives
 // what it would give by itself.
-// Each output sample goes to sink.take<T>(i, y).
+// Each output sample goes to sink.take<T>(i, y), each segment's between
+// sink.open(seg) and sink.close(seg).
 template <int S, int T, class Sink>
 void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
                   LaneVector* bandStates, LaneVector gain, LaneMask active, WeightCache& cache, Sink& sink)
@@ -67,6 +74,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
 
         const LaneMask linear = active & (c == 0.0f);
         const V q0 = seg.q[0];
+        sink.open(seg);
         if (!anyLane(linear)) {
             for (int i = seg.start; i < seg.end; ++i) {
                 V y = stageSample<V, T, true>(low[0], band[0], work[i] * gain, f, q0, c);
@@ -100,6 +108,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
                 sink.template take<T>(i, y);
             }
         }
+        sink.close(seg);
         resetStuck<S>(low, band, c);
     }
 
@@ -113,11 +122,13 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
 struct WorkBlock {
     LaneVector* work;
 
+    void open(const StateVariableFilter::Segment&) {}
     template <int T>
     void take(int i, LaneVector y)
     {
         work[i] = y;
     }
+    void close(const StateVariableFilter::Segment&) {}
 };
 
 // The first part of the output stage of a filter whose lanes 2 and 3 are
@@ -135,17 +146,20 @@ public:
     {
     }
 
+    void open(const StateVariableFilter::Segment&) {}
     template <int T>
     void take(int i, LaneVector y)
     {
-        if (i > 0)
-            rise<T != highTap>(i - 1);
+        if (last >= 0)
+            rise<T != highTap>(last);
         pending = y;
         last = i;
         bounded = T != highTap;
     }
+    void close(const StateVariableFilter::Segment&) {}
 
-    void finish()
+    // The sample not yet taken up, now.
+    void flush()
     {
         if (last >= 0) {
             if (bounded)
@@ -153,6 +167,12 @@ public:
             else
                 rise<false>(last);
         }
+        last = -1;
+    }
+
+    void finish()
+    {
+        flush();
         up.store(states);
     }
 
@@ -172,6 +192,75 @@ private:
     int last = -1;
     bool bounded = true;
 };
+
+#if OSTRAND_KERNEL_VERSIONS
+// With AVX2 the curve runs beside the stages as well, two samples behind
+// them (the way up one behind): a sample's curve is a long chain of its own
+// (the table's loads, a transpose, a division) that no later sample of the
+// stages waits for, so the processor works on both chains at once instead
+// of one loop after the other. Segment by segment, as curveTwoLanes runs
+// it: the previous point read again where a segment opens, the segment's
+// last samples taken up and through the curve where it closes. The same
+// operations per element as curvePairs, so the same samples.
+class UpAndCurveBeside {
+public:
+    __attribute__((target("avx2"))) UpAndCurveBeside(OversampledClip& stage, const ClipCurve& curve)
+        : clipStage(stage), clipCurve(curve), shape(view(curve)), up(stage), parts(stage.steps())
+    {
+    }
+
+    __attribute__((target("avx2"))) void open(const StateVariableFilter::Segment& seg)
+    {
+        clipStage.openCurve(seg.drive, clipCurve);
+        const OversampledClip::State& state = parts.state;
+        constants = lookupConstants(lowHalf(seg.drive), shape);
+        // The previous point in lanes 2 and 3, as if it ended a pair.
+        means = CurveMeans(lowHalf(seg.outputGain), shape, lowHalf(state.previousArgument),
+                           CurvePoint{lowHalf(state.previousIntegral), lowHalf(state.previousValue)});
+        next = seg.start;
+    }
+
+    template <int T>
+    __attribute__((target("avx2"))) void take(int i, LaneVector y)
+    {
+        up.take<T>(i, y);
+        if (next <= i - 2)
+            curveAt(next++);
+    }
+
+    __attribute__((target("avx2"))) void close(const StateVariableFilter::Segment& seg)
+    {
+        up.flush();
+        for (; next < seg.end; ++next)
+            curveAt(next);
+        LaneVector last;
+        CurvePoint lastPoint;
+        means.save(last, lastPoint);
+        parts.state.previousArgument = highHalf(last);
+        parts.state.previousIntegral = highHalf(lastPoint.integral);
+        parts.state.previousValue = highHalf(lastPoint.value);
+    }
+
+    void finish() { up.finish(); }
+
+private:
+    // Sample i's two pairs, in place.
+    __attribute__((target("avx2"))) void curveAt(int i)
+    {
+        float* p = reinterpret_cast<float*>(parts.pairs + 2 * i);
+        _mm256_storeu_ps(p, means.mean(lookUp(_mm256_loadu_ps(p), constants)));
+    }
+
+    OversampledClip& clipStage;
+    const ClipCurve& clipCurve;
+    const OversampledClip::CurveView shape;
+    UpBeside up;
+    const OversampledClip::Steps parts;
+    LookupConstants constants;
+    CurveMeans means;
+    int next = 0;
+};
+#endif
 
 // Samples [0, n) of two signals (n a multiple of four) as lanes 0 and 1 of
 // the interleaved form, lanes 2 and 3 silent.
@@ -591,6 +680,16 @@ StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active, bo
     }
 }
 
+#if OSTRAND_KERNEL_VERSIONS
+__attribute__((target("avx2"), flatten)) void StateVariableFilter::runStagesWithCurve(LaneVector* work, float comp,
+                                                                                      LaneMask active)
+{
+    UpAndCurveBeside sink(output, clip->curve());
+    runStagesInto(sink, stageCount(slope), work, comp, active);
+    sink.finish();
+}
+#endif
+
 template <class Sink>
 void StateVariableFilter::runStagesInto(Sink& sink, int stages, LaneVector* work, float comp, LaneMask active)
 {
@@ -648,9 +747,31 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
     // Lanes 0 and 1 alone (every slot of the effect): the output stage's
     // way up runs beside the stages.
     const bool twoLanes = !lanes.active[2] && !lanes.active[3];
-    runStages(laneWork.data(), gainCompensation(), active, twoLanes);
-    writeOutput(lanes, offset, n, twoLanes);
+    bool curveDone = false;
+#if OSTRAND_KERNEL_VERSIONS
+    // The curve too, where the processor has AVX2 and the first stage has
+    // its cubic term: its chain of about 60 cycles a sample leaves room
+    // for the curve's work beside it. The linear stages' chains are a
+    // quarter of that, and the curve in their loop only slows it.
+    if (twoLanes && saturates(active) && __builtin_cpu_supports("avx2")) {
+        runStagesWithCurve(laneWork.data(), gainCompensation(), active);
+        curveDone = true;
+    }
+#endif
+    if (!curveDone)
+        runStages(laneWork.data(), gainCompensation(), active, twoLanes);
+    writeOutput(lanes, offset, n, twoLanes, curveDone);
     endRun(lanes, offset, n, active, true);
+}
+
+// Whether an active lane's first stage has its cubic term in a segment of
+// the block.
+bool StateVariableFilter::saturates(LaneMask active) const
+{
+    LaneMask any = {};
+    for (int k = 0; k < segmentCount; ++k)
+        any |= segments[static_cast<size_t>(k)].saturation != 0.0f;
+    return anyLane(any & active);
 }
 
 // Everything of a block before the stages: the segments, the stages that
@@ -736,7 +857,7 @@ void StateVariableFilter::endRun(const Lanes& lanes, int offset, int n, LaneMask
         output.keepLanes(savedOutput, active);
 }
 
-void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n, bool upDone)
+void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n, bool upDone, bool curveDone)
 {
     float* out[laneCount];
     for (int l = 0; l < laneCount; ++l)
@@ -748,7 +869,7 @@ void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n, boo
     if (twoLanes) {
         if (!upDone)
             output.beginTwoLanes(work, n);
-        for (int k = 0; k < segmentCount; ++k) {
+        for (int k = 0; k < segmentCount && !curveDone; ++k) {
             const Segment& seg = segments[static_cast<size_t>(k)];
             output.curveTwoLanes(seg.start, seg.end, seg.drive, seg.outputGain, curve);
         }

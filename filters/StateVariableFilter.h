@@ -251,8 +251,9 @@ private:
     // outputDone: the output stage has run and the output is written.
     void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active, bool outputDone = false);
     // The output stage, segment by segment, and the output out of the work block.
-    // upDone: the two-lane run's way up ran beside the stages.
-    void writeOutput(const Lanes& lanes, int offset, int frameCount, bool upDone = false);
+    // upDone: the two-lane run's way up ran beside the stages; curveDone:
+    // its curve too.
+    void writeOutput(const Lanes& lanes, int offset, int frameCount, bool upDone = false, bool curveDone = false);
     // The curve of two filters' output stages with one lane each, as one
     // two-lane run, segment by segment of either.
     static void runOutputPairs(std::span<const Shared> members, const int* pairWith, const int* placeOf,
@@ -276,11 +277,17 @@ private:
     void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
     // up: lanes 0 and 1 alone; the output stage's way up runs beside the stages.
     void runStages(LaneVector* work, float comp, LaneMask active, bool up);
+#if OSTRAND_KERNEL_VERSIONS
+    // The same with the way up and the curve beside the stages, for lanes 0
+    // and 1 alone, on processors with AVX2 only.
+    __attribute__((target("avx2"))) void runStagesWithCurve(LaneVector* work, float comp, LaneMask active);
+#endif
     template <class Sink>
     void runStagesInto(Sink& sink, int stages, LaneVector* work, float comp, LaneMask active);
     template <int S, class Sink>
     void runStagesWithTap(Sink& sink, LaneVector* work, float comp, LaneMask active);
     void engageStages(LaneMask active, int stages);
+    bool saturates(LaneMask active) const;
 
     const SharedTables* tables;
     const ClipTable* clip;
