@@ -441,6 +441,17 @@ OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::downTwoPair
         });
 }
 
+OSTRAND_KERNEL_CLONES __attribute__((flatten)) void OversampledClip::downTwoLanesInto(State& state, float* first,
+                                                                                     float* second, int n)
+{
+    const LaneVector* pairs = quadrupled.data();
+    downLoop<LaneVector>({{&state, nullptr}}, n, firstStage, dcPole, [pairs](int j) { return pairs[j]; },
+                         [first, second](int i, LaneVector v) {
+                             first[i] = v[0];
+                             second[i] = v[1];
+                         });
+}
+
 void OversampledClip::beginTwoLanes(const LaneVector* work, int n)
 {
     giveBack();
@@ -460,6 +471,12 @@ void OversampledClip::endTwoLanes(LaneVector* work, int n)
 {
     giveBack();
     downTwoLanes(memory, work, n);
+}
+
+void OversampledClip::endTwoLanes(float* first, float* second, int n)
+{
+    giveBack();
+    downTwoLanesInto(memory, first, second, n);
 }
 
 void OversampledClip::curveSpan(State& state, int begin, int end, LaneVector drive, LaneVector gain,

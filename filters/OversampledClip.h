@@ -175,6 +175,8 @@ public:
     void beginTwoLanes(const LaneVector* work, int n);
     void curveTwoLanes(int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve);
     void endTwoLanes(LaneVector* work, int n);
+    // The same with lanes 0 and 1 written straight to their own buffers.
+    void endTwoLanes(float* first, float* second, int n);
     // The way up of the two-lane run one sample at a time, for a filter
     // that runs it in its own loop instead of beginTwoLanes
     // (OversampledClipSteps.h): what the steps work on, and where the
@@ -253,6 +255,7 @@ private:
     // function is first declared, since it is called before its definition.
     OSTRAND_KERNEL_CLONES void upTwoLanes(State& state, const LaneVector* x, int n);
     OSTRAND_KERNEL_CLONES void downTwoLanes(State& state, LaneVector* x, int n);
+    OSTRAND_KERNEL_CLONES void downTwoLanesInto(State& state, float* first, float* second, int n);
     OSTRAND_KERNEL_CLONES void upTwoPairs(OversampledClip& other, State& state, State& otherState,
                                           const LaneVector* x, const LaneVector* otherX, int n);
     OSTRAND_KERNEL_CLONES void downTwoPairs(OversampledClip& other, State& state, State& otherState, LaneVector* x,

@@ -150,16 +150,15 @@ public:
     template <int T>
     void take(int i, LaneVector y)
     {
-        if (last >= 0)
-            rise<T != highTap>(last);
+        if (i > 0)
+            rise<T != highTap>(i - 1);
         pending = y;
         last = i;
         bounded = T != highTap;
     }
     void close(const StateVariableFilter::Segment&) {}
 
-    // The sample not yet taken up, now.
-    void flush()
+    void finish()
     {
         if (last >= 0) {
             if (bounded)
@@ -167,12 +166,6 @@ public:
             else
                 rise<false>(last);
         }
-        last = -1;
-    }
-
-    void finish()
-    {
-        flush();
         up.store(states);
     }
 
@@ -205,7 +198,8 @@ private:
 class UpAndCurveBeside {
 public:
     __attribute__((target("avx2"))) UpAndCurveBeside(OversampledClip& stage, const ClipCurve& curve)
-        : clipStage(stage), clipCurve(curve), shape(view(curve)), up(stage), parts(stage.steps())
+        : clipStage(stage), clipCurve(curve), shape(view(curve)), parts(stage.steps()),
+          states{{&parts.state, nullptr}}, up(states, parts.first, parts.second)
     {
     }
 
@@ -223,27 +217,46 @@ public:
     template <int T>
     __attribute__((target("avx2"))) void take(int i, LaneVector y)
     {
-        up.take<T>(i, y);
+        if (last >= 0)
+            rise<T != highTap>(last);
+        pending = y;
+        last = i;
+        bounded = T != highTap;
         if (next <= i - 2)
             curveAt(next++);
     }
 
     __attribute__((target("avx2"))) void close(const StateVariableFilter::Segment& seg)
     {
-        up.flush();
+        if (last >= 0) {
+            if (bounded)
+                rise<true>(last);
+            else
+                rise<false>(last);
+        }
+        last = -1;
         for (; next < seg.end; ++next)
             curveAt(next);
-        LaneVector last;
+        LaneVector lastArgument;
         CurvePoint lastPoint;
-        means.save(last, lastPoint);
-        parts.state.previousArgument = highHalf(last);
+        means.save(lastArgument, lastPoint);
+        parts.state.previousArgument = highHalf(lastArgument);
         parts.state.previousIntegral = highHalf(lastPoint.integral);
         parts.state.previousValue = highHalf(lastPoint.value);
     }
 
-    void finish() { up.finish(); }
+    void finish() { up.store(states); }
 
 private:
+    // Sample i of the stages' output up to the fourfold rate, into the
+    // stage's buffer. The low- and band-pass outputs are states, bounded by
+    // the stages (or NaN); the high-pass output is not.
+    template <bool Bounded>
+    __attribute__((target("avx2"))) void rise(int i)
+    {
+        up.template step<Bounded>(pending, parts.pairs[2 * i], parts.pairs[2 * i + 1]);
+    }
+
     // Sample i's two pairs, in place.
     __attribute__((target("avx2"))) void curveAt(int i)
     {
@@ -254,11 +267,15 @@ private:
     OversampledClip& clipStage;
     const ClipCurve& clipCurve;
     const OversampledClip::CurveView shape;
-    UpBeside up;
     const OversampledClip::Steps parts;
+    const PairStates<LaneVector> states;
+    UpSteps<LaneVector> up;
     LookupConstants constants;
     CurveMeans means;
-    int next = 0;
+    LaneVector pending = {};  // the stages' output at sample `last`, not yet taken up
+    int last = -1;
+    bool bounded = true;
+    int next = 0;  // the first sample of the segment not yet through the curve
 };
 #endif
 
@@ -863,25 +880,23 @@ void StateVariableFilter::writeOutput(const Lanes& lanes, int offset, int n, boo
     for (int l = 0; l < laneCount; ++l)
         out[l] = lanes.active[l] ? lanes.output[l] + offset : discard.data();
     LaneVector* work = laneWork.data();
-    const bool twoLanes = !lanes.active[2] && !lanes.active[3];
-    const int quads = twoLanes ? n & ~3 : 0;
     const ClipCurve& curve = clip->curve();
-    if (twoLanes) {
+    if (!lanes.active[2] && !lanes.active[3]) {
         if (!upDone)
             output.beginTwoLanes(work, n);
         for (int k = 0; k < segmentCount && !curveDone; ++k) {
             const Segment& seg = segments[static_cast<size_t>(k)];
             output.curveTwoLanes(seg.start, seg.end, seg.drive, seg.outputGain, curve);
         }
-        output.endTwoLanes(work, n);
-    } else {
-        for (int k = 0; k < segmentCount; ++k) {
-            const Segment& seg = segments[static_cast<size_t>(k)];
-            output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve);
-        }
+        // The way down writes the two lanes' outputs itself.
+        output.endTwoLanes(out[0], out[1], n);
+        return;
     }
-    deinterleaveTwo(out[0], out[1], work, quads);
-    for (int i = quads; i < n; ++i) {
+    for (int k = 0; k < segmentCount; ++k) {
+        const Segment& seg = segments[static_cast<size_t>(k)];
+        output.run(work, seg.start, seg.end, seg.drive, seg.outputGain, curve);
+    }
+    for (int i = 0; i < n; ++i) {
         const LaneVector y = work[i];
         out[0][i] = y[0];
         out[1][i] = y[1];
