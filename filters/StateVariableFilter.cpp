@@ -50,10 +50,11 @@ inline void resetStuck(LaneVector (&low)[S], LaneVector (&band)[S], LaneVector c
 // the lanes that do not saturate) takes its three passes in one step. Which
 // form a lane runs depends on its own settings alone, so each lane gives
 // what it would give by itself.
-// Each output sample goes to sink.take<T>(i, y), each segment's between
-// sink.open(seg) and sink.close(seg).
-template <int S, int T, class Sink>
-void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
+// Sample i of the input is input(i); each output sample goes to
+// sink.take<T>(i, y), each segment's between sink.open(seg) and
+// sink.close(seg).
+template <int S, int T, class Input, class Sink>
+void stagesKernel(const Input& input, const StateVariableFilter::Segment* segs, int count, LaneVector* lowStates,
                   LaneVector* bandStates, LaneVector gain, LaneMask active, WeightCache& cache, Sink& sink)
 {
     using V = LaneVector;
@@ -77,7 +78,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         sink.open(seg);
         if (!anyLane(linear)) {
             for (int i = seg.start; i < seg.end; ++i) {
-                V y = stageSample<V, T, true>(low[0], band[0], work[i] * gain, f, q0, c);
+                V y = stageSample<V, T, true>(low[0], band[0], input(i) * gain, f, q0, c);
                 for (int s = 1; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
                 sink.template take<T>(i, y);
@@ -85,7 +86,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         } else if (!anyLane(active & ~linear)) {
             w[0] = cache.weights(0, f, q0);
             for (int i = seg.start; i < seg.end; ++i) {
-                V y = work[i] * gain;
+                V y = input(i) * gain;
                 for (int s = 0; s < S; ++s)
                     y = linearStageSample<T>(low[s], band[s], y, w[s]);
                 sink.template take<T>(i, y);
@@ -95,7 +96,7 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
             // keeping its own.
             w[0] = cache.weights(0, f, q0);
             for (int i = seg.start; i < seg.end; ++i) {
-                const V u = work[i] * gain;
+                const V u = input(i) * gain;
                 V lowLinear = low[0];
                 V bandLinear = band[0];
                 const V yLinear = linearStageSample<T>(lowLinear, bandLinear, u, w[0]);
@@ -117,6 +118,22 @@ void stagesKernel(LaneVector* work, const StateVariableFilter::Segment* segs, in
         bandStates[s] = band[s];
     }
 }
+
+// The stages' input: the interleaved work block, or the two signals of
+// lanes 0 and 1 read straight from their buffers (lanes 2 and 3 silent, as
+// the interleaved form has them), which spares the pass that interleaves.
+struct Interleaved {
+    const LaneVector* work;
+
+    LaneVector operator()(int i) const { return work[i]; }
+};
+
+struct TwoSignals {
+    const float* first;
+    const float* second;
+
+    LaneVector operator()(int i) const { return LaneVector{first[i], second[i], 0.0f, 0.0f}; }
+};
 
 // The stages' output, into the work block.
 struct WorkBlock {
@@ -684,50 +701,50 @@ void StateVariableFilter::engageStages(LaneMask active, int stages)
 // Processors with AVX2 run a copy in its encoding (three operands, fewer
 // register copies; the same arithmetic, so the same samples).
 OSTRAND_KERNEL_CLONES __attribute__((flatten)) void
-StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active, bool up)
+StateVariableFilter::runStages(LaneVector* work, float comp, LaneMask active, const float* const* two)
 {
     const int stages = stageCount(slope);
-    if (up) {
+    if (two) {
         UpBeside sink(output);
-        runStagesInto(sink, stages, work, comp, active);
+        runStagesInto(TwoSignals{two[0], two[1]}, sink, stages, comp, active);
         sink.finish();
     } else {
         WorkBlock sink{work};
-        runStagesInto(sink, stages, work, comp, active);
+        runStagesInto(Interleaved{work}, sink, stages, comp, active);
     }
 }
 
 #if OSTRAND_KERNEL_VERSIONS
-__attribute__((target("avx2"), flatten)) void StateVariableFilter::runStagesWithCurve(LaneVector* work, float comp,
-                                                                                      LaneMask active)
+__attribute__((target("avx2"), flatten)) void StateVariableFilter::runStagesWithCurve(const float* const* two,
+                                                                                      float comp, LaneMask active)
 {
     UpAndCurveBeside sink(output, clip->curve());
-    runStagesInto(sink, stageCount(slope), work, comp, active);
+    runStagesInto(TwoSignals{two[0], two[1]}, sink, stageCount(slope), comp, active);
     sink.finish();
 }
 #endif
 
-template <class Sink>
-void StateVariableFilter::runStagesInto(Sink& sink, int stages, LaneVector* work, float comp, LaneMask active)
+template <class Input, class Sink>
+void StateVariableFilter::runStagesInto(const Input& input, Sink& sink, int stages, float comp, LaneMask active)
 {
     if (stages == 1)
-        runStagesWithTap<1>(sink, work, comp, active);
+        runStagesWithTap<1>(input, sink, comp, active);
     else if (stages == 2)
-        runStagesWithTap<2>(sink, work, comp, active);
+        runStagesWithTap<2>(input, sink, comp, active);
     else
-        runStagesWithTap<4>(sink, work, comp, active);
+        runStagesWithTap<4>(input, sink, comp, active);
 }
 
-template <int S, class Sink>
-void StateVariableFilter::runStagesWithTap(Sink& sink, LaneVector* work, float comp, LaneMask active)
+template <int S, class Input, class Sink>
+void StateVariableFilter::runStagesWithTap(const Input& input, Sink& sink, float comp, LaneMask active)
 {
     const LaneVector gain = splat<LaneVector>(comp);
     if (response == 0)
-        stagesKernel<S, lowTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
+        stagesKernel<S, lowTap>(input, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
     else if (response == 1)
-        stagesKernel<S, highTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
+        stagesKernel<S, highTap>(input, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
     else
-        stagesKernel<S, bandTap>(work, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
+        stagesKernel<S, bandTap>(input, segments.data(), segmentCount, low, band, gain, active, weightCache, sink);
 }
 
 // The stages of one segment of a shared pass: lanes from several filters,
@@ -751,19 +768,22 @@ void StateVariableFilter::runSharedStagesWith(LaneVector* work, const Segment& s
 {
     WorkBlock sink{work};
     if (tap == lowTap)
-        stagesKernel<S, lowTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
+        stagesKernel<S, lowTap>(Interleaved{work}, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
     else if (tap == highTap)
-        stagesKernel<S, highTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
+        stagesKernel<S, highTap>(Interleaved{work}, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
     else
-        stagesKernel<S, bandTap>(work, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
+        stagesKernel<S, bandTap>(Interleaved{work}, &seg, 1, lowStates, bandStates, gain, active, cache, sink);
 }
 
 void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
 {
-    const LaneMask active = beginRun(lanes, offset, n);
-    // Lanes 0 and 1 alone (every slot of the effect): the output stage's
-    // way up runs beside the stages.
+    // Lanes 0 and 1 alone (every slot of the effect): the stages read their
+    // inputs straight from the two buffers, and the output stage's way up
+    // runs beside them.
     const bool twoLanes = !lanes.active[2] && !lanes.active[3];
+    const LaneMask active = beginRun(lanes, offset, n, LeftOut::everything, !twoLanes);
+    const float* const two[2] = {lanes.active[0] ? lanes.input[0] + offset : zeros.data(),
+                                 lanes.active[1] ? lanes.input[1] + offset : zeros.data()};
     bool curveDone = false;
 #if OSTRAND_KERNEL_VERSIONS
     // The curve too, where the processor has AVX2 and the first stage has
@@ -771,12 +791,12 @@ void StateVariableFilter::run(const Lanes& lanes, int offset, int n)
     // for the curve's work beside it. The linear stages' chains are a
     // quarter of that, and the curve in their loop only slows it.
     if (twoLanes && saturates(active) && __builtin_cpu_supports("avx2")) {
-        runStagesWithCurve(laneWork.data(), gainCompensation(), active);
+        runStagesWithCurve(two, gainCompensation(), active);
         curveDone = true;
     }
 #endif
     if (!curveDone)
-        runStages(laneWork.data(), gainCompensation(), active, twoLanes);
+        runStages(laneWork.data(), gainCompensation(), active, twoLanes ? two : nullptr);
     writeOutput(lanes, offset, n, twoLanes, curveDone);
     endRun(lanes, offset, n, active, true);
 }
@@ -794,7 +814,7 @@ bool StateVariableFilter::saturates(LaneMask active) const
 // Everything of a block before the stages: the segments, the stages that
 // join, the states to put back for inactive lanes, and the input in the
 // interleaved form.
-LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, LeftOut moves)
+LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, LeftOut moves, bool interleave)
 {
     const int stages = stageCount(slope);
     const float comp = gainCompensation();
@@ -843,6 +863,8 @@ LaneMask StateVariableFilter::beginRun(const Lanes& lanes, int offset, int n, Le
     else if (leftOutMoves != LeftOut::nothing)
         savedOutput = output.state();
 
+    if (!interleave)
+        return active;
     LaneVector* work = laneWork.data();
     // Lanes 0 and 1 alone (every slot of the effect): four samples of each
     // at a time into the interleaved form; lanes 2 and 3 read silence as

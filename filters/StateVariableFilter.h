@@ -247,7 +247,10 @@ private:
     };
 
     void run(const Lanes& lanes, int offset, int frameCount);
-    LaneMask beginRun(const Lanes& lanes, int offset, int frameCount, LeftOut moves = LeftOut::everything);
+    // interleave: the input into the interleaved work block (else the
+    // stages read it where it is).
+    LaneMask beginRun(const Lanes& lanes, int offset, int frameCount, LeftOut moves = LeftOut::everything,
+                      bool interleave = true);
     // outputDone: the output stage has run and the output is written.
     void endRun(const Lanes& lanes, int offset, int frameCount, LaneMask active, bool outputDone = false);
     // The output stage, segment by segment, and the output out of the work block.
@@ -275,17 +278,19 @@ private:
     bool computedFrom(const Lanes& lanes, int offset, LaneMask active) const;
     bool carriesOn(const Lanes& lanes, int offset, LaneMask active) const;
     void computeLane(Segment& seg, int lane, float cutoff, float peak, int stages, float comp);
-    // up: lanes 0 and 1 alone; the output stage's way up runs beside the stages.
-    void runStages(LaneVector* work, float comp, LaneMask active, bool up);
+    // two: lanes 0 and 1 alone, their inputs read from these two buffers;
+    // the output stage's way up runs beside the stages. Null: the
+    // interleaved work block.
+    void runStages(LaneVector* work, float comp, LaneMask active, const float* const* two);
 #if OSTRAND_KERNEL_VERSIONS
     // The same with the way up and the curve beside the stages, for lanes 0
     // and 1 alone, on processors with AVX2 only.
-    __attribute__((target("avx2"))) void runStagesWithCurve(LaneVector* work, float comp, LaneMask active);
+    __attribute__((target("avx2"))) void runStagesWithCurve(const float* const* two, float comp, LaneMask active);
 #endif
-    template <class Sink>
-    void runStagesInto(Sink& sink, int stages, LaneVector* work, float comp, LaneMask active);
-    template <int S, class Sink>
-    void runStagesWithTap(Sink& sink, LaneVector* work, float comp, LaneMask active);
+    template <class Input, class Sink>
+    void runStagesInto(const Input& input, Sink& sink, int stages, float comp, LaneMask active);
+    template <int S, class Input, class Sink>
+    void runStagesWithTap(const Input& input, Sink& sink, float comp, LaneMask active);
     void engageStages(LaneMask active, int stages);
     bool saturates(LaneMask active) const;
 
