@@ -17,7 +17,8 @@ constexpr int midSideInput = 1;
 OstrandChannel::OstrandChannel(OstrandPlugin& effect, int channelIndex)
     : GenericPlugin::Channel(effect), owner(effect), index(channelIndex),
       twoChannels(effect.getNumChannels() == 2), mainIn(effect.getGraph(), getInput()),
-      sideIn(effect.getGraph(), getSideChainInput()), inVol(effect.getGraph()),
+      sideIn(effect.getGraph(), getSideChainInput()), dryDelay(effect.getGraph(), 0.0f, &mainIn),
+      sideDelay(effect.getGraph(), 0.0f, &sideIn), inVol(effect.getGraph()),
       routing(effect.getGraph(), &inVol), outVol(effect.getGraph(), &routing), mixer(effect.getGraph()),
       audition(effect.getGraph(), 3, OstrandPlugin::auditionOutput)
 {
@@ -56,13 +57,13 @@ OstrandChannel::OstrandChannel(OstrandPlugin& effect, int channelIndex)
     for (int n = 0; n < numFilters; ++n)
         routing.addElement(*filters[static_cast<std::size_t>(n)], delays[static_cast<std::size_t>(n)].get());
 
-    mixer.setDry(&mainIn);
+    mixer.setDry(&dryDelay);
     mixer.setWet(outSide ? static_cast<wave::Producer*>(outSide.get()) : &outVol);
     mixer.mix.setSource(&matrix.getTargetController(70));
 
     audition.setInput(OstrandPlugin::auditionOutput, &mixer);
-    audition.setInput(OstrandPlugin::auditionInput, &mainIn);
-    audition.setInput(OstrandPlugin::auditionSideChain, &sideIn);
+    audition.setInput(OstrandPlugin::auditionInput, &dryDelay);
+    audition.setInput(OstrandPlugin::auditionSideChain, &sideDelay);
     setOutput(&audition);
 }
 
@@ -111,8 +112,30 @@ bool OstrandChannel::concernsRouting(int i) const
     return false;
 }
 
+bool OstrandChannel::concernsLatency(int i) const
+{
+    if (concernsRouting(i))
+        return true;
+    for (int n = 0; n < numFilters; ++n)
+        if (i == owner.filters[n].characteristic.getIndex())
+            return true;
+    return false;
+}
+
+void OstrandChannel::alignTo(int samples)
+{
+    routing.alignOutputTo(samples);
+    dryDelay.setAlignment(routing.getLatency());
+    sideDelay.setAlignment(routing.getLatency());
+}
+
 void OstrandChannel::parameterChanged(int i)
 {
+    // The characteristics are bound to the filters, which have taken the
+    // new one by now.
+    if (concernsLatency(i))
+        for (int n = 0; n < numFilters; ++n)
+            routing.getElement(n).setLatency(filters[static_cast<std::size_t>(n)]->getLatency());
     if (!concernsRouting(i))
         return;
     // A one-channel instance has the routing parameters bound to its

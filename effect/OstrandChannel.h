@@ -20,7 +20,8 @@ class OstrandPlugin;
 //   main input → [input side: direct or mid/side] → input gain/pan
 //     → filter routing (four filter units, each followed by its delay line)
 //     → output gain/pan → [output side: direct or mid/side back to L/R]
-//     → dry/wet mixer (dry = main input) → audition switch → output
+//     → dry/wet mixer (dry = main input, delayed as the wet path is)
+//     → audition switch → output
 //
 // The bracketed switches exist in two-channel instances only; their
 // mid/side inputs are the plug-in-wide converters. Every control input
@@ -38,6 +39,14 @@ public:
     // Audio thread: a queued change reached the DSP (-1: all of them).
     // Drives the routing of a two-channel instance and the filters' amounts.
     void parameterChanged(int index) override;
+
+    // Whether a parameter changes the latency of the filter routing (routing,
+    // filter count, a filter's Enabled or Characteristic; -1: all).
+    bool concernsLatency(int index) const;
+    // The routing's latency as its branches give it, and the latency its
+    // output and the dry path are brought to (at least that). Audio thread.
+    int getNaturalLatency() const { return routing.getNaturalLatency(); }
+    void alignTo(int samples);
 
     // Unlinks every input this channel reads from the plug-in's nodes, so
     // those may go first when the plug-in is destroyed.
@@ -72,6 +81,11 @@ private:
     bool twoChannels;
     InputGuard mainIn;
     InputGuard sideIn;
+    // The dry signal and the side chain, held back by the wet path's
+    // latency: a mix of dry and wet does not comb, and the audition switch
+    // changes what is heard, not when.
+    DelayLine dryDelay;
+    DelayLine sideDelay;
     std::array<std::unique_ptr<FloatParameterSource>, numFilters> amounts;
     // Filters and delay lines before the routing, which unlinks them when it goes.
     std::array<std::unique_ptr<DelayLine>, numFilters> delays;

@@ -432,6 +432,25 @@ void OstrandPlugin::applyParameter(int index)
     for (int n = 0; n < numFilters; ++n)
         if (index == -1 || index == filters[n].linked.getIndex())
             updateLink(n);
+    if (getOstrandChannel(0).concernsLatency(index))
+        alignChannels();
+}
+
+// Both channels' wet paths and dry paths are brought to the longest latency
+// of the two, so that mid and side (or left and right) meet in step.
+void OstrandPlugin::alignChannels()
+{
+    int longest = 0;
+    for (int c = 0; c < getChannelCount(); ++c)
+        longest = std::max(longest, getOstrandChannel(c).getNaturalLatency());
+    for (int c = 0; c < getChannelCount(); ++c)
+        getOstrandChannel(c).alignTo(longest);
+    published.latency.store(longest, std::memory_order_relaxed);
+}
+
+int OstrandPlugin::getLatency() const
+{
+    return published.latency.load(std::memory_order_relaxed);
 }
 
 void OstrandPlugin::updateLink(int n)

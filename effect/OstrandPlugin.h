@@ -100,7 +100,7 @@ public:
     // then the earlier layouts, converted), read without applying it.
     bool readPreset(const std::string& path, std::vector<float>& values) override;
     // Audio thread: after the channels, the envelope triggers' level
-    // selection and the filter link groups.
+    // selection, the filter link groups and the channels' alignment.
     void applyParameter(int index) override;
 
     // --- ModulationMatrixPlugin ---
@@ -127,6 +127,9 @@ public:
     // when there is one. False when the list is full or the kind has none.
     bool addSource(ComponentKind kind);
     bool isTwoChannel() const { return getChannelCount() == 2; }
+    // The table characteristics' output stage delays the wet path; the dry
+    // path is held back to meet it, so this is the whole effect's latency.
+    int getLatency() const override;
     OstrandChannel& getOstrandChannel(int channel) const;
 
     // Any thread: the routing values the audio thread had applied at the
@@ -198,6 +201,7 @@ private:
         std::atomic<RoutingMode> routingMode{RoutingMode::Stereo};
         std::atomic<int> filterCount{1};
         std::array<std::atomic<bool>, numFilters> filterEnabled{};
+        std::atomic<int> latency{0};
     };
 
     // The display level of a source from its last block (audio thread).
@@ -208,6 +212,7 @@ private:
     void bindParameters();
     void registerComponents();
     void updateLink(int filter);
+    void alignChannels();
 
     NoteTriggers noteTriggers;
     OstrandChannelEventReceiver* channelReceiver = nullptr; // owned by the event receiver

@@ -20,7 +20,7 @@ int ringSizeFor(const wave::Graph& graph, float longestDelayMs)
 {
     const double samples = std::ceil(std::max(static_cast<double>(longestDelayMs), 0.0) *
                                      static_cast<double>(graph.getSampleRate()) * 0.001);
-    return static_cast<int>(samples) + graph.getBlockSize() + guardSamples;
+    return static_cast<int>(samples) + DelayLine::longestAlignment + graph.getBlockSize() + guardSamples;
 }
 } // namespace
 
@@ -40,6 +40,8 @@ void DelayLine::reset()
         std::fill(ring.begin(), ring.end(), 0.0f);
     ringDirty = false;
     headsSet = false;
+    leftRest = false;
+    ranLastFrame = false;
     fadePosition = 0;
     smootherJumps = true;
 }
@@ -53,8 +55,9 @@ void DelayLine::updateRate()
     samplesPerMs = static_cast<double>(fs) * 0.001;
     fadeLength = std::max(static_cast<int>(samplesPerMs * static_cast<double>(fadeTimeMs)), 1);
     fadeStep = std::pow(10.0, -fadeDecibelSpan / fadeLength);
-    // Keep a block and the guard clear of the write position.
-    const auto fits = static_cast<float>((size - getGraph().getBlockSize() - guardSamples) / samplesPerMs);
+    // Keep a block, the alignment and the guard clear of the write position.
+    const auto fits =
+        static_cast<float>((size - longestAlignment - getGraph().getBlockSize() - guardSamples) / samplesPerMs);
     maxDelayMs = std::min(longestDelayMs, fits);
     const double w = std::min(static_cast<double>(smoothingHz) / static_cast<double>(fs), 1.0);
     smoothCoefficient = static_cast<float>(std::min(2.0 * std::sin(std::numbers::pi * w), 0.95));
@@ -116,11 +119,26 @@ bool DelayLine::smooth(const ControlInput::Signal& d, int n)
     return true;
 }
 
+void DelayLine::setAlignment(int samples)
+{
+    const int clamped = std::clamp(samples, 0, longestAlignment);
+    if (clamped == alignment)
+        return;
+    alignment = clamped;
+    getGraph().endRests(); // a line handed on at rest must run again
+}
+
 int DelayLine::positionFor(float delayMs, int offset) const
 {
-    const int samples = static_cast<int>(static_cast<double>(delayMs) * samplesPerMs);
+    const int samples = static_cast<int>(static_cast<double>(delayMs) * samplesPerMs) + alignment;
     int p = (blockStart + offset - samples) % size;
     return p < 0 ? p + size : p;
+}
+
+void DelayLine::clearBefore(int position)
+{
+    for (int k = 1; k <= longestAlignment; ++k)
+        ring[static_cast<std::size_t>((position - k + size) % size)] = 0.0f;
 }
 
 void DelayLine::copyFromRing(float* out, int from, int n) const
@@ -148,7 +166,7 @@ void DelayLine::readInterpolating(float* out, int n) const
             static_cast<double>(delays[delayConstant ? 0 : static_cast<std::size_t>(i)]) * samplesPerMs;
         const double whole = std::ceil(samples);
         const float w = static_cast<float>(whole - samples);
-        int p = (blockStart + i - static_cast<int>(whole)) % size;
+        int p = (blockStart + i - static_cast<int>(whole) - alignment) % size;
         if (p < 0)
             p += size;
         const int next = p + 1 == size ? 0 : p + 1;
@@ -159,7 +177,9 @@ void DelayLine::readInterpolating(float* out, int n) const
 template <bool Compute> void DelayLine::readCrossfading(float* out, int n)
 {
     if (!headsSet) {
-        heads[0] = heads[1] = positionFor(delays[0], 0);
+        // Leaving a rest without delay, the first fade brings in the alignment.
+        heads[0] = heads[1] = (positionFor(delays[0], 0) + (leftRest ? alignment : 0)) % size;
+        leftRest = false;
         active = 0;
         fadePosition = 0;
         headsSet = true;
@@ -220,13 +240,23 @@ int DelayLine::process(wave::Block& target, int n, int flags)
         smoothLow = clampDelay(d.samples[0]);
         smoothBand = 0.0;
     }
-    const bool atRest =
-        d.constant && clampDelay(d.samples[0]) == 0.0f && smoothLow == 0.0 && smoothBand == 0.0;
+    // What was before this block in the ring may be stale when the line
+    // did not run in the frame before (its reader did not need it, or it
+    // was handed on at rest unwritten). An alignment reads back into it, so
+    // it counts as silence, the same whether or not the line ran.
+    const std::uint32_t frame = getGraph().getFrame();
+    if (alignment > 0 && (leftRest || !ranLastFrame || frame != lastFrame + 1))
+        clearBefore(blockStart);
+    ranLastFrame = true;
+    lastFrame = frame;
+    const bool atRest = alignment == 0 && d.constant && clampDelay(d.samples[0]) == 0.0f && smoothLow == 0.0 &&
+                        smoothBand == 0.0;
     const bool headsAtZero =
         !headsSet || readMode != crossfading || (heads[0] == blockStart && heads[1] == blockStart);
     if (atRest && headsAtZero) {
         // No delay: what was just written is what is read.
         headsSet = false;
+        leftRest = true;
         if (compute) {
             setLastBlock(input ? *input : getGraph().getScratch());
             setConstant(!input || getSource()->isConstant());
@@ -248,6 +278,7 @@ int DelayLine::process(wave::Block& target, int n, int flags)
     } else if (compute) {
         readInterpolating(target.data(), n);
     }
+    leftRest = false;
     setConstant(false);
     return n;
 }

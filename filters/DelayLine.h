@@ -5,6 +5,7 @@
 #include "wave/Consumer.h"
 #include "wave/Producer.h"
 
+#include <cstdint>
 #include <vector>
 
 // The short delay behind each filter (0 to 50 ms in the effect). The delay
@@ -25,6 +26,11 @@
 // block just written. With no delay at all (delay constantly 0 and the
 // smoother at rest) the input block itself is handed on, and while a linked
 // delay rests there (Producer::handOn) the line is not even run.
+//
+// An alignment of a few whole samples can be added to the delay: the owner
+// uses it to bring paths that reach the same mix through processing of
+// different latencies back into step (a dry signal beside an oversampled
+// one would otherwise comb). It follows changes by the same crossfades.
 class DelayLine : public wave::Consumer, public wave::Producer {
 public:
     enum ReadMode : int { interpolating = 0, crossfading = 1 };
@@ -47,6 +53,11 @@ public:
     // The longest delay served, in ms: the one asked for, or less should
     // the graph's rate have risen since the line was built.
     float getMaximumDelay() const { return maxDelayMs; }
+    // Whole samples added to the delay, 0 .. longestAlignment. Audio thread
+    // (parameter changes) or control thread.
+    static constexpr int longestAlignment = 32;
+    void setAlignment(int samples);
+    int getAlignment() const { return alignment; }
     // The smoothed delay time after the last block, in ms.
     float getSmoothedDelay() const { return static_cast<float>(smoothLow); }
 
@@ -70,6 +81,7 @@ private:
     void readInterpolating(float* out, int n) const;
     template <bool Compute> void readCrossfading(float* out, int n);
     void copyFromRing(float* out, int from, int n) const;
+    void clearBefore(int position);
     float fadeGainAt(int k) const;
 
     std::vector<float> ring;
@@ -103,4 +115,10 @@ private:
     bool restsUnwritten = false; // the ring may go unwritten while the delay rests at 0
     float longestDelayMs;
     float maxDelayMs = 0.0f;
+    int alignment = 0;
+    // The line last ran without delay: read heads set afresh start from
+    // there and fade to the alignment instead of jumping to it.
+    bool leftRest = false;
+    bool ranLastFrame = false;
+    std::uint32_t lastFrame = 0;
 };

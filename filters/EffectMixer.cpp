@@ -45,27 +45,28 @@ int EffectMixer::process(wave::Block& target, int n, int flags)
     if (flags & (OutputNotNeeded | NoConsumer))
         return n;
     const ControlInput::Signal m = mix.pull(n);
-    bool dryConstant = false;
+    const SideGains g = gainsFor(m.samples[0]);
     bool wetConstant = false;
-    const float* dry = pullSide(0, n, dryConstant);
     const float* wet = pullSide(1, n, wetConstant);
     float* out = target.data();
 
+    // Hand a side through when the other one is left out entirely.
+    if (m.constant && g.dry == 0.0f && g.wet == 1.0f && getInput(1)) {
+        // Wet only, the usual setting: while the mix rests there, later
+        // frames take the wet block without a pass through here. The dry
+        // side is not pulled, whether the mix rests or not, so that its
+        // producer runs alike either way. (Dry only is not handed on: the
+        // filters behind the wet side keep running on what they hear
+        // meanwhile.)
+        if (mix.isLinked() && mix.getSource()->holdsStill())
+            handOn(getInput(1));
+        setLastBlock(getInput(1)->getLastBlock());
+        setConstant(wetConstant);
+        return n;
+    }
+    bool dryConstant = false;
+    const float* dry = pullSide(0, n, dryConstant);
     if (m.constant) {
-        const SideGains g = gainsFor(m.samples[0]);
-        // Hand a side through when the other one is left out entirely.
-        if (g.dry == 0.0f && g.wet == 1.0f && getInput(1)) {
-            // Wet only, the usual setting: while the mix rests there, later
-            // frames take the wet block without a pass through here. The dry
-            // side needs no pull of its own: it is the input the wet chain
-            // reads. (Dry only is not handed on: the filters behind the wet
-            // side keep running on what they hear meanwhile.)
-            if (mix.isLinked() && mix.getSource()->holdsStill())
-                handOn(getInput(1));
-            setLastBlock(getInput(1)->getLastBlock());
-            setConstant(wetConstant);
-            return n;
-        }
         if (g.wet == 0.0f && g.dry == 1.0f && getInput(0)) {
             setLastBlock(getInput(0)->getLastBlock());
             setConstant(dryConstant);

@@ -4,6 +4,7 @@
 #include "wave/ParameterRamp.h"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 namespace {
@@ -187,7 +188,111 @@ void FilterRouting::updateGains(float timeMs)
         const float share = 1.0f / static_cast<float>(included);
         for (int i = 0; i < inputs; ++i)
             mixer.setGain(i, (used >> i) & 1 ? share : 0.0f, timeMs);
+        usedSources[static_cast<std::size_t>(k)] = used;
     }
+    updateAlignment();
+}
+
+void FilterRouting::alignOutputTo(int samples)
+{
+    if (samples == outputTarget)
+        return;
+    outputTarget = samples;
+    updateAlignment();
+}
+
+// The element whose delay line can hold back what source i of a mix carries
+// (0: the input, k + 1: element k): the element itself when it is active,
+// through a bypassed one what enters it when that is a single source; -1
+// when there is none.
+int FilterRouting::holdPointOf(int source) const
+{
+    while (source > 0) {
+        const int slot = source - 1;
+        const RoutingElement& e = *elements[static_cast<std::size_t>(slot)];
+        if (e.isActive())
+            return e.delay ? slot : -1;
+        if (slot == 0)
+            return -1;
+        const int used = usedSources[static_cast<std::size_t>(slot) - 1];
+        if (used & (used - 1))
+            return -1;
+        source = std::countr_zero(static_cast<unsigned>(used));
+    }
+    return -1;
+}
+
+// Walks the mixes in signal order: a source reaches a mix as late as the
+// processing before it delays it, and the first source found sooner than
+// the latest of its mix is held back by the difference, after which the
+// walk starts over. Holding back only ever lengthens, so it ends.
+void FilterRouting::updateAlignment()
+{
+    const int count = getElementCount();
+    std::array<int, maxElements> hold{};
+    std::array<int, maxElements + 1> arrival{}; // 0: the input, k + 1: element k
+    std::array<int, maxElements> mixed{};       // the latest source of each mixer
+    auto walk = [&] {
+        for (int k = 0; k < count; ++k) {
+            const RoutingElement& e = *elements[static_cast<std::size_t>(k)];
+            const int in = k ? mixed[static_cast<std::size_t>(k) - 1] : 0;
+            arrival[static_cast<std::size_t>(k) + 1] =
+                in + (e.isActive() ? e.filterLatency + hold[static_cast<std::size_t>(k)] : 0);
+            int latest = 0;
+            for (int i = 0; i <= k + 1; ++i)
+                if ((usedSources[static_cast<std::size_t>(k)] >> i) & 1)
+                    latest = std::max(latest, arrival[static_cast<std::size_t>(i)]);
+            mixed[static_cast<std::size_t>(k)] = latest;
+        }
+    };
+    // Brings the sources of mixer k to `wanted`; false when nothing moved.
+    auto holdBack = [&](int k, int wanted) {
+        for (int i = 0; i <= k + 1; ++i) {
+            const int early = wanted - arrival[static_cast<std::size_t>(i)];
+            if (!((usedSources[static_cast<std::size_t>(k)] >> i) & 1) || early <= 0)
+                continue;
+            const int at = holdPointOf(i);
+            if (at < 0 || hold[static_cast<std::size_t>(at)] + early > DelayLine::longestAlignment)
+                continue;
+            hold[static_cast<std::size_t>(at)] += early;
+            return true;
+        }
+        return false;
+    };
+    for (int round = 0; round < 4 * DelayLine::longestAlignment; ++round) {
+        walk();
+        bool moved = false;
+        for (int k = 0; k < count && !moved; ++k)
+            moved = holdBack(k, mixed[static_cast<std::size_t>(k)]);
+        if (!moved)
+            break;
+    }
+    naturalLatency = count ? mixed[static_cast<std::size_t>(count) - 1] : 0;
+    latency = naturalLatency;
+    if (count && outputTarget > naturalLatency) {
+        // Only when every source of the output can be held back, each at a
+        // place of its own.
+        const int used = usedSources[static_cast<std::size_t>(count) - 1];
+        int places = 0;
+        bool all = true;
+        for (int i = 0; i <= count; ++i) {
+            if ((used >> i) & 1) {
+                const int at = holdPointOf(i);
+                all = all && at >= 0 && !((places >> at) & 1) &&
+                      hold[static_cast<std::size_t>(at)] + outputTarget - naturalLatency <= DelayLine::longestAlignment;
+                places |= at >= 0 ? 1 << at : 0;
+            }
+        }
+        if (all) {
+            for (int at = 0; at < count; ++at)
+                if ((places >> at) & 1)
+                    hold[static_cast<std::size_t>(at)] += outputTarget - naturalLatency;
+            latency = outputTarget;
+        }
+    }
+    for (int k = 0; k < count; ++k)
+        if (DelayLine* d = elements[static_cast<std::size_t>(k)]->delay)
+            d->setAlignment(elements[static_cast<std::size_t>(k)]->isActive() ? hold[static_cast<std::size_t>(k)] : 0);
 }
 
 void FilterRouting::processBlock(const wave::Block* input, wave::Block&, int n, int flags)
@@ -222,6 +327,14 @@ void FilterRouting::RoutingElement::setInput(wave::Producer* signal)
 {
     filterNode.setSource(signal);
     router.setInput(bypassInput, signal);
+}
+
+void FilterRouting::RoutingElement::setLatency(int samples)
+{
+    if (samples == filterLatency)
+        return;
+    filterLatency = samples;
+    owner.updateAlignment();
 }
 
 void FilterRouting::RoutingElement::updateRouter(float timeMs)

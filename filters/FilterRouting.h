@@ -29,6 +29,12 @@ class DelayLine;
 // notifications and glide there (the mixers' own smoothing); a graph reset
 // ends the glides, which is how settings made before processing take
 // effect at once.
+//
+// A filter may delay its signal by a few samples (its latency, set by the
+// owner). Where branches of different latencies meet in a mix they would
+// comb, so the delay lines of the shorter ones add the difference as an
+// alignment; the output can be brought to a longer latency in the same way
+// (see alignOutputTo), so that other paths of the owner meet it in step.
 class FilterRouting : public wave::Filter, public PropertyOwner {
 public:
     static constexpr int configurationCount = 8;
@@ -74,6 +80,16 @@ public:
     // Bit k set: filter k (1-based) is left out of every mix.
     int getSkipMask() const { return skipMask; }
 
+    // The latency of the output, in samples: the longest of the branches that
+    // reach it, or the one asked for by alignOutputTo when the output's
+    // branches could be brought to it.
+    int getLatency() const { return latency; }
+    // The longest branch alone, whatever was asked for.
+    int getNaturalLatency() const { return naturalLatency; }
+    // Delays the branches that reach the output to `samples` when it is
+    // longer than their own. Audio thread (parameter changes) or control thread.
+    void alignOutputTo(int samples);
+
     // Audio thread: rewires when the input connection changed, then hands on
     // the last mixer's block (the input block without elements). With
     // OutputNotNeeded nothing is pulled.
@@ -86,6 +102,8 @@ private:
     void rewire();
     void updateActive(float timeMs);
     void updateGains(float timeMs);
+    void updateAlignment();
+    int holdPointOf(int source) const;
     int computeSkipMask() const;
     bool isActive(int slot) const;
 
@@ -94,6 +112,10 @@ private:
     std::vector<std::unique_ptr<Mixer>> mixers;
     wave::Producer* wiredInput = nullptr;
     int skipMask = 0;
+    std::array<int, maxElements> usedSources{}; // the source mask each mixer averages
+    int outputTarget = 0;
+    int latency = 0;
+    int naturalLatency = 0;
 };
 
 // One slot of the routing: filter, delay line and the bypass router.
@@ -109,6 +131,9 @@ public:
     Property<bool> enabled;
 
     bool isActive() const { return enabled && slotIndex < owner.activeFilterCount; }
+    // Samples by which the filter delays what it processes.
+    int getLatency() const { return filterLatency; }
+    void setLatency(int samples);
     int getSlot() const { return slotIndex; }
     wave::Filter& getFilter() const { return filterNode; }
     DelayLine* getDelayLine() const { return delay; }
@@ -129,4 +154,5 @@ private:
     wave::Filter& filterNode;
     DelayLine* delay;
     Router router;
+    int filterLatency = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "filters/FilterCharacteristics.h"
 #include "filters/MultiDesignFilterParallelUnit.h"
+#include "filters/OversampledClip.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -21,6 +22,11 @@ MultiDesignFilter::MultiDesignFilter(wave::Graph& graph, ParallelUnit& slotUnit,
 }
 
 MultiDesignFilter::~MultiDesignFilter() = default;
+
+int MultiDesignFilter::getLatency() const
+{
+    return characteristic.get() == cleanIndex ? 0 : OversampledClip::latency;
+}
 
 void MultiDesignFilter::reset()
 {

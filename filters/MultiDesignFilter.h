@@ -43,6 +43,9 @@ public:
     int getCleanIndex() const { return cleanIndex; }
     BiQuadFilter& getCleanUnit() { return clean; }
     ParallelUnit& getSlotUnit() const { return slot; }
+    // Samples by which the current characteristic delays the signal: the
+    // table characteristics' oversampled output stage; Clean is immediate.
+    int getLatency() const;
 
     // Appends a further choice. Control thread, while building.
     void addCharacteristic(const Characteristic& entry) { entries.push_back(entry); }

@@ -126,6 +126,9 @@ public:
     virtual std::string presetMagic() const = 0;
     // 1 when the plug-in takes audio input (an effect); 0 for an instrument.
     virtual int getInputMode() const { return 1; }
+    // Samples by which the output comes after the input it was made from, as
+    // the settings applied so far give it. Any thread.
+    virtual int getLatency() const { return 0; }
     // Size of the editor in pixels; 0 without an editor.
     virtual int getEditorHeight() const { return 0; }
     virtual int getEditorWidth() const { return 0; }

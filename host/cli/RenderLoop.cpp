@@ -5,6 +5,7 @@
 #include "host/cli/ProgressBar.h"
 #include "host/cli/SampleReader.h"
 
+#include <algorithm>
 #include <vector>
 
 RenderResult renderStream(SampleReader& reader, BlockProcessor& processor, AudioFileWriter& writer,
@@ -23,19 +24,27 @@ RenderResult renderStream(SampleReader& reader, BlockProcessor& processor, Audio
     }
 
     RenderResult result;
+    int unheard = processor.getLatency(); // output frames still to drop
+    int tail = unheard;                    // silent frames still to run through
     for (;;) {
         if (stop && stop()) {
             result.outcome = RenderOutcome::Interrupted;
             return result;
         }
-        const int frames = reader.read(interleaved.data(), blockSize);
+        int frames = reader.read(interleaved.data(), blockSize);
         if (frames < 0) {
             result.outcome = RenderOutcome::ReadFailed;
             result.error = reader.getError();
             return result;
         }
-        if (frames == 0)
+        if (frames == 0 && tail == 0)
             break;
+        if (frames == 0) {
+            processor.endInput();
+            frames = std::min(tail, blockSize);
+            tail -= frames;
+            std::fill_n(interleaved.begin(), static_cast<std::size_t>(frames * channels), 0.0f);
+        }
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < channels; ++c)
                 in[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] =
@@ -43,11 +52,14 @@ RenderResult renderStream(SampleReader& reader, BlockProcessor& processor, Audio
 
         processor.process(inPointers.data(), outPointers.data(), frames);
 
+        const int dropped = std::min(unheard, frames);
+        unheard -= dropped;
+        frames -= dropped;
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < channels; ++c)
                 interleaved[static_cast<std::size_t>(i * channels + c)] =
-                    out[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)];
-        if (!writer.write(interleaved.data(), frames)) {
+                    out[static_cast<std::size_t>(c)][static_cast<std::size_t>(i + dropped)];
+        if (frames > 0 && !writer.write(interleaved.data(), frames)) {
             result.outcome = RenderOutcome::WriteFailed;
             result.error = writer.getError();
             return result;

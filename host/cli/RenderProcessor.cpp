@@ -41,7 +41,7 @@ void RenderProcessor::readSideChain(int numSamples)
     const auto n = static_cast<std::size_t>(numSamples);
     for (auto& b : sideBuffers)
         b.assign(n, 0.0f);
-    if (!sideChain || !sideChainError.empty())
+    if (!sideChain || !sideChainError.empty() || inputEnded)
         return;
     const int fileChannels = std::max(sideChain->getChannels(), 1);
     sideInterleaved.resize(n * static_cast<std::size_t>(fileChannels));
@@ -69,6 +69,11 @@ void RenderProcessor::readSideChain(int numSamples)
     }
 }
 
+int RenderProcessor::getLatency() const
+{
+    return plugin->getLatency();
+}
+
 void RenderProcessor::process(const float* const* inputs, float* const* outputs, int numSamples)
 {
     // Normally one call per block; a block holding more events than the
@@ -81,7 +86,7 @@ void RenderProcessor::process(const float* const* inputs, float* const* outputs,
         readSideChain(numSamples);
     int done = 0;
     do {
-        const int length = feeder.feed(*plugin, position + done, numSamples - done);
+        const int length = inputEnded ? numSamples - done : feeder.feed(*plugin, position + done, numSamples - done);
         for (int c = 0; c < channels; ++c) {
             in[c] = inputs[c] + done;
             out[c] = outputs[c] + done;

@@ -29,6 +29,9 @@ public:
     ~RenderProcessor() override;
 
     void process(const float* const* inputs, float* const* outputs, int numSamples) override;
+    int getLatency() const override;
+    // From here on no MIDI event is played and the side chain is silence.
+    void endInput() override { inputEnded = true; }
 
     // Reads the side-chain input from here, block by block along with the
     // main input: a mono file feeds every channel, a stereo one is mixed to
@@ -49,6 +52,7 @@ private:
     int channels;
     MidiEventFeeder feeder;
     std::int64_t position = 0;
+    bool inputEnded = false;
     std::unique_ptr<SampleReader> sideChain;
     std::vector<float> sideInterleaved;
     std::vector<std::vector<float>> sideBuffers;

@@ -516,10 +516,13 @@ TEST_F(Lv2Tools, Lv2fileRendersAsOstrandRenderWithTheSameSettingsOrFactoryPreset
         const rendertest::Audio b = rendertest::readAudio(path("render.wav"));
         ASSERT_EQ(a.channels, 2);
         ASSERT_EQ(a.samples.size(), b.samples.size());
+        // lv2file plays what comes out as it comes; the renderer takes the
+        // latency of the oversampled output stage back out.
+        const std::size_t late = 2 * 3;
         double worst = 0.0;
         double change = 0.0;
-        for (std::size_t i = 0; i < a.samples.size(); ++i) {
-            worst = std::max(worst, static_cast<double>(std::fabs(a.samples[i] - b.samples[i])));
+        for (std::size_t i = 0; i + late < a.samples.size(); ++i) {
+            worst = std::max(worst, static_cast<double>(std::fabs(a.samples[i + late] - b.samples[i])));
             change = std::max(change, static_cast<double>(std::fabs(a.samples[i] - in.samples[i])));
         }
         EXPECT_LE(worst, 1e-6);
