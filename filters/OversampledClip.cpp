@@ -379,14 +379,36 @@ inline OSTRAND_INLINED void upLoop(const PairStates<V>& st, int n, const halfban
 }
 
 // Down from the curve's 2n pairs, pair(j), to n samples handed to
-// output(i, value), the DC blocker included.
+// output(i, value), the DC blocker included. Each turn of the loop runs the
+// three parts of the way down on three samples, the short filter on sample
+// i, the half-band filter on i - 1 and the DC blocker on i - 2, so that
+// what a turn computes waits on the turns before it, not on itself: a
+// sample's way through all three is one long chain, and its operations
+// waiting for each other filled the processor's queue, which then took in
+// the next samples' work only as fast as the chain ran.
 template <class V, class Pair, class Output>
 inline OSTRAND_INLINED void downLoop(const PairStates<V>& st, int n, const halfband::Coefficients<3>& firstStage,
                                      float dcPole, Pair pair, Output output)
 {
     DownSteps<V> down(st, firstStage, dcPole);
-    for (int i = 0; i < n; ++i)
-        output(i, down.step(pair(2 * i), pair(2 * i + 1)));
+    if (n > 0) {
+        V d = down.decimate(pair(0), pair(1));
+        V t1;
+        V t2;
+        if (n > 1) {
+            down.halfBand(d, t1, t2);
+            d = down.decimate(pair(2), pair(3));
+            for (int i = 2; i < n; ++i) {
+                const V y = down.blockDc(t1, t2);
+                down.halfBand(d, t1, t2);
+                d = down.decimate(pair(2 * i), pair(2 * i + 1));
+                output(i - 2, y);
+            }
+            output(n - 2, down.blockDc(t1, t2));
+        }
+        down.halfBand(d, t1, t2);
+        output(n - 1, down.blockDc(t1, t2));
+    }
     down.store(st);
 }
 

@@ -253,7 +253,11 @@ public:
     {
     }
 
-    OSTRAND_INLINED V step(V p0, V p1)
+    // A sample's way down in three parts, each with its own states, so that
+    // a loop can run them on different samples (see downLoop): the short
+    // filter down to twice the rate, the half-band filter down to the base
+    // rate, and the DC blocker.
+    OSTRAND_INLINED V decimate(V p0, V p1)
     {
         // Down to twice the rate: outputs centred on c[4i - 2] and c[4i].
         const V even = lowHalves(p0, p1);
@@ -265,13 +269,24 @@ public:
         downEven = even;
         downOdd = odd;
         downShifted = shiftedOdd;
+        return d;
+    }
+
+    // What decimate gave, through the half-band filter: its two branches'
+    // outputs.
+    OSTRAND_INLINED void halfBand(V d, V& t1, V& t2)
+    {
         // Down to the base rate, as the first stage up but mirrored.
         const V in = lowHalves(d, pending1);
         pending1 = highHalf(d);
         const V oldDownMid = down1Mid;
-        const V t1 = allpass(in, first, down1In, down1Mid);
-        const V t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
+        t1 = allpass(in, first, down1In, down1Mid);
+        t2 = (firstSecond * t1 + oldDownMid) - firstSecond * down1Out;
         down1Out = t2;
+    }
+
+    OSTRAND_INLINED V blockDc(V t1, V t2)
+    {
         // The DC blocker, as the four-lane form has it; its recursion runs
         // beside the half-band filter's instead of after it.
         const V y = half * (t2 + highHalf(t1));
