@@ -144,12 +144,14 @@ int GenericFilter::ParallelFilterUnit::registerOwner(GenericFilter& owner, int p
     if (preferredLane >= 0 && preferredLane < maxOwners && !owners[static_cast<std::size_t>(preferredLane)]) {
         owners[static_cast<std::size_t>(preferredLane)] = &owner;
         idle.forget();
+        ownersFound.forget();
         return preferredLane;
     }
     for (int i = 0; i < maxOwners; ++i) {
         if (!owners[static_cast<std::size_t>(i)]) {
             owners[static_cast<std::size_t>(i)] = &owner;
             idle.forget();
+            ownersFound.forget();
             return i;
         }
     }
@@ -163,6 +165,7 @@ void GenericFilter::ParallelFilterUnit::unregisterOwner(GenericFilter& owner)
             slot = nullptr;
     }
     idle.forget();
+    ownersFound.forget();
 }
 
 bool GenericFilter::ParallelFilterUnit::beginPass(int frameCount)

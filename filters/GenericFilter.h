@@ -176,6 +176,9 @@ protected:
     // or when an amount is relinked, which ends the graph's rests.
     bool knownIdle() const { return idle.holds(getGraph(), 0); }
     void markIdle() const { idle.keep(getGraph()); }
+    // How long what a derived unit found about its owners' inputs holds;
+    // forgotten whenever the owners change.
+    mutable wave::RestHold ownersFound;
 
 private:
     friend class GenericFilter;

@@ -38,6 +38,7 @@ void MultiDesignFilter::ParallelUnit::sharePassesWith(std::span<ParallelUnit* co
     }
     for (std::size_t i = 0; i < pathList.size() && i < paths.size(); ++i)
         paths[i] = pathList[i];
+    ownersFound.forget();
 }
 
 bool MultiDesignFilter::ParallelUnit::collectLanes(StateVariableFilter::Lanes& lanes) const
@@ -68,7 +69,7 @@ void MultiDesignFilter::ParallelUnit::markLanes(const StateVariableFilter::Lanes
     }
 }
 
-bool MultiDesignFilter::ParallelUnit::readsPathInput(const GenericFilter& owner) const
+bool MultiDesignFilter::ParallelUnit::readsPathInput(const GenericFilter& owner, bool& atRest) const
 {
     // Through switches and mixers at rest on one input; a few steps are all
     // a routing has (a mixer, then the bypass of the filter before).
@@ -78,6 +79,7 @@ bool MultiDesignFilter::ParallelUnit::readsPathInput(const GenericFilter& owner)
             if (path && path->getSource() == source)
                 return true;
         }
+        atRest = atRest && source->isAtRest();
         source = source->passesOn();
     }
     return false;
@@ -101,10 +103,20 @@ bool MultiDesignFilter::ParallelUnit::joinsNow(GenericFilter::Response r, Generi
     }
     for (int l = 0; l < maxOwners; ++l) {
         const GenericFilter* owner = getOwner(l);
-        if (owner && (owner->response.get() != r || owner->slope.get() != s || !readsPathInput(*owner)))
+        if (owner && (owner->response.get() != r || owner->slope.get() != s))
             return false;
     }
-    return true;
+    if (!ownersFound.holds(getGraph(), 0)) {
+        bool atRest = true;
+        ownersReadPaths = true;
+        for (int l = 0; l < maxOwners && ownersReadPaths; ++l) {
+            const GenericFilter* owner = getOwner(l);
+            ownersReadPaths = !owner || readsPathInput(*owner, atRest);
+        }
+        if (atRest)
+            ownersFound.keep(getGraph());
+    }
+    return ownersReadPaths;
 }
 
 void MultiDesignFilter::ParallelUnit::processAllOwners(int frameCount)

@@ -59,11 +59,19 @@ private:
         return !knownIdle() && joinsNow(r, s);
     }
     bool joinsNow(GenericFilter::Response r, GenericFilter::Slope s) const;
-    bool readsPathInput(const GenericFilter& owner) const;
+    // Whether the owner reads a path's input; `atRest` is cleared when the
+    // answer rests on a node not at rest (a switch still gliding).
+    bool readsPathInput(const GenericFilter& owner, bool& atRest) const;
     void runSharedPass(const StateVariableFilter::Lanes& ownLanes, int frameCount, std::size_t joining);
 
     std::array<ParallelUnit*, maxOwners> partners{};
     std::array<const wave::Filter*, maxOwners> paths{};
+    // Whether every owner reads a path's input, while ownersFound holds:
+    // found through nodes at rest only, it stands until the graph's rests
+    // end (a relink, a switch or mixer forgetting its route) or the owners
+    // or paths change. Asked of up to three units per block, it walked each
+    // owner's switches every time.
+    mutable bool ownersReadPaths = false;
 
     const FilterCharacteristics& list;
     DesignFilter design;

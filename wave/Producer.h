@@ -93,8 +93,11 @@ public:
     void setActive(bool isActive) { activeNode = isActive; }
     bool isInRunList() const { return listedToRun; }
     bool isInResetList() const { return listedToReset; }
-    // The node is at rest (see handOn) and its output keeps its value until
-    // the graph's rests end: it rests on a block, or hands on a node that does.
+    // The node itself is at rest (see handOn): what it hands on or rests on
+    // stays so until the graph's rests end.
+    bool isAtRest() const { return restHold.holds(getGraph(), 0); }
+    // The node is at rest and its output keeps its value until the graph's
+    // rests end: it rests on a block, or hands on a node that does.
     bool holdsStill() const
     {
         return restHold.holds(getGraph(), 0) && (restingBlock || (handedOn && handedOn->holdsStill()));

@@ -874,13 +874,22 @@ TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
     EXPECT_EQ(outB, alone(x, 5));
 
     // A slot seen idle is not asked again until its filter takes a share:
-    // then it joins the pass from the next block.
-    for (int frame = 0; frame < 4; ++frame) {
+    // then it joins the pass from the next block. Fed through a mixer that
+    // glides (frames 4-5), it joins once the mixer settles on the path's
+    // input, though nothing ends the graph's rests then.
+    Mixer fade(graph, 1);
+    fade.setInput(0, &in);
+    for (int frame = 0; frame < 8; ++frame) {
         share.value = frame < 2 ? 0.0f : 1.0f;
+        if (frame == 4) {
+            b.setSource(&fade);
+            fade.setGain(0, 0.0f, 0.0f);
+            fade.setGain(0, 1.0f, 5.0f);
+        }
         graph.nextFrame();
         const std::vector<float> before(b.getBlock().data(), b.getBlock().data() + 256);
         a.pull(256);
-        EXPECT_EQ(!std::equal(before.begin(), before.end(), b.getBlock().data()), frame == 3) << frame;
+        EXPECT_EQ(!std::equal(before.begin(), before.end(), b.getBlock().data()), frame == 3 || frame > 5) << frame;
         b.pull(256);
         graph.advance(256);
     }

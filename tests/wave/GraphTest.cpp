@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <cstdint>
 #include <numeric>
 #include <vector>
@@ -163,15 +164,9 @@ TEST(Graph, AdvanceRunsOnlyWhatWasNotPulledAndSaysWhy)
     graph.nextFrame();
     readsPulled.pull(100);
     graph.advance(100);
-    EXPECT_EQ(pulled.calls, 1);
-    EXPECT_EQ(pulled.lastFlags, 0);
-    EXPECT_EQ(unread.calls, 1);
-    EXPECT_EQ(unread.lastFlags, Producer::OutputNotNeeded);
-    EXPECT_EQ(unread.lastSamples, 100);
-    EXPECT_EQ(orphan.calls, 1);
-    EXPECT_EQ(orphan.lastFlags, Producer::NoConsumer);
-    EXPECT_EQ(outside.calls, 0);
-    EXPECT_EQ(graph.getPosition(), 100u);
+    EXPECT_EQ(std::tuple(pulled.calls, pulled.lastFlags, unread.calls, unread.lastFlags, orphan.calls, orphan.lastFlags),
+              std::tuple(1, 0, 1, +Producer::OutputNotNeeded, 1, +Producer::NoConsumer));
+    EXPECT_EQ(std::tuple(unread.lastSamples, outside.calls, graph.getPosition()), std::tuple(100, 0, 100u));
 
     // Advanced producers are stamped: a late pull in the same frame reuses the block.
     readsUnread.pull(100);
@@ -183,16 +178,12 @@ TEST(Graph, AdvanceRunsOnlyWhatWasNotPulledAndSaysWhy)
     orphan.pull(100);
     readsPulled.pull(100);
     graph.advance(100);
-    EXPECT_EQ(orphan.calls, 2);
-    EXPECT_EQ(orphan.lastFlags, 0);
-    EXPECT_EQ(unread.calls, 2);
+    EXPECT_EQ(std::tuple(orphan.calls, orphan.lastFlags, unread.calls), std::tuple(2, 0, 2));
 
     graph.remove(unread);
     graph.nextFrame();
     graph.advance(50);
-    EXPECT_EQ(unread.calls, 2);
-    EXPECT_EQ(pulled.calls, 3);
-    EXPECT_EQ(graph.getPosition(), 250u);
+    EXPECT_EQ(std::tuple(unread.calls, pulled.calls, graph.getPosition()), std::tuple(2, 3, 250u));
 }
 
 TEST(Graph, RunListKeepsInsertionOrderAndForgetsDestroyedProducers)
