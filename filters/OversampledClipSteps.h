@@ -188,6 +188,14 @@ public:
     template <bool Bounded = false>
     OSTRAND_INLINED void step(V input, V& pair0, V& pair1)
     {
+        quadruple(double_<Bounded>(input), pair0, pair1);
+    }
+
+    // The two halves of step, each with its own states, for a loop that
+    // runs them on different samples.
+    template <bool Bounded = false>
+    OSTRAND_INLINED V double_(V input)
+    {
         const V v = lowHalf(Bounded ? (input == input ? input : V{}) : guardInput(input, inputLimit));
         // Up to twice the rate: branch A (two sections) gives the even
         // sample, B (one) the odd one.
@@ -195,7 +203,11 @@ public:
         const V s1 = allpass(v, first, up1In, up1Mid);
         const V s2 = (firstSecond * s1 + oldMid) - firstSecond * up1Out;
         up1Out = s2;
-        const V twice = mix<0, 1, 6, 7>(s2, s1);
+        return mix<0, 1, 6, 7>(s2, s1);
+    }
+
+    OSTRAND_INLINED void quadruple(V twice, V& pair0, V& pair1)
+    {
         // Up to four times: each sample at twice the rate gives a pair.
         pair0 = allpass(lowHalf(twice), second, up2In, up2Out);
         pair1 = allpass(highHalf(twice), second, up2In, up2Out);

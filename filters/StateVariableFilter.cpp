@@ -167,8 +167,10 @@ public:
     template <int T>
     void take(int i, LaneVector y)
     {
+        if (i > 1)
+            up.quadruple(twice, parts.pairs[2 * (i - 2)], parts.pairs[2 * (i - 2) + 1]);
         if (i > 0)
-            rise<T != highTap>(i - 1);
+            twice = up.template double_<T != highTap>(pending);
         pending = y;
         last = i;
         bounded = T != highTap;
@@ -177,28 +179,22 @@ public:
 
     void finish()
     {
+        if (last >= 1)
+            up.quadruple(twice, parts.pairs[2 * (last - 1)], parts.pairs[2 * (last - 1) + 1]);
         if (last >= 0) {
-            if (bounded)
-                rise<true>(last);
-            else
-                rise<false>(last);
+            twice = bounded ? up.template double_<true>(pending) : up.template double_<false>(pending);
+            up.quadruple(twice, parts.pairs[2 * last], parts.pairs[2 * last + 1]);
         }
         up.store(states);
     }
 
 private:
-    // The low- and band-pass outputs are states, bounded by the stages (or
-    // NaN); the high-pass output is not.
-    template <bool Bounded>
-    void rise(int i)
-    {
-        up.template step<Bounded>(pending, parts.pairs[2 * i], parts.pairs[2 * i + 1]);
-    }
 
     const OversampledClip::Steps parts;
     const clipsteps::PairStates<LaneVector> states;
     clipsteps::UpSteps<LaneVector> up;
     LaneVector pending = {};  // the stages' output at sample `last`, not yet taken up
+    LaneVector twice = {};    // sample last - 1 at twice the rate
     int last = -1;
     bool bounded = true;
 };
