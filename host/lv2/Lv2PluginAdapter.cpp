@@ -116,7 +116,7 @@ bool Lv2PluginAdapter::bindFeatures(const std::string& stateUri, const LV2_Featu
         for (; option->key; ++option)
             if (option->key == uris->maxBlockLength && option->type == uris->atomInt && option->value)
                 maxBlock = std::clamp(*static_cast<const std::int32_t*>(option->value), minBlock, maxBlockLimit);
-    dryStore.assign(static_cast<std::size_t>(maxBlock * channels), 0.0f);
+    dryStore.assign(static_cast<std::size_t>((maxBlock + Lv2PortLayout::longestLatency) * channels), 0.0f);
     return true;
 }
 
@@ -133,6 +133,8 @@ void Lv2PluginAdapter::connectPort(std::uint32_t port, void* data)
         events = static_cast<const LV2_Atom_Sequence*>(data);
     else if (p == ports.enabledPort())
         enabledPort = static_cast<const float*>(data);
+    else if (p == ports.latencyPort())
+        latencyPort = static_cast<float*>(data);
     else if (p < ports.portCount()) {
         // Some hosts connect every port before every run: only a port that
         // moves changes the stretches.
@@ -321,6 +323,9 @@ void Lv2PluginAdapter::run(std::uint32_t sampleCount)
         start = end;
     } while (start < n);
 
+    if (latencyPort)
+        *latencyPort = static_cast<float>(std::min(plugin->getLatency(), Lv2PortLayout::longestLatency));
+
     if (worker && !workScheduled.load(std::memory_order_acquire) && plugin->needsControlThread()) {
         const char request = 0;
         workScheduled.store(worker->schedule_work(worker->handle, sizeof request, &request) == LV2_WORKER_SUCCESS,
@@ -392,12 +397,26 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
         dry[c] = in[c];
     const auto n = static_cast<int>(length);
 
+    // The dry signal comes as late as the effect's output.
+    const int late = std::min(plugin->getLatency(), Lv2PortLayout::longestLatency);
+    if (late != dryLatency) {
+        // What is kept is too short or too long: the newest samples stay.
+        for (auto& tail : dryTails) {
+            std::array<float, Lv2PortLayout::longestLatency> kept{};
+            const int stays = std::min(late, dryLatency);
+            std::copy_n(tail.begin() + dryLatency - stays, stays, kept.begin() + late - stays);
+            tail = kept;
+        }
+        dryLatency = late;
+    }
+
     if (fade.isBypassed()) {
         for (int c = 0; c < outputCount; ++c) {
-            if (!out[c] || out[c] == dry[c])
+            const float* delayed = dry[c] ? delayDry(c, dry[c], n, false) : nullptr;
+            if (!out[c])
                 continue;
-            if (dry[c])
-                std::memmove(out[c], dry[c], sizeof(float) * length);
+            if (delayed)
+                std::copy_n(delayed, n, out[c]);
             else
                 std::fill_n(out[c], n, 0.0f);
         }
@@ -406,17 +425,17 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
         return;
     }
     if (fade.isEnabled()) {
+        // Only the inputs a fade would start from are kept.
+        for (int c = 0; c < outputCount && dryLatency > 0; ++c)
+            if (dry[c])
+                delayDry(c, dry[c], n, true);
         plugin->process(in, inputCount, out, outputCount, n);
         return;
     }
     const float* saved[maxChannels] = {};
-    for (int c = 0; c < outputCount; ++c) {
-        if (!dry[c])
-            continue;
-        float* store = dryStore.data() + static_cast<std::size_t>(c * maxBlock);
-        std::copy_n(dry[c], n, store);
-        saved[c] = store;
-    }
+    for (int c = 0; c < outputCount; ++c)
+        if (dry[c])
+            saved[c] = delayDry(c, dry[c], n, false);
     plugin->process(in, inputCount, out, outputCount, n);
     int mixed = 0;
     float* targets[maxChannels] = {};
@@ -429,6 +448,30 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
     // Faded down to bypass: the effect starts from silence when it comes back.
     if (fade.mix(sources, targets, mixed, n))
         plugin->reset();
+}
+
+// Channel c's input of this stretch, dryLatency samples late: the kept
+// samples, then the stretch, whose last dryLatency samples are kept for the
+// next. With keepOnlyTheLast nothing is returned and only those are kept.
+const float* Lv2PluginAdapter::delayDry(int c, const float* in, int n, bool keepOnlyTheLast)
+{
+    float* tail = dryTails[static_cast<std::size_t>(c)].data();
+    const int late = dryLatency;
+    if (keepOnlyTheLast) {
+        if (n >= late) {
+            std::copy_n(in + n - late, late, tail);
+        } else {
+            std::copy(tail + n, tail + late, tail);
+            std::copy_n(in, n, tail + late - n);
+        }
+        return nullptr;
+    }
+    // Copied aside first: the host's input buffer may be an output too.
+    float* store = dryStore.data() + static_cast<std::size_t>(c * (maxBlock + Lv2PortLayout::longestLatency));
+    std::copy_n(tail, late, store);
+    std::copy_n(in, n, store + late);
+    std::copy_n(store + n, late, tail);
+    return store;
 }
 
 LV2_State_Status Lv2PluginAdapter::save(LV2_State_Store_Function store, LV2_State_Handle handle)

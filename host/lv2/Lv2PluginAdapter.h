@@ -11,6 +11,7 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <limits>
@@ -38,7 +39,10 @@
 // The enabled port (the master bypass) crossfades between the effect and
 // the dry input over 20 ms in both directions; once bypassed, the outputs
 // are the inputs sample for sample, the plug-in's audio does not run (MIDI
-// and parameter changes still reach it) and its graph is reset.
+// and parameter changes still reach it) and its graph is reset. The dry
+// input comes as late as the effect's output (the latency reported on the
+// latency port after every run), so a host that makes up for the latency
+// keeps doing so right while bypassed, and the fade does not comb.
 //
 // Threads: run on the audio thread; instantiate, activate, state and the
 // destructor on the host's control thread; work on the host's worker thread.
@@ -123,6 +127,7 @@ private:
     void runStretch(std::uint32_t offset, std::uint32_t length);
     void readPosition(const LV2_Atom* atom);
     void queueMidi(const LV2_Atom* atom, std::uint32_t offset);
+    const float* delayDry(int channel, const float* in, int n, bool keepOnlyTheLast);
 
     std::unique_ptr<GenericPlugin> plugin;
     Lv2PortLayout ports;
@@ -136,6 +141,7 @@ private:
     std::vector<const float*> sideChains;
     const LV2_Atom_Sequence* events = nullptr;
     const float* enabledPort = nullptr;
+    float* latencyPort = nullptr;
     // Never null: a port the host leaves unconnected reads `unconnected`,
     // a NaN, which is never applied.
     std::vector<const float*> controls;
@@ -161,9 +167,12 @@ private:
 
     Lv2Transport transport;
     Lv2BypassFade fade;
-    // The dry inputs while a fade runs (a host processing in place
-    // overwrites them with the effect).
+    // The dry inputs while a fade runs or bypassed, held back by the
+    // latency (a host processing in place overwrites them with the effect):
+    // per channel the last dryLatency inputs, then the stretch.
     std::vector<float> dryStore;
+    std::array<std::array<float, Lv2PortLayout::longestLatency>, maxChannels> dryTails{};
+    int dryLatency = 0;
     std::atomic<bool> workScheduled{false};
 
     std::atomic<View*> attachedView{nullptr};

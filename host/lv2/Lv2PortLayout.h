@@ -7,8 +7,13 @@
 // adapter both read this, so the index a host connects is the index the
 // adapter expects. Order: main audio inputs, audio outputs, side-chain
 // inputs, the event input (MIDI and transport), the enabled switch (the
-// master bypass), then one control port per parameter in host order.
+// master bypass), one control port per parameter in host order, then the
+// latency the plug-in reports (an output, last so that adding it moved no
+// port a saved session refers to).
 struct Lv2PortLayout {
+    // The most the latency port reports, in samples.
+    static constexpr int longestLatency = 64;
+
     int mainInputs = 0; // 0 for a plug-in without audio input
     int outputs = 0;
     int sideChains = 0;
@@ -19,7 +24,8 @@ struct Lv2PortLayout {
     int eventsPort() const { return firstSideChain() + sideChains; }
     int enabledPort() const { return eventsPort() + 1; }
     int firstParameterPort() const { return enabledPort() + 1; }
-    int portCount() const { return firstParameterPort() + parameters; }
+    int latencyPort() const { return firstParameterPort() + parameters; }
+    int portCount() const { return latencyPort() + 1; }
 };
 
 // The symbol of an audio port: the stem alone for a single channel ("in"),

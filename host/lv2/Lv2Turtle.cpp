@@ -171,6 +171,17 @@ void plugin(std::string& out, const Lv2PluginGroup& group, const Lv2PluginGroup:
                                      "', which is empty or already taken");
         parameterPort(out, index++, p, symbol);
     }
+    // Hosts delay the other tracks by this much, so that the plug-in's
+    // output meets them in step.
+    out += "    lv2:port [\n        a lv2:OutputPort , lv2:ControlPort ;\n";
+    out += "        lv2:designation lv2:latency ;\n";
+    out += "        lv2:index " + std::to_string(index++) + " ;\n";
+    out += "        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n";
+    out += "        lv2:default 0 ;\n        lv2:minimum 0 ;\n        lv2:maximum " +
+           std::to_string(Lv2PortLayout::longestLatency) + " ;\n";
+    out += "        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n";
+    out += "        units:unit units:frame\n    ] ;\n";
+
     // The last port statement ends the subject.
     out.replace(out.size() - 3, 3, " .\n\n");
 }
