@@ -450,9 +450,20 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
         plugin->reset();
 }
 
-// Channel c's input of this stretch, dryLatency samples late: the kept
-// samples, then the stretch, whose last dryLatency samples are kept for the
-// next. With keepOnlyTheLast nothing is returned and only those are kept.
+namespace {
+
+// What is not finite is silence, as the effect's input guard makes it.
+void silenceNonFinite(float* x, int n)
+{
+    for (int i = 0; i < n; ++i)
+        x[i] = std::fabs(x[i]) <= std::numeric_limits<float>::max() ? x[i] : 0.0f;
+}
+
+} // namespace
+
+// Channel c's input of this stretch, dryLatency samples late and finite: the
+// kept samples, then the stretch, whose last dryLatency samples are kept for
+// the next. With keepOnlyTheLast nothing is returned and only those are kept.
 const float* Lv2PluginAdapter::delayDry(int c, const float* in, int n, bool keepOnlyTheLast)
 {
     float* tail = dryTails[static_cast<std::size_t>(c)].data();
@@ -464,12 +475,14 @@ const float* Lv2PluginAdapter::delayDry(int c, const float* in, int n, bool keep
             std::copy(tail + n, tail + late, tail);
             std::copy_n(in, n, tail + late - n);
         }
+        silenceNonFinite(tail, late);
         return nullptr;
     }
     // Copied aside first: the host's input buffer may be an output too.
     float* store = dryStore.data() + static_cast<std::size_t>(c * (maxBlock + Lv2PortLayout::longestLatency));
     std::copy_n(tail, late, store);
     std::copy_n(in, n, store + late);
+    silenceNonFinite(store + late, n);
     std::copy_n(store + n, late, tail);
     return store;
 }

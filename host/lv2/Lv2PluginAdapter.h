@@ -38,11 +38,12 @@
 //
 // The enabled port (the master bypass) crossfades between the effect and
 // the dry input over 20 ms in both directions; once bypassed, the outputs
-// are the inputs sample for sample, the plug-in's audio does not run (MIDI
-// and parameter changes still reach it) and its graph is reset. The dry
-// input comes as late as the effect's output (the latency reported on the
-// latency port after every run), so a host that makes up for the latency
-// keeps doing so right while bypassed, and the fade does not comb.
+// are the inputs sample for sample (what is not finite is silence, as in
+// the effect), the plug-in's audio does not run (MIDI and parameter changes
+// still reach it) and its graph is reset. The dry input comes as late as the
+// effect's output (the latency reported on the latency port after every
+// run), so a host that makes up for the latency keeps doing so right while
+// bypassed, and the fade does not comb.
 //
 // Threads: run on the audio thread; instantiate, activate, state and the
 // destructor on the host's control thread; work on the host's worker thread.
