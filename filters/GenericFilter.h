@@ -87,6 +87,13 @@ public:
         const wave::Producer* a = amount.getSource();
         return !a || !isConstantZero({a->getLastBlock().data(), a->isConstant()});
     }
+    // The amount keeps the value it was last produced with until the
+    // graph's rests end (none linked, or its producer holds still).
+    bool amountHoldsStill() const
+    {
+        const wave::Producer* a = amount.getSource();
+        return !a || a->holdsStill();
+    }
     const float* laneInput() const { return inputSamples; }
     float* laneOutput() { return getBlock().data(); }
     const float* laneCutoff() const { return cutoffSignal.samples; }

@@ -89,15 +89,28 @@ bool MultiDesignFilter::ParallelUnit::joinsNow(GenericFilter::Response r, Generi
 {
     if (isPassDone())
         return false;
+    if (!ownersFound.holds(getGraph(), 0)) {
+        // Found through amounts and nodes that all rest, it stands until the
+        // graph's rests end.
+        bool atRest = true;
+        ownersFilter = false;
+        ownersReadPaths = true;
+        for (int l = 0; l < maxOwners; ++l) {
+            const GenericFilter* owner = getOwner(l);
+            ownersFilter = ownersFilter || (owner && owner->mayFilter());
+            atRest = atRest && (!owner || owner->amountHoldsStill());
+        }
+        for (int l = 0; l < maxOwners && ownersReadPaths && ownersFilter; ++l) {
+            const GenericFilter* owner = getOwner(l);
+            ownersReadPaths = !owner || readsPathInput(*owner, atRest);
+        }
+        if (atRest)
+            ownersFound.keep(getGraph());
+    }
     // A unit whose owners all sat at an amount of 0 when last produced (the
     // slots a routing leaves unused) has nothing to add: not worth a look at
     // its inputs. (Only a guess; what decides is the lanes its pass collects.)
-    bool filtering = false;
-    for (int l = 0; l < maxOwners; ++l) {
-        const GenericFilter* owner = getOwner(l);
-        filtering = filtering || (owner && owner->mayFilter());
-    }
-    if (!filtering) {
+    if (!ownersFilter) {
         markIdle();
         return false;
     }
@@ -105,16 +118,6 @@ bool MultiDesignFilter::ParallelUnit::joinsNow(GenericFilter::Response r, Generi
         const GenericFilter* owner = getOwner(l);
         if (owner && (owner->response.get() != r || owner->slope.get() != s))
             return false;
-    }
-    if (!ownersFound.holds(getGraph(), 0)) {
-        bool atRest = true;
-        ownersReadPaths = true;
-        for (int l = 0; l < maxOwners && ownersReadPaths; ++l) {
-            const GenericFilter* owner = getOwner(l);
-            ownersReadPaths = !owner || readsPathInput(*owner, atRest);
-        }
-        if (atRest)
-            ownersFound.keep(getGraph());
     }
     return ownersReadPaths;
 }

@@ -66,11 +66,13 @@ private:
 
     std::array<ParallelUnit*, maxOwners> partners{};
     std::array<const wave::Filter*, maxOwners> paths{};
-    // Whether every owner reads a path's input, while ownersFound holds:
-    // found through nodes at rest only, it stands until the graph's rests
-    // end (a relink, a switch or mixer forgetting its route) or the owners
-    // or paths change. Asked of up to three units per block, it walked each
-    // owner's switches every time.
+    // Whether any owner's amount gives it a share, and whether every owner
+    // reads a path's input, while ownersFound holds: found through amounts
+    // and nodes at rest only, they stand until the graph's rests end (a new
+    // amount, a relink, a switch or mixer forgetting its route) or the
+    // owners or paths change. Asked of up to three units per block, this
+    // walked each owner's switches every time.
+    mutable bool ownersFilter = false;
     mutable bool ownersReadPaths = false;
 
     const FilterCharacteristics& list;
