@@ -382,6 +382,33 @@ int Lv2PluginAdapter::gatherInputs(const float** list, std::uint32_t offset) con
     return count;
 }
 
+namespace {
+
+// What is not finite is silence, as the effect's input guard makes it.
+void silenceNonFinite(float* x, int n)
+{
+    for (int i = 0; i < n; ++i)
+        x[i] = std::fabs(x[i]) <= std::numeric_limits<float>::max() ? x[i] : 0.0f;
+}
+
+} // namespace
+
+// Channel c's input of this stretch, dryLatency samples late and finite: the
+// kept samples, then the stretch, whose last dryLatency samples are kept for
+// the next.
+const float* Lv2PluginAdapter::delayDry(int c, const float* in, int n)
+{
+    float* tail = dryTails[static_cast<std::size_t>(c)].data();
+    const int late = dryLatency;
+    // Copied aside first: the host's input buffer may be an output too.
+    float* store = dryStore.data() + static_cast<std::size_t>(c * (maxBlock + Lv2PortLayout::longestLatency));
+    std::copy_n(tail, late, store);
+    std::copy_n(in, n, store + late);
+    silenceNonFinite(store, late + n);
+    std::copy_n(store + n, late, tail);
+    return store;
+}
+
 void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
 {
     const float* in[2 * maxChannels] = {};
@@ -411,8 +438,9 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
     }
 
     if (fade.isBypassed()) {
+        wasEnabled = false;
         for (int c = 0; c < outputCount; ++c) {
-            const float* delayed = dry[c] ? delayDry(c, dry[c], n, false) : nullptr;
+            const float* delayed = dry[c] ? delayDry(c, dry[c], n) : nullptr;
             if (!out[c])
                 continue;
             if (delayed)
@@ -425,66 +453,37 @@ void Lv2PluginAdapter::runStretch(std::uint32_t offset, std::uint32_t length)
         return;
     }
     if (fade.isEnabled()) {
-        // Only the inputs a fade would start from are kept.
-        for (int c = 0; c < outputCount && dryLatency > 0; ++c)
-            if (dry[c])
-                delayDry(c, dry[c], n, true);
         plugin->process(in, inputCount, out, outputCount, n);
+        wasEnabled = true;
         return;
+    }
+    if (wasEnabled) {
+        // Fading from the effect alone: the dry input the fade needs begins
+        // with this stretch, so the fade waits the latency for it (nothing
+        // of earlier runs is kept while the effect plays alone).
+        wasEnabled = false;
+        fadeHold = dryLatency;
+        for (auto& tail : dryTails)
+            tail.fill(0.0f);
     }
     const float* saved[maxChannels] = {};
     for (int c = 0; c < outputCount; ++c)
         if (dry[c])
-            saved[c] = delayDry(c, dry[c], n, false);
+            saved[c] = delayDry(c, dry[c], n);
     plugin->process(in, inputCount, out, outputCount, n);
+    const int held = std::min(fadeHold, n);
+    fadeHold -= held;
     int mixed = 0;
     float* targets[maxChannels] = {};
     const float* sources[maxChannels] = {};
     for (int c = 0; c < outputCount; ++c)
         if (out[c]) {
-            targets[mixed] = out[c];
-            sources[mixed++] = saved[c];
+            targets[mixed] = out[c] + held;
+            sources[mixed++] = saved[c] ? saved[c] + held : nullptr;
         }
     // Faded down to bypass: the effect starts from silence when it comes back.
-    if (fade.mix(sources, targets, mixed, n))
+    if (held < n && fade.mix(sources, targets, mixed, n - held))
         plugin->reset();
-}
-
-namespace {
-
-// What is not finite is silence, as the effect's input guard makes it.
-void silenceNonFinite(float* x, int n)
-{
-    for (int i = 0; i < n; ++i)
-        x[i] = std::fabs(x[i]) <= std::numeric_limits<float>::max() ? x[i] : 0.0f;
-}
-
-} // namespace
-
-// Channel c's input of this stretch, dryLatency samples late and finite: the
-// kept samples, then the stretch, whose last dryLatency samples are kept for
-// the next. With keepOnlyTheLast nothing is returned and only those are kept.
-const float* Lv2PluginAdapter::delayDry(int c, const float* in, int n, bool keepOnlyTheLast)
-{
-    float* tail = dryTails[static_cast<std::size_t>(c)].data();
-    const int late = dryLatency;
-    if (keepOnlyTheLast) {
-        if (n >= late) {
-            std::copy_n(in + n - late, late, tail);
-        } else {
-            std::copy(tail + n, tail + late, tail);
-            std::copy_n(in, n, tail + late - n);
-        }
-        silenceNonFinite(tail, late);
-        return nullptr;
-    }
-    // Copied aside first: the host's input buffer may be an output too.
-    float* store = dryStore.data() + static_cast<std::size_t>(c * (maxBlock + Lv2PortLayout::longestLatency));
-    std::copy_n(tail, late, store);
-    std::copy_n(in, n, store + late);
-    silenceNonFinite(store + late, n);
-    std::copy_n(store + n, late, tail);
-    return store;
 }
 
 LV2_State_Status Lv2PluginAdapter::save(LV2_State_Store_Function store, LV2_State_Handle handle)

@@ -43,7 +43,8 @@
 // still reach it) and its graph is reset. The dry input comes as late as the
 // effect's output (the latency reported on the latency port after every
 // run), so a host that makes up for the latency keeps doing so right while
-// bypassed, and the fade does not comb.
+// bypassed, and the fade does not comb; a fade from the effect starts once
+// the input has come through, the latency after the switch.
 //
 // Threads: run on the audio thread; instantiate, activate, state and the
 // destructor on the host's control thread; work on the host's worker thread.
@@ -128,7 +129,7 @@ private:
     void runStretch(std::uint32_t offset, std::uint32_t length);
     void readPosition(const LV2_Atom* atom);
     void queueMidi(const LV2_Atom* atom, std::uint32_t offset);
-    const float* delayDry(int channel, const float* in, int n, bool keepOnlyTheLast);
+    const float* delayDry(int channel, const float* in, int n);
 
     std::unique_ptr<GenericPlugin> plugin;
     Lv2PortLayout ports;
@@ -174,6 +175,8 @@ private:
     std::vector<float> dryStore;
     std::array<std::array<float, Lv2PortLayout::longestLatency>, maxChannels> dryTails{};
     int dryLatency = 0;
+    bool wasEnabled = true; // the last stretch played the effect alone
+    int fadeHold = 0;       // samples the fade still waits for the dry input
     std::atomic<bool> workScheduled{false};
 
     std::atomic<View*> attachedView{nullptr};

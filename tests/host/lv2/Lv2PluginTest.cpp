@@ -346,12 +346,12 @@ TEST(Lv2Plugin, BypassCrossfadesThenPassesTheInputAndTheEffectComesBackFresh)
     EXPECT_TRUE(late == 3 && std::equal(in[1].begin(), in[1].end() - 3, yDry[1].begin() + 3));
     for (std::size_t c = 0; c < 2; ++c) {
         const Signal& x = in[c];
-        // A straight line from the effect to the input, then the input
-        // sample for sample, in place too.
+        // A straight line from the effect to the input (once the input has
+        // come through), then the input sample for sample, in place too.
         for (std::size_t k = 0; k < back - off; ++k) {
             const std::size_t i = off + k;
-            const float g = k < fade ? 1.0f - static_cast<float>(k + 1) / fade : 0.0f;
-            if (k < fade) {
+            const float g = k < late ? 1.0f : k < fade + late ? 1.0f - static_cast<float>(k - late + 1) / fade : 0.0f;
+            if (k < fade + late) {
                 ASSERT_NEAR(y[c][i], x[i - late] + g * (yOn[c][i] - x[i - late]), 1e-5f) << i;
             } else {
                 ASSERT_EQ(y[c][i], x[i - late]) << i;
