@@ -204,7 +204,8 @@ private:
 // them (the way up one behind): a sample's curve is a long chain of its own
 // (the table's loads, a transpose, a division) that no later sample of the
 // stages waits for, so the processor works on both chains at once instead
-// of one loop after the other. Segment by segment, as curveTwoLanes runs
+// of one loop after the other. A sample's table look-up comes one turn
+// before the rest of its curve, so that the rest finds its loads done. Segment by segment, as curveTwoLanes runs
 // it: the previous point read again where a segment opens, the segment's
 // last samples taken up and through the curve where it closes. The same
 // operations per element as curvePairs, so the same samples.
@@ -212,7 +213,7 @@ class UpAndCurveBeside {
 public:
     __attribute__((target("avx2"))) UpAndCurveBeside(OversampledClip& stage, const ClipCurve& curve)
         : clipStage(stage), clipCurve(curve), shape(view(curve)), parts(stage.steps()),
-          states{{&parts.state, nullptr}}, up(states, parts.first, parts.second)
+          states{{&parts.state, nullptr}}, up(states, parts.first, parts.second), ahead()
     {
     }
 
@@ -235,8 +236,11 @@ public:
         pending = y;
         last = i;
         bounded = T != highTap;
-        if (next <= i - 2)
-            curveAt(next++);
+        finishLookedUp();
+        if (next <= i - 2) {
+            ahead = lookUp(_mm256_loadu_ps(reinterpret_cast<const float*>(parts.pairs + 2 * next)), constants);
+            looked = next;
+        }
     }
 
     __attribute__((target("avx2"))) void close(const StateVariableFilter::Segment& seg)
@@ -248,6 +252,7 @@ public:
                 rise<false>(last);
         }
         last = -1;
+        finishLookedUp();
         for (; next < seg.end; ++next)
             curveAt(next);
         LaneVector lastArgument;
@@ -270,6 +275,16 @@ private:
         up.template step<Bounded>(pending, parts.pairs[2 * i], parts.pairs[2 * i + 1]);
     }
 
+    // The curve of the sample looked up a turn before, if any.
+    __attribute__((target("avx2"))) void finishLookedUp()
+    {
+        if (looked < 0)
+            return;
+        _mm256_storeu_ps(reinterpret_cast<float*>(parts.pairs + 2 * looked), means.mean(ahead));
+        next = looked + 1;
+        looked = -1;
+    }
+
     // Sample i's two pairs, in place.
     __attribute__((target("avx2"))) void curveAt(int i)
     {
@@ -288,7 +303,9 @@ private:
     LaneVector pending = {};  // the stages' output at sample `last`, not yet taken up
     int last = -1;
     bool bounded = true;
-    int next = 0;  // the first sample of the segment not yet through the curve
+    int next = 0;    // the first sample of the segment not yet through the curve
+    Lookup ahead;    // what the table holds for sample `looked`
+    int looked = -1;
 };
 #endif
 
