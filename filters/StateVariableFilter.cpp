@@ -200,8 +200,9 @@ private:
 };
 
 #if OSTRAND_KERNEL_VERSIONS
-// With AVX2 the curve runs beside the stages as well, two samples behind
-// them (the way up one behind): a sample's curve is a long chain of its own
+// With AVX2 the curve runs beside the stages as well, three samples behind
+// them (the way up one and two behind, its halves on different turns as
+// beside the linear stages): a sample's curve is a long chain of its own
 // (the table's loads, a transpose, a division) that no later sample of the
 // stages waits for, so the processor works on both chains at once instead
 // of one loop after the other. A sample's table look-up comes one turn
@@ -231,13 +232,16 @@ public:
     template <int T>
     __attribute__((target("avx2"))) void take(int i, LaneVector y)
     {
+        if (doubled >= 0)
+            up.quadruple(twice, parts.pairs[2 * doubled], parts.pairs[2 * doubled + 1]);
+        doubled = last;
         if (last >= 0)
-            rise<T != highTap>(last);
+            twice = up.template double_<T != highTap>(pending);
         pending = y;
         last = i;
         bounded = T != highTap;
         finishLookedUp();
-        if (next <= i - 2) {
+        if (next <= i - 3) {
             ahead = lookUp(_mm256_loadu_ps(reinterpret_cast<const float*>(parts.pairs + 2 * next)), constants);
             looked = next;
         }
@@ -245,13 +249,13 @@ public:
 
     __attribute__((target("avx2"))) void close(const StateVariableFilter::Segment& seg)
     {
+        if (doubled >= 0)
+            up.quadruple(twice, parts.pairs[2 * doubled], parts.pairs[2 * doubled + 1]);
         if (last >= 0) {
-            if (bounded)
-                rise<true>(last);
-            else
-                rise<false>(last);
+            twice = bounded ? up.template double_<true>(pending) : up.template double_<false>(pending);
+            up.quadruple(twice, parts.pairs[2 * last], parts.pairs[2 * last + 1]);
         }
-        last = -1;
+        last = doubled = -1;
         finishLookedUp();
         for (; next < seg.end; ++next)
             curveAt(next);
@@ -266,15 +270,6 @@ public:
     void finish() { up.store(states); }
 
 private:
-    // Sample i of the stages' output up to the fourfold rate, into the
-    // stage's buffer. The low- and band-pass outputs are states, bounded by
-    // the stages (or NaN); the high-pass output is not.
-    template <bool Bounded>
-    __attribute__((target("avx2"))) void rise(int i)
-    {
-        up.template step<Bounded>(pending, parts.pairs[2 * i], parts.pairs[2 * i + 1]);
-    }
-
     // The curve of the sample looked up a turn before, if any.
     __attribute__((target("avx2"))) void finishLookedUp()
     {
@@ -302,7 +297,9 @@ private:
     CurveMeans means;
     LaneVector pending = {};  // the stages' output at sample `last`, not yet taken up
     int last = -1;
-    bool bounded = true;
+    bool bounded = true;  // low- and band-pass outputs are bounded states (or NaN), high-pass ones are not
+    LaneVector twice = {};    // sample `doubled` at twice the rate, not yet at four times
+    int doubled = -1;
     int next = 0;    // the first sample of the segment not yet through the curve
     Lookup ahead;    // what the table holds for sample `looked`
     int looked = -1;
