@@ -847,6 +847,8 @@ TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
     Playback in(graph, x);
     Constant share(graph, 1.0f); // b's amount
     VolumeFilter path(graph, &in);
+    Mixer fade(graph, 1); // b reads it later on, so it must outlive b
+    fade.setInput(0, &in);
     MultiDesignFilter::ParallelUnit slotA{graph, FilterCharacteristics::shared()};
     MultiDesignFilter::ParallelUnit slotB{graph, FilterCharacteristics::shared()};
     MultiDesignFilter a{graph, slotA, &in}, b{graph, slotB, &in};
@@ -877,8 +879,6 @@ TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
     // then it joins the pass from the next block. Fed through a mixer that
     // glides (frames 4-5), it joins once the mixer settles on the path's
     // input, though nothing ends the graph's rests then.
-    Mixer fade(graph, 1);
-    fade.setInput(0, &in);
     for (int frame = 0; frame < 8; ++frame) {
         share.value = frame < 2 ? 0.0f : 1.0f;
         if (frame == 4) {
