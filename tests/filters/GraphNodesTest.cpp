@@ -893,7 +893,6 @@ TEST(MultiDesignFilter, TwoSlotsShareOnePassAndEachStaysItsFilterAlone)
         b.pull(256);
         graph.advance(256);
     }
-    b.setSource(&in); // lets go of the mixer, which goes before it
 }
 
 TEST(MultiDesignFilter, SwitchingToCleanAndBackKeepsBothStates)
