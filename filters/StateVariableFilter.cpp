@@ -152,10 +152,11 @@ struct WorkBlock {
 // silent, the way up to four times the rate, sample by sample right behind
 // the stages: their recursion is one long chain per sample, which leaves
 // the processor room for the way up's own chain beside it. Each turn of
-// the loop takes the way up one sample behind the stages (the sample the
-// turn before made), so that it need not wait for this turn's chain. The
-// same arithmetic in the same order per lane as the output stage's own
-// loop (beginTwoLanes), so the same samples.
+// the loop takes the sample the turn before made to twice the rate, and
+// the one before that on to four times, so that neither half waits for
+// this turn's chain nor the second for the first. The same arithmetic in
+// the same order per lane as the output stage's own loop (beginTwoLanes),
+// so the same samples.
 class UpBeside {
 public:
     explicit UpBeside(OversampledClip& stage)
@@ -194,7 +195,7 @@ private:
     const clipsteps::PairStates<LaneVector> states;
     clipsteps::UpSteps<LaneVector> up;
     LaneVector pending = {};  // the stages' output at sample `last`, not yet taken up
-    LaneVector twice = {};    // sample last - 1 at twice the rate
+    LaneVector twice = {};    // sample last - 1 at twice the rate, not yet at four times
     int last = -1;
     bool bounded = true;
 };
@@ -206,10 +207,11 @@ private:
 // (the table's loads, a transpose, a division) that no later sample of the
 // stages waits for, so the processor works on both chains at once instead
 // of one loop after the other. A sample's table look-up comes one turn
-// before the rest of its curve, so that the rest finds its loads done. Segment by segment, as curveTwoLanes runs
-// it: the previous point read again where a segment opens, the segment's
-// last samples taken up and through the curve where it closes. The same
-// operations per element as curvePairs, so the same samples.
+// before the rest of its curve, so that the rest finds its loads done.
+// Segment by segment, as curveTwoLanes runs it: the previous point read
+// again where a segment opens, the segment's last samples taken up and
+// through the curve where it closes. The same operations per element as
+// the output stage's own loops, so the same samples.
 class UpAndCurveBeside {
 public:
     __attribute__((target("avx2"))) UpAndCurveBeside(OversampledClip& stage, const ClipCurve& curve)
