@@ -434,7 +434,7 @@ StateVariableFilter::StateVariableFilter(int maxBlockLength, float sampleRate)
     zeros.assign(static_cast<size_t>(maxFrames), 0.0f);
     discard.assign(static_cast<size_t>(maxFrames), 0.0f);
     for (int l = 0; l < laneCount; ++l)
-        neutral(current, l);
+        neutral(segments[0], l);
     reset();
 }
 
@@ -550,7 +550,7 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
 {
     if (carriesOn(lanes, offset, active)) {
         Segment& only = segments[0];
-        only = current;
+        only = inForce();
         only.start = 0;
         only.end = n;
         streamPosition += static_cast<std::uint32_t>(n);
@@ -612,7 +612,7 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
     const int grid = static_cast<int>((segmentLength - streamPosition % segmentLength) % segmentLength);
 
     Segment& first = segments[0];
-    first = current;
+    first = inForce();
     first.start = 0;
     if (stale || onGrid(0) || moved(0)) {
         open(first, 0);
@@ -676,7 +676,11 @@ int StateVariableFilter::segment(const Lanes& lanes, int offset, int n, LaneMask
     }
     segments[static_cast<size_t>(count) - 1].end = n;
 
-    current = segments[static_cast<size_t>(count) - 1];
+    // The last segment stays where it is until the next block's start reads
+    // it: nothing writes the segments between blocks, so naming it spares
+    // copying its 144 bytes out. A block carried on copies it to the front
+    // and may keep naming the original, which holds the same coefficients.
+    currentSegment = count - 1;
     valid = active;
     currentStages = stages;
     stale = false;

@@ -293,6 +293,7 @@ private:
     void runStagesWithTap(const Input& input, Sink& sink, float comp, LaneMask active);
     void engageStages(LaneMask active, int stages);
     bool saturates(LaneMask active) const;
+    const Segment& inForce() const { return segments[static_cast<size_t>(currentSegment)]; }
 
     const SharedTables* tables;
     const ClipTable* clip;
@@ -308,10 +309,10 @@ private:
     // The segment in force at the end of the last block, which the next
     // block continues, and per lane the cut-off and (multiplied) peak it
     // was computed from.
-    Segment current{};
+    int currentSegment = 0;  // in `segments`
     LaneVector currentCutoff = {};
     LaneVector currentPeak = {};
-    LaneMask valid = {};  // lanes `current` holds coefficients for; its others are neutral
+    LaneMask valid = {};  // lanes the segment in force holds coefficients for; its others are neutral
     int currentStages = 0;
     bool stale = true;  // the settings changed: recompute at the next block's start
     std::uint32_t streamPosition = 0;
