@@ -7,6 +7,8 @@
 #include "modulation/LevelPanTarget.h"
 #include "modulation/ModulationMatrix.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int directInput = 0;
@@ -19,7 +21,9 @@ OstrandChannel::OstrandChannel(OstrandPlugin& effect, int channelIndex)
       twoChannels(effect.getNumChannels() == 2), mainIn(effect.getGraph(), getInput()),
       sideIn(effect.getGraph(), getSideChainInput()), dryDelay(effect.getGraph(), 0.0f, &mainIn),
       sideDelay(effect.getGraph(), 0.0f, &sideIn), inVol(effect.getGraph()),
-      routing(effect.getGraph(), &inVol), outVol(effect.getGraph(), &routing), mixer(effect.getGraph()),
+      routing(effect.getGraph(), &inVol), noDelay(effect.getGraph(), 0.0f),
+      outAlign(effect.getGraph(), 0.0f, &routing),
+      outVol(effect.getGraph(), &outAlign), mixer(effect.getGraph()),
       audition(effect.getGraph(), 3, OstrandPlugin::auditionOutput)
 {
     wave::Graph& graph = effect.getGraph();
@@ -52,6 +56,7 @@ OstrandChannel::OstrandChannel(OstrandPlugin& effect, int channelIndex)
         inVol.gain.setSource(&matrix.getTargetController(66));
         outVol.gain.setSource(&matrix.getTargetController(68));
     }
+    outAlign.delay.setSource(&noDelay);
     wireCutoffs();
 
     for (int n = 0; n < numFilters; ++n)
@@ -125,8 +130,10 @@ bool OstrandChannel::concernsLatency(int i) const
 void OstrandChannel::alignTo(int samples)
 {
     routing.alignOutputTo(samples);
-    dryDelay.setAlignment(routing.getLatency());
-    sideDelay.setAlignment(routing.getLatency());
+    outAlign.setAlignment(std::clamp(samples - routing.getLatency(), 0, DelayLine::longestAlignment));
+    const int wetLatency = routing.getLatency() + outAlign.getAlignment();
+    dryDelay.setAlignment(wetLatency);
+    sideDelay.setAlignment(wetLatency);
 }
 
 void OstrandChannel::parameterChanged(int i)

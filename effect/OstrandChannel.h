@@ -93,6 +93,13 @@ private:
     std::unique_ptr<Router> inSide;
     VolumeFilter inVol;
     FilterRouting routing;
+    // Holds the routing's output back where the routing itself cannot: a
+    // side whose filters are all off (Mid/Side, Per Channel) has no delay
+    // line in it, yet must meet the other side in step. Its delay is a
+    // source that holds still at 0, so with no alignment the line hands its
+    // input on and does not even run.
+    FloatParameterSource noDelay;
+    DelayLine outAlign;
     VolumeFilter outVol;
     std::unique_ptr<Router> outSide;
     EffectMixer mixer;

@@ -141,7 +141,8 @@ TEST(OstrandChain, PathsThatMeetAreInStepWhateverTheirFiltersLatency)
     for (const std::vector<std::string>& s : std::vector<std::vector<std::string>>{
              {"Mix=50 %"}, {"Num Active Filters=3", "Routing=2"},
              {"Num Active Filters=2", "Routing=1", "Filter 2 Characteristic=Clean"},
-             {"Routing Mode=Mid/Side", "Num Active Filters=2", "Filter 2 Characteristic=Clean", "Mix=70 %"}}) {
+             {"Routing Mode=Mid/Side", "Num Active Filters=2", "Filter 2 Characteristic=Clean", "Mix=70 %"},
+             {"Routing Mode=Mid/Side", "Num Active Filters=2", "Filter 2 Enabled=Disabled"}}) {
         auto p = effect(s.size() == 1 ? 1 : 2, s); // one channel, then two
         const auto out = render(*p, s.size() == 1 ? std::vector<Signal>{tone} : std::vector<Signal>{tone, silence});
         EXPECT_GT(rms(out[0], rate / 8), 0.5 / std::sqrt(2.0) * 0.84) << s.back();
