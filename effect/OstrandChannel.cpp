@@ -129,7 +129,6 @@ bool OstrandChannel::concernsLatency(int i) const
 
 void OstrandChannel::alignTo(int samples)
 {
-    routing.alignOutputTo(samples);
     outAlign.setAlignment(std::clamp(samples - routing.getLatency(), 0, DelayLine::longestAlignment));
     const int wetLatency = routing.getLatency() + outAlign.getAlignment();
     dryDelay.setAlignment(wetLatency);

@@ -45,7 +45,7 @@ public:
     bool concernsLatency(int index) const;
     // The routing's latency as its branches give it, and the latency its
     // output and the dry path are brought to (at least that). Audio thread.
-    int getNaturalLatency() const { return routing.getNaturalLatency(); }
+    int getNaturalLatency() const { return routing.getLatency(); }
     void alignTo(int samples);
 
     // Unlinks every input this channel reads from the plug-in's nodes, so

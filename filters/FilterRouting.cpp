@@ -193,14 +193,6 @@ void FilterRouting::updateGains(float timeMs)
     updateAlignment();
 }
 
-void FilterRouting::alignOutputTo(int samples)
-{
-    if (samples == outputTarget)
-        return;
-    outputTarget = samples;
-    updateAlignment();
-}
-
 // The element whose delay line can hold back what source i of a mix carries
 // (0: the input, k + 1: element k): the element itself when it is active,
 // through a bypassed one what enters it when that is a single source; -1
@@ -267,29 +259,7 @@ void FilterRouting::updateAlignment()
         if (!moved)
             break;
     }
-    naturalLatency = count ? mixed[static_cast<std::size_t>(count) - 1] : 0;
-    latency = naturalLatency;
-    if (count && outputTarget > naturalLatency) {
-        // Only when every source of the output can be held back, each at a
-        // place of its own.
-        const int used = usedSources[static_cast<std::size_t>(count) - 1];
-        int places = 0;
-        bool all = true;
-        for (int i = 0; i <= count; ++i) {
-            if ((used >> i) & 1) {
-                const int at = holdPointOf(i);
-                all = all && at >= 0 && !((places >> at) & 1) &&
-                      hold[static_cast<std::size_t>(at)] + outputTarget - naturalLatency <= DelayLine::longestAlignment;
-                places |= at >= 0 ? 1 << at : 0;
-            }
-        }
-        if (all) {
-            for (int at = 0; at < count; ++at)
-                if ((places >> at) & 1)
-                    hold[static_cast<std::size_t>(at)] += outputTarget - naturalLatency;
-            latency = outputTarget;
-        }
-    }
+    latency = count ? mixed[static_cast<std::size_t>(count) - 1] : 0;
     for (int k = 0; k < count; ++k)
         if (DelayLine* d = elements[static_cast<std::size_t>(k)]->delay)
             d->setAlignment(elements[static_cast<std::size_t>(k)]->isActive() ? hold[static_cast<std::size_t>(k)] : 0);

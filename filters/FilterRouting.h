@@ -33,8 +33,9 @@ class DelayLine;
 // A filter may delay its signal by a few samples (its latency, set by the
 // owner). Where branches of different latencies meet in a mix they would
 // comb, so the delay lines of the shorter ones add the difference as an
-// alignment; the output can be brought to a longer latency in the same way
-// (see alignOutputTo), so that other paths of the owner meet it in step.
+// alignment. Bringing the output to a longer latency, to meet the owner's
+// other paths, is the owner's work: a line after the routing does it
+// whatever the routing holds, even with every filter off.
 class FilterRouting : public wave::Filter, public PropertyOwner {
 public:
     static constexpr int configurationCount = 8;
@@ -81,14 +82,8 @@ public:
     int getSkipMask() const { return skipMask; }
 
     // The latency of the output, in samples: the longest of the branches that
-    // reach it, or the one asked for by alignOutputTo when the output's
-    // branches could be brought to it.
+    // reach it.
     int getLatency() const { return latency; }
-    // The longest branch alone, whatever was asked for.
-    int getNaturalLatency() const { return naturalLatency; }
-    // Delays the branches that reach the output to `samples` when it is
-    // longer than their own. Audio thread (parameter changes) or control thread.
-    void alignOutputTo(int samples);
 
     // Audio thread: rewires when the input connection changed, then hands on
     // the last mixer's block (the input block without elements). With
@@ -113,9 +108,7 @@ private:
     wave::Producer* wiredInput = nullptr;
     int skipMask = 0;
     std::array<int, maxElements> usedSources{}; // the source mask each mixer averages
-    int outputTarget = 0;
     int latency = 0;
-    int naturalLatency = 0;
 };
 
 // One slot of the routing: filter, delay line and the bypass router.
