@@ -215,18 +215,12 @@ inline LaneVector curveMean(LaneVector x, const CurveView& curve, LaneVector& pr
 // would not fit, and the spilling doubled the cost). With lanes 0 and 1
 // alone in use, see runTwoLanes.
 void OversampledClip::run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain,
-                          const ClipCurve& curve, bool twoLanes)
+                          const ClipCurve& curve)
 {
     giveBack();
     const int n = end - begin;
     if (n <= 0)
         return;
-    if (twoLanes) {
-        beginTwoLanes(work + begin, n);
-        curveTwoLanes(0, n, drive, gain, curve);
-        endTwoLanes(work + begin, n);
-        return;
-    }
     LaneVector* x = work + begin;
     LaneVector* twice = doubled.data();
     LaneVector* fourfold = quadrupled.data();
@@ -487,12 +481,6 @@ void OversampledClip::curveTwoLanes(int begin, int end, LaneVector drive, LaneVe
         return;
     readPrevious(drive, curve);
     curveSpan(memory, begin, end, drive, gain, view(curve));
-}
-
-void OversampledClip::endTwoLanes(LaneVector* work, int n)
-{
-    giveBack();
-    downTwoLanes(memory, work, n);
 }
 
 void OversampledClip::endTwoLanes(float* first, float* second, int n)

@@ -168,19 +168,15 @@ public:
 
     void setSampleRate(float rate);
     // Runs samples [begin, end) of the interleaved lanes in place, DC
-    // blocker included; at most maxBlockLength of them. twoLanes: only
-    // lanes 0 and 1 matter (faster; lanes 2 and 3 come out as garbage, for
-    // the owner to put back).
-    void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve,
-             bool twoLanes = false);
+    // blocker included; at most maxBlockLength of them.
+    void run(LaneVector* work, int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve);
     // The two-lane run in three steps, so that the half-band filters run
     // once over a block of several segments: up over the block's n samples,
     // the curve for each segment [begin, end) of it, then down. The same
-    // samples as run() segment by segment.
+    // samples as run() segment by segment, lanes 0 and 1 written straight to
+    // their own buffers.
     void beginTwoLanes(const LaneVector* work, int n);
     void curveTwoLanes(int begin, int end, LaneVector drive, LaneVector gain, const ClipCurve& curve);
-    void endTwoLanes(LaneVector* work, int n);
-    // The same with lanes 0 and 1 written straight to their own buffers.
     void endTwoLanes(float* first, float* second, int n);
     // The way up of the two-lane run one sample at a time, for a filter
     // that runs it in its own loop instead of beginTwoLanes
